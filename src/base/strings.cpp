@@ -1,0 +1,125 @@
+#include "base/strings.h"
+
+#include <charconv>
+#include <limits>
+
+namespace quillon {
+
+namespace {
+
+char ascii_upper_char(char c) noexcept
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char ascii_lower_char(char c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+template <typename Int>
+std::optional<Int> parse_signed(std::string_view text) noexcept
+{
+    if (text.empty())
+        return std::nullopt;
+    bool negative = false;
+    if (text.front() == '+' || text.front() == '-') {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return std::nullopt;
+    // Accumulate as a negative number so that the minimum value parses too.
+    Int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        int digit = c - '0';
+        if (value < (std::numeric_limits<Int>::min() + digit) / 10)
+            return std::nullopt;
+        value = static_cast<Int>(value * 10 - digit);
+    }
+    if (!negative) {
+        if (value == std::numeric_limits<Int>::min())
+            return std::nullopt;
+        value = static_cast<Int>(-value);
+    }
+    return value;
+}
+
+} // namespace
+
+bool equal_ascii_nocase(std::string_view a, std::string_view b) noexcept
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (ascii_upper_char(a[i]) != ascii_upper_char(b[i]))
+            return false;
+    return true;
+}
+
+std::string ascii_upper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = ascii_upper_char(c);
+    return out;
+}
+
+std::string ascii_lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = ascii_lower_char(c);
+    return out;
+}
+
+std::size_t find_nocase(std::string_view haystack, std::string_view needle)
+{
+    return ansi_upper(haystack).find(ansi_upper(needle));
+}
+
+std::optional<std::int32_t> parse_int32(std::string_view text) noexcept
+{
+    return parse_signed<std::int32_t>(text);
+}
+
+std::optional<std::int64_t> parse_int64(std::string_view text) noexcept
+{
+    return parse_signed<std::int64_t>(text);
+}
+
+std::optional<std::int64_t> parse_leading_int64(std::string_view text) noexcept
+{
+    std::size_t end = 0;
+    if (end < text.size() && (text[end] == '+' || text[end] == '-'))
+        ++end;
+    std::size_t digits_start = end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+        ++end;
+    if (end == digits_start)
+        return std::nullopt;
+    return parse_int64(text.substr(0, end));
+}
+
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to)
+{
+    if (from.empty())
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t hit = text.find(from, pos);
+        if (hit == std::string_view::npos)
+            break;
+        out.append(text.substr(pos, hit - pos));
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+} // namespace quillon

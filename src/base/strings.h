@@ -1,0 +1,39 @@
+// Byte-exact helpers for the engine's 8-bit strings (ANSI code page).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// The one case-insensitive equality for names (variables, identifiers, labels).
+// On Windows it is CompareString with NORM_IGNORECASE in the invariant locale;
+// the portable build folds ASCII and the Latin-1 letters of code page 1252.
+bool equal_nocase(std::string_view a, std::string_view b);
+
+// Upper case in the ANSI code page (CharUpperBuff on Windows).
+std::string ansi_upper(std::string_view text);
+std::string ansi_lower(std::string_view text);
+
+bool equal_ascii_nocase(std::string_view a, std::string_view b) noexcept;
+std::string ascii_upper(std::string_view text);
+std::string ascii_lower(std::string_view text);
+
+// Position of needle in haystack ignoring case as ansi_upper does, npos if absent.
+std::size_t find_nocase(std::string_view haystack, std::string_view needle);
+
+// Decimal text with an optional leading "+" or "-" and nothing else; empty
+// when the text is not such a number or the value does not fit.
+std::optional<std::int32_t> parse_int32(std::string_view text) noexcept;
+std::optional<std::int64_t> parse_int64(std::string_view text) noexcept;
+
+// The leading decimal integer of a text ("16 rest" gives 16); empty when the
+// text does not start with a digit or sign followed by a digit.
+std::optional<std::int64_t> parse_leading_int64(std::string_view text) noexcept;
+
+// Replaces every occurrence of from (exact) by to, scanning left to right without overlap.
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to);
+
+} // namespace quillon

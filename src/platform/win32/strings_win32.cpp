@@ -1,0 +1,69 @@
+// Case rules of the Windows build: the system's own comparison and case mapping
+// for the ANSI code page.
+#include "base/strings.h"
+
+#include <windows.h>
+
+#include <limits>
+
+namespace quillon {
+
+namespace {
+
+// The invariant locale, or U.S. English before Windows XP, chosen once.
+LCID name_compare_locale()
+{
+    static const LCID lcid = [] {
+        OSVERSIONINFOW info{};
+        info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        GetVersionExW(&info);
+#pragma GCC diagnostic pop
+        bool xp_or_later = info.dwMajorVersion > 5 || (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1);
+        return static_cast<LCID>(xp_or_later ? 0x007F : 0x0409);
+    }();
+    return lcid;
+}
+
+std::string map_case(std::string_view text, bool upper)
+{
+    std::string out(text);
+    // CharUpperBuffA takes a DWORD count; texts longer than that are not names.
+    std::size_t done = 0;
+    while (done < out.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
+        if (upper)
+            CharUpperBuffA(out.data() + done, chunk);
+        else
+            CharLowerBuffA(out.data() + done, chunk);
+        done += chunk;
+    }
+    return out;
+}
+
+} // namespace
+
+bool equal_nocase(std::string_view a, std::string_view b)
+{
+    if (a.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
+        b.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return false;
+    if (a.empty() || b.empty())
+        return a.empty() && b.empty();
+    int outcome = CompareStringA(name_compare_locale(), NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                                 b.data(), static_cast<int>(b.size()));
+    return outcome == CSTR_EQUAL;
+}
+
+std::string ansi_upper(std::string_view text)
+{
+    return map_case(text, true);
+}
+
+std::string ansi_lower(std::string_view text)
+{
+    return map_case(text, false);
+}
+
+} // namespace quillon

@@ -1,0 +1,184 @@
+#include "harness/harness.h"
+
+#include "platform/win32/unique_handle.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+
+namespace quillon::test {
+
+namespace {
+
+std::filesystem::path env_path(const wchar_t* name)
+{
+    const wchar_t* value = _wgetenv(name);
+    if (value == nullptr || *value == L'\0')
+        throw std::runtime_error("environment variable not set by ctest: " + to_utf8(name));
+    return std::filesystem::path(value);
+}
+
+} // namespace
+
+std::string to_utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                    nullptr);
+    std::string out(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), count, nullptr, nullptr);
+    return out;
+}
+
+std::filesystem::path dist_file(const std::wstring& name)
+{
+    return env_path(L"QUILLON_DIST") / name;
+}
+
+std::filesystem::path test_data(const std::wstring& relative)
+{
+    return env_path(L"QUILLON_TEST_DATA") / relative;
+}
+
+std::filesystem::path fresh_scratch_dir(const std::wstring& name)
+{
+    std::filesystem::path dir = env_path(L"QUILLON_SCRATCH") / name;
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+RunOutcome run_program(const ProgramRun& run)
+{
+    std::wstring command_line = L"\"" + run.program.wstring() + L"\"";
+    if (!run.arguments.empty())
+        command_line += L" " + run.arguments;
+    std::filesystem::path working_dir = run.working_dir.empty() ? run.program.parent_path() : run.working_dir;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_dir.wstring().c_str(), &startup, &info))
+        throw std::runtime_error("CreateProcess failed for " + to_utf8(run.program.wstring()) + ", error " +
+                                 std::to_string(GetLastError()));
+    win32::UniqueHandle process(info.hProcess);
+    win32::UniqueHandle thread(info.hThread);
+
+    RunOutcome outcome;
+    DWORD waited = WaitForSingleObject(process.get(), static_cast<DWORD>(run.timeout.count()));
+    if (waited != WAIT_OBJECT_0) {
+        outcome.timed_out = true;
+        TerminateProcess(process.get(), 259);
+        WaitForSingleObject(process.get(), 10000);
+    }
+    GetExitCodeProcess(process.get(), &outcome.exit_code);
+    return outcome;
+}
+
+std::optional<std::string> read_file_bytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::optional<std::string> read_utf16_file(const std::filesystem::path& path)
+{
+    auto bytes = read_file_bytes(path);
+    if (!bytes)
+        return std::nullopt;
+    std::wstring wide(bytes->size() / 2, L'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i)
+        wide[i] = static_cast<wchar_t>(static_cast<unsigned char>((*bytes)[2 * i]) |
+                                       (static_cast<unsigned char>((*bytes)[2 * i + 1]) << 8));
+    return to_utf8(wide);
+}
+
+std::optional<std::wstring> registry_string(HKEY root, const std::wstring& subkey, const std::wstring& value,
+                                            REGSAM view)
+{
+    win32::UniqueHkey key;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), value.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(size / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+    return text;
+}
+
+std::optional<DWORD> registry_dword(HKEY root, const std::wstring& subkey, const std::wstring& value, REGSAM view)
+{
+    win32::UniqueHkey key;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    if (RegQueryValueExW(key.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return std::nullopt;
+    return data;
+}
+
+bool registry_key_exists(HKEY root, const std::wstring& subkey, REGSAM view)
+{
+    win32::UniqueHkey key;
+    return RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
+void registry_delete_tree(HKEY root, const std::wstring& subkey, REGSAM view)
+{
+    RegDeleteKeyExW(root, subkey.c_str(), view, 0);
+    RegDeleteTreeW(root, subkey.c_str());
+}
+
+HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds timeout)
+{
+    struct Search {
+        const std::wstring* part;
+        HWND found;
+    } search{&title_part, nullptr};
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                if (IsWindowVisible(window) && window_text(window).find(*s->part) != std::wstring::npos) {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr || std::chrono::steady_clock::now() >= deadline)
+            return search.found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+std::wstring window_text(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+} // namespace quillon::test
