@@ -1,7 +1,322 @@
-// The engine's entry point. The start-up sequence grows here as the subsystems land.
+// The engine's main routine: from process start to the hand-over to the script
+// run, and the clean-up after it.
+#include "engine/command_line.h"
+#include "engine/messages.h"
+#include "engine/startup_trace.h"
+#include "engine/support_folder.h"
+#include "engine/uSetupInit.h"
+#include "engine/uSetupSplash.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "script/ScriptImage.h"
+#include "script/pe_image.h"
+
 #include <windows.h>
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+namespace {
+
+enum ExitCode : DWORD {
+    exit_runtime_error = 11,
+    exit_nothing_appended = 13,
+    exit_resource_not_found = 14,
+    exit_resource_extraction = 15,
+    exit_database_not_found = 16,
+};
+
+std::string with_backslash(std::string folder)
+{
+    if (folder.empty() || folder.back() != '\\')
+        folder.push_back('\\');
+    return folder;
+}
+
+bool windows_version_at_least(DWORD major, DWORD minor)
+{
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExW(&info);
+#pragma GCC diagnostic pop
+    return info.dwMajorVersion > major || (info.dwMajorVersion == major && info.dwMinorVersion >= minor);
+}
+
+std::string module_path()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return win32::to_ansi(buffer);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The stub size from the image the loader mapped: the headers are the first bytes of the module.
+Result<std::uint64_t> own_stub_size()
+{
+    auto base = reinterpret_cast<const std::byte*>(GetModuleHandleW(nullptr));
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(base, &region, sizeof region) == 0)
+        return make_error(ErrorCode::win32, "Unable to read the engine's own image", GetLastError());
+    return pe_stub_size(std::span<const std::byte>(base, region.RegionSize));
+}
+
+// Marks the engine as a host application so that the taskbar does not pin the
+// temporary setup copy; failures do not matter.
+void register_host_app(const std::string& executable_name)
+{
+    if (windows_version_at_least(6, 1)) {
+        win32::UniqueHkey key;
+        std::wstring subkey = L"Applications\\" + win32::to_wide(executable_name);
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                            nullptr) == ERROR_SUCCESS)
+            RegSetValueExW(key.get(), L"IsHostApp", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    } else if (windows_version_at_least(6, 0)) {
+        win32::UniqueHkey key;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "
+                            L"Assistant\\Persisted",
+                            0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
+            DWORD data = 32;
+            RegSetValueExW(key.get(), win32::to_wide(module_path()).c_str(), 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&data), sizeof data);
+        }
+    }
+}
+
+// Setups were built for one processor; some custom actions still misbehave on several.
+void restrict_to_first_processor()
+{
+    using SetAffinity = BOOL(WINAPI*)(HANDLE, DWORD_PTR);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto set_affinity = kernel != nullptr
+                            ? reinterpret_cast<SetAffinity>(
+                                  reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessAffinityMask")))
+                            : nullptr;
+    if (set_affinity != nullptr)
+        set_affinity(GetCurrentProcess(), 1);
+}
+
+class Engine {
+public:
+    DWORD run();
+
+private:
+    void show_error(const std::string& text, HWND owner);
+    std::string standard_caption() const { return m_messages.text(MessageLine::wizard_caption); }
+    void create_start_forms();
+    // Steps that may end the start-up early return the exit code.
+    std::optional<DWORD> load_script();
+    std::optional<DWORD> prepare_support_folder();
+    void register_dialogs();
+    void close_start_forms();
+    HWND start_form_window() const { return m_init ? m_init->window() : nullptr; }
+
+    EngineMessages m_messages;
+    StartupOptions m_options;
+    std::unique_ptr<StartupTrace> m_trace;
+    std::unique_ptr<TSetupSplash> m_splash;
+    std::unique_ptr<TSetupInit> m_init;
+    std::optional<TScriptImage> m_script;
+
+    std::string m_executable;
+    std::string m_engine_folder;
+    std::string m_base_name;
+    std::string m_temp_folder;
+    std::string m_resource_path;
+    std::string m_support_folder;
+    std::string m_data_folder;
+    std::string m_database_path;
+    std::string m_tail;
+    DWORD m_exit_code = 0;
+};
+
+void Engine::show_error(const std::string& text, HWND owner)
+{
+    if (m_options.silent)
+        return;
+    MessageBoxW(owner, win32::to_wide(text).c_str(), win32::to_wide(standard_caption()).c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+void Engine::create_start_forms()
+{
+    m_init = std::make_unique<TSetupInit>(m_messages.text(MessageLine::wizard_caption),
+                                          m_messages.text(MessageLine::preparing_wizard));
+    auto splash = std::make_unique<TSetupSplash>();
+    if (splash->load(win32::to_wide(m_engine_folder + "setup.bmp"))) {
+        splash->show_centred();
+        POINT at = place_below_splash(splash->bounds(), m_init->size(),
+                                      {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+        m_init->move_to(at.x, at.y);
+        m_splash = std::move(splash);
+    } else {
+        m_init->centre_on_screen();
+    }
+    m_init->show();
+}
+
+std::optional<DWORD> Engine::load_script()
+{
+    m_trace->line("    <StubSize>");
+    Result<std::uint64_t> stub_size = own_stub_size();
+    if (!stub_size)
+        throw std::runtime_error(stub_size.error().describe());
+    Result<TScriptImage> image = [&] {
+        // Copying to "qvo.tmp" and reading the sections happen in one call.
+        return LoadScriptImage(fs_path(m_executable), fs_path(m_temp_folder), *stub_size);
+    }();
+    if (!image && is_nothing_appended(image.error())) {
+        show_error(std::string(internal_use_only), start_form_window());
+        return exit_nothing_appended;
+    }
+    m_trace->line("    </StubSize>");
+    m_trace->line("    <StubData>");
+    m_trace->line("    </StubData>");
+    m_trace->line("    <GlobalLists>");
+    if (!image)
+        throw std::runtime_error(image.error().describe());
+    m_script = std::move(*image);
+    m_trace->line("    </GlobalLists>");
+    return std::nullopt;
+}
+
+std::optional<DWORD> Engine::prepare_support_folder()
+{
+    m_trace->line("    <SupportDir>");
+    Result<std::string> folder = CreateSupportFolder(m_temp_folder);
+    if (!folder)
+        throw std::runtime_error(folder.error().describe());
+    m_support_folder = *folder;
+    m_database_path = m_support_folder + m_base_name + ".msi";
+    m_trace->line("    </SupportDir>");
+
+    m_trace->line("    <ExtractArchive>");
+    std::error_code ignored;
+    if (!std::filesystem::exists(fs_path(m_resource_path), ignored)) {
+        show_error(m_messages.text(MessageLine::resource_not_found), start_form_window());
+        return exit_resource_not_found;
+    }
+    // FIXME: the resources are extracted through the archive library "qvo.lib",
+    // which is not built yet; without it the archive cannot be extracted.
+    show_error(m_messages.text(MessageLine::resource_decompression_failure), start_form_window());
+    return exit_resource_extraction;
+}
+
+void Engine::register_dialogs()
+{
+    m_trace->line("    <Dialogs>");
+    int dialogs = 0;
+    for (std::size_t i = 0; i < m_script->CommandCount(); ++i)
+        if (m_script->CommandName(i) == "Display Dialog" && !m_script->IsDisabled(i))
+            ++dialogs;
+    if (m_init) {
+        m_init->set_progress(0, dialogs, 1);
+        m_init->paint();
+    }
+    // FIXME: the dialog runtime registers each active "Display Dialog" form here once it exists.
+    for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
+        if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))
+            continue;
+        if (m_init) {
+            m_init->step_progress();
+            m_init->paint();
+            if (m_splash && m_splash->visible())
+                m_splash->paint();
+        }
+    }
+    m_trace->line("    </Dialogs>");
+}
+
+void Engine::close_start_forms()
+{
+    if (m_init) {
+        m_init->hide();
+        m_init.reset();
+    }
+    if (m_splash) {
+        m_splash->hide();
+        m_splash.reset();
+    }
+}
+
+DWORD Engine::run()
+{
+    m_executable = module_path();
+    std::size_t slash = m_executable.find_last_of('\\');
+    std::string file_name = m_executable.substr(slash + 1);
+    register_host_app(file_name);
+    restrict_to_first_processor();
+
+    m_engine_folder = m_executable.substr(0, slash + 1);
+    std::size_t dot = file_name.find_last_of('.');
+    m_base_name = dot == std::string::npos ? file_name : file_name.substr(0, dot);
+    wchar_t temp[MAX_PATH + 1];
+    DWORD temp_length = GetTempPathW(MAX_PATH + 1, temp);
+    m_temp_folder = with_backslash(win32::to_ansi(std::wstring(temp, temp_length)));
+    CreateDirectoryW(win32::to_wide(m_temp_folder).c_str(), nullptr);
+
+    // FIXME: load the engine messages from the file appended to "qvo.lib" once the library is built.
+    m_resource_path = m_engine_folder + m_base_name + ".res";
+    m_tail = command_line_tail(GetCommandLineA());
+    m_options = parse_startup_options(split_arguments(m_tail));
+    m_trace = std::make_unique<StartupTrace>(m_options.log_file);
+
+    m_trace->line("<Quillon>");
+    m_trace->line("  <SetupSplash>");
+    if (!m_options.quiet_start())
+        create_start_forms();
+
+    try {
+        if (auto code = load_script())
+            return *code;
+        if (auto code = prepare_support_folder())
+            return *code;
+        register_dialogs();
+        close_start_forms();
+        m_trace->line("  </SetupSplash>");
+        m_trace->line("  <RunScript>");
+        // FIXME: the compile pass and the execution loop take over here once they exist.
+        m_trace->line("  </RunScript>");
+        m_trace->line("  <Free>");
+        m_script.reset();
+        m_trace->line("  </Free>");
+    } catch (const std::exception& error) {
+        close_start_forms();
+        m_exit_code = exit_runtime_error;
+        if (!m_options.silent)
+            MessageBoxW(nullptr,
+                        win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) + error.what()).c_str(),
+                        win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
+    }
+
+    m_trace->line("  <CachedSupportDir>");
+    if (!m_support_folder.empty())
+        RemoveSupportFolder(m_support_folder);
+    m_trace->line("  </CachedSupportDir>");
+    m_trace->line("</Quillon>");
+    return m_exit_code;
+}
+
+} // namespace
+
+} // namespace quillon
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    return 0;
+    try {
+        quillon::Engine engine;
+        return static_cast<int>(engine.run());
+    } catch (...) {
+        return quillon::exit_runtime_error;
+    }
 }

@@ -1,17 +1,176 @@
+// The real engine under Wine: setups assembled here from the engine stub and a
+// script, started with a command line, observed through exit code, log, files,
+// registry and windows.
 #include "harness/harness.h"
+#include "script/script_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
 
 namespace quillon::test {
 namespace {
 
-TEST(EngineStart, TheStubStartsAndEndsUnderWine)
+namespace fs = std::filesystem;
+
+CompiledScript one_dialog_script()
 {
-    std::filesystem::path engine = dist_file(L"engine.exe");
-    ASSERT_TRUE(std::filesystem::exists(engine)) << engine.string();
-    RunOutcome outcome = run_program({engine, L"/s"});
+    CompiledScript script;
+    script.product_code = "{11111111-2222-3333-4444-555555555555}";
+    script.revision_code = "{66666666-7777-8888-9999-AAAAAAAAAAAA}";
+    script.product_title = "Start-up Test";
+    script.product_version = "1.0.0.0";
+    script.default_language = "English";
+    script.component_sizes = {{"KYRT-PREDEF-COMPONENT", 0}};
+    CompiledCommand dialog;
+    dialog.name = "Display Dialog";
+    dialog.identifier = "{0A0A0A0A-0000-0000-0000-000000000001}";
+    dialog.parameters = {"Welcome", "", "", ""};
+    script.commands.push_back(dialog);
+    return script;
+}
+
+// A setup folder: setup.exe (the stub, with the script appended when given) and the chosen companions.
+fs::path make_setup(const std::wstring& name, const std::optional<CompiledScript>& script, bool with_resources,
+                    bool with_database)
+{
+    fs::path dir = fresh_scratch_dir(name);
+    fs::path exe = dir / L"setup.exe";
+    fs::copy_file(dist_file(L"engine.exe"), exe);
+    if (script) {
+        Result<std::string> bytes = write_script_image(*script);
+        EXPECT_TRUE(bytes) << bytes.error().message;
+        std::ofstream(exe, std::ios::binary | std::ios::app) << *bytes;
+    }
+    if (with_resources)
+        std::ofstream(dir / L"setup.res", std::ios::binary) << "7z archive stands here";
+    if (with_database)
+        std::ofstream(dir / L"setup.msi", std::ios::binary) << "database";
+    return exe;
+}
+
+std::vector<std::string> log_lines(const fs::path& log)
+{
+    std::optional<std::string> text = read_utf16_file(log);
+    std::vector<std::string> lines;
+    if (!text)
+        return lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text->find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text->substr(start, end - start));
+    EXPECT_EQ(start, text->size()) << "every line ends with CR LF";
+    return lines;
+}
+
+std::vector<fs::path> support_folders()
+{
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(temp))
+        if (entry.is_directory() && entry.path().filename().wstring().rfind(L"qvo", 0) == 0)
+            found.push_back(entry.path());
+    return found;
+}
+
+TEST(EngineStart, NothingAppendedEndsWith13AndTracesTheFirstSteps)
+{
+    fs::path exe = make_setup(L"engine-bare", std::nullopt, false, false);
+    fs::path log = exe.parent_path() / L"setup.log";
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
     EXPECT_FALSE(outcome.timed_out);
-    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(outcome.exit_code, 13u);
+
+    // The log file value is lower-cased, so the file name is too (Windows does not mind).
+    std::vector<std::string> lines = log_lines(log);
+    EXPECT_EQ(lines, (std::vector<std::string>{"<Quillon>", "  <SetupSplash>", "    <StubSize>"}));
+    std::optional<std::string> raw = read_file_bytes(log);
+    ASSERT_TRUE(raw && raw->size() >= 2);
+    EXPECT_EQ(raw->substr(0, 2), std::string("<\0", 2)) << "no byte-order mark";
+}
+
+TEST(EngineStart, ALogFromAnEarlierRunIsReplaced)
+{
+    fs::path exe = make_setup(L"engine-relog", std::nullopt, false, false);
+    fs::path log = exe.parent_path() / L"old.log";
+    std::ofstream(log, std::ios::binary) << "left over from before";
+    run_program({exe, L"-qn -L=" + log.wstring()});
+    EXPECT_EQ(log_lines(log).size(), 3u);
+}
+
+TEST(EngineStart, WithoutResourceArchiveEndsWith14AndLeavesTheSupportFolder)
+{
+    fs::path exe = make_setup(L"engine-nores", one_dialog_script(), false, true);
+    fs::path log = exe.parent_path() / L"setup.log";
+    std::vector<fs::path> before = support_folders();
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_EQ(outcome.exit_code, 14u);
+    std::vector<std::string> lines = log_lines(log);
+    EXPECT_EQ(lines, (std::vector<std::string>{"<Quillon>", "  <SetupSplash>", "    <StubSize>", "    </StubSize>",
+                                               "    <StubData>", "    </StubData>", "    <GlobalLists>",
+                                               "    </GlobalLists>", "    <SupportDir>", "    </SupportDir>",
+                                               "    <ExtractArchive>"}));
+    std::vector<fs::path> after = support_folders();
+    EXPECT_EQ(after.size(), before.size() + 1) << "a failed start-up leaves its new support folder";
+    for (const fs::path& folder : after)
+        if (std::find(before.begin(), before.end(), folder) == before.end())
+            fs::remove_all(folder);
+}
+
+TEST(EngineStart, ResourcesThatCannotBeExtractedEndWith15)
+{
+    // Without the archive library beside the engine nothing can be extracted.
+    fs::path exe = make_setup(L"engine-nolib", one_dialog_script(), true, true);
+    ASSERT_FALSE(fs::exists(exe.parent_path() / L"qvo.lib"));
+    RunOutcome outcome = run_program({exe, L"/s"});
+    EXPECT_EQ(outcome.exit_code, 15u);
+}
+
+TEST(EngineStart, RegistersItselfAsHostApplication)
+{
+    fs::path exe = make_setup(L"engine-hostapp", std::nullopt, false, false);
+    fs::path renamed = exe.parent_path() / L"hostapp-probe.exe";
+    fs::rename(exe, renamed);
+    registry_delete_tree(HKEY_CLASSES_ROOT, L"Applications\\hostapp-probe.exe");
+    run_program({renamed, L"/s"});
+    EXPECT_EQ(registry_string(HKEY_CLASSES_ROOT, L"Applications\\hostapp-probe.exe", L"IsHostApp"), L"");
+    registry_delete_tree(HKEY_CLASSES_ROOT, L"Applications\\hostapp-probe.exe");
+}
+
+// A message box is a dialog of class "#32770"; the start-up form carries the same caption.
+HWND wait_for_message_box(const std::wstring& caption, std::chrono::seconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        HWND box = FindWindowW(L"#32770", caption.c_str());
+        if (box != nullptr && IsWindowVisible(box))
+            return box;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return nullptr;
+}
+
+TEST(EngineStart, WithoutSilentSwitchTheErrorIsShownInAMessageBox)
+{
+    fs::path exe = make_setup(L"engine-box", std::nullopt, false, false);
+    RunOutcome outcome;
+    std::thread runner([&] { outcome = run_program({exe, L""}); });
+    HWND box = wait_for_message_box(L"Quillon Wizard", std::chrono::seconds(30));
+    ASSERT_NE(box, nullptr);
+    std::wstring text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            *reinterpret_cast<std::wstring*>(param) += window_text(child) + L"|";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    EXPECT_NE(text.find(L"For internal use only"), std::wstring::npos) << to_utf8(text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    runner.join();
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, 13u);
 }
 
 } // namespace

@@ -1,0 +1,47 @@
+// The engine's own messages: built-in English texts, replaced at start-up by the
+// block of the message file that matches the user's language.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// Line numbers of the message file (1-based) for the messages the engine names.
+enum class MessageLine : int {
+    common_controls_missing = 1,
+    resource_not_found = 2,
+    resource_decompression_failure = 3,
+    database_not_found = 4,
+    runtime_error_in_install = 5,
+    general_setup_failure = 19,
+    runtime_error_in_script = 20,
+    wizard_caption = 23,
+    preparing_wizard = 24,
+    confirm_cancel = 40,
+    pending_reboot = 88,
+    select_language_caption = 89,
+    select_language_prompt = 90,
+};
+
+// Not localizable: shown when the engine runs without an appended script.
+inline constexpr std::string_view internal_use_only = "For internal use only";
+
+class EngineMessages {
+public:
+    static constexpr int line_count = 115;
+
+    EngineMessages();
+
+    const std::string& text(MessageLine line) const { return m_lines[static_cast<std::size_t>(line)]; }
+    const std::string& text(int line) const { return m_lines[static_cast<std::size_t>(line)]; }
+    // Lines 91 to 111 of a block are read and ignored.
+    static bool is_ignored_line(int line) { return line >= 91 && line <= 111; }
+    void set(int line, std::string text);
+
+private:
+    std::array<std::string, line_count + 1> m_lines; // index 0 unused
+};
+
+} // namespace quillon
