@@ -1,0 +1,42 @@
+// Writes 7z archives the way the resource archive needs them: every stream
+// stored with the Copy method in one folder, a plain (not encoded) header,
+// CRC-32s of the streams and headers, UTF-16LE names with "/" between
+// folders, folders as directory entries, empty files as empty streams,
+// modification times and Windows attributes.
+#pragma once
+
+#include "base/error.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quillon::qvoc {
+
+struct ArchiveItem {
+    std::u16string name; // path inside the archive, "/" between folders
+    bool directory = false;
+    std::filesystem::path source; // the file whose bytes are stored; empty for a folder
+    std::uint64_t size = 0;
+    std::uint64_t modified = 0;   // FILETIME: 100 ns units since 1601-01-01 UTC
+    std::uint32_t attributes = 0; // FILE_ATTRIBUTE_* bits
+};
+
+inline constexpr std::uint32_t attribute_read_only = 0x01;
+inline constexpr std::uint32_t attribute_directory = 0x10;
+inline constexpr std::uint32_t attribute_archive = 0x20;
+
+// The items of a folder tree in a stable order (names sorted, each folder
+// before its contents); the folder itself is not an item. Links are
+// followed; other special files are ErrorCode::unsupported.
+Result<std::vector<ArchiveItem>> collect_archive_items(const std::filesystem::path& folder);
+
+// Writes the archive. A file that no longer has the size it had when it was
+// collected is ErrorCode::io, so the stored sizes and CRCs always agree.
+Result<void> write_7z_archive(const std::filesystem::path& archive, const std::vector<ArchiveItem>& items);
+
+// The 7z variable-length number encoding, exposed for tests.
+void append_7z_number(std::string& out, std::uint64_t value);
+
+} // namespace quillon::qvoc

@@ -1,0 +1,188 @@
+#include "qvoc/crc32.h"
+#include "qvoc/sevenzip_writer.h"
+#include "qvoc_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+
+namespace quillon::test {
+namespace {
+
+using qvoc::ArchiveItem;
+
+TEST(Crc32, MatchesTheStandardCheckValue)
+{
+    EXPECT_EQ(qvoc::crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(qvoc::crc32(""), 0u);
+    qvoc::Crc32 pieces;
+    pieces.update("1234");
+    pieces.update("56789");
+    EXPECT_EQ(pieces.value(), 0xCBF43926u);
+}
+
+TEST(SevenZipNumber, UsesTheShortestForm)
+{
+    struct Case {
+        std::uint64_t value;
+        std::string_view bytes;
+    };
+    const Case cases[] = {
+        {0, std::string_view("\x00", 1)},
+        {0x7F, "\x7F"},
+        {0x80, "\x80\x80"},
+        {0x3FFF, "\xBF\xFF"},
+        {0x4000, std::string_view("\xC0\x00\x40", 3)},
+        {0x123456, "\xD2\x56\x34"},
+        {std::uint64_t{1} << 56, std::string_view("\xFF\x00\x00\x00\x00\x00\x00\x00\x01", 9)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        std::string out;
+        qvoc::append_7z_number(out, c.value);
+        EXPECT_EQ(out, c.bytes);
+    }
+}
+
+class SevenZipWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+#ifdef _WIN32
+        GTEST_SKIP() << "checked with Debian's 7z in the native build";
+#else
+        if (!fs::exists("/usr/bin/7z"))
+            GTEST_SKIP() << "/usr/bin/7z is not installed";
+#endif
+        m_folder = scratch_folder();
+    }
+
+    static int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+    // Every file and folder below root, relative, with the file contents.
+    static std::map<std::string, std::string> tree(const fs::path& root)
+    {
+        std::map<std::string, std::string> entries;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            std::string name = fs::relative(entry.path(), root).generic_string();
+            entries[name] = entry.is_directory() ? std::string("<folder>") : read_file(entry.path());
+        }
+        return entries;
+    }
+
+    fs::path m_folder;
+};
+
+TEST_F(SevenZipWriterTest, SevenZipExtractsTheSameTree)
+{
+    fs::path source = m_folder / "source";
+    write_file(source / "readme.txt", "hello\r\n");
+    write_file(source / "empty.txt", "");
+    std::string binary;
+    for (int i = 0; i < 300000; ++i)
+        binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+    write_file(source / "dialogs" / "deep" / "blob.bin", binary);
+    write_file(source / "dialogs" / "welcome.dfm", "object Form1");
+    write_file(source / "caf\xC3\xA9 menu.txt", "non-ASCII name");
+    fs::create_directories(source / "empty folder");
+
+    auto items = qvoc::collect_archive_items(source);
+    ASSERT_TRUE(items) << items.error().message;
+    fs::path archive = m_folder / "setup.res";
+    auto written = qvoc::write_7z_archive(archive, *items);
+    ASSERT_TRUE(written) << written.error().message;
+
+    EXPECT_EQ(run("7z t '" + archive.string() + "'"), 0);
+    fs::path extracted = m_folder / "extracted";
+    ASSERT_EQ(run("7z x -y '-o" + extracted.string() + "' '" + archive.string() + "'"), 0);
+    EXPECT_EQ(tree(extracted), tree(source));
+}
+
+TEST_F(SevenZipWriterTest, KeepsModificationTimesAndReadOnlyAttribute)
+{
+    fs::path source = m_folder / "source";
+    write_file(source / "old.txt", "x");
+    auto when = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(source / "old.txt", when);
+    write_file(source / "locked.txt", "y");
+    fs::permissions(source / "locked.txt", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+
+    auto items = qvoc::collect_archive_items(source);
+    ASSERT_TRUE(items);
+    for (const ArchiveItem& item : *items)
+        EXPECT_EQ((item.attributes & qvoc::attribute_read_only) != 0, item.name == u"locked.txt");
+    fs::path archive = m_folder / "times.7z";
+    ASSERT_TRUE(qvoc::write_7z_archive(archive, *items));
+    fs::path extracted = m_folder / "extracted";
+    ASSERT_EQ(run("7z x -y '-o" + extracted.string() + "' '" + archive.string() + "'"), 0);
+    auto difference = fs::last_write_time(extracted / "old.txt") - when;
+    EXPECT_LT(std::chrono::abs(difference), std::chrono::seconds(2));
+}
+
+TEST_F(SevenZipWriterTest, ArchiveWithoutStreamsIsValid)
+{
+    struct Case {
+        std::string_view what;
+        std::vector<std::string> files;   // empty files
+        std::vector<std::string> folders; // empty folders
+    };
+    const Case cases[] = {
+        {"nothing at all", {}, {}},
+        {"only empty folders", {}, {"a", "a/b"}},
+        {"only empty files", {"one.txt", "two.txt"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path source = m_folder / "source";
+        fs::remove_all(source);
+        fs::create_directories(source);
+        for (const std::string& folder : c.folders)
+            fs::create_directories(source / folder);
+        for (const std::string& file : c.files)
+            write_file(source / file, "");
+        auto items = qvoc::collect_archive_items(source);
+        ASSERT_TRUE(items);
+        fs::path archive = m_folder / "empty.7z";
+        ASSERT_TRUE(qvoc::write_7z_archive(archive, *items));
+        EXPECT_EQ(run("7z t '" + archive.string() + "'"), 0);
+        fs::path extracted = m_folder / "extracted";
+        fs::remove_all(extracted);
+        fs::create_directories(extracted);
+        ASSERT_EQ(run("7z x -y '-o" + extracted.string() + "' '" + archive.string() + "'"), 0);
+        EXPECT_EQ(tree(extracted), tree(source));
+    }
+}
+
+TEST_F(SevenZipWriterTest, DamagedArchiveFailsTheTest)
+{
+    // Guards the check above: 7z t must notice a stream that disagrees with its CRC.
+    fs::path source = m_folder / "source";
+    write_file(source / "data.txt", "some stored bytes");
+    auto items = qvoc::collect_archive_items(source);
+    ASSERT_TRUE(items);
+    fs::path archive = m_folder / "damaged.7z";
+    ASSERT_TRUE(qvoc::write_7z_archive(archive, *items));
+    std::string bytes = read_file(archive);
+    bytes[32] ^= 0x20; // the first stored byte
+    write_file(archive, bytes);
+    EXPECT_NE(run("7z t '" + archive.string() + "'"), 0);
+}
+
+TEST(SevenZipWriter, FileThatChangedSizeIsReported)
+{
+    fs::path folder = scratch_folder();
+    fs::path source = folder / "source";
+    write_file(source / "grows.txt", "short");
+    auto items = qvoc::collect_archive_items(source);
+    ASSERT_TRUE(items);
+    write_file(source / "grows.txt", "much longer than before");
+    auto written = qvoc::write_7z_archive(folder / "x.7z", *items);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().code, ErrorCode::io);
+}
+
+} // namespace
+} // namespace quillon::test
