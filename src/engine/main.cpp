@@ -1,15 +1,16 @@
 // The engine's main routine: from process start to the hand-over to the script
 // run, and the clean-up after it.
 #include "engine/command_line.h"
+#include "engine/engine_resources.h"
 #include "engine/messages.h"
 #include "engine/startup_trace.h"
 #include "engine/support_folder.h"
 #include "engine/uSetupInit.h"
 #include "engine/uSetupSplash.h"
+#include "platform/win32/module_image.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "script/ScriptImage.h"
-#include "script/pe_image.h"
 
 #include <windows.h>
 
@@ -47,29 +48,6 @@ bool windows_version_at_least(DWORD major, DWORD minor)
     return info.dwMajorVersion > major || (info.dwMajorVersion == major && info.dwMinorVersion >= minor);
 }
 
-std::string module_path()
-{
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return win32::to_ansi(buffer);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-// The stub size from the image the loader mapped: the headers are the first bytes of the module.
-Result<std::uint64_t> own_stub_size()
-{
-    auto base = reinterpret_cast<const std::byte*>(GetModuleHandleW(nullptr));
-    MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQuery(base, &region, sizeof region) == 0)
-        return make_error(ErrorCode::win32, "Unable to read the engine's own image", GetLastError());
-    return pe_stub_size(std::span<const std::byte>(base, region.RegionSize));
-}
-
 // Marks the engine as a host application so that the taskbar does not pin the
 // temporary setup copy; failures do not matter.
 void register_host_app(const std::string& executable_name)
@@ -87,7 +65,7 @@ void register_host_app(const std::string& executable_name)
                             L"Assistant\\Persisted",
                             0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
             DWORD data = 32;
-            RegSetValueExW(key.get(), win32::to_wide(module_path()).c_str(), 0, REG_DWORD,
+            RegSetValueExW(key.get(), win32::to_wide(win32::module_file_path(nullptr)).c_str(), 0, REG_DWORD,
                            reinterpret_cast<const BYTE*>(&data), sizeof data);
         }
     }
@@ -168,7 +146,7 @@ void Engine::create_start_forms()
 std::optional<DWORD> Engine::load_script()
 {
     m_trace->line("    <StubSize>");
-    Result<std::uint64_t> stub_size = own_stub_size();
+    Result<std::uint64_t> stub_size = win32::module_stub_size(GetModuleHandleW(nullptr));
     if (!stub_size)
         throw std::runtime_error(stub_size.error().describe());
     Result<TScriptImage> image = [&] {
@@ -251,7 +229,7 @@ void Engine::close_start_forms()
 
 DWORD Engine::run()
 {
-    m_executable = module_path();
+    m_executable = win32::module_file_path(nullptr);
     std::size_t slash = m_executable.find_last_of('\\');
     std::string file_name = m_executable.substr(slash + 1);
     register_host_app(file_name);
@@ -265,7 +243,7 @@ DWORD Engine::run()
     m_temp_folder = with_backslash(win32::to_ansi(std::wstring(temp, temp_length)));
     CreateDirectoryW(win32::to_wide(m_temp_folder).c_str(), nullptr);
 
-    // FIXME: load the engine messages from the file appended to "qvo.lib" once the library is built.
+    load_engine_messages(m_messages, m_engine_folder, m_temp_folder);
     m_resource_path = m_engine_folder + m_base_name + ".res";
     m_tail = command_line_tail(GetCommandLineA());
     m_options = parse_startup_options(split_arguments(m_tail));

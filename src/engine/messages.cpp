@@ -1,5 +1,9 @@
 #include "engine/messages.h"
 
+#include "base/strings.h"
+
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
@@ -135,6 +139,34 @@ void EngineMessages::set(int line, std::string text)
     if (line < 1 || line > line_count || is_ignored_line(line))
         return;
     m_lines[static_cast<std::size_t>(line)] = std::move(text);
+}
+
+void LoadMessageTable(EngineMessages& messages, std::string_view file_text, std::string_view user_language)
+{
+    std::size_t position = 0;
+    auto next_line = [&](std::string& line) {
+        if (position >= file_text.size())
+            return false;
+        std::size_t end = file_text.find("\r\n", position);
+        if (end == std::string_view::npos)
+            end = file_text.size();
+        line.assign(file_text.substr(position, end - position));
+        position = std::min(file_text.size(), end + 2);
+        return true;
+    };
+    auto read_block = [&] {
+        std::string line;
+        for (int number = 1; number <= EngineMessages::line_count && next_line(line); ++number)
+            messages.set(number, line);
+    };
+
+    read_block();
+    std::string name;
+    while (next_line(name)) {
+        read_block();
+        if (equal_nocase(name, user_language))
+            break;
+    }
 }
 
 } // namespace quillon

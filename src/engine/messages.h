@@ -44,4 +44,11 @@ private:
     std::array<std::string, line_count + 1> m_lines; // index 0 unused
 };
 
+// Reads a message file: an unnamed block of 115 lines, then named blocks (a
+// language name line and 115 lines). Every block read replaces the texts;
+// reading stops after the block named like the user's language (ignoring case),
+// so the result is that block or the last one. A block cut short by the end of
+// the file still replaces the lines it has.
+void LoadMessageTable(EngineMessages& messages, std::string_view file_text, std::string_view user_language);
+
 } // namespace quillon

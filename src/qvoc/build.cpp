@@ -9,6 +9,7 @@
 #include "script/pe_image.h"
 #include "script/script_writer.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <set>
@@ -77,6 +78,15 @@ Result<fs::path> project_folder(const Project& project, const fs::path& base, co
     return folder;
 }
 
+bool is_inside(const fs::path& path, const fs::path& folder)
+{
+    fs::path inner = fs::absolute(path).lexically_normal();
+    fs::path outer = fs::absolute(folder).lexically_normal();
+    if (!outer.has_filename())
+        outer = outer.parent_path();
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first == outer.end();
+}
+
 class SetupBuilder {
 public:
     explicit SetupBuilder(const BuildOptions& options) : m_options(options) {}
@@ -108,6 +118,22 @@ public:
             media.emplace_back(source, name);
         }
 
+        fs::path output = fs::absolute(m_options.output_folder).lexically_normal();
+        if (!output.has_filename())
+            output = output.parent_path();
+        // The staging folder lies beside the output folder; inside a folder
+        // that is being archived or copied it would be packed into itself.
+        if (resources && is_inside(output, *resources))
+            return std::unexpected(project_error(project.display_name, *project.resources.line,
+                                                 "the output folder lies inside the resource folder"));
+        for (std::size_t index = 0; index < media.size(); ++index)
+            if (is_inside(output, media[index].first))
+                return std::unexpected(project_error(project.display_name, project.media_folders[index].line,
+                                                     "the output folder lies inside this media folder"));
+        std::vector<ArchiveItem> items;
+        if (resources)
+            items = TRY(collect_archive_items(*resources));
+
         fs::path engine = m_options.engine ? *m_options.engine : TRY(find_engine_stub(m_options.program_folder));
         std::string stub = TRY(read_file(engine));
         std::uint64_t stub_size = TRY(pe_stub_size(as_bytes(stub)));
@@ -115,9 +141,6 @@ public:
             return make_error(ErrorCode::unsupported, engine.string() + " already has data appended; give the bare "
                                                                         "engine stub");
 
-        fs::path output = fs::absolute(m_options.output_folder).lexically_normal();
-        if (!output.has_filename())
-            output = output.parent_path();
         std::error_code code;
         fs::create_directories(output.parent_path(), code);
         if (code)
@@ -150,9 +173,6 @@ public:
         }
 
         std::string resource_name = name + std::string(texts::resource_extension);
-        std::vector<ArchiveItem> items;
-        if (resources)
-            items = TRY(collect_archive_items(*resources));
         TRY(write_7z_archive(staging / resource_name, items));
         produced.push_back(resource_name);
 

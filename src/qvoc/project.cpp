@@ -429,7 +429,11 @@ private:
             return {};
         }
         if (key == texts::attribute_media_folder) {
-            command.media_folder = std::string(TRY(need_value()));
+            std::string_view folder = TRY(need_value());
+            if (command.media_folder_given)
+                return fail("@media-folder is given twice");
+            command.media_folder = std::string(folder);
+            command.media_folder_given = true;
             return {};
         }
         if (key == texts::attribute_header) {
@@ -444,6 +448,8 @@ private:
         }
         if (key == texts::attribute_line) {
             std::string_view number = TRY(need_value());
+            if (command.source_line)
+                return fail("@line is given twice");
             auto parsed = parse_int32(number);
             if (!parsed || *parsed < 0 || std::to_string(*parsed) != number)
                 return fail("@line needs a line index 0 or greater, written without sign or leading zeros");
@@ -452,6 +458,8 @@ private:
         }
         if (key == texts::attribute_file) {
             std::string_view file = TRY(need_value());
+            if (command.source_file)
+                return fail("@file is given twice");
             if (file.find('*') != std::string_view::npos)
                 return fail("@file cannot contain \"*\"");
             command.source_file = std::string(file);

@@ -29,6 +29,7 @@ struct ProjectCommand {
     std::size_t identifier_line = 0;
     bool disabled = false;
     std::string media_folder;
+    bool media_folder_given = false;
     std::optional<std::string> media_header; // @header; an empty text asks for no header
     std::size_t header_line = 0;
     std::optional<std::string> source_file;   // @file

@@ -63,6 +63,16 @@ std::vector<std::string> log_lines(const fs::path& log)
     return lines;
 }
 
+std::vector<fs::path> support_folders();
+
+// Removes the support folders a failed start-up left behind since "before".
+void remove_new_support_folders(const std::vector<fs::path>& before)
+{
+    for (const fs::path& folder : support_folders())
+        if (std::find(before.begin(), before.end(), folder) == before.end())
+            fs::remove_all(folder);
+}
+
 std::vector<fs::path> support_folders()
 {
     wchar_t temp[MAX_PATH + 1];
@@ -113,9 +123,7 @@ TEST(EngineStart, WithoutResourceArchiveEndsWith14AndLeavesTheSupportFolder)
                                                "    <ExtractArchive>"}));
     std::vector<fs::path> after = support_folders();
     EXPECT_EQ(after.size(), before.size() + 1) << "a failed start-up leaves its new support folder";
-    for (const fs::path& folder : after)
-        if (std::find(before.begin(), before.end(), folder) == before.end())
-            fs::remove_all(folder);
+    remove_new_support_folders(before);
 }
 
 TEST(EngineStart, ResourcesThatCannotBeExtractedEndWith15)
@@ -123,8 +131,10 @@ TEST(EngineStart, ResourcesThatCannotBeExtractedEndWith15)
     // Without the archive library beside the engine nothing can be extracted.
     fs::path exe = make_setup(L"engine-nolib", one_dialog_script(), true, true);
     ASSERT_FALSE(fs::exists(exe.parent_path() / L"qvo.lib"));
+    std::vector<fs::path> before = support_folders();
     RunOutcome outcome = run_program({exe, L"/s"});
     EXPECT_EQ(outcome.exit_code, 15u);
+    remove_new_support_folders(before);
 }
 
 TEST(EngineStart, RegistersItselfAsHostApplication)
@@ -151,6 +161,42 @@ HWND wait_for_message_box(const std::wstring& caption, std::chrono::seconds time
     return nullptr;
 }
 
+std::wstring child_texts(HWND window)
+{
+    std::wstring text;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            *reinterpret_cast<std::wstring*>(param) += window_text(child) + L"|";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+TEST(EngineStart, MessagesComeFromTheFileBehindTheArchiveLibrary)
+{
+    fs::path exe = make_setup(L"engine-messages", one_dialog_script(), false, true);
+    // Any stripped PE image carries the message file the same way; the stub is one.
+    fs::copy_file(dist_file(L"engine.exe"), exe.parent_path() / L"qvo.lib");
+    std::string file;
+    for (int line = 1; line <= 115; ++line)
+        file += line == 2 ? "Setup-Ressource nicht gefunden\r\n" : line == 23 ? "Quillon-Assistent\r\n" : "x\r\n";
+    std::ofstream(exe.parent_path() / L"qvo.lib", std::ios::binary | std::ios::app) << file;
+
+    std::vector<fs::path> before = support_folders();
+    RunOutcome outcome;
+    std::thread runner([&] { outcome = run_program({exe, L"/update"}); });
+    HWND box = wait_for_message_box(L"Quillon-Assistent", std::chrono::seconds(30));
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(child_texts(box).find(L"Setup-Ressource nicht gefunden"), std::wstring::npos) << to_utf8(child_texts(box));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    runner.join();
+    EXPECT_EQ(outcome.exit_code, 14u);
+    EXPECT_FALSE(fs::exists(fs::temp_directory_path() / L"lang.loc"));
+    remove_new_support_folders(before);
+}
+
 TEST(EngineStart, WithoutSilentSwitchTheErrorIsShownInAMessageBox)
 {
     fs::path exe = make_setup(L"engine-box", std::nullopt, false, false);
@@ -158,14 +204,7 @@ TEST(EngineStart, WithoutSilentSwitchTheErrorIsShownInAMessageBox)
     std::thread runner([&] { outcome = run_program({exe, L""}); });
     HWND box = wait_for_message_box(L"Quillon Wizard", std::chrono::seconds(30));
     ASSERT_NE(box, nullptr);
-    std::wstring text;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            *reinterpret_cast<std::wstring*>(param) += window_text(child) + L"|";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
+    std::wstring text = child_texts(box);
     EXPECT_NE(text.find(L"For internal use only"), std::wstring::npos) << to_utf8(text);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     runner.join();

@@ -233,6 +233,9 @@ TEST_F(SetupBuildTest, FailedBuildLeavesTheOutputFolderAlone)
         {"missing resource folder",
          "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\nresources = nowhere\n",
          "broken.qvp:4: the resource folder \"nowhere\" is not a folder"},
+        {"output inside a media folder",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\nmedia-folder = ../out/..\n",
+         "broken.qvp:4: the output folder lies inside this media folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
