@@ -10,6 +10,7 @@
 #include "platform/win32/module_image.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/windows_version.h"
 #include "script/ScriptImage.h"
 
 #include <windows.h>
@@ -37,28 +38,17 @@ std::string with_backslash(std::string folder)
     return folder;
 }
 
-bool windows_version_at_least(DWORD major, DWORD minor)
-{
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExW(&info);
-#pragma GCC diagnostic pop
-    return info.dwMajorVersion > major || (info.dwMajorVersion == major && info.dwMinorVersion >= minor);
-}
-
 // Marks the engine as a host application so that the taskbar does not pin the
 // temporary setup copy; failures do not matter.
 void register_host_app(const std::string& executable_name)
 {
-    if (windows_version_at_least(6, 1)) {
+    if (win32::windows_version_at_least(6, 1)) {
         win32::UniqueHkey key;
         std::wstring subkey = L"Applications\\" + win32::to_wide(executable_name);
         if (RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
                             nullptr) == ERROR_SUCCESS)
             RegSetValueExW(key.get(), L"IsHostApp", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
-    } else if (windows_version_at_least(6, 0)) {
+    } else if (win32::windows_version_at_least(6, 0)) {
         win32::UniqueHkey key;
         if (RegCreateKeyExW(HKEY_CURRENT_USER,
                             L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "

@@ -1,6 +1,7 @@
 #include "engine/uSetupInit.h"
 
 #include "platform/win32/wide.h"
+#include "platform/win32/windows_version.h"
 
 #include <commctrl.h>
 
@@ -11,17 +12,6 @@ namespace {
 constexpr wchar_t init_class[] = L"TSetupInit";
 constexpr int client_width = 420;
 constexpr int client_height = 112;
-
-bool xp_or_later()
-{
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExW(&info);
-#pragma GCC diagnostic pop
-    return info.dwMajorVersion > 5 || (info.dwMajorVersion == 5 && info.dwMinorVersion != 0);
-}
 
 HWND make_child(HWND parent, const wchar_t* window_class, const wchar_t* name, DWORD style, int x, int y, int width,
                 int height)
@@ -87,7 +77,7 @@ TSetupInit::TSetupInit(const std::string& caption, const std::string& label_text
     HICON icon = LoadIconW(nullptr, IDI_INFORMATION);
     SendMessageW(m_image1, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     SendMessageW(m_image2, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_APPLICATION)), 0);
-    ShowWindow(xp_or_later() ? m_image1 : m_image2, SW_SHOW);
+    ShowWindow(win32::windows_version_at_least(5, 1) ? m_image1 : m_image2, SW_SHOW);
 
     m_label = make_child(m_window, L"STATIC", L"Label1", WS_VISIBLE | SS_LEFT, 64, 14, client_width - 80, 48);
     SetWindowTextW(m_label, win32::to_wide(label_text).c_str());

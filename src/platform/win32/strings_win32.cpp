@@ -1,6 +1,7 @@
 // Case rules of the Windows build: the system's own comparison and case mapping
 // for the ANSI code page.
 #include "base/strings.h"
+#include "platform/win32/windows_version.h"
 
 #include <windows.h>
 
@@ -13,16 +14,7 @@ namespace {
 // The invariant locale, or U.S. English before Windows XP, chosen once.
 LCID name_compare_locale()
 {
-    static const LCID lcid = [] {
-        OSVERSIONINFOW info{};
-        info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        GetVersionExW(&info);
-#pragma GCC diagnostic pop
-        bool xp_or_later = info.dwMajorVersion > 5 || (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1);
-        return static_cast<LCID>(xp_or_later ? 0x007F : 0x0409);
-    }();
+    static const LCID lcid = static_cast<LCID>(win32::windows_version_at_least(5, 1) ? 0x007F : 0x0409);
     return lcid;
 }
 
