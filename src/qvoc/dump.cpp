@@ -294,8 +294,10 @@ private:
         lines.push_back(setting_line(texts::key_default_language, m_image.default_language()));
         optional(texts::key_language_dialog, m_image.language_dialog() ? "true" : "false", "false");
         optional(texts::key_code_page, std::to_string(m_image.code_page()), "1252");
-        if (!m_options.output_name.empty())
-            lines.push_back(setting_line(texts::key_output, m_options.output_name));
+        // The executable's own name, when a project could give it.
+        const std::string& output = m_options.output_name;
+        if (!output.empty() && output.find_first_of("/\\:*?\"<>|") == std::string::npos)
+            lines.push_back(setting_line(texts::key_output, output));
         if (!m_commands.empty())
             lines.push_back(setting_line(texts::key_source_name, source_name()));
         lines.emplace_back();

@@ -94,6 +94,16 @@ bool is_hex_header(std::string_view text)
            });
 }
 
+bool is_typed_key(std::string_view key)
+{
+    for (std::string_view typed : {texts::key_product_code, texts::key_revision_code, texts::key_version,
+                                   texts::key_media_mode, texts::key_code_page, texts::key_language_dialog,
+                                   texts::key_platform, texts::key_output})
+        if (key == typed)
+            return true;
+    return false;
+}
+
 bool is_legal_base_name(std::string_view text)
 {
     return !text.empty() && text.find_first_of("/\\:*?\"<>|") == std::string_view::npos && text != "." &&
@@ -275,9 +285,11 @@ private:
         if (setting->line)
             return std::unexpected(error(line, "\"" + std::string(pair.key) + "\" is given twice (first on line " +
                                                    std::to_string(*setting->line + 1) + ")"));
-        setting->value = std::string(pair.value);
+        // Values with a fixed form forgive stray blanks; free texts keep them.
+        std::string_view value = is_typed_key(pair.key) ? trim_blanks(pair.value) : pair.value;
+        setting->value = std::string(value);
         setting->line = line;
-        return check_setting(pair.key, pair.value, line);
+        return check_setting(pair.key, value, line);
     }
 
     Result<void> check_setting(std::string_view key, std::string_view value, std::size_t line) const
@@ -418,7 +430,7 @@ private:
             return {};
         }
         if (key == texts::attribute_id) {
-            std::string_view id = TRY(need_value());
+            std::string_view id = trim_blanks(TRY(need_value()));
             if (command.identifier)
                 return fail("@id is given twice");
             if (!parse_guid(id))
@@ -437,7 +449,7 @@ private:
             return {};
         }
         if (key == texts::attribute_header) {
-            std::string_view header = TRY(need_value());
+            std::string_view header = trim_blanks(TRY(need_value()));
             if (command.media_header)
                 return fail("@header is given twice");
             if (!header.empty() && !is_hex_header(header))
@@ -447,7 +459,7 @@ private:
             return {};
         }
         if (key == texts::attribute_line) {
-            std::string_view number = TRY(need_value());
+            std::string_view number = trim_blanks(TRY(need_value()));
             if (command.source_line)
                 return fail("@line is given twice");
             auto parsed = parse_int32(number);

@@ -282,7 +282,10 @@ TEST_F(SetupBuildTest, RebuildReplacesTheSetupFiles)
 
 TEST(EngineStubSearch, FindsTheStubBesideOrInDistAbove)
 {
-    fs::path folder = scratch_folder();
+    // Outside the source tree, whose own dist/win64/engine.exe would be found above the scratch folder.
+    fs::path folder = fs::temp_directory_path() / "quillon-stub-search";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
     fs::path program = folder / "build" / "src" / "qvoc";
     fs::create_directories(program);
     EXPECT_FALSE(qvoc::find_engine_stub(program));

@@ -34,14 +34,13 @@ TEST(QvocProgram, ExitCodesAndMessages)
     EXPECT_EQ(run_qvoc("", folder).exit_code, 2);
     EXPECT_EQ(run_qvoc("build '" + (folder / "good.qvp").string() + "'", folder).exit_code, 2); // no -o
 
-    ProgramRun bad = run_qvoc("build '" + (folder / "bad.qvp").string() + "' -o '" + (folder / "out").string() + "'" + engine,
-                       folder);
+    std::string output = " -o '" + (folder / "out").string() + "'";
+    ProgramRun bad = run_qvoc("build '" + (folder / "bad.qvp").string() + "'" + output + engine, folder);
     EXPECT_EQ(bad.exit_code, 1);
     EXPECT_EQ(bad.output.rfind((folder / "bad.qvp").string() + ":5: ", 0), 0u) << bad.output;
     EXPECT_FALSE(fs::exists(folder / "out"));
 
-    ProgramRun good = run_qvoc(
-        "build '" + (folder / "good.qvp").string() + "' -o '" + (folder / "out").string() + "'" + engine, folder);
+    ProgramRun good = run_qvoc("build '" + (folder / "good.qvp").string() + "'" + output + engine, folder);
     ASSERT_EQ(good.exit_code, 0) << good.output;
     ProgramRun dumped = run_qvoc("dump '" + (folder / "out" / "setup.exe").string() + "'", folder);
     ASSERT_EQ(dumped.exit_code, 0) << dumped.output;

@@ -115,7 +115,8 @@ TEST(MsiPackage, MsiinfoReadsPropertiesAndSummary)
     }
 
     std::string summary = command_output("msiinfo suminfo " + quoted + " 2>&1");
-    for (std::string_view line : {"Template: x64;1033\n", "Revision number (UUID): {3CF5FF44-CF4F-5694-AB84-030A55A79C12}\n",
+    for (std::string_view line : {"Template: x64;1033\n",
+                                  "Revision number (UUID): {3CF5FF44-CF4F-5694-AB84-030A55A79C12}\n",
                                   "Version: 200 ", "Source: 2 ", "Subject: Caf\xC3\xA9 Setup\n"}) {
         SCOPED_TRACE(line);
         EXPECT_NE(summary.find(line), std::string::npos) << summary;

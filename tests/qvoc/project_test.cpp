@@ -127,7 +127,8 @@ TEST(ProjectText, HeadsAreTrimmedUnlessWrittenVerbatim)
 
 TEST(ProjectCompile, FillsDefaultsAndNormalizesGuids)
 {
-    auto compiled = compile_text("[setup]\ntitle = T\nproduct-code = {aaaaaaaa-2222-3333-4444-555555555555}\n");
+    // Stray blanks around a value of fixed form are forgiven.
+    auto compiled = compile_text("[setup]\ntitle = T\nproduct-code =  {aaaaaaaa-2222-3333-4444-555555555555} \t\n");
     ASSERT_TRUE(compiled) << compiled.error().message;
     const CompiledScript& script = compiled->script;
     // Windows Installer wants upper-case GUIDs.

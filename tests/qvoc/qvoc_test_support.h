@@ -52,7 +52,8 @@ inline std::string read_file(const fs::path& path)
 // compiler expects of an engine stub.
 inline std::string bare_engine_stub()
 {
-    std::vector<std::byte> headers = build_pe_headers(pe32_plus_magic, pe32_plus_optional_header_size, {{0x200, 0x200}});
+    std::vector<std::byte> headers =
+        build_pe_headers(pe32_plus_magic, pe32_plus_optional_header_size, {{0x200, 0x200}});
     std::string stub(reinterpret_cast<const char*>(headers.data()), headers.size());
     stub.resize(0x400, '\xCC');
     return stub;
