@@ -126,6 +126,20 @@ TEST(EngineStart, WithoutResourceArchiveEndsWith14AndLeavesTheSupportFolder)
     remove_new_support_folders(before);
 }
 
+TEST(EngineStart, ADamagedScriptEndsWith11)
+{
+    fs::path exe = make_setup(L"engine-damaged", std::nullopt, true, true);
+    std::ofstream(exe, std::ios::binary | std::ios::app) << "Set Variable\r\nIf\r\n"; // ends inside the first section
+    fs::path log = exe.parent_path() / L"setup.log";
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_EQ(outcome.exit_code, 11u);
+    std::vector<std::string> lines = log_lines(log);
+    ASSERT_GE(lines.size(), 3u);
+    // The failed step is abandoned; the clean-up still runs.
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+              (std::vector<std::string>{"  <CachedSupportDir>", "  </CachedSupportDir>", "</Quillon>"}));
+}
+
 TEST(EngineStart, ResourcesThatCannotBeExtractedEndWith15)
 {
     // Without the archive library beside the engine nothing can be extracted.
