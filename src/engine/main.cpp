@@ -7,6 +7,7 @@
 #include "engine/support_folder.h"
 #include "engine/uSetupInit.h"
 #include "engine/uSetupSplash.h"
+#include "media/archive_library.h"
 #include "platform/win32/module_image.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -174,10 +175,30 @@ std::optional<DWORD> Engine::prepare_support_folder()
         show_error(m_messages.text(MessageLine::resource_not_found), start_form_window());
         return exit_resource_not_found;
     }
-    // FIXME: the resources are extracted through the archive library "qvo.lib",
-    // which is not built yet; without it the archive cannot be extracted.
-    show_error(m_messages.text(MessageLine::resource_decompression_failure), start_form_window());
-    return exit_resource_extraction;
+    // Without the archive library beside the engine the archive cannot be extracted.
+    Result<ArchiveLibrary> library = ArchiveLibrary::load(m_engine_folder + "qvo.lib");
+    Result<void> extracted = library ? ExtractResources(*library, m_resource_path, m_support_folder)
+                                     : Result<void>(std::unexpected(library.error()));
+    if (!extracted) {
+        show_error(m_messages.text(MessageLine::resource_decompression_failure), start_form_window());
+        return exit_resource_extraction;
+    }
+    m_trace->line("    </ExtractArchive>");
+
+    m_trace->line("    <ExtractResource>");
+    std::error_code missing;
+    if (!std::filesystem::exists(fs_path(m_engine_folder + m_base_name + ".msi"), missing) &&
+        !std::filesystem::exists(fs_path(m_engine_folder + m_base_name + ".msp"), missing)) {
+        show_error(m_messages.text(MessageLine::database_not_found), start_form_window());
+        return exit_database_not_found;
+    }
+    m_trace->line("    </ExtractResource>");
+
+    m_trace->line("    <ResourcePath>");
+    CopyDatabaseFiles(m_engine_folder, m_base_name, m_support_folder);
+    m_trace->line("    </ResourcePath>");
+    m_data_folder = m_engine_folder + "data\\";
+    return std::nullopt;
 }
 
 void Engine::register_dialogs()

@@ -151,6 +151,65 @@ TEST(EngineStart, ResourcesThatCannotBeExtractedEndWith15)
     remove_new_support_folders(before);
 }
 
+// A setup beside the archive library, with a resource archive made by Debian's 7z.
+fs::path make_complete_setup(const std::wstring& name, bool with_database)
+{
+    fs::path exe = make_setup(name, one_dialog_script(), false, with_database);
+    fs::copy_file(dist_file(L"qvo.lib"), exe.parent_path() / L"qvo.lib");
+    fs::copy_file(test_data(L"media\\tree_lzma2.7z"), exe.parent_path() / L"setup.res");
+    return exe;
+}
+
+TEST(EngineStart, ExtractsTheResourcesAndRemovesTheSupportFolderAtTheEnd)
+{
+    fs::path exe = make_complete_setup(L"engine-complete", true);
+    fs::path log = exe.parent_path() / L"setup.log";
+    std::vector<fs::path> before = support_folders();
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(log_lines(log),
+              (std::vector<std::string>{
+                  "<Quillon>", "  <SetupSplash>", "    <StubSize>", "    </StubSize>", "    <StubData>",
+                  "    </StubData>", "    <GlobalLists>", "    </GlobalLists>", "    <SupportDir>", "    </SupportDir>",
+                  "    <ExtractArchive>", "    </ExtractArchive>", "    <ExtractResource>", "    </ExtractResource>",
+                  "    <ResourcePath>", "    </ResourcePath>", "    <Dialogs>", "    </Dialogs>", "  </SetupSplash>",
+                  "  <RunScript>", "  </RunScript>", "  <Free>", "  </Free>", "  <CachedSupportDir>",
+                  "  </CachedSupportDir>", "</Quillon>"}));
+    EXPECT_EQ(support_folders(), before) << "the support folder is gone at the end";
+}
+
+TEST(EngineStart, WithoutDatabaseEndsWith16)
+{
+    fs::path exe = make_complete_setup(L"engine-nodb", false);
+    fs::path log = exe.parent_path() / L"setup.log";
+    std::vector<fs::path> before = support_folders();
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_EQ(outcome.exit_code, 16u);
+    std::vector<std::string> lines = log_lines(log);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "    <ExtractResource>");
+    // The extraction reached the support folder before the database was missed.
+    std::vector<fs::path> after = support_folders();
+    ASSERT_EQ(after.size(), before.size() + 1);
+    for (const fs::path& folder : after)
+        if (std::find(before.begin(), before.end(), folder) == before.end())
+            EXPECT_TRUE(fs::exists(folder / L"nested\\a\\b\\c\\deep.txt"));
+    remove_new_support_folders(before);
+}
+
+TEST(EngineStart, ACorruptResourceArchiveEndsWith15AndLeavesTheFolder)
+{
+    fs::path exe = make_complete_setup(L"engine-corrupt", true);
+    std::string bytes = *read_file_bytes(exe.parent_path() / L"setup.res");
+    bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x55);
+    std::ofstream(exe.parent_path() / L"setup.res", std::ios::binary | std::ios::trunc) << bytes;
+    std::vector<fs::path> before = support_folders();
+    RunOutcome outcome = run_program({exe, L"/s"});
+    EXPECT_EQ(outcome.exit_code, 15u);
+    EXPECT_EQ(support_folders().size(), before.size() + 1);
+    remove_new_support_folders(before);
+}
+
 TEST(EngineStart, RegistersItselfAsHostApplication)
 {
     fs::path exe = make_setup(L"engine-hostapp", std::nullopt, false, false);

@@ -75,10 +75,14 @@ private:
     std::uint64_t m_left;
 };
 
-bool is_filter(std::uint64_t id) noexcept
+// Filters put out what they take in; the cipher drops the padding of its last block.
+bool sizes_agree(std::uint64_t id, std::uint64_t in_size, std::uint64_t out_size) noexcept
 {
-    return id == method::copy || id == method::delta || id == method::bcj_x86 || id == method::bcj_x86_short ||
-           id == method::aes;
+    if (id == method::aes)
+        return out_size <= in_size && in_size - out_size < 16;
+    if (id == method::copy || id == method::delta || id == method::bcj_x86 || id == method::bcj_x86_short)
+        return in_size == out_size;
+    return true;
 }
 
 } // namespace
@@ -145,7 +149,7 @@ Result<std::unique_ptr<Stream>> open_folder(const Database& database, std::size_
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const Coder& c = folder.coders[*it];
         std::uint64_t out_size = folder.unpack_sizes[*it];
-        if (is_filter(c.method) && in_size != out_size)
+        if (!sizes_agree(c.method, in_size, out_size))
             return corrupt("the " + method_name(c.method) + " coder's sizes do not agree");
         switch (c.method) {
         case method::copy:
@@ -164,7 +168,7 @@ Result<std::unique_ptr<Stream>> open_folder(const Database& database, std::size_
             stream = TRY(make_delta_decoder(std::move(stream), c.properties));
             break;
         case method::aes:
-            stream = TRY(make_aes_decoder(std::move(stream), c.properties, keys, limits));
+            stream = TRY(make_aes_decoder(std::move(stream), c.properties, out_size, keys, limits));
             break;
         default:
             return make_error(ErrorCode::internal, "7z method table and decoder switch disagree");

@@ -51,7 +51,7 @@ Result<std::unique_ptr<Stream>> make_lzma2_decoder(std::unique_ptr<Stream> input
 Result<std::unique_ptr<Stream>> make_bcj_x86_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties);
 Result<std::unique_ptr<Stream>> make_delta_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties);
 Result<std::unique_ptr<Stream>> make_aes_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties,
-                                                 KeySource& keys, const Limits& limits);
+                                                 std::uint64_t out_size, KeySource& keys, const Limits& limits);
 
 // The 7zAES key: SHA-256 over 2^cycles_power rounds of salt, UTF-16LE password
 // and a 64-bit little-endian round counter.

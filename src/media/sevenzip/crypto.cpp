@@ -57,11 +57,17 @@ struct AesTables {
 constexpr AesTables make_aes_tables()
 {
     AesTables t{};
+    // Powers of the generator 3 give logarithms, and with them inverses.
+    std::uint8_t power[255]{};
+    std::uint8_t log[256]{};
+    std::uint8_t value = 1;
+    for (int i = 0; i < 255; ++i) {
+        power[i] = value;
+        log[value] = static_cast<std::uint8_t>(i);
+        value = gf_mul(value, 3);
+    }
     for (int x = 0; x < 256; ++x) {
-        // x^254 is the multiplicative inverse (and maps 0 to 0).
-        std::uint8_t inverse = 1;
-        for (int i = 0; i < 254; ++i)
-            inverse = gf_mul(inverse, static_cast<std::uint8_t>(x));
+        std::uint8_t inverse = x == 0 ? 0 : power[(255 - log[x]) % 255];
         std::uint8_t s = inverse;
         std::uint8_t result = 0x63;
         for (int i = 0; i < 5; ++i) {

@@ -513,7 +513,7 @@ Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& dat
     }
 }
 
-Result<void> finish_database(Database& database, std::uint64_t archive_size)
+Result<void> place_streams(Database& database, std::uint64_t archive_size)
 {
     StreamsInfo& streams = database.streams;
 
@@ -536,6 +536,13 @@ Result<void> finish_database(Database& database, std::uint64_t archive_size)
             return corrupt("the folders use more packed streams than the archive has");
         next_pack += folder.packed_streams.size();
     }
+    return {};
+}
+
+Result<void> finish_database(Database& database, std::uint64_t archive_size)
+{
+    TRY(place_streams(database, archive_size));
+    StreamsInfo& streams = database.streams;
 
     std::size_t stream_index = 0;
     std::size_t folder_index = 0;

@@ -84,8 +84,11 @@ enum class HeaderKind { plain, encoded };
 // streams info of an encoded header (only database.streams filled).
 Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& database);
 
-// Places packed streams and files; checks that sizes and counts agree and that
-// every packed stream lies inside the archive.
+// Places packed streams and folders, checking that every packed stream lies
+// inside the archive; enough to decode an encoded header.
+Result<void> place_streams(Database& database, std::uint64_t archive_size);
+
+// place_streams, then places the files, checking that sizes and counts agree.
 Result<void> finish_database(Database& database, std::uint64_t archive_size);
 
 } // namespace quillon::sevenzip

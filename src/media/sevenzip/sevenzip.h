@@ -138,6 +138,7 @@ public:
 private:
     struct State;
     explicit Archive(std::unique_ptr<State> state) noexcept;
+    Result<void> read_entries(EntrySink& sink, const ReadOptions& options);
     std::unique_ptr<State> m_state;
 };
 

@@ -1,0 +1,370 @@
+#include "media/sevenzip/coders.h"
+#include "media/sevenzip/crc32.h"
+#include "media/sevenzip/header.h"
+#include "media/sevenzip/header_reader.h"
+#include "media/sevenzip/input.h"
+#include "media/sevenzip/sevenzip.h"
+
+#include <algorithm>
+
+namespace quillon::sevenzip {
+
+namespace {
+
+std::string normalized_for_lookup(std::string_view path)
+{
+    std::string out(path);
+    for (char& c : out) {
+        if (c == '/')
+            c = '\\';
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 0x20);
+    }
+    return out;
+}
+
+Error wrong_password(const std::string& what)
+{
+    return Error{ErrorCode::corrupt, 0, "7z archive: wrong password or corrupt archive (" + what + ")"};
+}
+
+} // namespace
+
+struct Archive::State final : KeySource {
+    std::unique_ptr<InputSource> input;
+    OpenOptions options;
+    Database database;
+    std::vector<Entry> entries;
+    std::vector<std::size_t> entry_file; // the database file behind each entry
+
+    bool password_asked = false;
+    std::optional<std::u16string> password;
+    struct CachedKey {
+        unsigned cycles_power;
+        std::vector<std::byte> salt;
+        std::array<std::byte, 32> key;
+    };
+    std::vector<CachedKey> keys; // key stretching is slow by design; folders usually share a salt
+
+    Result<std::array<std::byte, 32>> key(unsigned cycles_power, std::span<const std::byte> salt) override
+    {
+        for (const auto& cached : keys)
+            if (cached.cycles_power == cycles_power && std::ranges::equal(cached.salt, salt))
+                return cached.key;
+        if (!password_asked) {
+            password_asked = true;
+            if (options.password)
+                password = options.password();
+        }
+        if (!password)
+            return make_error(ErrorCode::not_found, "7z archive: the archive is encrypted and no password was given");
+        auto derived = derive_aes_key(cycles_power, salt, *password);
+        keys.push_back({cycles_power, std::vector<std::byte>(salt.begin(), salt.end()), derived});
+        return derived;
+    }
+
+    Result<std::vector<std::byte>> decode_header(const Database& packed)
+    {
+        if (packed.streams.folders.size() != 1)
+            return corrupt("the encoded header must be one folder");
+        const Folder& folder = packed.streams.folders[0];
+        bool encrypted = folder_is_encrypted(folder);
+        if (folder.unpack_size() > options.limits.max_header_size)
+            return unsupported("the header of " + std::to_string(folder.unpack_size() >> 20) +
+                               " MiB exceeds the size limit");
+        auto stream = TRY(open_folder(packed, 0, *input, *this, options.limits));
+        // Grown as data arrives: a header's declared size costs nothing until it is real.
+        std::vector<std::byte> header;
+        std::uint64_t left = folder.unpack_size();
+        while (left > 0) {
+            std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, std::size_t{1} << 20));
+            std::size_t at = header.size();
+            header.resize(at + chunk);
+            auto read = read_exact(*stream, std::span<std::byte>(header).subspan(at), "the encoded header");
+            if (!read)
+                return std::unexpected(encrypted && read.error().code == ErrorCode::corrupt
+                                           ? wrong_password("the encrypted header cannot be decoded")
+                                           : read.error());
+            left -= chunk;
+        }
+        if (folder.crc && crc32(header) != *folder.crc)
+            return std::unexpected(encrypted ? wrong_password("the encrypted header fails its CRC")
+                                             : Error{ErrorCode::corrupt, 0, "7z archive: the header fails its CRC"});
+        return header;
+    }
+
+    Result<void> load()
+    {
+        const std::uint64_t size = input->size();
+        std::array<std::byte, signature_header_size> first{};
+        std::size_t have = static_cast<std::size_t>(std::min<std::uint64_t>(size, first.size()));
+        TRY(input->read_at(0, std::span<std::byte>(first).first(have)));
+        if (have < first.size()) {
+            static constexpr unsigned char signature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+            bool looks_like_7z = have >= 6 && std::equal(signature, signature + 6, first.begin(),
+                                                         [](unsigned char a, std::byte b) { return std::byte{a} == b; });
+            return looks_like_7z ? corrupt("the archive is truncated") : corrupt("not a 7z archive (too short)");
+        }
+        SignatureHeader signature = TRY(parse_signature_header(first, size));
+        if (signature.next_header_size == 0)
+            return {}; // an empty archive
+        if (signature.next_header_size > options.limits.max_header_size)
+            return unsupported("the header of " + std::to_string(signature.next_header_size >> 20) +
+                               " MiB exceeds the size limit");
+        std::vector<std::byte> header(static_cast<std::size_t>(signature.next_header_size));
+        TRY(input->read_at(signature.next_header_offset, header));
+        if (crc32(header) != signature.next_header_crc)
+            return corrupt("the header fails its CRC");
+
+        HeaderKind kind = TRY(parse_header(header, database));
+        if (kind == HeaderKind::encoded) {
+            Database packed = std::move(database);
+            database = Database{};
+            TRY(place_streams(packed, size));
+            header = TRY(decode_header(packed));
+            auto parsed = parse_header(header, database);
+            bool encrypted = folder_is_encrypted(packed.streams.folders[0]);
+            if (!parsed && encrypted && parsed.error().code == ErrorCode::corrupt)
+                return std::unexpected(wrong_password("the decrypted header does not parse"));
+            if (!parsed)
+                return std::unexpected(parsed.error());
+            if (*parsed != HeaderKind::plain)
+                return corrupt("the encoded header encodes another encoded header");
+        }
+        TRY(finish_database(database, size));
+        build_entries();
+        return {};
+    }
+
+    void build_entries()
+    {
+        const NameConverter& convert = options.name_converter;
+        for (std::size_t i = 0; i < database.files.size(); ++i) {
+            const FileItem& file = database.files[i];
+            if (file.is_anti)
+                continue; // deletion markers of update archives: nothing to list or extract
+            Entry entry;
+            entry.index = entries.size();
+            entry.name = file.name;
+            std::u16string unified = file.name;
+            std::replace(unified.begin(), unified.end(), u'/', u'\\');
+            std::string path = convert ? convert(unified) : utf16_to_utf8(unified);
+            if (options.separator != '\\')
+                std::replace(path.begin(), path.end(), '\\', options.separator);
+            entry.path = std::move(path);
+            entry.size = file.size;
+            entry.is_directory = file.is_directory;
+            entry.has_attributes = file.attributes.has_value();
+            entry.attributes = file.attributes.value_or(0);
+            entry.modified = file.modified;
+            entry.crc = file.crc;
+            entry.encrypted = file.has_stream && folder_is_encrypted(database.streams.folders[file.folder]);
+            entries.push_back(std::move(entry));
+            entry_file.push_back(i);
+        }
+    }
+};
+
+namespace {
+
+Result<Archive> finish_open(Result<void> loaded, Archive archive)
+{
+    if (!loaded)
+        return std::unexpected(loaded.error());
+    return archive;
+}
+
+// The decoder of the folder being read and how far into it we are.
+struct FolderCursor {
+    std::size_t folder = SIZE_MAX;
+    std::unique_ptr<Stream> stream;
+    std::uint64_t position = 0;
+    bool encrypted = false;
+    bool check_folder_crc = false;
+    std::uint32_t folder_crc = 0;
+};
+
+} // namespace
+
+Archive::Archive(std::unique_ptr<State> state) noexcept : m_state(std::move(state)) {}
+Archive::Archive(Archive&&) noexcept = default;
+Archive& Archive::operator=(Archive&&) noexcept = default;
+Archive::~Archive() = default;
+
+Result<Archive> Archive::open(const std::filesystem::path& path, OpenOptions options)
+{
+    auto state = std::make_unique<State>();
+    state->input = TRY(open_file_input(path));
+    state->options = std::move(options);
+    State& loading = *state;
+    try {
+        return finish_open(loading.load(), Archive(std::move(state)));
+    } catch (const std::bad_alloc&) {
+        return make_error(ErrorCode::io, "7z archive: not enough memory to read " + display_path(path));
+    }
+}
+
+Result<Archive> Archive::open_memory(std::span<const std::byte> bytes, OpenOptions options)
+{
+    auto state = std::make_unique<State>();
+    state->input = memory_input(bytes);
+    state->options = std::move(options);
+    State& loading = *state;
+    try {
+        return finish_open(loading.load(), Archive(std::move(state)));
+    } catch (const std::bad_alloc&) {
+        return make_error(ErrorCode::io, "7z archive: not enough memory to read the archive");
+    }
+}
+
+const std::vector<Entry>& Archive::entries() const noexcept
+{
+    return m_state->entries;
+}
+
+Result<std::vector<std::size_t>> Archive::find(std::span<const std::string> paths) const
+{
+    std::vector<std::string> keys;
+    keys.reserve(m_state->entries.size());
+    for (const auto& entry : m_state->entries)
+        keys.push_back(normalized_for_lookup(entry.path));
+    std::vector<std::size_t> found;
+    for (const auto& path : paths) {
+        std::string key = normalized_for_lookup(path);
+        auto it = std::find(keys.begin(), keys.end(), key);
+        if (it == keys.end())
+            return make_error(ErrorCode::not_found, "7z archive: no member named \"" + path + "\"");
+        found.push_back(static_cast<std::size_t>(it - keys.begin()));
+    }
+    return found;
+}
+
+Result<void> Archive::read(EntrySink& sink, const ReadOptions& options)
+{
+    try {
+        return read_entries(sink, options);
+    } catch (const std::bad_alloc&) {
+        return make_error(ErrorCode::io, "7z archive: not enough memory to extract");
+    }
+}
+
+Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
+{
+    State& state = *m_state;
+    std::vector<std::size_t> selection;
+    if (options.selection) {
+        selection = *options.selection;
+        std::sort(selection.begin(), selection.end());
+        selection.erase(std::unique(selection.begin(), selection.end()), selection.end());
+        if (!selection.empty() && selection.back() >= state.entries.size())
+            return make_error(ErrorCode::out_of_range, "7z archive: entry " + std::to_string(selection.back()) +
+                                                           " does not exist");
+    } else {
+        selection.resize(state.entries.size());
+        for (std::size_t i = 0; i < selection.size(); ++i)
+            selection[i] = i;
+    }
+
+    std::uint64_t total = 0;
+    for (std::size_t index : selection) {
+        std::uint64_t size = state.entries[index].size;
+        total = total + size < total ? UINT64_MAX : total + size; // a hostile header may claim anything
+    }
+    std::uint64_t position = 0;
+
+    std::vector<std::byte> buffer;
+    try {
+        buffer.resize(std::max<std::size_t>(options.buffer_size, 4096));
+    } catch (const std::bad_alloc&) {
+        return make_error(ErrorCode::io, "7z archive: not enough memory for the output buffer");
+    }
+
+    auto keep_going = [&](const Entry& entry) -> Result<void> {
+        if ((options.cancel && options.cancel->load(std::memory_order_relaxed)) ||
+            (options.progress && !options.progress(entry, position, total)))
+            return make_error(ErrorCode::cancelled, "7z extraction cancelled");
+        return {};
+    };
+
+    FolderCursor cursor;
+    // Reads from the folder, folding in the folder CRC and naming a wrong
+    // password when encrypted data fails.
+    auto pull = [&](std::span<std::byte> out, const Entry& entry) -> Result<void> {
+        auto read = read_exact(*cursor.stream, out, "a folder's data");
+        if (!read) {
+            if (cursor.encrypted && read.error().code == ErrorCode::corrupt)
+                return std::unexpected(wrong_password("data of \"" + entry.path + "\""));
+            return read;
+        }
+        cursor.position += out.size();
+        if (cursor.check_folder_crc) {
+            cursor.folder_crc = crc32_update(cursor.folder_crc, out);
+            const Folder& folder = state.database.streams.folders[cursor.folder];
+            if (cursor.position == folder.unpack_size() && cursor.folder_crc != *folder.crc)
+                return cursor.encrypted ? std::unexpected(wrong_password("data of \"" + entry.path + "\""))
+                                        : corrupt("a folder fails its CRC");
+        }
+        return {};
+    };
+
+    for (std::size_t index : selection) {
+        const Entry& entry = state.entries[index];
+        const FileItem& file = state.database.files[state.entry_file[index]];
+        TRY(keep_going(entry));
+
+        if (file.has_stream && (cursor.folder != file.folder || cursor.position > file.folder_offset)) {
+            cursor = FolderCursor{};
+            auto stream = open_folder(state.database, file.folder, *state.input, state, state.options.limits);
+            if (!stream)
+                return std::unexpected(stream.error());
+            const Folder& folder = state.database.streams.folders[file.folder];
+            cursor.folder = file.folder;
+            cursor.stream = std::move(*stream);
+            cursor.encrypted = folder_is_encrypted(folder);
+            cursor.check_folder_crc = folder.crc.has_value() && folder.substream_count != 1;
+        }
+        if (file.has_stream) {
+            // Files of a solid folder that were not selected are decoded and dropped.
+            while (cursor.position < file.folder_offset) {
+                std::size_t n = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(buffer.size(), file.folder_offset - cursor.position));
+                TRY(pull(std::span<std::byte>(buffer).first(n), entry));
+                TRY(keep_going(entry));
+            }
+        }
+
+        TRY(sink.begin(entry));
+        auto body = [&]() -> Result<void> {
+            if (!file.has_stream)
+                return {};
+            std::uint32_t crc = 0;
+            std::uint64_t left = file.size;
+            while (left > 0) {
+                std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+                auto chunk = std::span<std::byte>(buffer).first(n);
+                TRY(pull(chunk, entry));
+                crc = crc32_update(crc, chunk);
+                TRY(sink.write(chunk));
+                left -= n;
+                position += n;
+                TRY(keep_going(entry));
+            }
+            if (file.crc && crc != *file.crc) {
+                if (cursor.encrypted)
+                    return std::unexpected(wrong_password("\"" + entry.path + "\" fails its CRC"));
+                return corrupt("\"" + entry.path + "\" fails its CRC");
+            }
+            return {};
+        };
+        auto result = body();
+        if (result)
+            result = sink.commit(entry);
+        if (!result) {
+            sink.abort(entry);
+            return result;
+        }
+    }
+    return {};
+}
+
+} // namespace quillon::sevenzip

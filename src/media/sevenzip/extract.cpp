@@ -1,0 +1,242 @@
+// Extraction into a folder: paths checked up front, each file written under a
+// temporary name beside its final one and renamed once its CRC matched.
+#include "media/sevenzip/member_path.h"
+#include "media/sevenzip/sevenzip.h"
+#include "media/sevenzip/stream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+
+namespace quillon::sevenzip {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::unexpected<Error> io_error(const std::string& what, const fs::path& path, const std::error_code& error = {})
+{
+    std::string message = "7z extraction: " + what + " " + display_path(path);
+    if (error)
+        message += ": " + error.message();
+    return make_error(ErrorCode::io, std::move(message), static_cast<std::uint32_t>(error.value()));
+}
+
+struct Plan {
+    bool extract = false;
+    fs::path final_path;
+};
+
+class FolderSink final : public EntrySink {
+public:
+    FolderSink(const ExtractOptions& options, const std::vector<Plan>& plans) : m_options(options), m_plans(plans) {}
+
+    const std::vector<std::pair<fs::path, std::size_t>>& directories() const noexcept { return m_directories; }
+
+    Result<void> begin(const Entry& entry) override
+    {
+        const Plan& plan = m_plans[entry.index];
+        m_discard = !plan.extract;
+        if (m_discard)
+            return {};
+        std::error_code error;
+        if (entry.is_directory) {
+            m_discard = true;
+            fs::create_directories(plan.final_path, error);
+            if (error || !fs::is_directory(plan.final_path, error))
+                return io_error("cannot create the folder", plan.final_path, error);
+            m_directories.emplace_back(plan.final_path, entry.index);
+            return {};
+        }
+
+        auto existing = fs::symlink_status(plan.final_path, error);
+        if (fs::exists(existing)) {
+            if (fs::is_directory(existing))
+                return io_error("a folder stands where the file goes:", plan.final_path);
+            switch (m_options.overwrite) {
+            case Overwrite::replace:
+                break;
+            case Overwrite::skip:
+                m_discard = true;
+                return {};
+            case Overwrite::fail:
+                return io_error("the file exists:", plan.final_path);
+            case Overwrite::ask: {
+                OverwriteAnswer answer =
+                    m_options.overwrite_query ? m_options.overwrite_query(entry, plan.final_path) : OverwriteAnswer::skip;
+                if (answer == OverwriteAnswer::cancel)
+                    return make_error(ErrorCode::cancelled, "7z extraction cancelled");
+                if (answer == OverwriteAnswer::skip) {
+                    m_discard = true;
+                    return {};
+                }
+                break;
+            }
+            }
+        }
+
+        fs::path folder = plan.final_path.parent_path();
+        fs::create_directories(folder, error);
+        if (error)
+            return io_error("cannot create the folder", folder, error);
+        for (;;) {
+            m_temporary = folder / (".qv" + std::to_string(++m_counter) + ".part");
+            if (!fs::exists(fs::symlink_status(m_temporary, error)))
+                break;
+        }
+        m_file.open(m_temporary, std::ios::binary | std::ios::trunc);
+        if (!m_file)
+            return io_error("cannot create", m_temporary);
+        return {};
+    }
+
+    Result<void> write(std::span<const std::byte> data) override
+    {
+        if (m_discard)
+            return {};
+        m_file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        if (!m_file)
+            return io_error("cannot write", m_temporary);
+        return {};
+    }
+
+    Result<void> commit(const Entry& entry) override
+    {
+        if (m_discard)
+            return {};
+        const fs::path& final_path = m_plans[entry.index].final_path;
+        m_file.close();
+        if (!m_file)
+            return io_error("cannot write", m_temporary);
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(final_path, error))) {
+            // A read-only file cannot be replaced on Windows.
+            fs::permissions(final_path, fs::perms::owner_write, fs::perm_options::add, error);
+            fs::remove(final_path, error);
+            if (error)
+                return io_error("cannot replace", final_path, error);
+        }
+        fs::rename(m_temporary, final_path, error);
+        if (error)
+            return io_error("cannot rename the extracted file to", final_path, error);
+        m_temporary.clear();
+        const MetadataHook& hook = m_options.apply_metadata;
+        return hook ? hook(final_path, entry) : apply_metadata_portable(final_path, entry);
+    }
+
+    void abort(const Entry&) noexcept override
+    {
+        if (m_temporary.empty())
+            return;
+        m_file.close();
+        std::error_code ignored;
+        fs::remove(m_temporary, ignored);
+        m_temporary.clear();
+    }
+
+private:
+    const ExtractOptions& m_options;
+    const std::vector<Plan>& m_plans;
+    std::vector<std::pair<fs::path, std::size_t>> m_directories;
+    std::ofstream m_file;
+    fs::path m_temporary;
+    unsigned m_counter = 0;
+    bool m_discard = false;
+};
+
+} // namespace
+
+Result<void> apply_metadata_portable(const fs::path& path, const Entry& entry)
+{
+    std::error_code error;
+    if (entry.modified) {
+        // FILETIME counts 100 ns ticks from 1601; the file clock holds roughly 1900 to 2400.
+        constexpr std::int64_t unix_epoch = 116444736000000000;
+        constexpr std::int64_t earliest = -22089888000000000; // 1900-01-01, relative to 1970
+        constexpr std::int64_t latest = 135694656000000000;   // 2400-01-01
+        std::int64_t ticks = static_cast<std::int64_t>(std::min<std::uint64_t>(*entry.modified, INT64_MAX)) - unix_epoch;
+        if (ticks > earliest && ticks < latest) {
+            using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
+            std::chrono::sys_time<Ticks> when{Ticks{ticks}};
+            auto file_time = std::chrono::file_clock::from_sys(when);
+            fs::last_write_time(path, std::chrono::time_point_cast<fs::file_time_type::duration>(file_time), error);
+            if (error)
+                return io_error("cannot set the time of", path, error);
+        }
+    }
+    if (entry.has_attributes) {
+        if (entry.attributes & attribute_unix_extension) {
+            auto mode = static_cast<fs::perms>((entry.attributes >> 16) & 0777);
+            fs::permissions(path, mode, fs::perm_options::replace, error);
+        } else if (entry.attributes & attribute_readonly) {
+            fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove, error);
+        }
+        if (error)
+            return io_error("cannot set the attributes of", path, error);
+    }
+    return {};
+}
+
+Result<void> Archive::extract(const fs::path& target, const ExtractOptions& options)
+{
+    const std::vector<Entry>& all = entries();
+    std::vector<std::size_t> selection;
+    if (options.selection) {
+        selection = *options.selection;
+    } else {
+        selection.resize(all.size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            selection[i] = i;
+    }
+
+    // Every selected path is checked before the first byte is written.
+    std::vector<Plan> plans(all.size());
+    try {
+        for (std::size_t index : selection) {
+            if (index >= all.size())
+                return make_error(ErrorCode::out_of_range, "7z archive: entry " + std::to_string(index) + " does not exist");
+            const Entry& entry = all[index];
+            auto components = member_components(entry.name);
+            if (!components)
+                return std::unexpected(components.error());
+            if (options.path_mode == PathMode::flat) {
+                if (entry.is_directory)
+                    continue;
+                plans[index] = {true, target / path_from_utf16(components->back())};
+                continue;
+            }
+            fs::path path = target;
+            for (const auto& component : *components)
+                path /= path_from_utf16(component);
+            plans[index] = {true, std::move(path)};
+        }
+    } catch (const std::exception& e) {
+        return make_error(ErrorCode::io, std::string("7z extraction: ") + e.what());
+    }
+
+    std::error_code error;
+    fs::create_directories(target, error);
+    if (error || !fs::is_directory(target, error))
+        return io_error("cannot create the target folder", target, error);
+
+    FolderSink sink(options, plans);
+    ReadOptions read_options;
+    read_options.selection = std::move(selection);
+    read_options.progress = options.progress;
+    read_options.cancel = options.cancel;
+    read_options.buffer_size = options.buffer_size;
+    TRY(read(sink, read_options));
+
+    // Folder times last, deepest first: writing their files changed them.
+    auto folders = sink.directories();
+    std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
+        return std::distance(a.first.begin(), a.first.end()) > std::distance(b.first.begin(), b.first.end());
+    });
+    const MetadataHook& hook = options.apply_metadata;
+    for (const auto& [path, index] : folders)
+        TRY(hook ? hook(path, all[index]) : apply_metadata_portable(path, all[index]));
+    return {};
+}
+
+} // namespace quillon::sevenzip
