@@ -12,14 +12,16 @@
 #include <random>
 #include <string>
 
-namespace {
+namespace
+{
 
 namespace fs = std::filesystem;
 using namespace quillon;
 using namespace quillon::sevenzip;
 
-class NullSink final : public EntrySink {
-public:
+class NullSink final : public EntrySink
+{
+  public:
     Result<void> begin(const Entry&) override { return {}; }
     Result<void> write(std::span<const std::byte> data) override
     {
@@ -41,8 +43,8 @@ const std::string& archive_bytes()
         {
             std::ofstream text(folder / "src/text.txt", std::ios::binary);
             std::mt19937 random(7);
-            static const char* words[] = {"setup", "engine", "archive", "folder", "the", "of", "and", "install",
-                                          "product", "files", "registry", "value", "component", "feature"};
+            static const char* words[] = {"setup",   "engine",  "archive", "folder",   "the",   "of",        "and",
+                                          "install", "product", "files",   "registry", "value", "component", "feature"};
             for (int i = 0; i < 1600000; ++i)
                 text << words[random() % 14] << (i % 12 == 11 ? "\n" : " ");
             std::ofstream noise(folder / "src/noise.bin", std::ios::binary);

@@ -17,7 +17,9 @@ int main(int argc, char** argv)
     for (int i = 3; i < argc; ++i) {
         if (std::strncmp(argv[i], "-p", 2) == 0) {
             std::string text = argv[i] + 2;
-            options.password = [text] { return std::optional<std::u16string>(std::u16string(text.begin(), text.end())); };
+            options.password = [text] {
+                return std::optional<std::u16string>(std::u16string(text.begin(), text.end()));
+            };
         } else if (std::strcmp(argv[i], "-l") == 0) {
             list = true;
         }

@@ -191,9 +191,11 @@ TEST(EngineStart, WithoutDatabaseEndsWith16)
     // The extraction reached the support folder before the database was missed.
     std::vector<fs::path> after = support_folders();
     ASSERT_EQ(after.size(), before.size() + 1);
-    for (const fs::path& folder : after)
-        if (std::find(before.begin(), before.end(), folder) == before.end())
+    for (const fs::path& folder : after) {
+        if (std::find(before.begin(), before.end(), folder) == before.end()) {
             EXPECT_TRUE(fs::exists(folder / L"nested\\a\\b\\c\\deep.txt"));
+        }
+    }
     remove_new_support_folders(before);
 }
 

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::test {
+namespace quillon::test
+{
 
 struct WrittenFile {
     std::u16string name;
@@ -26,8 +27,9 @@ struct WriterOptions {
     bool hide_last_stream = false;      // list the last file as empty while its data stays
 };
 
-class ArchiveWriter {
-public:
+class ArchiveWriter
+{
+  public:
     static std::string build(const std::vector<WrittenFile>& files, const WriterOptions& options = {})
     {
         std::string packed;
@@ -128,7 +130,7 @@ public:
         return sevenzip::crc32({reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()});
     }
 
-private:
+  private:
     static void number(std::string& out, std::uint64_t value)
     {
         // The full form: 0xFF then eight bytes (valid for any value, simplest to write).

@@ -12,7 +12,8 @@
 #include <map>
 #include <string>
 
-namespace quillon::test {
+namespace quillon::test
+{
 
 namespace fs = std::filesystem;
 
@@ -71,8 +72,19 @@ inline std::size_t partial_files(const fs::path& root)
     return count;
 }
 
-class ScratchTest : public ::testing::Test {
-protected:
+// remove_all that also takes read-only files, which Windows will not delete.
+inline void remove_tree(const fs::path& root)
+{
+    std::error_code ignored;
+    if (fs::exists(root, ignored))
+        for (const auto& item : fs::recursive_directory_iterator(root, ignored))
+            fs::permissions(item.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    fs::remove_all(root, ignored);
+}
+
+class ScratchTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -81,9 +93,7 @@ protected:
             if (c == '/')
                 c = '_';
         m_folder = env_folder("QUILLON_SCRATCH", fs::temp_directory_path()) / name;
-        std::error_code ignored;
-        fs::permissions(m_folder, fs::perms::all, fs::perm_options::add, ignored);
-        fs::remove_all(m_folder, ignored);
+        remove_tree(m_folder);
         fs::create_directories(m_folder);
     }
 
@@ -91,13 +101,12 @@ protected:
     {
         if (HasFailure())
             return; // keep the evidence
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
+        remove_tree(m_folder);
     }
 
     const fs::path& folder() const { return m_folder; }
 
-private:
+  private:
     fs::path m_folder;
 };
 
@@ -113,7 +122,8 @@ inline bool have_7z()
 // Runs 7z quietly in a folder; true when it succeeded.
 inline bool run_7z(const fs::path& working_folder, const std::string& arguments)
 {
-    std::string command = "cd '" + working_folder.string() + "' && LC_ALL=C.UTF-8 /usr/bin/7z " + arguments + " >/dev/null 2>&1";
+    std::string command =
+        "cd '" + working_folder.string() + "' && LC_ALL=C.UTF-8 /usr/bin/7z " + arguments + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 

@@ -4,13 +4,16 @@
 
 #include <random>
 
-namespace quillon::test {
-namespace {
+namespace quillon::test
+{
+namespace
+{
 
 using namespace sevenzip;
 
-class SevenZipMadeBy7z : public ScratchTest {
-protected:
+class SevenZipMadeBy7z : public ScratchTest
+{
+  protected:
     void SetUp() override
     {
         ScratchTest::SetUp();
@@ -21,7 +24,10 @@ protected:
         for (int i = 0; i < 20000; ++i)
             text += "line " + std::to_string(i) + " of a text that repeats itself in many ways\n";
         write_file(source / "docs/manual.txt", text);
-        write_file(source / "docs/\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9.txt", "Latin-1 name\n");
+        write_file(source / "docs/\xC3\x9Cn\xC3\xAF"
+                            "c\xC3\xB6"
+                            "d\xC3\xA9.txt",
+                   "Latin-1 name\n");
         fs::create_directories(source / "bin");
         fs::copy_file("/usr/bin/true", source / "bin/tool.exe");
         fs::copy_file("/usr/bin/7zz", source / "bin/big.exe"); // megabytes of x86 code
@@ -77,7 +83,7 @@ TEST_F(SevenZipMadeBy7z, ExtractsEveryMethodAndLayoutByteForByte)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.switches);
         fs::path archive = make(c.switches);
-        fs::remove_all(target());
+        remove_tree(target());
         int asked = 0;
         OpenOptions options;
         options.password = [&] {
@@ -101,7 +107,7 @@ TEST_F(SevenZipMadeBy7z, AWrongPasswordFailsForEncryptedHeadersAndData)
     for (const char* switches : {"-m0=lzma2 -pright", "-m0=lzma2 -pright -mhe=on"}) {
         SCOPED_TRACE(switches);
         fs::path archive = make(switches);
-        fs::remove_all(target());
+        remove_tree(target());
         auto opened = Archive::open(archive, OpenOptions{password(u"wrong"), {}, '\\', {}});
         Error error;
         if (opened) {
@@ -121,11 +127,11 @@ TEST_F(SevenZipMadeBy7z, AWrongPasswordFailsForEncryptedHeadersAndData)
 
 TEST_F(SevenZipMadeBy7z, NamesUnsupportedMethods)
 {
-    for (auto [switches, method] : {std::pair{"-m0=PPMd", "PPMD"}, std::pair{"-m0=BZip2", "BZip2"},
-                                    std::pair{"-m0=Deflate", "Deflate"}}) {
+    for (auto [switches, method] :
+         {std::pair{"-m0=PPMd", "PPMD"}, std::pair{"-m0=BZip2", "BZip2"}, std::pair{"-m0=Deflate", "Deflate"}}) {
         SCOPED_TRACE(switches);
         fs::path archive = make(switches);
-        fs::remove_all(target());
+        remove_tree(target());
         auto opened = Archive::open(archive);
         ASSERT_TRUE(opened.has_value()) << opened.error().message;
         auto result = opened->extract(target());

@@ -5,14 +5,17 @@
 #include <cstring>
 #include <string>
 
-namespace quillon::test {
-namespace {
+namespace quillon::test
+{
+namespace
+{
 
 using namespace sevenzip;
 
 // Hands out its bytes at most `step` at a time, to shake out chunking bugs.
-class TrickleStream final : public Stream {
-public:
+class TrickleStream final : public Stream
+{
+  public:
     TrickleStream(std::string bytes, std::size_t step) : m_bytes(std::move(bytes)), m_step(step) {}
 
     Result<std::size_t> read(std::span<std::byte> out) override
@@ -23,7 +26,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::string m_bytes;
     std::size_t m_step;
     std::size_t m_at = 0;
@@ -88,7 +91,8 @@ TEST(Lzma2Decoder, RejectsMalformedChunkSequences)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        auto decoder = make_lzma2_decoder(std::make_unique<TrickleStream>(c.stream, 64), props("\x10"), c.size, Limits{});
+        auto decoder =
+            make_lzma2_decoder(std::make_unique<TrickleStream>(c.stream, 64), props("\x10"), c.size, Limits{});
         ASSERT_TRUE(decoder.has_value()) << decoder.error().message;
         auto out = drain(**decoder);
         ASSERT_FALSE(out.has_value());
@@ -101,13 +105,13 @@ TEST(Lzma2Decoder, RefusesADictionaryAboveTheMemoryLimit)
     Limits limits;
     limits.max_dictionary = 1 << 20;
     // Property 40 means a 4 GiB dictionary; a large output needs all of it.
-    auto decoder = make_lzma2_decoder(std::make_unique<TrickleStream>("", 1), props("\x28"), std::uint64_t{1} << 32,
-                                      limits);
+    auto decoder =
+        make_lzma2_decoder(std::make_unique<TrickleStream>("", 1), props("\x28"), std::uint64_t{1} << 32, limits);
     ASSERT_FALSE(decoder.has_value());
     EXPECT_EQ(decoder.error().code, ErrorCode::unsupported);
     // The same property for a small output needs only the output's size.
-    auto small = make_lzma2_decoder(std::make_unique<TrickleStream>(stored_chunk('\x01', "xy") + '\0', 1), props("\x28"),
-                                    2, limits);
+    auto small = make_lzma2_decoder(std::make_unique<TrickleStream>(stored_chunk('\x01', "xy") + '\0', 1),
+                                    props("\x28"), 2, limits);
     ASSERT_TRUE(small.has_value()) << small.error().message;
     EXPECT_EQ(drain(**small).value_or("<error>"), "xy");
 }

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-namespace quillon::test {
-namespace {
+namespace quillon::test
+{
+namespace
+{
 
 using namespace sevenzip;
 

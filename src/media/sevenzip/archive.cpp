@@ -7,9 +7,11 @@
 
 #include <algorithm>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 std::string normalized_for_lookup(std::string_view path)
 {
@@ -101,8 +103,9 @@ struct Archive::State final : KeySource {
         TRY(input->read_at(0, std::span<std::byte>(first).first(have)));
         if (have < first.size()) {
             static constexpr unsigned char signature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
-            bool looks_like_7z = have >= 6 && std::equal(signature, signature + 6, first.begin(),
-                                                         [](unsigned char a, std::byte b) { return std::byte{a} == b; });
+            bool looks_like_7z =
+                have >= 6 && std::equal(signature, signature + 6, first.begin(),
+                                        [](unsigned char a, std::byte b) { return std::byte{a} == b; });
             return looks_like_7z ? corrupt("the archive is truncated") : corrupt("not a 7z archive (too short)");
         }
         SignatureHeader signature = TRY(parse_signature_header(first, size));
@@ -116,13 +119,13 @@ struct Archive::State final : KeySource {
         if (crc32(header) != signature.next_header_crc)
             return corrupt("the header fails its CRC");
 
-        HeaderKind kind = TRY(parse_header(header, database));
+        HeaderKind kind = TRY(parse_header(header, database, options.limits.max_entries));
         if (kind == HeaderKind::encoded) {
             Database packed = std::move(database);
             database = Database{};
             TRY(place_streams(packed, size));
             header = TRY(decode_header(packed));
-            auto parsed = parse_header(header, database);
+            auto parsed = parse_header(header, database, options.limits.max_entries);
             bool encrypted = folder_is_encrypted(packed.streams.folders[0]);
             if (!parsed && encrypted && parsed.error().code == ErrorCode::corrupt)
                 return std::unexpected(wrong_password("the decrypted header does not parse"));
@@ -165,7 +168,8 @@ struct Archive::State final : KeySource {
     }
 };
 
-namespace {
+namespace
+{
 
 Result<Archive> finish_open(Result<void> loaded, Archive archive)
 {
@@ -257,8 +261,8 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
         std::sort(selection.begin(), selection.end());
         selection.erase(std::unique(selection.begin(), selection.end()), selection.end());
         if (!selection.empty() && selection.back() >= state.entries.size())
-            return make_error(ErrorCode::out_of_range, "7z archive: entry " + std::to_string(selection.back()) +
-                                                           " does not exist");
+            return make_error(ErrorCode::out_of_range,
+                              "7z archive: entry " + std::to_string(selection.back()) + " does not exist");
     } else {
         selection.resize(state.entries.size());
         for (std::size_t i = 0; i < selection.size(); ++i)

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 struct MethodInfo {
     std::uint64_t id;
@@ -16,30 +18,14 @@ struct MethodInfo {
 };
 
 constexpr MethodInfo methods[] = {
-    {method::copy, "Copy", true},
-    {method::delta, "Delta", true},
-    {method::bcj_x86_short, "BCJ", true},
-    {method::bcj_x86, "BCJ", true},
-    {method::lzma2, "LZMA2", true},
-    {method::lzma, "LZMA", true},
-    {method::aes, "7zAES", true},
-    {0x0303011B, "BCJ2", false},
-    {0x05, "PPC", false},
-    {0x03030205, "PPC", false},
-    {0x06, "IA64", false},
-    {0x03030401, "IA64", false},
-    {0x07, "ARM", false},
-    {0x03030501, "ARM", false},
-    {0x08, "ARMT", false},
-    {0x03030701, "ARMT", false},
-    {0x09, "SPARC", false},
-    {0x03030805, "SPARC", false},
-    {0x0A, "ARM64", false},
-    {0x0B, "RISCV", false},
-    {0x030401, "PPMD", false},
-    {0x040108, "Deflate", false},
-    {0x040109, "Deflate64", false},
-    {0x040202, "BZip2", false},
+    {method::copy, "Copy", true},   {method::delta, "Delta", true}, {method::bcj_x86_short, "BCJ", true},
+    {method::bcj_x86, "BCJ", true}, {method::lzma2, "LZMA2", true}, {method::lzma, "LZMA", true},
+    {method::aes, "7zAES", true},   {0x0303011B, "BCJ2", false},    {0x05, "PPC", false},
+    {0x03030205, "PPC", false},     {0x06, "IA64", false},          {0x03030401, "IA64", false},
+    {0x07, "ARM", false},           {0x03030501, "ARM", false},     {0x08, "ARMT", false},
+    {0x03030701, "ARMT", false},    {0x09, "SPARC", false},         {0x03030805, "SPARC", false},
+    {0x0A, "ARM64", false},         {0x0B, "RISCV", false},         {0x030401, "PPMD", false},
+    {0x040108, "Deflate", false},   {0x040109, "Deflate64", false}, {0x040202, "BZip2", false},
     {0x04F71101, "ZSTD", false},
 };
 
@@ -51,8 +37,9 @@ const MethodInfo* find_method(std::uint64_t id) noexcept
     return nullptr;
 }
 
-class PackStream final : public Stream {
-public:
+class PackStream final : public Stream
+{
+  public:
     PackStream(InputSource& input, std::uint64_t offset, std::uint64_t size) noexcept
         : m_input(input), m_offset(offset), m_left(size)
     {
@@ -69,7 +56,7 @@ public:
         return n;
     }
 
-private:
+  private:
     InputSource& m_input;
     std::uint64_t m_offset;
     std::uint64_t m_left;

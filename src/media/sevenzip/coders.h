@@ -11,9 +11,11 @@
 #include <span>
 #include <string>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace method {
+namespace method
+{
 inline constexpr std::uint64_t copy = 0x00;
 inline constexpr std::uint64_t delta = 0x03;
 inline constexpr std::uint64_t bcj_x86_short = 0x04;
@@ -28,8 +30,9 @@ std::string method_name(std::uint64_t id);
 
 // Supplies the 7zAES key for a salt and stretching count, asking for the
 // password the first time.
-class KeySource {
-public:
+class KeySource
+{
+  public:
     virtual ~KeySource() = default;
     virtual Result<std::array<std::byte, 32>> key(unsigned cycles_power, std::span<const std::byte> salt) = 0;
 };
@@ -48,8 +51,10 @@ Result<std::unique_ptr<Stream>> make_lzma_decoder(std::unique_ptr<Stream> input,
                                                   std::uint64_t out_size, const Limits& limits);
 Result<std::unique_ptr<Stream>> make_lzma2_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties,
                                                    std::uint64_t out_size, const Limits& limits);
-Result<std::unique_ptr<Stream>> make_bcj_x86_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties);
-Result<std::unique_ptr<Stream>> make_delta_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties);
+Result<std::unique_ptr<Stream>> make_bcj_x86_decoder(std::unique_ptr<Stream> input,
+                                                     std::span<const std::byte> properties);
+Result<std::unique_ptr<Stream>> make_delta_decoder(std::unique_ptr<Stream> input,
+                                                   std::span<const std::byte> properties);
 Result<std::unique_ptr<Stream>> make_aes_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties,
                                                  std::uint64_t out_size, KeySource& keys, const Limits& limits);
 

@@ -2,9 +2,11 @@
 
 #include <array>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 // Slicing by eight: table k advances a byte that sits k positions further back.
 constexpr std::array<std::array<std::uint32_t, 256>, 8> make_tables()
@@ -34,8 +36,8 @@ std::uint32_t crc32_update(std::uint32_t crc, std::span<const std::byte> data) n
     while (size >= 8) {
         std::uint32_t low = crc ^ (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
                                    std::uint32_t{p[3]} << 24);
-        std::uint32_t high = std::uint32_t{p[4]} | std::uint32_t{p[5]} << 8 | std::uint32_t{p[6]} << 16 |
-                             std::uint32_t{p[7]} << 24;
+        std::uint32_t high =
+            std::uint32_t{p[4]} | std::uint32_t{p[5]} << 8 | std::uint32_t{p[6]} << 16 | std::uint32_t{p[7]} << 24;
         crc = tables[7][low & 0xFF] ^ tables[6][(low >> 8) & 0xFF] ^ tables[5][(low >> 16) & 0xFF] ^
               tables[4][low >> 24] ^ tables[3][high & 0xFF] ^ tables[2][(high >> 8) & 0xFF] ^
               tables[1][(high >> 16) & 0xFF] ^ tables[0][high >> 24];

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <span>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
 // Continues a running CRC; start with 0.
 std::uint32_t crc32_update(std::uint32_t crc, std::span<const std::byte> data) noexcept;

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 constexpr std::uint32_t rotr(std::uint32_t x, int n) noexcept
 {
@@ -97,8 +99,8 @@ std::uint32_t sub_word(std::uint32_t w) noexcept
 
 std::uint32_t inverse_mix_column(std::uint32_t w) noexcept
 {
-    return aes.td[0][aes.sbox[w >> 24]] ^ aes.td[1][aes.sbox[(w >> 16) & 0xFF]] ^
-           aes.td[2][aes.sbox[(w >> 8) & 0xFF]] ^ aes.td[3][aes.sbox[w & 0xFF]];
+    return aes.td[0][aes.sbox[w >> 24]] ^ aes.td[1][aes.sbox[(w >> 16) & 0xFF]] ^ aes.td[2][aes.sbox[(w >> 8) & 0xFF]] ^
+           aes.td[3][aes.sbox[w & 0xFF]];
 }
 
 } // namespace
@@ -224,10 +226,14 @@ void Aes256Decryptor::decrypt_block(const std::uint8_t in[16], std::uint8_t out[
     const auto& td = aes.td;
     for (int round = 1; round < 14; ++round) {
         rk += 4;
-        std::uint32_t t0 = td[0][s0 >> 24] ^ td[1][(s3 >> 16) & 0xFF] ^ td[2][(s2 >> 8) & 0xFF] ^ td[3][s1 & 0xFF] ^ rk[0];
-        std::uint32_t t1 = td[0][s1 >> 24] ^ td[1][(s0 >> 16) & 0xFF] ^ td[2][(s3 >> 8) & 0xFF] ^ td[3][s2 & 0xFF] ^ rk[1];
-        std::uint32_t t2 = td[0][s2 >> 24] ^ td[1][(s1 >> 16) & 0xFF] ^ td[2][(s0 >> 8) & 0xFF] ^ td[3][s3 & 0xFF] ^ rk[2];
-        std::uint32_t t3 = td[0][s3 >> 24] ^ td[1][(s2 >> 16) & 0xFF] ^ td[2][(s1 >> 8) & 0xFF] ^ td[3][s0 & 0xFF] ^ rk[3];
+        std::uint32_t t0 =
+            td[0][s0 >> 24] ^ td[1][(s3 >> 16) & 0xFF] ^ td[2][(s2 >> 8) & 0xFF] ^ td[3][s1 & 0xFF] ^ rk[0];
+        std::uint32_t t1 =
+            td[0][s1 >> 24] ^ td[1][(s0 >> 16) & 0xFF] ^ td[2][(s3 >> 8) & 0xFF] ^ td[3][s2 & 0xFF] ^ rk[1];
+        std::uint32_t t2 =
+            td[0][s2 >> 24] ^ td[1][(s1 >> 16) & 0xFF] ^ td[2][(s0 >> 8) & 0xFF] ^ td[3][s3 & 0xFF] ^ rk[2];
+        std::uint32_t t3 =
+            td[0][s3 >> 24] ^ td[1][(s2 >> 16) & 0xFF] ^ td[2][(s1 >> 8) & 0xFF] ^ td[3][s0 & 0xFF] ^ rk[3];
         s0 = t0;
         s1 = t1;
         s2 = t2;

@@ -8,11 +8,13 @@
 #include <chrono>
 #include <fstream>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 std::unexpected<Error> io_error(const std::string& what, const fs::path& path, const std::error_code& error = {})
 {
@@ -27,8 +29,9 @@ struct Plan {
     fs::path final_path;
 };
 
-class FolderSink final : public EntrySink {
-public:
+class FolderSink final : public EntrySink
+{
+  public:
     FolderSink(const ExtractOptions& options, const std::vector<Plan>& plans) : m_options(options), m_plans(plans) {}
 
     const std::vector<std::pair<fs::path, std::size_t>>& directories() const noexcept { return m_directories; }
@@ -62,8 +65,8 @@ public:
             case Overwrite::fail:
                 return io_error("the file exists:", plan.final_path);
             case Overwrite::ask: {
-                OverwriteAnswer answer =
-                    m_options.overwrite_query ? m_options.overwrite_query(entry, plan.final_path) : OverwriteAnswer::skip;
+                OverwriteAnswer answer = m_options.overwrite_query ? m_options.overwrite_query(entry, plan.final_path)
+                                                                   : OverwriteAnswer::skip;
                 if (answer == OverwriteAnswer::cancel)
                     return make_error(ErrorCode::cancelled, "7z extraction cancelled");
                 if (answer == OverwriteAnswer::skip) {
@@ -134,7 +137,7 @@ public:
         m_temporary.clear();
     }
 
-private:
+  private:
     const ExtractOptions& m_options;
     const std::vector<Plan>& m_plans;
     std::vector<std::pair<fs::path, std::size_t>> m_directories;
@@ -149,12 +152,20 @@ private:
 Result<void> apply_metadata_portable(const fs::path& path, const Entry& entry)
 {
     std::error_code error;
-    if (entry.modified) {
+#ifdef _WIN32
+    // The standard library sets times through a call that cannot open folders
+    // on Windows; the Windows layer's hook sets folder times itself.
+    bool can_set_time = !entry.is_directory;
+#else
+    bool can_set_time = true;
+#endif
+    if (entry.modified && can_set_time) {
         // FILETIME counts 100 ns ticks from 1601; the file clock holds roughly 1900 to 2400.
         constexpr std::int64_t unix_epoch = 116444736000000000;
         constexpr std::int64_t earliest = -22089888000000000; // 1900-01-01, relative to 1970
         constexpr std::int64_t latest = 135694656000000000;   // 2400-01-01
-        std::int64_t ticks = static_cast<std::int64_t>(std::min<std::uint64_t>(*entry.modified, INT64_MAX)) - unix_epoch;
+        std::int64_t ticks =
+            static_cast<std::int64_t>(std::min<std::uint64_t>(*entry.modified, INT64_MAX)) - unix_epoch;
         if (ticks > earliest && ticks < latest) {
             using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
             std::chrono::sys_time<Ticks> when{Ticks{ticks}};
@@ -195,7 +206,8 @@ Result<void> Archive::extract(const fs::path& target, const ExtractOptions& opti
     try {
         for (std::size_t index : selection) {
             if (index >= all.size())
-                return make_error(ErrorCode::out_of_range, "7z archive: entry " + std::to_string(index) + " does not exist");
+                return make_error(ErrorCode::out_of_range,
+                                  "7z archive: entry " + std::to_string(index) + " does not exist");
             const Entry& entry = all[index];
             auto components = member_components(entry.name);
             if (!components)

@@ -6,17 +6,20 @@
 #include <cstring>
 #include <vector>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 // Undoes the x86 branch converter: the encoder turned the relative targets of
 // E8 (call) and E9 (jmp) into absolute ones so that repeated calls compress;
 // decoding subtracts the instruction's position again. The mask remembers
 // which of the last three bytes were E8/E9 opcodes, because an operand that
 // overlaps such a byte was left alone by the encoder.
-class X86Converter {
-public:
+class X86Converter
+{
+  public:
     explicit X86Converter(std::uint32_t start) noexcept : m_position(start) {}
 
     // Converts what it can and returns how many leading bytes are final; the
@@ -81,13 +84,14 @@ public:
         return pos;
     }
 
-private:
+  private:
     std::uint32_t m_position;
     std::uint32_t m_mask = 0;
 };
 
-class BcjStream final : public Stream {
-public:
+class BcjStream final : public Stream
+{
+  public:
     BcjStream(std::unique_ptr<Stream> input, std::uint32_t start) : m_input(std::move(input)), m_converter(start) {}
 
     Result<std::size_t> read(std::span<std::byte> out) override
@@ -125,7 +129,7 @@ public:
         return done;
     }
 
-private:
+  private:
     std::unique_ptr<Stream> m_input;
     X86Converter m_converter;
     std::array<std::uint8_t, 1 << 16> m_buffer{};
@@ -136,8 +140,9 @@ private:
 };
 
 // Each byte was stored as the difference to the byte `distance` positions before it.
-class DeltaStream final : public Stream {
-public:
+class DeltaStream final : public Stream
+{
+  public:
     DeltaStream(std::unique_ptr<Stream> input, unsigned distance) : m_input(std::move(input)), m_distance(distance) {}
 
     Result<std::size_t> read(std::span<std::byte> out) override
@@ -153,7 +158,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::unique_ptr<Stream> m_input;
     unsigned m_distance;
     std::array<std::uint8_t, 256> m_history{};
@@ -162,7 +167,8 @@ private:
 
 } // namespace
 
-Result<std::unique_ptr<Stream>> make_bcj_x86_decoder(std::unique_ptr<Stream> input, std::span<const std::byte> properties)
+Result<std::unique_ptr<Stream>> make_bcj_x86_decoder(std::unique_ptr<Stream> input,
+                                                     std::span<const std::byte> properties)
 {
     std::uint32_t start = 0;
     if (properties.size() == 4) {

@@ -18,9 +18,11 @@
 #include <algorithm>
 #include <cstring>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 enum Property : std::uint64_t {
     k_end = 0x00,
@@ -89,6 +91,12 @@ Result<std::vector<std::optional<std::uint32_t>>> read_digests(HeaderReader& rea
     return digests;
 }
 
+// Within the format's bounds but beyond what this reader will hold in memory.
+std::unexpected<Error> too_many(std::uint64_t count, const char* what)
+{
+    return unsupported("the archive lists " + std::to_string(count) + " " + what + ", more than the limit");
+}
+
 Result<void> skip_property(HeaderReader& reader)
 {
     std::uint64_t size = TRY(reader.number());
@@ -103,10 +111,12 @@ Result<void> expect(HeaderReader& reader, std::uint64_t property, const char* wh
     return {};
 }
 
-Result<void> read_pack_info(HeaderReader& reader, StreamsInfo& info)
+Result<void> read_pack_info(HeaderReader& reader, StreamsInfo& info, std::uint64_t max_items)
 {
     info.pack_position = TRY(reader.number());
     std::uint64_t count = TRY(reader.count());
+    if (count > max_items)
+        return too_many(count, "packed streams");
     bool have_sizes = false;
     for (;;) {
         std::uint64_t id = TRY(reader.number());
@@ -181,7 +191,8 @@ Result<Folder> read_folder(HeaderReader& reader)
         in_bound[pair.in_index] = true;
         out_bound[pair.out_index] = true;
     }
-    folder.main_output = static_cast<std::size_t>(std::find(out_bound.begin(), out_bound.end(), false) - out_bound.begin());
+    folder.main_output =
+        static_cast<std::size_t>(std::find(out_bound.begin(), out_bound.end(), false) - out_bound.begin());
 
     std::uint64_t packed_count = total_in - bind_count;
     if (packed_count == 1) {
@@ -200,11 +211,13 @@ Result<Folder> read_folder(HeaderReader& reader)
     return folder;
 }
 
-Result<void> read_unpack_info(HeaderReader& reader, StreamsInfo& info)
+Result<void> read_unpack_info(HeaderReader& reader, StreamsInfo& info, std::uint64_t max_items)
 {
     TRY(expect(reader, k_folder, "the folder list"));
     // A folder takes at least three bytes (coder count, flags, id).
     std::uint64_t count = TRY(reader.count(3));
+    if (count > max_items)
+        return too_many(count, "folders");
     if (TRY(reader.byte()) != 0)
         return unsupported("folders stored outside the header are not supported");
     info.folders.reserve(static_cast<std::size_t>(count));
@@ -230,7 +243,7 @@ Result<void> read_unpack_info(HeaderReader& reader, StreamsInfo& info)
     }
 }
 
-Result<void> read_substreams_info(HeaderReader& reader, StreamsInfo& info)
+Result<void> read_substreams_info(HeaderReader& reader, StreamsInfo& info, std::uint64_t max_items)
 {
     std::uint64_t id = 0;
     for (;;) {
@@ -254,6 +267,8 @@ Result<void> read_substreams_info(HeaderReader& reader, StreamsInfo& info)
     }
     if (total > reader.remaining() + info.folders.size())
         return corrupt("the folders claim more files than the header can describe");
+    if (total > max_items)
+        return too_many(total, "files");
 
     info.substream_sizes.clear();
     info.substream_sizes.reserve(static_cast<std::size_t>(total));
@@ -313,7 +328,7 @@ Result<void> read_substreams_info(HeaderReader& reader, StreamsInfo& info)
     return {};
 }
 
-Result<void> read_streams_info(HeaderReader& reader, StreamsInfo& info)
+Result<void> read_streams_info(HeaderReader& reader, StreamsInfo& info, std::uint64_t max_items)
 {
     bool have_substreams = false;
     for (;;) {
@@ -330,13 +345,13 @@ Result<void> read_streams_info(HeaderReader& reader, StreamsInfo& info)
             }
             return {};
         case k_pack_info:
-            TRY(read_pack_info(reader, info));
+            TRY(read_pack_info(reader, info, max_items));
             break;
         case k_unpack_info:
-            TRY(read_unpack_info(reader, info));
+            TRY(read_unpack_info(reader, info, max_items));
             break;
         case k_substreams_info:
-            TRY(read_substreams_info(reader, info));
+            TRY(read_substreams_info(reader, info, max_items));
             have_substreams = true;
             break;
         default:
@@ -372,10 +387,12 @@ Result<std::vector<std::u16string>> read_names(HeaderReader& reader, std::uint64
     return names;
 }
 
-Result<void> read_files_info(HeaderReader& reader, Database& database)
+Result<void> read_files_info(HeaderReader& reader, Database& database, std::uint64_t max_items)
 {
     // Every file needs at least its name's terminating zero.
     std::uint64_t count = TRY(reader.count(2));
+    if (count > max_items)
+        return too_many(count, "files");
     auto& files = database.files;
     files.resize(static_cast<std::size_t>(count));
     std::vector<bool> empty_stream(files.size());
@@ -481,12 +498,12 @@ Result<SignatureHeader> parse_signature_header(std::span<const std::byte> first_
     return header;
 }
 
-Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& database)
+Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& database, std::uint64_t max_items)
 {
     HeaderReader reader(header);
     std::uint64_t id = TRY(reader.number());
     if (id == k_encoded_header) {
-        TRY(read_streams_info(reader, database.streams));
+        TRY(read_streams_info(reader, database.streams, max_items));
         return HeaderKind::encoded;
     }
     if (id != k_header)
@@ -502,10 +519,10 @@ Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& dat
         case k_additional_streams:
             return unsupported("additional header streams are not supported");
         case k_main_streams:
-            TRY(read_streams_info(reader, database.streams));
+            TRY(read_streams_info(reader, database.streams, max_items));
             break;
         case k_files_info:
-            TRY(read_files_info(reader, database));
+            TRY(read_files_info(reader, database, max_items));
             break;
         default:
             return corrupt("unexpected property " + std::to_string(id) + " in the header");

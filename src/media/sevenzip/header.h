@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
 struct Coder {
     std::uint64_t method = 0; // id bytes, most significant first (LZMA = 0x030101)
@@ -31,7 +32,7 @@ struct Folder {
     std::vector<std::uint64_t> packed_streams; // coder inputs fed from packed streams, in pack order
     std::vector<std::uint64_t> unpack_sizes;   // one per coder output
     std::optional<std::uint32_t> crc;
-    std::size_t main_output = 0;               // the one output no bind pair consumes
+    std::size_t main_output = 0; // the one output no bind pair consumes
     std::size_t first_pack_stream = 0;
     std::uint64_t substream_count = 1;
 
@@ -42,7 +43,7 @@ struct StreamsInfo {
     std::uint64_t pack_position = 0; // after the 32-byte signature header
     std::vector<std::uint64_t> pack_sizes;
     std::vector<Folder> folders;
-    std::vector<std::uint64_t> substream_sizes;             // all folders' substreams in order
+    std::vector<std::uint64_t> substream_sizes; // all folders' substreams in order
     std::vector<std::optional<std::uint32_t>> substream_crcs;
 };
 
@@ -55,9 +56,9 @@ struct FileItem {
     std::optional<std::uint64_t> modified;
     std::uint64_t size = 0;
     std::optional<std::uint32_t> crc;
-    std::size_t folder = 0;           // with a stream: its folder ...
-    std::uint64_t substream = 0;      // ... the substream's position in it ...
-    std::uint64_t folder_offset = 0;  // ... and where its bytes start
+    std::size_t folder = 0;          // with a stream: its folder ...
+    std::uint64_t substream = 0;     // ... the substream's position in it ...
+    std::uint64_t folder_offset = 0; // ... and where its bytes start
 };
 
 struct Database {
@@ -81,8 +82,9 @@ Result<SignatureHeader> parse_signature_header(std::span<const std::byte> first_
 enum class HeaderKind { plain, encoded };
 
 // Reads a header block: either the plain header (database filled) or the
-// streams info of an encoded header (only database.streams filled).
-Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& database);
+// streams info of an encoded header (only database.streams filled). Tables
+// longer than max_items are refused before they are allocated.
+Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& database, std::uint64_t max_items);
 
 // Places packed streams and folders, checking that every packed stream lies
 // inside the archive; enough to decode an encoded header.

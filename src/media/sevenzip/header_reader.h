@@ -9,7 +9,8 @@
 #include <span>
 #include <string>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
 inline std::unexpected<Error> corrupt(std::string message)
 {
@@ -21,8 +22,9 @@ inline std::unexpected<Error> unsupported(std::string message)
     return make_error(ErrorCode::unsupported, "7z archive: " + std::move(message));
 }
 
-class HeaderReader {
-public:
+class HeaderReader
+{
+  public:
     explicit HeaderReader(std::span<const std::byte> bytes) noexcept : m_bytes(bytes) {}
 
     std::size_t remaining() const noexcept { return m_bytes.size() - m_position; }
@@ -89,7 +91,7 @@ public:
         return {};
     }
 
-private:
+  private:
     static std::unexpected<Error> truncated() { return corrupt("the header ends early"); }
 
     Result<std::uint64_t> fixed(std::size_t width)

@@ -30,9 +30,11 @@ extern "C" void LzmaDec_InitDicAndState(CLzmaDec* p, Bool initDic, Bool initStat
 #include <new>
 #include <vector>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 void* sdk_alloc(void*, std::size_t size)
 {
@@ -50,8 +52,9 @@ constexpr std::size_t input_buffer_size = std::size_t{1} << 16;
 constexpr std::uint32_t min_dictionary = 1 << 12;
 
 // Owns the SDK state, the dictionary and the input buffer.
-class LzmaCore {
-public:
+class LzmaCore
+{
+  public:
     explicit LzmaCore(std::unique_ptr<Stream> input) : m_input(std::move(input)), m_in(input_buffer_size)
     {
         LzmaDec_Construct(&m_state);
@@ -72,14 +75,14 @@ public:
     {
         if (LzmaDec_AllocateProbs(&m_state, props, LZMA_PROPS_SIZE, &sdk_allocator) != SZ_OK)
             return unsupported("the LZMA properties are not supported");
-        std::uint64_t size = std::max<std::uint64_t>(std::min<std::uint64_t>(std::max(dictionary, min_dictionary), out_size),
-                                                      min_dictionary);
+        std::uint64_t size = std::max<std::uint64_t>(
+            std::min<std::uint64_t>(std::max(dictionary, min_dictionary), out_size), min_dictionary);
         if (size > limits.max_dictionary || size > SIZE_MAX)
             return unsupported("a dictionary of " + std::to_string(size >> 20) + " MiB exceeds the memory limit");
         m_state.dic = static_cast<Byte*>(::operator new(static_cast<std::size_t>(size), std::nothrow));
         if (!m_state.dic)
-            return make_error(ErrorCode::io, "7z archive: not enough memory for a " + std::to_string(size >> 20) +
-                                                 " MiB dictionary");
+            return make_error(ErrorCode::io,
+                              "7z archive: not enough memory for a " + std::to_string(size >> 20) + " MiB dictionary");
         m_state.dicBufSize = static_cast<SizeT>(size);
         LzmaDec_Init(&m_state);
         return {};
@@ -164,7 +167,7 @@ public:
 
     CLzmaDec& state() noexcept { return m_state; }
 
-private:
+  private:
     std::unique_ptr<Stream> m_input;
     std::vector<Byte> m_in;
     std::size_t m_in_pos = 0;
@@ -174,8 +177,9 @@ private:
     std::size_t m_handed_out = 0;
 };
 
-class LzmaStream final : public Stream {
-public:
+class LzmaStream final : public Stream
+{
+  public:
     LzmaStream(std::unique_ptr<Stream> input, std::uint64_t out_size) : m_core(std::move(input)), m_left(out_size) {}
 
     LzmaCore& core() noexcept { return m_core; }
@@ -203,7 +207,7 @@ public:
         return done;
     }
 
-private:
+  private:
     LzmaCore m_core;
     std::uint64_t m_left;
 };
@@ -214,8 +218,9 @@ private:
 //   0x01, 0x02          uncompressed chunk (with, without dictionary reset), size-1 as 2 bytes
 //   0x80 | m << 5 | u   LZMA chunk: unpacked size-1 (u, then 2 bytes), packed size-1 (2 bytes),
 //                       m = 0 nothing reset, 1 state reset, 2 + new properties byte, 3 + dictionary reset
-class Lzma2Stream final : public Stream {
-public:
+class Lzma2Stream final : public Stream
+{
+  public:
     Lzma2Stream(std::unique_ptr<Stream> input, std::uint32_t dictionary, std::uint64_t out_size)
         : m_core(std::move(input)), m_dictionary(dictionary), m_left(out_size)
     {
@@ -271,7 +276,7 @@ public:
         return done;
     }
 
-private:
+  private:
     enum class Chunk { none, stored, lzma };
 
     Result<void> start_chunk()

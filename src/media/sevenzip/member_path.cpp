@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-namespace {
+namespace
+{
 
 char16_t ascii_upper(char16_t c) noexcept
 {

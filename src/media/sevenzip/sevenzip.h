@@ -17,7 +17,8 @@
 #include <string_view>
 #include <vector>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
 // Windows attribute bits that the reader interprets.
 inline constexpr std::uint32_t attribute_readonly = 0x01;
@@ -26,13 +27,13 @@ inline constexpr std::uint32_t attribute_directory = 0x10;
 inline constexpr std::uint32_t attribute_unix_extension = 0x8000;
 
 struct Entry {
-    std::size_t index = 0;        // position in Archive::entries()
-    std::u16string name;          // as stored in the archive
-    std::string path;             // name in the caller's 8-bit code page, separators unified
+    std::size_t index = 0; // position in Archive::entries()
+    std::u16string name;   // as stored in the archive
+    std::string path;      // name in the caller's 8-bit code page, separators unified
     std::uint64_t size = 0;
     bool is_directory = false;
     bool has_attributes = false;
-    std::uint32_t attributes = 0; // Windows attributes, plus st_mode << 16 with the Unix extension bit
+    std::uint32_t attributes = 0;          // Windows attributes, plus st_mode << 16 with the Unix extension bit
     std::optional<std::uint64_t> modified; // FILETIME: 100 ns ticks since 1601-01-01 UTC
     std::optional<std::uint32_t> crc;
     bool encrypted = false;
@@ -54,15 +55,16 @@ std::filesystem::path path_from_utf16(std::u16string_view text);
 
 // Ceilings that keep a hostile archive from claiming unbounded memory or time.
 struct Limits {
-    std::uint64_t max_header_size = std::uint64_t{256} << 20;
+    std::uint64_t max_header_size = std::uint64_t{64} << 20;
+    std::uint64_t max_entries = std::uint64_t{1} << 20; // files, folders and packed streams, each
     std::uint64_t max_dictionary = std::uint64_t{1536} << 20;
     std::uint32_t max_key_cycles_power = 24; // 7zAES key stretching: 2^n SHA-256 rounds
 };
 
 struct OpenOptions {
     PasswordProvider password;
-    NameConverter name_converter;    // utf16_to_utf8 when empty
-    char separator = '\\';           // separator of Entry::path
+    NameConverter name_converter; // utf16_to_utf8 when empty
+    char separator = '\\';        // separator of Entry::path
     Limits limits;
 };
 
@@ -78,8 +80,9 @@ struct ReadOptions {
 // Receives the selected entries in archive order. commit() is called only
 // after the entry's data passed its CRC; abort() when the entry failed or the
 // read stopped after begin().
-class EntrySink {
-public:
+class EntrySink
+{
+  public:
     virtual ~EntrySink() = default;
     virtual Result<void> begin(const Entry& entry) = 0;
     virtual Result<void> write(std::span<const std::byte> data) = 0;
@@ -109,12 +112,13 @@ struct ExtractOptions {
     OverwriteQuery overwrite_query; // consulted with Overwrite::ask
     Progress progress;
     const std::atomic<bool>* cancel = nullptr;
-    MetadataHook apply_metadata;    // apply_metadata_portable when empty
+    MetadataHook apply_metadata; // apply_metadata_portable when empty
     std::size_t buffer_size = std::size_t{1} << 20;
 };
 
-class Archive {
-public:
+class Archive
+{
+  public:
     static Result<Archive> open(const std::filesystem::path& path, OpenOptions options = {});
     // The bytes must outlive the archive.
     static Result<Archive> open_memory(std::span<const std::byte> bytes, OpenOptions options = {});
@@ -135,7 +139,7 @@ public:
     // file under a temporary name and renames it once its CRC matched.
     Result<void> extract(const std::filesystem::path& target, const ExtractOptions& options = {});
 
-private:
+  private:
     struct State;
     explicit Archive(std::unique_ptr<State> state) noexcept;
     Result<void> read_entries(EntrySink& sink, const ReadOptions& options);

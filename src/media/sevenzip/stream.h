@@ -10,10 +10,12 @@
 #include <span>
 #include <string>
 
-namespace quillon::sevenzip {
+namespace quillon::sevenzip
+{
 
-class Stream {
-public:
+class Stream
+{
+  public:
     virtual ~Stream() = default;
     // Fills up to out.size() bytes and returns how many; 0 only at the end.
     virtual Result<std::size_t> read(std::span<std::byte> out) = 0;
@@ -26,7 +28,8 @@ inline Result<void> read_exact(Stream& stream, std::span<std::byte> out, const c
     while (done < out.size()) {
         std::size_t n = TRY(stream.read(out.subspan(done)));
         if (n == 0)
-            return make_error(ErrorCode::corrupt, std::string("7z archive: ") + what + " ends before its declared size");
+            return make_error(ErrorCode::corrupt,
+                              std::string("7z archive: ") + what + " ends before its declared size");
         done += n;
     }
     return {};
