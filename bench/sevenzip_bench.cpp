@@ -1,6 +1,6 @@
 // Decoding speed of the 7z reader: a solid LZMA2 archive of text and binary
 // data decoded into memory, and the primitives on their own.
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 #include "media/sevenzip/sevenzip.h"
 
 #include <benchmark/benchmark.h>

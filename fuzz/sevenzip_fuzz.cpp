@@ -1,7 +1,7 @@
 // Opens arbitrary bytes as a 7z archive, lists it and decodes every entry into
 // memory; a password is offered for encrypted ones. Seed with small archives,
 // e.g. tests/data/media/*.7z.
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 #include "media/sevenzip/sevenzip.h"
 
 #include <cstddef>

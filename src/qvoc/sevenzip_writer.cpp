@@ -1,6 +1,6 @@
 #include "qvoc/sevenzip_writer.h"
 
-#include "qvoc/crc32.h"
+#include "base/crc32.h"
 
 #include <algorithm>
 #include <chrono>
@@ -256,7 +256,7 @@ Result<void> write_7z_archive(const fs::path& archive, const std::vector<Archive
         std::ifstream in(item.source, std::ios::binary);
         if (!in)
             return make_error(ErrorCode::io, "Cannot open " + item.source.string());
-        Crc32 crc;
+        std::uint32_t crc = 0;
         std::uint64_t copied = 0;
         while (in) {
             in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
@@ -266,13 +266,13 @@ Result<void> write_7z_archive(const fs::path& archive, const std::vector<Archive
             copied += got;
             if (copied > item.size)
                 break;
-            crc.update(std::string_view(buffer.data(), got));
+            crc = crc32_update(crc, std::string_view(buffer.data(), got));
             out.write(buffer.data(), static_cast<std::streamsize>(got));
         }
         if (copied != item.size)
             return make_error(ErrorCode::io, item.source.string() + " changed while it was being archived");
         sizes.push_back(item.size);
-        crcs.push_back(crc.value());
+        crcs.push_back(crc);
         packed += item.size;
     }
 

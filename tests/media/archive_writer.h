@@ -3,7 +3,7 @@
 // that no archiver would write.
 #pragma once
 
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -127,7 +127,7 @@ class ArchiveWriter
 
     static std::uint32_t crc(const std::string& bytes)
     {
-        return sevenzip::crc32({reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()});
+        return crc32(std::string_view(bytes));
     }
 
   private:

@@ -1,5 +1,5 @@
 #include "media/sevenzip/coders.h"
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 #include "media/sevenzip/crypto.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +94,7 @@ TEST(Aes256Decryptor, DecryptsCbcAcrossCallsAsTheSp80038aExample)
 TEST(Crc32, MatchesTheCheckValueWhetherWholeOrInPieces)
 {
     EXPECT_EQ(crc32(as_bytes("123456789")), 0xCBF43926u);
-    EXPECT_EQ(crc32({}), 0u);
+    EXPECT_EQ(crc32(std::span<const std::byte>()), 0u);
     std::string data;
     for (int i = 0; i < 1000; ++i)
         data += static_cast<char>(i * 131 + i / 7);

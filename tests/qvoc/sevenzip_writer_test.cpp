@@ -1,4 +1,3 @@
-#include "qvoc/crc32.h"
 #include "qvoc/sevenzip_writer.h"
 #include "qvoc_test_support.h"
 
@@ -12,16 +11,6 @@ namespace quillon::test {
 namespace {
 
 using qvoc::ArchiveItem;
-
-TEST(Crc32, MatchesTheStandardCheckValue)
-{
-    EXPECT_EQ(qvoc::crc32("123456789"), 0xCBF43926u);
-    EXPECT_EQ(qvoc::crc32(""), 0u);
-    qvoc::Crc32 pieces;
-    pieces.update("1234");
-    pieces.update("56789");
-    EXPECT_EQ(pieces.value(), 0xCBF43926u);
-}
 
 TEST(SevenZipNumber, UsesTheShortestForm)
 {

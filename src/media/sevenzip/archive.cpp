@@ -1,5 +1,5 @@
 #include "media/sevenzip/coders.h"
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 #include "media/sevenzip/header.h"
 #include "media/sevenzip/header_reader.h"
 #include "media/sevenzip/input.h"

@@ -12,7 +12,7 @@
 //   files         = kFilesInfo count {property-id size data} 0
 #include "media/sevenzip/header.h"
 
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 #include "media/sevenzip/header_reader.h"
 
 #include <algorithm>

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
-namespace quillon::sevenzip
-{
+namespace quillon {
 
 // Continues a running CRC; start with 0.
 std::uint32_t crc32_update(std::uint32_t crc, std::span<const std::byte> data) noexcept;
@@ -16,4 +16,14 @@ inline std::uint32_t crc32(std::span<const std::byte> data) noexcept
     return crc32_update(0, data);
 }
 
-} // namespace quillon::sevenzip
+inline std::uint32_t crc32_update(std::uint32_t crc, std::string_view text) noexcept
+{
+    return crc32_update(crc, std::as_bytes(std::span<const char>(text.data(), text.size())));
+}
+
+inline std::uint32_t crc32(std::string_view text) noexcept
+{
+    return crc32_update(0, text);
+}
+
+} // namespace quillon

@@ -1,9 +1,8 @@
-#include "media/sevenzip/crc32.h"
+#include "base/crc32.h"
 
 #include <array>
 
-namespace quillon::sevenzip
-{
+namespace quillon {
 
 namespace
 {
@@ -49,4 +48,4 @@ std::uint32_t crc32_update(std::uint32_t crc, std::span<const std::byte> data) n
     return ~crc;
 }
 
-} // namespace quillon::sevenzip
+} // namespace quillon
