@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,10 +101,22 @@ int extract_error_code(const Error& error)
     }
 }
 
-bool archive_exists(const std::filesystem::path& path)
+// Opens the archive, or records why not for GetLastArchiveError.
+std::optional<sevenzip::Archive> open_archive(const char* archive, PasswordCallback password_callback,
+                                              const char* password)
 {
+    std::filesystem::path path = wide_path(archive);
     std::error_code ignored;
-    return std::filesystem::is_regular_file(path, ignored);
+    if (!std::filesystem::is_regular_file(path, ignored)) {
+        g_last_error = error_archive_not_found;
+        return std::nullopt;
+    }
+    Result<sevenzip::Archive> opened = sevenzip::Archive::open(path, open_options(password_callback, password));
+    if (!opened) {
+        g_last_error = open_error_code(opened.error());
+        return std::nullopt;
+    }
+    return std::move(*opened);
 }
 
 } // namespace
@@ -119,16 +132,9 @@ __declspec(dllexport) INT_PTR WINAPI OpenListArchive(const char* archive, int, P
             *entries = nullptr;
         if (count != nullptr)
             *count = 0;
-        std::filesystem::path path = wide_path(archive);
-        if (!archive_exists(path)) {
-            g_last_error = error_archive_not_found;
+        std::optional<sevenzip::Archive> opened = open_archive(archive, password_callback, password);
+        if (!opened)
             return 0;
-        }
-        Result<sevenzip::Archive> opened = sevenzip::Archive::open(path, open_options(password_callback, password));
-        if (!opened) {
-            g_last_error = open_error_code(opened.error());
-            return 0;
-        }
         auto handle = std::make_unique<ListHandle>();
         for (const sevenzip::Entry& entry : opened->entries())
             handle->paths.push_back(entry.path);
@@ -162,16 +168,9 @@ __declspec(dllexport) int WINAPI ExtractArchive(const char* archive, int, const 
                                                 OverwriteQueryCallback overwrite_query) noexcept
 {
     try {
-        std::filesystem::path path = wide_path(archive);
-        if (!archive_exists(path)) {
-            g_last_error = error_archive_not_found;
+        std::optional<sevenzip::Archive> opened = open_archive(archive, password_callback, password);
+        if (!opened)
             return 0;
-        }
-        Result<sevenzip::Archive> opened = sevenzip::Archive::open(path, open_options(password_callback, password));
-        if (!opened) {
-            g_last_error = open_error_code(opened.error());
-            return 0;
-        }
         sevenzip::ExtractOptions options;
         if (files != nullptr && files->files != nullptr && files->count > 0) {
             std::vector<std::string> names(files->files, files->files + files->count);
