@@ -228,7 +228,8 @@ HWND wait_for_message_box(const std::wstring& caption, std::chrono::seconds time
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        HWND box = FindWindowW(L"#32770", caption.c_str());
+        // An empty caption takes any message box.
+        HWND box = FindWindowW(L"#32770", caption.empty() ? nullptr : caption.c_str());
         if (box != nullptr && IsWindowVisible(box))
             return box;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -270,6 +271,48 @@ TEST(EngineStart, MessagesComeFromTheFileBehindTheArchiveLibrary)
     EXPECT_EQ(outcome.exit_code, 14u);
     EXPECT_FALSE(fs::exists(fs::temp_directory_path() / L"lang.loc"));
     remove_new_support_folders(before);
+}
+
+// The caption and texts of the message box a run without resources shows.
+std::wstring resource_message_under_locale(const std::wstring& name, const std::string& message_file)
+{
+    fs::path exe = make_setup(name, one_dialog_script(), false, true);
+    fs::copy_file(dist_file(L"engine.exe"), exe.parent_path() / L"qvo.lib");
+    std::ofstream(exe.parent_path() / L"qvo.lib", std::ios::binary | std::ios::app) << message_file;
+    std::vector<fs::path> before = support_folders();
+    ProgramRun run{exe, L"/update"};
+    RunOutcome outcome;
+    std::thread runner([&] { outcome = run_program(run); });
+    HWND box = wait_for_message_box({}, std::chrono::seconds(30));
+    std::wstring text = box != nullptr ? window_text(box) + L"|" + child_texts(box) : L"(no message box)";
+    if (box != nullptr)
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    runner.join();
+    EXPECT_EQ(outcome.exit_code, 14u);
+    remove_new_support_folders(before);
+    return text;
+}
+
+std::string message_block(const std::string& caption, const std::string& not_found)
+{
+    std::string block;
+    for (int line = 1; line <= 115; ++line)
+        block += (line == 2 ? not_found : line == 23 ? caption : std::string("x")) + "\r\n";
+    return block;
+}
+
+// Wine takes a process's user locale from the Unix environment it starts in, so
+// ctest runs this test once per locale (LC_ALL) and names the expected text.
+TEST(EngineLocale, TheBlockOfTheUserLanguageWinsElseTheLastBlock)
+{
+    const wchar_t* expected = _wgetenv(L"QUILLON_EXPECTED_MESSAGE");
+    if (expected == nullptr)
+        GTEST_SKIP() << "run by the locale entries of ctest";
+    const std::string file = message_block("Wizard", "Setup resource not found") + "German\r\n" +
+                             message_block("Assistent", "Setup-Ressource nicht gefunden") + "Dutch\r\n" +
+                             message_block("Wizard NL", "Setup-bron niet gevonden");
+    std::wstring shown = resource_message_under_locale(L"engine-locale", file);
+    EXPECT_NE(shown.find(expected), std::wstring::npos) << to_utf8(shown);
 }
 
 TEST(EngineStart, WithoutSilentSwitchTheErrorIsShownInAMessageBox)
