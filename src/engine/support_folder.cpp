@@ -28,11 +28,14 @@ Result<std::string> CreateSupportFolder(const std::string& temp_folder)
         std::error_code error;
         if (fs::exists(fs_path(folder), error))
             continue;
-        fs::create_directories(fs_path(folder), error);
+        fs::create_directories(fs_path(temp_folder), error);
+        // Creating is the test: of two setups starting at once, only one gets a number.
+        bool created = fs::create_directory(fs_path(folder), error);
         if (error)
             return make_error(ErrorCode::io, "Unable to create the support folder " + folder + ": " + error.message(),
                               static_cast<std::uint32_t>(error.value()));
-        return folder;
+        if (created)
+            return folder;
     }
     return make_error(ErrorCode::io, "No free support folder name in " + temp_folder);
 }

@@ -75,10 +75,8 @@ void remove_new_support_folders(const std::vector<fs::path>& before)
 
 std::vector<fs::path> support_folders()
 {
-    wchar_t temp[MAX_PATH + 1];
-    GetTempPathW(MAX_PATH + 1, temp);
     std::vector<fs::path> found;
-    for (const auto& entry : fs::directory_iterator(temp))
+    for (const auto& entry : fs::directory_iterator(child_temp_dir()))
         if (entry.is_directory() && entry.path().filename().wstring().rfind(L"qvo", 0) == 0)
             found.push_back(entry.path());
     return found;
@@ -269,7 +267,7 @@ TEST(EngineStart, MessagesComeFromTheFileBehindTheArchiveLibrary)
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     runner.join();
     EXPECT_EQ(outcome.exit_code, 14u);
-    EXPECT_FALSE(fs::exists(fs::temp_directory_path() / L"lang.loc"));
+    EXPECT_FALSE(fs::exists(child_temp_dir() / L"lang.loc"));
     remove_new_support_folders(before);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/win32/unique_handle.h"
 
 #include <cstdlib>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -52,6 +53,39 @@ std::filesystem::path fresh_scratch_dir(const std::wstring& name)
     return dir;
 }
 
+std::filesystem::path child_temp_dir()
+{
+    static const std::filesystem::path dir = [] {
+        std::filesystem::path path = env_path(L"QUILLON_SCRATCH") / (L"temp-" + std::to_wstring(GetCurrentProcessId()));
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    return dir;
+}
+
+namespace {
+
+// This process's environment with TEMP and TMP pointing at child_temp_dir().
+std::wstring child_environment()
+{
+    std::wstring temp = child_temp_dir().wstring();
+    std::wstring block;
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* p = own; *p != L'\0'; p += std::wcslen(p) + 1) {
+        std::wstring variable(p);
+        std::wstring name = variable.substr(0, variable.find(L'='));
+        if (_wcsicmp(name.c_str(), L"TEMP") != 0 && _wcsicmp(name.c_str(), L"TMP") != 0)
+            block += variable + L'\0';
+    }
+    FreeEnvironmentStringsW(own);
+    block += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0' + L'\0';
+    return block;
+}
+
+} // namespace
+
 RunOutcome run_program(const ProgramRun& run)
 {
     std::wstring command_line = L"\"" + run.program.wstring() + L"\"";
@@ -62,8 +96,9 @@ RunOutcome run_program(const ProgramRun& run)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        working_dir.wstring().c_str(), &startup, &info))
+    std::wstring environment = child_environment();
+    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(), working_dir.wstring().c_str(), &startup, &info))
         throw std::runtime_error("CreateProcess failed for " + to_utf8(run.program.wstring()) + ", error " +
                                  std::to_string(GetLastError()));
     win32::UniqueHandle process(info.hProcess);

@@ -22,6 +22,11 @@ std::filesystem::path test_data(const std::wstring& relative);
 // A new empty folder for one test, under the build's scratch folder.
 std::filesystem::path fresh_scratch_dir(const std::wstring& name);
 
+// The temp folder (TEMP and TMP) of the programs this test process starts: one
+// per test process, so that tests running side by side never see each other's
+// support folders.
+std::filesystem::path child_temp_dir();
+
 struct ProgramRun {
     ProgramRun(std::filesystem::path program_path, std::wstring command_tail = {},
                std::chrono::milliseconds time_out = std::chrono::seconds(60))
