@@ -3,6 +3,7 @@
 #include "engine/command_line.h"
 #include "engine/engine_resources.h"
 #include "engine/messages.h"
+#include "engine/script_run.h"
 #include "engine/startup_trace.h"
 #include "engine/support_folder.h"
 #include "engine/uSetupInit.h"
@@ -88,9 +89,12 @@ private:
     std::optional<DWORD> prepare_support_folder();
     void register_dialogs();
     void close_start_forms();
+    // True when the compile pass rejected the script.
+    bool run_script();
     HWND start_form_window() const { return m_init ? m_init->window() : nullptr; }
 
     EngineMessages m_messages;
+    TVariableManager m_variables; // the process's variable store
     StartupOptions m_options;
     std::unique_ptr<StartupTrace> m_trace;
     std::unique_ptr<TSetupSplash> m_splash;
@@ -226,6 +230,31 @@ void Engine::register_dialogs()
     m_trace->line("    </Dialogs>");
 }
 
+bool Engine::run_script()
+{
+    StartupFacts startup;
+    startup.exe_file = m_executable;
+    startup.engine_folder = m_engine_folder;
+    startup.temp_folder = m_temp_folder;
+    startup.support_folder = m_support_folder;
+    startup.database_path = m_database_path;
+    startup.command_tail = m_tail;
+    startup.log_file = m_options.log_file;
+    startup.package_path = m_options.package_path;
+    startup.group_policy_path = m_options.group_policy_path;
+    startup.silent = m_options.silent;
+    startup.product_title = m_script->product_title();
+    startup.publisher = m_script->publisher();
+    startup.product_version = m_script->product_version();
+    ScriptRunContext context{*m_script, m_variables, *m_trace, m_messages, m_options, startup, m_base_name};
+    ScriptRunResult result = RunScript(context);
+    if (result.end != ScriptRunEnd::rejected)
+        return false;
+    // A rejected script ends the process at once and shows nothing; the log says why.
+    m_trace->line("    " + result.message);
+    return true;
+}
+
 void Engine::close_start_forms()
 {
     if (m_init) {
@@ -274,7 +303,11 @@ DWORD Engine::run()
         close_start_forms();
         m_trace->line("  </SetupSplash>");
         m_trace->line("  <RunScript>");
-        // FIXME: the compile pass and the execution loop take over here once they exist.
+        if (run_script()) {
+            // Nothing of a rejected script runs; its extracted resources need not stay behind.
+            RemoveSupportFolder(m_support_folder);
+            return exit_script_rejected;
+        }
         m_trace->line("  </RunScript>");
         m_trace->line("  <Free>");
         m_script.reset();

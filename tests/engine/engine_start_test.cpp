@@ -171,7 +171,9 @@ TEST(EngineStart, ExtractsTheResourcesAndRemovesTheSupportFolderAtTheEnd)
                   "    </StubData>", "    <GlobalLists>", "    </GlobalLists>", "    <SupportDir>", "    </SupportDir>",
                   "    <ExtractArchive>", "    </ExtractArchive>", "    <ExtractResource>", "    </ExtractResource>",
                   "    <ResourcePath>", "    </ResourcePath>", "    <Dialogs>", "    </Dialogs>", "  </SetupSplash>",
-                  "  <RunScript>", "  </RunScript>", "  <Free>", "  </Free>", "  <CachedSupportDir>",
+                  "  <RunScript>", "    <Variables>", "    </Variables>", "    <CompileScript>",
+                  "    </CompileScript>", "    <BootStrap>", "    </BootStrap>", "    <kyrt>", "    </kyrt>",
+                  "    <ExitScript>", "    </ExitScript>", "  </RunScript>", "  <Free>", "  </Free>", "  <CachedSupportDir>",
                   "  </CachedSupportDir>", "</Quillon>"}));
     EXPECT_EQ(support_folders(), before) << "the support folder is gone at the end";
 }

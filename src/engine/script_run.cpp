@@ -1,0 +1,177 @@
+#include "engine/script_run.h"
+
+#include "engine/engine_resources.h"
+#include "engine/machine_facts.h"
+#include "engine/support_folder.h"
+#include "engine/uLanguage.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "script/compile_pass.h"
+#include "script/localization.h"
+#include "vars/texts.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace quillon {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool file_exists(const std::string& path)
+{
+    std::error_code ignored;
+    return !path.empty() && fs::is_regular_file(fs_path(path), ignored);
+}
+
+std::string without_extension(const std::string& path)
+{
+    std::size_t dot = path.find_last_of('.');
+    std::size_t slash = path.find_last_of('\\');
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
+}
+
+// A resume entry that an earlier run left for a reboot is not wanted any more.
+void delete_resume_entry(const std::string& product_code)
+{
+    if (product_code.size() < 9)
+        return;
+    std::wstring value = win32::to_wide(product_code.substr(1, 8));
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        win32::UniqueHkey key;
+        if (RegCreateKeyExW(root, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, key.put(), nullptr) == ERROR_SUCCESS)
+            RegDeleteValueW(key.get(), value.c_str());
+    }
+}
+
+// FIXME: the bootstrap of the engine cache (instance data, maintenance) lands with
+// its own issue; until then every run is a first installation.
+void first_installation_bootstrap(ScriptRunContext& context, const MachineFacts& machine)
+{
+    TVariableManager& vars = context.vars;
+    const TScriptImage& script = context.script;
+    DefineVar(vars, "PRODUCTCODE", script.product_code(), origin::bootstrap);
+    DefineVar(vars, "REVISIONCODE", script.revision_code(), origin::bootstrap);
+    DefineVar(vars, "DATADIR", context.startup.engine_folder + "data\\", origin::bootstrap);
+    DefineVar(vars, "NEEDSUPGRADE", "FALSE", origin::bootstrap);
+    DefineVar(vars, "MAINTENANCE", "FALSE", origin::bootstrap);
+    wchar_t program_files[MAX_PATH] = L"";
+    DWORD length = GetEnvironmentVariableW(L"ProgramFiles", program_files, MAX_PATH);
+    std::string target = length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
+    DefineVar(vars, "TARGETDIR", target + "\\" + script.product_title() + "\\", origin::bootstrap);
+    DefineVar(vars, "STARTMENU", script.product_title(), origin::bootstrap);
+    DefineVar(vars, "ALLUSERS", machine.all_users ? "TRUE" : "FALSE", origin::bootstrap);
+    DefineVar(vars, "NEWINSTANCE", "FALSE", origin::initialization);
+}
+
+std::vector<std::string> translation_files(const std::string& support_folder)
+{
+    std::vector<std::string> files;
+    WIN32_FIND_DATAW data{};
+    win32::UniqueFind find(FindFirstFileW(win32::to_wide(support_folder + "translations.*").c_str(), &data));
+    if (!find)
+        return files;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back(support_folder + win32::to_ansi(data.cFileName));
+    } while (FindNextFileW(find.get(), &data));
+    return files;
+}
+
+// Chooses the language of the run; false when the user cancelled the choice.
+bool choose_language(ScriptRunContext& context)
+{
+    TVariableManager& vars = context.vars;
+    const TScriptImage& script = context.script;
+    DefineVar(vars, "LANGUAGE", "", origin::initialization);
+    const std::string& support = context.startup.support_folder;
+    if (!file_exists(support + script.product_title() + ".mtx"))
+        return true;
+    DiscoveredLanguages found = discover_languages(translation_files(support), support, script.default_language());
+    std::string current = found.current;
+    bool patch = file_exists(without_extension(context.startup.database_path) + ".msp");
+    if (!found.available.empty() && script.language_dialog() && GetVar(vars, "MAINTENANCE") != "TRUE" && !patch) {
+        std::optional<std::string> chosen =
+            ChooseLanguage(found.available, script.default_language(),
+                           UserLanguageName(UserLanguageKind::default_language), context.options.silent,
+                           context.messages);
+        if (!chosen)
+            return false;
+        current = *chosen;
+    }
+    DefineVar(vars, "LANGUAGE", current, origin::initialization);
+    return true;
+}
+
+} // namespace
+
+ScriptRunResult RunScript(ScriptRunContext& context)
+{
+    TVariableManager& vars = context.vars;
+    const TScriptImage& script = context.script;
+    context.trace.line("    <Variables>");
+    std::vector<std::string> locked_names;
+    for (const auto& assignment : context.options.assignments)
+        locked_names.push_back(assignment.first);
+    vars.set_command_line_names(std::move(locked_names));
+    vars.set_silent(context.options.silent);
+    context.trace.line("    </Variables>");
+
+    context.trace.line("    <CompileScript>");
+    CompileResult compiled = CompileScript(script, vars);
+    if (!compiled.accepted())
+        return {ScriptRunEnd::rejected, compiled.message};
+    context.trace.line("    </CompileScript>");
+
+    vars.Clear();
+    MachineFacts machine = read_machine_facts();
+    seed_thread_state(vars, machine.tick_count);
+    seed_pre_initialization(vars, context.startup, machine, "");
+
+    context.trace.line("    <BootStrap>");
+    first_installation_bootstrap(context, machine);
+    context.trace.line("    </BootStrap>");
+
+    const std::string& database = context.startup.database_path;
+    if (!file_exists(database) && !file_exists(without_extension(database) + ".msp"))
+        return {};
+
+    std::string marker;
+    if (ExpandBuildConstants("#SINGLEINSTANCE#", script) == "TRUE") {
+        marker = context.startup.temp_folder + script.revision_code() + ".qvo";
+        if (file_exists(marker))
+            return {};
+        std::ofstream(fs_path(marker)).close();
+    }
+
+    context.trace.line("    <kyrt>");
+    // FIXME: the predefined component "KYRT-PREDEF-COMPONENT" is defined here once the component model exists.
+    seed_initialization(vars, context.startup, machine);
+    delete_resume_entry(script.product_code());
+    // FIXME: the media headers are queued as installer properties "A" + header = "FALSE"
+    // once the installer property queue and the instance data exist.
+
+    bool language_chosen = choose_language(context);
+    if (language_chosen) {
+        for (const auto& [name, value] : context.options.assignments) {
+            if (VarExists(vars, name))
+                SetVar(vars, name, value, origin::inject_override_command_line);
+            else
+                DefineVar(vars, name, value, origin::inject_override_command_line);
+        }
+        // FIXME: the execution loop runs the commands here once it exists.
+    }
+
+    context.trace.line("    </kyrt>");
+    context.trace.line("    <ExitScript>");
+    if (!marker.empty())
+        DeleteFileW(win32::to_wide(marker).c_str());
+    context.trace.line("    </ExitScript>");
+    return {};
+}
+
+} // namespace quillon

@@ -1,0 +1,189 @@
+// The script run of the real engine under Wine: the compile pass, the early
+// returns and the language choice.
+#include "harness/harness.h"
+#include "qvoc/sevenzip_writer.h"
+#include "script/script_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+CompiledCommand command(std::string name, int ordinal, std::vector<std::string> parameters = {})
+{
+    CompiledCommand c;
+    c.name = std::move(name);
+    char id[64];
+    std::snprintf(id, sizeof id, "{0B0B0B0B-0000-0000-0000-%012d}", ordinal);
+    c.identifier = id;
+    c.parameters = std::move(parameters);
+    c.project_file = "run.qvp";
+    c.project_line = ordinal;
+    return c;
+}
+
+CompiledScript script_of(std::vector<CompiledCommand> commands)
+{
+    CompiledScript script;
+    script.product_code = "{22222222-2222-3333-4444-555555555555}";
+    script.revision_code = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
+    script.product_title = "Run Test";
+    script.product_version = "1.0.0.0";
+    script.default_language = "English";
+    script.component_sizes = {{"KYRT-PREDEF-COMPONENT", 0}};
+    script.commands = std::move(commands);
+    return script;
+}
+
+// A complete setup folder: the engine with the script, qvo.lib, a resource
+// archive of the given files, and the database.
+fs::path make_setup(const std::wstring& name, const CompiledScript& script,
+                    const std::vector<std::pair<std::wstring, std::string>>& resources)
+{
+    fs::path dir = fresh_scratch_dir(name);
+    fs::path exe = dir / L"setup.exe";
+    fs::copy_file(dist_file(L"engine.exe"), exe);
+    fs::copy_file(dist_file(L"qvo.lib"), dir / L"qvo.lib");
+    Result<std::string> bytes = write_script_image(script);
+    EXPECT_TRUE(bytes) << bytes.error().message;
+    std::ofstream(exe, std::ios::binary | std::ios::app) << *bytes;
+    std::ofstream(dir / L"setup.msi", std::ios::binary) << "database";
+
+    fs::path content = dir / L"resources";
+    fs::create_directories(content);
+    std::ofstream(content / L"readme.txt") << "resources";
+    for (const auto& [file, text] : resources)
+        std::ofstream(content / file, std::ios::binary) << text;
+    Result<std::vector<qvoc::ArchiveItem>> items = qvoc::collect_archive_items(content);
+    EXPECT_TRUE(items);
+    EXPECT_TRUE(qvoc::write_7z_archive(dir / L"setup.res", *items));
+    return exe;
+}
+
+std::string log_text(const fs::path& log)
+{
+    return read_utf16_file(log).value_or("");
+}
+
+TEST(ScriptRun, ARejectedScriptEndsWith314AndLogsWhy)
+{
+    struct Case {
+        std::wstring name;
+        std::vector<CompiledCommand> commands;
+        std::string message;
+    };
+    const Case cases[] = {
+        {L"run-unbalanced", {command("If", 1, {"X", "5", "", "FALSE"}), command("If", 2, {"X", "5", "", "FALSE"}),
+                             command("End", 3)},
+         "Insufficient END statements"},
+        {L"run-label", {command("GoTo Label", 1, {"Nowhere"})}, "LABEL undefined: Nowhere"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(to_utf8(c.name));
+        fs::path exe = make_setup(c.name, script_of(c.commands), {});
+        fs::path log = exe.parent_path() / L"setup.log";
+        RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+        EXPECT_EQ(outcome.exit_code, 314u);
+        std::string text = log_text(log);
+        EXPECT_NE(text.find("    <CompileScript>\r\n    " + c.message + "\r\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find("</CompileScript>"), std::string::npos);
+    }
+}
+
+TEST(ScriptRun, AnAcceptedScriptRunsThroughTheSeedingToTheEnd)
+{
+    fs::path exe = make_setup(L"run-accepted",
+                              script_of({command("Set Variable", 1, {"GREETING", "Hello"}),
+                                         command("If", 2, {"GREETING", "0", "Hello", "FALSE"}), command("End", 3)}),
+                              {});
+    fs::path log = exe.parent_path() / L"setup.log";
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring() + L" TARGETDIR=D:\\App"});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    std::string text = log_text(log);
+    for (const char* line : {"    </CompileScript>\r\n", "    <BootStrap>\r\n    </BootStrap>\r\n", "    <kyrt>\r\n",
+                             "    </kyrt>\r\n    <ExitScript>\r\n    </ExitScript>\r\n  </RunScript>\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+TEST(ScriptRun, ASingleInstanceSetupDoesNotRunTwice)
+{
+    CompiledScript script = script_of({command("Set Variable", 1, {"X", "1"})});
+    script.build_constants = {{"SINGLEINSTANCE", "TRUE"}};
+    fs::path exe = make_setup(L"run-single", script, {});
+    fs::path marker = child_temp_dir() / L"{77777777-7777-8888-9999-AAAAAAAAAAAA}.qvo";
+    std::ofstream(marker).close(); // another run of this build is going on
+
+    fs::path log = exe.parent_path() / L"setup.log";
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(log_text(log).find("<kyrt>"), std::string::npos) << "no command runs";
+    EXPECT_TRUE(fs::exists(marker)) << "the other run's marker stays";
+    fs::remove(marker);
+
+    run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_NE(log_text(log).find("<kyrt>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(marker)) << "the run removes its own marker at the end";
+}
+
+const std::vector<std::pair<std::wstring, std::string>> translations = {
+    {L"Run Test.mtx", "{0B0B0B0B-0000-0000-0000-000000000001}\r\n"},
+    {L"translations.Original", "Hello\r\n"},
+    {L"translations.English", "Hello\r\n"},
+    {L"translations.German", "Hallo\r\n"},
+    {L"translations.Map", "map\r\n"},
+    {L"shared.translations.French", "not a language\r\n"},
+};
+
+TEST(ScriptRun, CancellingTheLanguageChoiceEndsTheRunWithoutACommand)
+{
+    CompiledScript script = script_of({command("Set Variable", 1, {"GREETING", "Hello"})});
+    script.language_dialog = true;
+    fs::path exe = make_setup(L"run-language", script, translations);
+    fs::path log = exe.parent_path() / L"setup.log";
+    RunOutcome outcome;
+    std::thread runner([&] { outcome = run_program({exe, L"/l=" + log.wstring()}); });
+    HWND form = wait_for_window(L"Select Setup Language", std::chrono::seconds(30));
+    ASSERT_NE(form, nullptr);
+    HWND combo = FindWindowExW(form, nullptr, L"ComboBox", nullptr);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2) << "English and German; Map, Original and shared are not languages";
+    PostMessageW(form, WM_COMMAND, IDCANCEL, 0);
+    runner.join();
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_NE(log_text(log).find("    </kyrt>"), std::string::npos);
+}
+
+// Wine takes the user locale from LC_ALL of the Unix environment, so ctest runs
+// this once per locale and names the language to expect.
+TEST(ScriptRunLocale, PreselectsTheUserLanguageElseTheAuthorsDefault)
+{
+    const wchar_t* expected = _wgetenv(L"QUILLON_EXPECTED_LANGUAGE");
+    if (expected == nullptr)
+        GTEST_SKIP() << "run by the locale entries of ctest";
+    CompiledScript script = script_of({command("Set Variable", 1, {"GREETING", "Hello"})});
+    script.language_dialog = true;
+    fs::path exe = make_setup(L"run-preselect", script, translations);
+    RunOutcome outcome;
+    std::thread runner([&] { outcome = run_program({exe, L""}); });
+    HWND form = wait_for_window(L"Select Setup Language", std::chrono::seconds(30));
+    ASSERT_NE(form, nullptr);
+    HWND combo = FindWindowExW(form, nullptr, L"ComboBox", nullptr);
+    ASSERT_NE(combo, nullptr);
+    LRESULT selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    ASSERT_NE(selected, CB_ERR);
+    wchar_t name[64] = {};
+    ASSERT_LT(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0), 64);
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(name));
+    EXPECT_STREQ(name, expected);
+    PostMessageW(form, WM_COMMAND, IDOK, 0);
+    runner.join();
+    EXPECT_EQ(outcome.exit_code, 0u);
+}
+
+} // namespace
+} // namespace quillon::test
