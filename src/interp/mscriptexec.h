@@ -1,0 +1,185 @@
+// The execution loop: runs the loaded script one command at a time on the
+// main thread, with the block structure of If / Else If / Else / End, the
+// wizard walk of "Wizard Loop" and "GoTo Label".
+#pragma once
+
+#include "base/error.h"
+#include "interp/command_call.h"
+#include "script/ScriptImage.h"
+#include "vars/VariableManager.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// What the loop and the handlers need from the engine around them. The
+// Windows engine implements it with real windows; tests use a recording one.
+class ExecutorHost {
+public:
+    virtual ~ExecutorHost() = default;
+
+    // Lets the user interface handle every pending message.
+    virtual void pump_messages() {}
+    // Reads the engine's switches back from their variables (log file, silent
+    // flag, caption, cache override, DATE and TIME, LANGUAGE, engine cache).
+    virtual void refresh_switches() {}
+    // Whether a modeless progress dialog is on screen; if so, show the text and
+    // the value (range 0 to 100) and let one pending message be handled.
+    virtual bool progress_dialog_shown() { return false; }
+    virtual void update_progress_dialog(const std::string& /*text*/, std::int32_t /*value*/) {}
+    // Runs a command named in the script's plug-in list.
+    virtual Result<void> run_plugin(CommandCall& /*call*/) { return {}; }
+    // The runtime error report: shown under the standard caption unless the run is silent.
+    virtual void report_runtime_error(const std::string& /*report*/) {}
+    // Its first line, in the language of the engine's messages.
+    virtual std::string runtime_error_heading() const { return "Runtime error in setup script:"; }
+
+    // Translation of script texts: whether a language is set, and the
+    // ordinal-th translatable text under a key (a command identifier).
+    virtual bool language_set() const { return false; }
+    virtual Result<std::string> translate(const std::string& text, std::string_view /*key*/, std::size_t /*ordinal*/)
+    {
+        return text;
+    }
+
+    // The file-system redirection of a 32-bit process on 64-bit Windows:
+    // turned off around commands marked 64 when the platform mode is not
+    // "Win32". Returns whether it was turned off (and must be reverted).
+    virtual bool disable_redirection() { return false; }
+    virtual void revert_redirection() {}
+
+    // Restarting Windows, and the RunOnce entry of "Reboot and Resume".
+    virtual void restart_computer() {}
+    virtual void write_resume_entry(bool /*all_users*/, const std::string& /*name*/, const std::string& /*command*/) {}
+    // What the resume entry runs: the package or the engine, and the command-line tail.
+    virtual std::string resume_program() const { return {}; }
+    virtual std::string command_tail() const { return {}; }
+
+    // Expanding "#NAME#" build constants of the script.
+    virtual std::string expand_build_constants(std::string_view text) const { return std::string(text); }
+
+    // Short (8.3) and long names, and temporary files ("Convert Path", "Get Temporary File").
+    virtual std::optional<std::string> short_path(const std::string& /*path*/) { return std::nullopt; }
+    // The name the file system reports for the last part of a path, or nothing when it is not found.
+    virtual std::optional<std::string> found_name(const std::string& /*path*/) { return std::nullopt; }
+    // Creates an empty file with a unique name in the folder; its full path, or empty.
+    virtual std::string create_temp_file(const std::string& /*folder*/, const std::string& /*prefix*/) { return {}; }
+};
+
+using CommandHandler = std::function<Result<void>(CommandCall&)>;
+
+// Handlers by exact command name. Command families register theirs.
+class HandlerTable {
+public:
+    void add(std::string_view name, CommandHandler handler);
+    const CommandHandler* find(std::string_view name) const;
+
+private:
+    std::map<std::string, CommandHandler, std::less<>> m_handlers;
+};
+
+// The handlers of every command family built so far.
+HandlerTable StandardHandlers();
+
+// Upper-case label name -> index of its "Label" command (disabled ones
+// included). The compile pass has rejected duplicate names.
+std::map<std::string, std::size_t> BuildLabelTable(const TScriptImage& script);
+
+// State that outlives one script run: the pseudo-random generator lives for the process.
+struct RandomState {
+    std::int32_t multiplier = 0;
+    std::int32_t increment = 0;
+    std::int32_t state = 0;
+};
+
+struct ProcessState {
+    RandomState random;
+    std::int32_t timeout_seconds = 10; // KYRT_TIMEOUT
+};
+
+enum class WizardDirection : std::int8_t { cancel = 0, next = 1, back = -1 };
+
+class TScriptExecutor {
+public:
+    TScriptExecutor(const TScriptImage& script, TVariableManager& vars, ExecutorHost& host,
+                    const HandlerTable& handlers, ProcessState& process, std::map<std::string, std::size_t> labels);
+
+    // Runs the script to its end. Returns false when a runtime error ended it
+    // (the report has gone to the host).
+    bool Run();
+
+    const TScriptImage& script() const { return m_script; }
+    TVariableManager& vars() { return m_vars; }
+    ExecutorHost& host() { return m_host; }
+    ProcessState& process() { return m_process; }
+
+    // Ends the script after the current command; the end-of-run sequence follows.
+    void end_script() { m_ended = true; }
+    bool ended() const { return m_ended; }
+    void set_exit_code(std::int32_t code) { m_exit_code = code; }
+    std::optional<std::int32_t> exit_code() const { return m_exit_code; }
+
+    // "GoTo Label": continues at the label and resets the block and wizard state.
+    Result<void> goto_label(std::string_view name);
+    // "Wizard Loop" and the modal result of a "Display Dialog" inside it.
+    void start_wizard();
+    bool wizard_active() const { return m_wizard_active; }
+    void set_wizard_result(std::int32_t modal_result);
+
+    const std::string& platform_mode() const { return m_platform_mode; }
+    void set_platform_mode(std::string mode) { m_platform_mode = std::move(mode); }
+
+    // Names "Set Variable" marked for saving with the maintenance data.
+    const std::vector<std::string>& persisted_variables() const { return m_persisted; }
+    void persist_variable(std::string_view name);
+
+    // The index of the next command (the current one is at index - 1) and the branch counter, for tests.
+    std::size_t command_index() const { return m_index; }
+    std::int32_t branch_counter() const { return m_branches; }
+
+private:
+    enum class Skip { none, to_branch, to_end };
+
+    bool read_next();
+    Result<void> skip_scan();
+    Result<void> wizard_step();
+    void leave_wizard();
+    Result<void> execute_current();
+    Result<bool> condition_holds(std::size_t index);
+    Result<void> dispatch(std::size_t index);
+    std::string runtime_error_report(std::size_t index, const Error& error) const;
+    bool disabled(std::size_t index) const { return m_script.IsDisabled(index); }
+    const std::string& name(std::size_t index) const { return m_script.CommandName(index); }
+
+    const TScriptImage& m_script;
+    TVariableManager& m_vars;
+    ExecutorHost& m_host;
+    const HandlerTable& m_handlers;
+    ProcessState& m_process;
+    std::map<std::string, std::size_t> m_labels; // upper-case name -> index of its "Label"
+
+    std::size_t m_index = 0;
+    std::size_t m_count = 0;
+    std::int32_t m_branches = 0;
+    Skip m_skip = Skip::none;
+    bool m_end_of_skip = false;
+    bool m_evaluate_else_if = false; // a skip-to-branch scan stopped at this "Else If"
+    std::size_t m_current = 0;       // the command whose failure a runtime error reports
+    bool m_wizard_active = false;
+    WizardDirection m_direction = WizardDirection::next;
+    bool m_wizard_exit = false;
+    bool m_ended = false;
+    std::optional<std::int32_t> m_exit_code;
+    std::string m_shown_progress_text;
+    std::int32_t m_shown_progress = 0;
+    std::string m_platform_mode = "Win32";
+    std::vector<std::string> m_persisted;
+};
+
+} // namespace quillon

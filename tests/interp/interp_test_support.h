@@ -1,0 +1,146 @@
+// Running small scripts through the execution loop natively, with a host that
+// records what the engine around the loop would have done.
+#pragma once
+
+#include "base/strings.h"
+#include "interp/mscriptexec.h"
+#include "script/ScriptImage.h"
+#include "script/compile_pass.h"
+#include "script/script_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon::test {
+
+// A command for a script: name, parameters, and whether it is disabled.
+struct Cmd {
+    std::string name;
+    std::vector<std::string> parameters = {};
+    bool disabled = false;
+};
+
+class RecordingHost : public ExecutorHost {
+public:
+    void pump_messages() override { ++pumps; }
+    void refresh_switches() override { ++refreshes; }
+    void report_runtime_error(const std::string& report) override { errors.push_back(report); }
+    bool language_set() const override { return !translations.empty(); }
+    Result<std::string> translate(const std::string& text, std::string_view key, std::size_t ordinal) override
+    {
+        auto found = translations.find(std::string(key) + "/" + std::to_string(ordinal));
+        return found == translations.end() ? text : found->second;
+    }
+    void restart_computer() override { ++restarts; }
+    void write_resume_entry(bool all_users, const std::string& name, const std::string& command) override
+    {
+        resume_entries.push_back({all_users ? "HKLM" : "HKCU", name, command});
+    }
+    std::string resume_program() const override { return program; }
+    std::string command_tail() const override { return tail; }
+    std::optional<std::string> short_path(const std::string& path) override
+    {
+        auto found = short_paths.find(path);
+        return found == short_paths.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
+    std::optional<std::string> found_name(const std::string& path) override
+    {
+        auto found = long_names.find(path);
+        return found == long_names.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
+    std::string create_temp_file(const std::string& folder, const std::string& prefix) override
+    {
+        temp_requests.push_back(folder + "|" + prefix);
+        return temp_file_result;
+    }
+
+    int pumps = 0;
+    int refreshes = 0;
+    int restarts = 0;
+    std::vector<std::string> errors;
+    // Keyed by command identifier + "/" + ordinal.
+    std::map<std::string, std::string> translations;
+    std::vector<std::vector<std::string>> resume_entries;
+    std::string program;
+    std::string tail;
+    std::map<std::string, std::string> short_paths;
+    std::map<std::string, std::string> long_names; // full path -> the name the file system reports
+    std::vector<std::string> temp_requests;
+    std::string temp_file_result;
+};
+
+// The identifier of the n-th command (0-based) of a script built by run_script.
+inline std::string command_id(std::size_t n)
+{
+    char id[64];
+    std::snprintf(id, sizeof id, "{0C0C0C0C-0000-0000-0000-%012zu}", n + 1);
+    return id;
+}
+
+inline TScriptImage build_script(const std::vector<Cmd>& commands)
+{
+    CompiledScript script;
+    script.product_code = "{22222222-2222-3333-4444-555555555555}";
+    script.revision_code = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
+    script.product_title = "Loop Test";
+    script.product_version = "1.0.0.0";
+    script.default_language = "English";
+    script.component_sizes = {{"KYRT-PREDEF-COMPONENT", 0}};
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        CompiledCommand c;
+        c.name = commands[i].name;
+        c.identifier = command_id(i);
+        c.parameters = commands[i].parameters;
+        c.disabled = commands[i].disabled;
+        c.project_file = "loop.qvp";
+        c.project_line = static_cast<std::int32_t>(i + 10);
+        script.commands.push_back(std::move(c));
+    }
+    Result<std::string> text = write_script_image(script);
+    if (!text) {
+        ADD_FAILURE() << text.error().message;
+        return {};
+    }
+    Result<TScriptImage> image =
+        parse_script_image(std::span(reinterpret_cast<const std::byte*>(text->data()), text->size()));
+    if (!image) {
+        ADD_FAILURE() << image.error().message;
+        return {};
+    }
+    return std::move(*image);
+}
+
+// One run of a script with the standard handlers; the store starts with the
+// variables given.
+struct ScriptRun {
+    explicit ScriptRun(const std::vector<Cmd>& commands, std::map<std::string, std::string> start = {})
+        : script(build_script(commands))
+    {
+        for (const auto& [name, value] : start)
+            DefineVar(vars, name, value, "Initialization");
+        handlers = StandardHandlers();
+    }
+
+    // Runs through the compile pass's label table; returns Run()'s answer.
+    bool run()
+    {
+        executor.emplace(script, vars, host, handlers, process, BuildLabelTable(script));
+        return executor->Run();
+    }
+
+    std::string var(std::string_view name) const { return GetVar(vars, name); }
+
+    TScriptImage script;
+    TVariableManager vars;
+    RecordingHost host;
+    HandlerTable handlers;
+    ProcessState process;
+    std::optional<TScriptExecutor> executor;
+};
+
+} // namespace quillon::test
