@@ -95,6 +95,7 @@ private:
 
     EngineMessages m_messages;
     TVariableManager m_variables; // the process's variable store
+    ProcessState m_process;       // the random generator and time-out live for the process
     StartupOptions m_options;
     std::unique_ptr<StartupTrace> m_trace;
     std::unique_ptr<TSetupSplash> m_splash;
@@ -246,10 +247,16 @@ bool Engine::run_script()
     startup.product_title = m_script->product_title();
     startup.publisher = m_script->publisher();
     startup.product_version = m_script->product_version();
-    ScriptRunContext context{*m_script, m_variables, *m_trace, m_messages, m_options, startup, m_base_name};
+    ScriptRunContext context{*m_script, m_variables, *m_trace, m_messages, m_options, startup, m_base_name, m_process};
     ScriptRunResult result = RunScript(context);
-    if (result.end != ScriptRunEnd::rejected)
+    if (result.end != ScriptRunEnd::rejected) {
+        if (result.exit_code)
+            m_exit_code = static_cast<DWORD>(*result.exit_code);
+        else if (result.runtime_error)
+            // An unattended run must not report a failed script as success.
+            m_exit_code = exit_runtime_error;
         return false;
+    }
     // A rejected script ends the process at once and shows nothing; the log says why.
     m_trace->line("    " + result.message);
     return true;

@@ -2,6 +2,7 @@
 
 #include "engine/engine_resources.h"
 #include "engine/machine_facts.h"
+#include "engine/script_host.h"
 #include "engine/support_folder.h"
 #include "engine/uLanguage.h"
 #include "platform/win32/unique_handle.h"
@@ -124,7 +125,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     context.trace.line("    <CompileScript>");
     CompileResult compiled = CompileScript(script, vars);
     if (!compiled.accepted())
-        return {ScriptRunEnd::rejected, compiled.message};
+        return {ScriptRunEnd::rejected, compiled.message, std::nullopt, false};
     context.trace.line("    </CompileScript>");
 
     vars.Clear();
@@ -155,6 +156,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     // FIXME: the media headers are queued as installer properties "A" + header = "FALSE"
     // once the installer property queue and the instance data exist.
 
+    ScriptRunResult result;
     bool language_chosen = choose_language(context);
     if (language_chosen) {
         for (const auto& [name, value] : context.options.assignments) {
@@ -163,7 +165,13 @@ ScriptRunResult RunScript(ScriptRunContext& context)
             else
                 DefineVar(vars, name, value, origin::inject_override_command_line);
         }
-        // FIXME: the execution loop runs the commands here once it exists.
+        WindowsScriptHost host({script, vars, context.trace, context.messages, context.startup.support_folder,
+                                context.startup.exe_file, context.options.package_path, context.startup.command_tail,
+                                context.options.silent});
+        HandlerTable handlers = StandardHandlers();
+        TScriptExecutor executor(script, vars, host, handlers, context.process, BuildLabelTable(script));
+        result.runtime_error = !executor.Run();
+        result.exit_code = executor.exit_code();
     }
 
     context.trace.line("    </kyrt>");
@@ -171,7 +179,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     if (!marker.empty())
         DeleteFileW(win32::to_wide(marker).c_str());
     context.trace.line("    </ExitScript>");
-    return {};
+    return result;
 }
 
 } // namespace quillon

@@ -5,6 +5,7 @@
 #include "engine/command_line.h"
 #include "engine/messages.h"
 #include "engine/startup_trace.h"
+#include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "vars/VariableManager.h"
 #include "vars/predefined.h"
@@ -23,6 +24,7 @@ struct ScriptRunContext {
     const StartupOptions& options;
     StartupFacts startup; // folders, paths and texts of the start-up
     std::string base_name; // the engine's file name without extension
+    ProcessState& process; // what outlives the run
 };
 
 enum class ScriptRunEnd {
@@ -33,6 +35,8 @@ enum class ScriptRunEnd {
 struct ScriptRunResult {
     ScriptRunEnd end = ScriptRunEnd::finished;
     std::string message; // the compile pass's message for the log
+    std::optional<std::int32_t> exit_code; // set by the script
+    bool runtime_error = false;            // a command failed and ended the script
 };
 
 // The process's exit code when the compile pass rejects a script.

@@ -13,6 +13,8 @@ public:
     // Appends the line with CR LF as UTF-16LE without a byte-order mark. The
     // first line of the process replaces an older log. Does nothing without a log file.
     void line(std::string_view text);
+    // Later lines go to this file (appended); empty stops the log.
+    void set_log_file(std::string log_file) { m_log_file = std::move(log_file); }
 
 private:
     std::string m_log_file;

@@ -34,6 +34,16 @@ std::string map_case(std::string_view text, bool upper)
     return out;
 }
 
+bool plain_name(std::string_view text) noexcept
+{
+    for (char c : text) {
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        if (!plain)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool equal_nocase(std::string_view a, std::string_view b)
@@ -41,8 +51,15 @@ bool equal_nocase(std::string_view a, std::string_view b)
     if (a.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
         b.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return false;
+    // Identical bytes compare equal under any locale; most lookups use the stored spelling.
+    if (a == b)
+        return true;
     if (a.empty() || b.empty())
-        return a.empty() && b.empty();
+        return false;
+    // Letters, digits and "_" have no ignorable or locale-folded forms, so plain
+    // ASCII folding gives the system's answer without the call's cost.
+    if (plain_name(a) && plain_name(b))
+        return equal_ascii_nocase(a, b);
     int outcome = CompareStringA(name_compare_locale(), NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
                                  b.data(), static_cast<int>(b.size()));
     return outcome == CSTR_EQUAL;

@@ -1,0 +1,230 @@
+#include "engine/script_host.h"
+
+#include "engine/machine_facts.h"
+#include "engine/support_folder.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "script/compile_pass.h"
+#include "vars/mEval.h"
+#include "vars/predefined.h"
+#include "vars/texts.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace quillon {
+
+namespace {
+
+bool file_exists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Run-time lookups: these functions are missing on older systems.
+template <typename Function>
+Function kernel32_function(const char* name)
+{
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    return kernel32 == nullptr ? nullptr : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)));
+}
+
+bool running_under_wow64()
+{
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto is_wow64 = kernel32_function<IsWow64ProcessFunction>("IsWow64Process");
+    BOOL wow64 = FALSE;
+    return is_wow64 != nullptr && is_wow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+} // namespace
+
+Result<std::vector<std::string>> read_crlf_lines(const std::string& path)
+{
+    std::ifstream file(fs_path(path), std::ios::binary);
+    if (!file)
+        return make_error(ErrorCode::io, "Cannot open " + path);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
+    : m_setup(std::move(setup)),
+      m_localization(m_setup.support_folder, m_setup.script.product_title(), read_crlf_lines,
+                     [this](std::string_view text) { return ExpandBuildConstants(text, m_setup.script); }),
+      m_silent(m_setup.silent)
+{
+}
+
+void WindowsScriptHost::pump_messages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void WindowsScriptHost::refresh_switches()
+{
+    TVariableManager& vars = m_setup.vars;
+    std::string log_file = GetVar(vars, "LOGGED");
+    if (log_file != m_log_file) {
+        m_log_file = log_file;
+        m_setup.trace.set_log_file(log_file);
+    }
+    m_silent = text_is_true(GetVar(vars, "SILENT"));
+    vars.set_silent(m_silent);
+    // FIXME: OVERRIDECACHE, ENGINECACHE and UNINSTALLLINK follow once the engine cache exists.
+    // Formatting is dear next to a simple command; the texts change once a second.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    now.wMilliseconds = 0;
+    static_assert(sizeof now == sizeof m_formatted_at);
+    if (std::memcmp(&now, m_formatted_at.data(), sizeof now) != 0) {
+        std::memcpy(m_formatted_at.data(), &now, sizeof now);
+        m_date = current_date_text();
+        m_time = current_time_text();
+    }
+    DefineVar(vars, "DATE", m_date, origin::initialization);
+    DefineVar(vars, "TIME", m_time, origin::initialization);
+    std::string language = GetVar(vars, "LANGUAGE");
+    if (!language.empty() && !m_localization.matrix_path().empty() && file_exists(m_localization.matrix_path())) {
+        Result<std::optional<std::string>> messages = m_localization.LoadLanguageTables(language, file_exists);
+        if (messages && *messages) {
+            if (Result<std::vector<std::string>> lines = read_crlf_lines(**messages)) {
+                std::string text;
+                for (const std::string& line : *lines)
+                    text += line + "\r\n";
+                LoadMessageTable(m_setup.messages, text, "");
+            }
+        }
+    }
+    DefineVar(vars, "LANGUAGE", language, origin::initialization);
+}
+
+void WindowsScriptHost::report_runtime_error(const std::string& report)
+{
+    std::string one_line = report;
+    for (char& c : one_line)
+        if (c == '\r')
+            c = ' ';
+    m_setup.trace.line("    " + one_line);
+    if (m_silent)
+        return;
+    MessageBoxW(nullptr, win32::to_wide(report).c_str(), win32::to_wide(StandardCaption(m_setup.vars)).c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+std::string WindowsScriptHost::runtime_error_heading() const
+{
+    return m_setup.messages.text(MessageLine::runtime_error_in_script);
+}
+
+bool WindowsScriptHost::language_set() const
+{
+    return !GetVar(m_setup.vars, "LANGUAGE").empty() && m_localization.loaded_language() != "ZILCH";
+}
+
+Result<std::string> WindowsScriptHost::translate(const std::string& text, std::string_view key, std::size_t ordinal)
+{
+    return m_localization.LocalizeText(text, key, ordinal);
+}
+
+bool WindowsScriptHost::disable_redirection()
+{
+    if (m_redirection_cookie != nullptr || !running_under_wow64())
+        return false;
+    using DisableFunction = BOOL(WINAPI*)(PVOID*);
+    auto disable = kernel32_function<DisableFunction>("Wow64DisableWow64FsRedirection");
+    return disable != nullptr && disable(&m_redirection_cookie);
+}
+
+void WindowsScriptHost::revert_redirection()
+{
+    using RevertFunction = BOOL(WINAPI*)(PVOID);
+    auto revert = kernel32_function<RevertFunction>("Wow64RevertWow64FsRedirection");
+    if (revert != nullptr)
+        revert(m_redirection_cookie);
+    m_redirection_cookie = nullptr;
+}
+
+void WindowsScriptHost::restart_computer()
+{
+    HANDLE raw_token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw_token)) {
+        win32::UniqueHandle token(raw_token);
+        TOKEN_PRIVILEGES privileges{};
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+            AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    // A refused restart leaves the script ended; the run finishes normally.
+    ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+void WindowsScriptHost::write_resume_entry(bool all_users, const std::string& name, const std::string& command)
+{
+    win32::UniqueHkey key;
+    if (RegCreateKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\", 0, nullptr, 0, KEY_WRITE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    std::wstring data = win32::to_wide(command);
+    RegSetValueExW(key.get(), win32::to_wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+std::string WindowsScriptHost::resume_program() const
+{
+    return m_setup.package_path.empty() ? m_setup.exe_file : m_setup.package_path;
+}
+
+std::string WindowsScriptHost::expand_build_constants(std::string_view text) const
+{
+    return ExpandBuildConstants(text, m_setup.script);
+}
+
+std::optional<std::string> WindowsScriptHost::short_path(const std::string& path)
+{
+    wchar_t buffer[MAX_PATH];
+    DWORD length = GetShortPathNameW(win32::to_wide(path).c_str(), buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::nullopt;
+    return win32::to_ansi(std::wstring_view(buffer, length));
+}
+
+std::optional<std::string> WindowsScriptHost::found_name(const std::string& path)
+{
+    WIN32_FIND_DATAW data{};
+    win32::UniqueFind find(FindFirstFileW(win32::to_wide(path).c_str(), &data));
+    if (!find)
+        return std::nullopt;
+    return win32::to_ansi(data.cFileName);
+}
+
+std::string WindowsScriptHost::create_temp_file(const std::string& folder, const std::string& prefix)
+{
+    wchar_t buffer[MAX_PATH];
+    if (GetTempFileNameW(win32::to_wide(folder).c_str(), win32::to_wide(prefix).c_str(), 0, buffer) == 0)
+        return {};
+    return win32::to_ansi(buffer);
+}
+
+} // namespace quillon

@@ -1,0 +1,74 @@
+// The engine side of the execution loop on Windows: message pumping, the
+// switches read back before every command, message boxes, translations,
+// WOW64 redirection, restarting and the resume entry.
+#pragma once
+
+#include "engine/messages.h"
+#include "engine/startup_trace.h"
+#include "interp/mscriptexec.h"
+#include "script/ScriptImage.h"
+#include "script/localization.h"
+#include "vars/VariableManager.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace quillon {
+
+struct ScriptHostSetup {
+    const TScriptImage& script;
+    TVariableManager& vars;
+    StartupTrace& trace;
+    EngineMessages& messages;
+    std::string support_folder;
+    std::string exe_file;
+    std::string package_path; // "/m=", empty when the engine was started directly
+    std::string command_tail;
+    bool silent = false;
+};
+
+class WindowsScriptHost : public ExecutorHost {
+public:
+    explicit WindowsScriptHost(ScriptHostSetup setup);
+
+    void pump_messages() override;
+    void refresh_switches() override;
+    void report_runtime_error(const std::string& report) override;
+    std::string runtime_error_heading() const override;
+
+    bool language_set() const override;
+    Result<std::string> translate(const std::string& text, std::string_view key, std::size_t ordinal) override;
+
+    bool disable_redirection() override;
+    void revert_redirection() override;
+
+    void restart_computer() override;
+    void write_resume_entry(bool all_users, const std::string& name, const std::string& command) override;
+    std::string resume_program() const override;
+    std::string command_tail() const override { return m_setup.command_tail; }
+    std::string expand_build_constants(std::string_view text) const override;
+
+    std::optional<std::string> short_path(const std::string& path) override;
+    std::optional<std::string> found_name(const std::string& path) override;
+    std::string create_temp_file(const std::string& folder, const std::string& prefix) override;
+
+    bool silent() const { return m_silent; }
+
+private:
+    ScriptHostSetup m_setup;
+    TLocalization m_localization;
+    bool m_silent;
+    std::string m_log_file;
+    void* m_redirection_cookie = nullptr;
+    // DATE and TIME as last formatted, and the second they were formatted for.
+    std::string m_date;
+    std::string m_time;
+    std::array<std::uint16_t, 8> m_formatted_at{}; // a SYSTEMTIME
+};
+
+// A text file of CR LF lines, whole.
+Result<std::vector<std::string>> read_crlf_lines(const std::string& path);
+
+} // namespace quillon

@@ -1,0 +1,225 @@
+// Scripts compiled by qvoc and run silently by the real engine under Wine:
+// control flow, the variable and string commands and the exit codes. Each
+// script checks its own results and ends with the number of the first check
+// that failed, or 100 when all held.
+#include "harness/harness.h"
+#include "qvoc/build.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr DWORD all_checks_held = 100;
+
+struct Check {
+    std::string variable;
+    std::string expected;
+    std::string code = "0"; // the If comparison that must hold: "0" equals, "1" contains
+};
+
+struct LoopScript {
+    std::wstring name;
+    std::string script; // the [script] section's lines
+    std::vector<Check> checks;
+};
+
+std::string project_text(const LoopScript& test)
+{
+    std::ostringstream text;
+    text << "[setup]\n"
+            "title = Loop Test\n"
+            "product-code = {3C3C3C3C-1111-2222-3333-444444444444}\n"
+            "source-name = loop.qvp\n"
+            "\n[script]\n"
+         << test.script << "\n";
+    for (std::size_t i = 0; i < test.checks.size(); ++i) {
+        // Negated: the check fails when the comparison does not hold.
+        text << "If\n| " << test.checks[i].variable << "\n| " << test.checks[i].code << "\n| " << test.checks[i].expected
+             << "\n| TRUE\n    Terminate with Exit Code\n    | " << (i + 1) << "\nEnd\n";
+    }
+    text << "Terminate with Exit Code\n| " << all_checks_held << "\n";
+    return text.str();
+}
+
+// Compiles the project with qvoc's builder and returns the setup program.
+fs::path build(const std::wstring& name, const std::string& project)
+{
+    fs::path dir = fresh_scratch_dir(name);
+    fs::path file = dir / L"loop.qvp";
+    std::ofstream(file, std::ios::binary) << project;
+    qvoc::BuildOptions options;
+    options.project = file;
+    options.output_folder = dir / L"out";
+    options.engine = dist_file(L"engine.exe");
+    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+    EXPECT_TRUE(report) << (report ? "" : report.error().message);
+    return report ? report->setup : fs::path();
+}
+
+std::string log_of(const fs::path& log)
+{
+    return read_utf16_file(log).value_or("");
+}
+
+TEST(ScriptLoop, ScriptsCheckTheirOwnResults)
+{
+    const LoopScript cases[] = {
+        {L"chains",
+         "Set Variable\n| A\n| 0\nSet Variable\n| B\n| 1\n"
+         "If\n| A\n| 0\n| 1\n| FALSE\n  Set Variable\n  | R1\n  | a\n"
+         "Else If\n| B\n| 0\n| 1\n| FALSE\n"
+         "  If\n  | A\n  | 0\n  | 0\n  | FALSE\n    Set Variable\n    | R1\n    | b-nested\n  End\n"
+         "Else\n  Set Variable\n  | R1\n  | else\nEnd\n"
+         // A disabled Else If and a disabled Else are not chain members.
+         "If\n| B\n| 0\n| 1\n| FALSE\n  Set Variable\n  | R2\n  | wrong\n"
+         "Else If\n@disabled\n| B\n| 0\n| 1\n| FALSE\n  Set Variable\n  | R2\n  | disabled member ran\n"
+         "Else\n@disabled\nEnd\nSet Variable\n| R3\n| after\n",
+         {{"R1", "b-nested"}, {"R2", "disabled member ran"}, {"R3", "after"}}},
+        {L"skips",
+         "Set Variable\n| N\n| 0\n"
+         "If\n| N\n| 0\n| 1\n| FALSE\n"
+         "  If\n  | N\n  | 0\n  | 0\n  | FALSE\n    Set Variable\n    | R\n    | inner\n  End\n"
+         "  End\n  @disabled\n"
+         "  Wizard Loop\n  Display Dialog\n  | Welcome\n  | WIZARD\n  | TRUE\n  |\n  |\n  | FALSE\n  End\n"
+         "Else If\n| N\n| 2\n| -1\n| FALSE\n  Set Variable\n  | R\n  | else-if\nEnd\n",
+         {{"R", "else-if"}}},
+        {L"goto",
+         "Set Variable\n| COUNT\n| 0\n"
+         "Label\n| again\n"
+         "Mathematics\n| $COUNT$\n| 1\n| 0\n| COUNT\n"
+         "If\n| COUNT\n| 0\n| 3\n| TRUE\n  GoTo Label\n  | AGAIN\nEnd\n"
+         // A label inside a block is refused, so the chain's If stands behind an
+         // extra End (never reached) and an If without End follows the chain.
+         "GoTo Label\n| middle\n"
+         "End\n"
+         "If\n| COUNT\n| 0\n| 3\n| FALSE\n  Set Variable\n  | R\n  | first\n"
+         "Label\n| middle\n"
+         "Else If\n| COUNT\n| 0\n| 3\n| FALSE\n  Set Variable\n  | R\n  | middle\n"
+         "Else\n  Set Variable\n  | R\n  | else\nEnd\n"
+         "If\n| SILENT\n| 0\n| TRUE\n| FALSE\n",
+         {{"COUNT", "3"}, {"R", "middle"}}},
+        {L"wizard",
+         "Wizard Loop\nDisplay Dialog\n| Welcome\n| WIZARD\n| TRUE\n|\n|\n| FALSE\n"
+         "Display Dialog\n@disabled\n| Licence\n| WIZARD\n| TRUE\n|\n|\n| FALSE\n"
+         "End\nSet Variable\n| R\n| after the wizard\n",
+         {{"R", "after the wizard"}}},
+        {L"strings",
+         "Set Variable\n| SRC\n| a=b=c\n"
+         "Parse String\n| $SRC$\n| =\n| P1\n| P2\n| 0\n| FALSE\n| FALSE\n"
+         "Parse String\n| $SRC$\n| =\n| L1\n| L2\n| 1\n| FALSE\n| FALSE\n"
+         "Parse String\n| abcdef\n| 2\n| C1\n| C2\n| 3\n| FALSE\n| FALSE\n"
+         "Set Variable\n| TWO\n| one$NEWLINE$two\n"
+         "Replace String\n| TWO\n| $NEWLINE$\n|  \n| FALSE\n| TRUE\n"
+         "Set Variable\n| CASE\n| C:\\\\Mixed\\\\Case\n"
+         "Convert Case\n| CASE\n| TRUE\n"
+         "Set Variable\n| EXT\n| setup.tar.gz\nExtract Path\n| EXT\n| 2\n"
+         "Set Variable\n| UP\n| C:\\a\\b\\c.txt\nExtract Path\n| UP\n| 4\n"
+         "Set Variable\n| SHORT\n| C:\\Program Files\nConvert Path\n| SHORT\n| TRUE\n"
+         "Set Variable\n| LONG\n| $SHORT$\nConvert Path\n| LONG\n| FALSE\n"
+         "Evaluate Expression\n| $EXT$ = \"gz\" and \"3\" > \"2\"\n| EXPR\n"
+         "Localization Variable\n| LOC\n| value $EXT$\n"
+         "Get Temporary File\n| TEMPFILE\n"
+         "Parse String\n| $TEMPFILE$\n| $TEMPDIR$\n| T1\n| T2\n| 0\n| FALSE\n| TRUE\n"
+         "Parse String\n| $T2$\n| 3\n| T3\n| T4\n| 2\n| FALSE\n| FALSE\n",
+         {{"P1", "a"},
+          {"P2", "b=c"},
+          {"L1", "a=b"},
+          {"L2", "c"},
+          {"C1", "abcd"},
+          {"C2", "ef"},
+          {"TWO", "one two"},
+          {"CASE", "C:\\MIXED\\CASE"},
+          {"EXT", "gz"},
+          {"UP", "C:\\a\\"},
+          {"SHORT", "~", "1"},
+          {"LONG", "C:\\Program Files"},
+          {"EXPR", "TRUE"},
+          {"LOC", "value gz"},
+          {"T1", ""},
+          {"T3", "qvo"}}},
+        {L"mathematics",
+         "Mathematics\n| 7\n| 5\n| 2\n| M_MUL\n"
+         "Mathematics\n| -7\n| 2\n| 3\n| M_DIV\n"
+         "Mathematics\n| -7\n| 2\n| 4\n| M_MOD\n"
+         "Mathematics\n| -1\n| 60\n| 9\n| M_SHR\n"
+         "Mathematics\n| 9223372036854775807\n| 1\n| 0\n| M_WRAP\n"
+         "Mathematics\n| 10\n| 0\n| 15\n| M_RND\n"
+         "Mathematics\n| A\n| 0\n| 11\n| M_ORD\n"
+         "Mathematics\n| 66\n| 0\n| 12\n| M_CHR\n",
+         {{"M_MUL", "35"},
+          {"M_DIV", "-3"},
+          {"M_MOD", "-1"},
+          {"M_SHR", "15"},
+          {"M_WRAP", "-9223372036854775808"},
+          {"M_RND", "0"},
+          {"M_ORD", "65"},
+          {"M_CHR", "B"}}},
+        {L"abort",
+         "Set Variable\n| ABORT\n| TRUE\n"
+         "Set Variable\n| SEEN\n| $ABORT$\n"
+         "Set Variable\n| KYRT_IsCancelled\n| FALSE\n"
+         "Set Variable\n| AFTER\n| $ABORT$\n",
+         {{"SEEN", "TRUE"}, {"AFTER", "FALSE"}}},
+    };
+    for (const LoopScript& test : cases) {
+        fs::path setup = build(test.name, project_text(test));
+        ASSERT_FALSE(setup.empty());
+        fs::path log = setup.parent_path() / L"setup.log";
+        RunOutcome outcome = run_program({setup, L"/s /l=" + log.wstring()});
+        EXPECT_EQ(outcome.exit_code, all_checks_held)
+            << to_utf8(test.name) << ": check " << outcome.exit_code << " failed\n"
+            << log_of(log);
+    }
+}
+
+TEST(ScriptLoop, ExitCodesOfTheEndingCommands)
+{
+    const std::tuple<std::wstring, std::string, DWORD> cases[] = {
+        {L"exit-variable", "Set Variable\n| CODE\n| 3010\nTerminate with Exit Code\n| $CODE$\n", 3010},
+        {L"exit-not-a-number", "Terminate with Exit Code\n| 12 monkeys\nTerminate with Exit Code\n| 5\n", 0},
+        {L"terminate", "Terminate Install\nTerminate with Exit Code\n| 5\n", 0},
+        {L"terminate-in-block",
+         "If\n| SILENT\n| 0\n| TRUE\n| FALSE\n  Terminate Install\nEnd\nTerminate with Exit Code\n| 5\n", 0},
+        {L"runs-to-the-end", "Set Variable\n| X\n| 1\n", 0},
+    };
+    for (const auto& [name, script, code] : cases) {
+        std::string project = "[setup]\ntitle = Exit Test\nproduct-code = {3C3C3C3C-1111-2222-3333-444444444445}\n"
+                              "\n[script]\n" +
+                              script;
+        fs::path setup = build(name, project);
+        ASSERT_FALSE(setup.empty());
+        fs::path log = setup.parent_path() / L"setup.log";
+        RunOutcome outcome = run_program({setup, L"/s /l=" + log.wstring()});
+        EXPECT_EQ(outcome.exit_code, code) << to_utf8(name);
+        EXPECT_NE(log_of(log).find("</Quillon>"), std::string::npos) << "the end-of-run sequence ran";
+    }
+}
+
+TEST(ScriptLoop, ARuntimeErrorInASilentRunIsLoggedAndEndsTheRun)
+{
+    std::string project = "[setup]\ntitle = Error Test\nproduct-code = {3C3C3C3C-1111-2222-3333-444444444446}\n"
+                          "source-name = errors.qvp\n\n[script]\n"
+                          "Set Variable\n| X\n| 1\n"
+                          "Mathematics\n| 1\n| 0\n| 3\n| Y\n"
+                          "Terminate with Exit Code\n| 5\n";
+    fs::path setup = build(L"runtime-error", project);
+    ASSERT_FALSE(setup.empty());
+    fs::path log = setup.parent_path() / L"setup.log";
+    RunOutcome outcome = run_program({setup, L"/s /l=" + log.wstring()});
+    EXPECT_FALSE(outcome.timed_out) << "no window waits for an answer";
+    EXPECT_EQ(outcome.exit_code, 11u) << "a failed script is not reported as success";
+    std::string text = log_of(log);
+    EXPECT_NE(text.find("Runtime error in setup script:"), std::string::npos) << text;
+    EXPECT_NE(text.find("Source File: errors"), std::string::npos) << text;
+    EXPECT_NE(text.find("Line Number: 10"), std::string::npos) << text;
+    EXPECT_NE(text.find("</Quillon>"), std::string::npos) << "the end-of-run sequence ran";
+}
+
+} // namespace
+} // namespace quillon::test
