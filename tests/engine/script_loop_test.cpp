@@ -236,6 +236,40 @@ TEST(ScriptLoop, ARuntimeErrorInASilentRunIsLoggedAndEndsTheRun)
     EXPECT_NE(text.find("</Quillon>"), std::string::npos) << "the end-of-run sequence ran";
 }
 
+TEST(ScriptLoop, TranslationsOfTheChosenLanguageReachTheCommands)
+{
+    fs::path dir = fresh_scratch_dir(L"translated");
+    fs::create_directories(dir / L"resources");
+    const std::pair<const wchar_t*, const char*> files[] = {
+        {L"Translate Test.mtx", "{4D4D4D4D-0000-0000-0000-000000000001}\r\n"
+                                "{4D4D4D4D-0000-0000-0000-000000000001}\r\n"
+                                "FORGEKIT$FAREWELL$FORGEKIT\r\n"},
+        {L"translations.Original", "Hello\r\nworld\r\nGoodbye\r\n"},
+        {L"translations.German", "Hallo\r\nWelt\r\nAuf Wiedersehen\r\n"},
+        {L"translations.Map", "map\r\n"},
+    };
+    for (const auto& [name, text] : files)
+        std::ofstream(dir / L"resources" / name, std::ios::binary) << text;
+    std::string project = "[setup]\ntitle = Translate Test\nproduct-code = {3C3C3C3C-1111-2222-3333-444444444449}\n"
+                          "default-language = German\nresources = resources\n\n[script]\n"
+                          "Set Variable\n@id = {4D4D4D4D-0000-0000-0000-000000000001}\n| GREETING\n| Hello\n"
+                          "Localization Variable\n| FAREWELL\n| Goodbye\n"
+                          "Set Variable\n| UNTRANSLATED\n| Hello\n"
+                          "If\n| GREETING\n| 0\n| Hallo\n| TRUE\n  Terminate with Exit Code\n  | 1\nEnd\n"
+                          "If\n| FAREWELL\n| 0\n| Auf Wiedersehen\n| TRUE\n  Terminate with Exit Code\n  | 2\nEnd\n"
+                          "If\n| UNTRANSLATED\n| 0\n| Hello\n| TRUE\n  Terminate with Exit Code\n  | 3\nEnd\n"
+                          "If\n| LANGUAGE\n| 0\n| German\n| TRUE\n  Terminate with Exit Code\n  | 4\nEnd\n"
+                          "Terminate with Exit Code\n| 100\n";
+    std::ofstream(dir / L"loop.qvp", std::ios::binary) << project;
+    qvoc::BuildOptions options;
+    options.project = dir / L"loop.qvp";
+    options.output_folder = dir / L"out";
+    options.engine = dist_file(L"engine.exe");
+    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(run_program({report->setup, L"/s"}).exit_code, all_checks_held);
+}
+
 TEST(ScriptLoop, AStartedRunRemovesAPendingResumeEntry)
 {
     const wchar_t* run_once = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
