@@ -19,12 +19,6 @@ namespace quillon {
 
 namespace {
 
-bool file_exists(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Run-time lookups: these functions are missing on older systems.
 template <typename Function>
 Function kernel32_function(const char* name)
@@ -107,10 +101,8 @@ void WindowsScriptHost::refresh_switches()
     if (!language.empty() && !m_localization.matrix_path().empty() && file_exists(m_localization.matrix_path())) {
         Result<std::optional<std::string>> messages = m_localization.LoadLanguageTables(language, file_exists);
         if (messages && *messages) {
-            if (Result<std::vector<std::string>> lines = read_crlf_lines(**messages)) {
-                std::string text;
-                for (const std::string& line : *lines)
-                    text += line + "\r\n";
+            if (std::ifstream file{fs_path(**messages), std::ios::binary}) {
+                std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
                 LoadMessageTable(m_setup.messages, text, "");
             }
         }
@@ -138,7 +130,7 @@ std::string WindowsScriptHost::runtime_error_heading() const
 
 bool WindowsScriptHost::language_set() const
 {
-    return !GetVar(m_setup.vars, "LANGUAGE").empty() && m_localization.loaded_language() != "ZILCH";
+    return !GetVar(m_setup.vars, "LANGUAGE").empty() && m_localization.language_loaded();
 }
 
 Result<std::string> WindowsScriptHost::translate(const std::string& text, std::string_view key, std::size_t ordinal)
@@ -194,11 +186,6 @@ void WindowsScriptHost::write_resume_entry(bool all_users, const std::string& na
 std::string WindowsScriptHost::resume_program() const
 {
     return m_setup.package_path.empty() ? m_setup.exe_file : m_setup.package_path;
-}
-
-std::string WindowsScriptHost::expand_build_constants(std::string_view text) const
-{
-    return ExpandBuildConstants(text, m_setup.script);
 }
 
 std::optional<std::string> WindowsScriptHost::short_path(const std::string& path)

@@ -48,7 +48,6 @@ public:
     void write_resume_entry(bool all_users, const std::string& name, const std::string& command) override;
     std::string resume_program() const override;
     std::string command_tail() const override { return m_setup.command_tail; }
-    std::string expand_build_constants(std::string_view text) const override;
 
     std::optional<std::string> short_path(const std::string& path) override;
     std::optional<std::string> found_name(const std::string& path) override;

@@ -13,20 +13,11 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <fstream>
 
 namespace quillon {
 
 namespace {
-
-namespace fs = std::filesystem;
-
-bool file_exists(const std::string& path)
-{
-    std::error_code ignored;
-    return !path.empty() && fs::is_regular_file(fs_path(path), ignored);
-}
 
 std::string without_extension(const std::string& path)
 {

@@ -21,6 +21,12 @@ fs::path fs_path(const std::string& ansi_path)
 #endif
 }
 
+bool file_exists(const std::string& ansi_path)
+{
+    std::error_code ignored;
+    return !ansi_path.empty() && fs::is_regular_file(fs_path(ansi_path), ignored);
+}
+
 Result<std::string> CreateSupportFolder(const std::string& temp_folder)
 {
     for (unsigned n = 1; n < 100000; ++n) {

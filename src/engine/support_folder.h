@@ -24,4 +24,7 @@ void CopyDatabaseFiles(const std::string& engine_folder, const std::string& base
 // The ANSI path as a std::filesystem path (UTF-16 on Windows).
 std::filesystem::path fs_path(const std::string& ansi_path);
 
+// Whether the ANSI path names an existing file (not a folder).
+bool file_exists(const std::string& ansi_path);
+
 } // namespace quillon

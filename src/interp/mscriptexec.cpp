@@ -157,12 +157,11 @@ Result<void> TScriptExecutor::execute_current()
 }
 
 // The plain advance: disabled commands and "Ignore" are passed, except the last one.
-bool TScriptExecutor::read_next()
+void TScriptExecutor::read_next()
 {
     std::size_t read = m_index++;
     while (m_index < m_count && (disabled(read) || name(read) == cmd_ignore))
         read = m_index++;
-    return true;
 }
 
 Result<void> TScriptExecutor::skip_scan()

@@ -61,9 +61,6 @@ public:
     virtual std::string resume_program() const { return {}; }
     virtual std::string command_tail() const { return {}; }
 
-    // Expanding "#NAME#" build constants of the script.
-    virtual std::string expand_build_constants(std::string_view text) const { return std::string(text); }
-
     // Short (8.3) and long names, and temporary files ("Convert Path", "Get Temporary File").
     virtual std::optional<std::string> short_path(const std::string& /*path*/) { return std::nullopt; }
     // The name the file system reports for the last part of a path, or nothing when it is not found.
@@ -139,14 +136,13 @@ public:
     const std::vector<std::string>& persisted_variables() const { return m_persisted; }
     void persist_variable(std::string_view name);
 
-    // The index of the next command (the current one is at index - 1) and the branch counter, for tests.
-    std::size_t command_index() const { return m_index; }
+    // The number of "If" branches entered and not yet ended, for tests.
     std::int32_t branch_counter() const { return m_branches; }
 
 private:
     enum class Skip { none, to_branch, to_end };
 
-    bool read_next();
+    void read_next();
     Result<void> skip_scan();
     Result<void> wizard_step();
     void leave_wizard();

@@ -46,6 +46,7 @@ public:
     Result<std::string> LocalizeText(const std::string& text, std::string_view key, std::size_t index) const;
 
     const std::string& loaded_language() const { return m_loaded_language; }
+    bool language_loaded() const { return m_loaded_language != no_language; }
 
 private:
     std::string m_support_folder;
@@ -53,7 +54,8 @@ private:
     std::string m_matrix_path;
     LineFileReader m_reader;
     ConstantExpander m_expand_constants;
-    std::string m_loaded_language = "ZILCH"; // no language loaded yet
+    static constexpr const char* no_language = "ZILCH";
+    std::string m_loaded_language = no_language;
     std::vector<std::string> m_matrix;
     std::vector<std::string> m_original;
     std::vector<std::string> m_translated;
