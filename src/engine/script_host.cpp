@@ -61,7 +61,7 @@ WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
     : m_setup(std::move(setup)),
       m_localization(m_setup.support_folder, m_setup.script.product_title(), read_crlf_lines,
                      [this](std::string_view text) { return ExpandBuildConstants(text, m_setup.script); }),
-      m_silent(m_setup.silent)
+      m_localized(file_exists(m_localization.matrix_path())), m_silent(m_setup.silent)
 {
 }
 
@@ -85,20 +85,30 @@ void WindowsScriptHost::refresh_switches()
     m_silent = text_is_true(GetVar(vars, "SILENT"));
     vars.set_silent(m_silent);
     // FIXME: OVERRIDECACHE, ENGINECACHE and UNINSTALLLINK follow once the engine cache exists.
-    // Formatting is dear next to a simple command; the texts change once a second.
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    now.wMilliseconds = 0;
-    static_assert(sizeof now == sizeof m_formatted_at);
-    if (std::memcmp(&now, m_formatted_at.data(), sizeof now) != 0) {
-        std::memcpy(m_formatted_at.data(), &now, sizeof now);
-        m_date = current_date_text();
-        m_time = current_time_text();
+    // Reading the clock and formatting are dear next to a simple command: the
+    // clock is read when the tick count moved, the texts formatted when the second changed.
+    ULONGLONG tick = GetTickCount64();
+    if (tick != m_clock_tick || m_date.empty()) {
+        m_clock_tick = tick;
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        now.wMilliseconds = 0;
+        static_assert(sizeof now == sizeof m_formatted_at);
+        if (std::memcmp(&now, m_formatted_at.data(), sizeof now) != 0) {
+            std::memcpy(m_formatted_at.data(), &now, sizeof now);
+            m_date = current_date_text();
+            m_time = current_time_text();
+        }
     }
     DefineVar(vars, "DATE", m_date, origin::initialization);
     DefineVar(vars, "TIME", m_time, origin::initialization);
-    std::string language = GetVar(vars, "LANGUAGE");
-    if (!language.empty() && !m_localization.matrix_path().empty() && file_exists(m_localization.matrix_path())) {
+    std::optional<std::string> current = vars.lookup("LANGUAGE");
+    if (!current) {
+        DefineVar(vars, "LANGUAGE", "", origin::initialization);
+        return;
+    }
+    const std::string& language = *current;
+    if (m_localized && !language.empty() && language != m_localization.loaded_language()) {
         Result<std::optional<std::string>> messages = m_localization.LoadLanguageTables(language, file_exists);
         if (messages && *messages) {
             if (std::ifstream file{fs_path(**messages), std::ios::binary}) {
@@ -107,7 +117,6 @@ void WindowsScriptHost::refresh_switches()
             }
         }
     }
-    DefineVar(vars, "LANGUAGE", language, origin::initialization);
 }
 
 void WindowsScriptHost::report_runtime_error(const std::string& report)

@@ -58,6 +58,7 @@ public:
 private:
     ScriptHostSetup m_setup;
     TLocalization m_localization;
+    bool m_localized; // the translation matrix was extracted with the resources
     bool m_silent;
     std::string m_log_file;
     void* m_redirection_cookie = nullptr;
@@ -65,6 +66,7 @@ private:
     std::string m_date;
     std::string m_time;
     std::array<std::uint16_t, 8> m_formatted_at{}; // a SYSTEMTIME
+    std::uint64_t m_clock_tick = 0;
 };
 
 // A text file of CR LF lines, whole.
