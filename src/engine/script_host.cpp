@@ -1,8 +1,11 @@
 #include "engine/script_host.h"
 
 #include "engine/machine_facts.h"
+#include "base/strings.h"
 #include "engine/support_folder.h"
+#include "platform/win32/plugin_library.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_version.h"
 #include "platform/win32/wide.h"
 #include "script/compile_pass.h"
 #include "vars/mEval.h"
@@ -61,8 +64,156 @@ WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
     : m_setup(std::move(setup)),
       m_localization(m_setup.support_folder, m_setup.script.product_title(), read_crlf_lines,
                      [this](std::string_view text) { return ExpandBuildConstants(text, m_setup.script); }),
-      m_localized(file_exists(m_localization.matrix_path())), m_silent(m_setup.silent)
+      m_localized(quillon::file_exists(m_localization.matrix_path())), m_silent(m_setup.silent),
+      m_main_thread(GetCurrentThreadId()), m_attention(m_setup.vars)
 {
+    Result<std::unique_ptr<TImageListPool>> pool = TImageListPool::Create(&m_setup.messages);
+    if (pool) {
+        m_pool = std::move(*pool);
+        m_pool_window = m_pool->window();
+    } else {
+        m_setup.trace.line("    Hidden main form not created: " + pool.error().message);
+    }
+}
+
+namespace {
+
+// Each worker kind has its own timer on the hidden main form.
+PoolTimer timer_of(WorkerKind kind)
+{
+    switch (kind) {
+    case WorkerKind::run_app: return PoolTimer::tra;
+    case WorkerKind::run_as: return PoolTimer::trax;
+    case WorkerKind::direct_extract: return PoolTimer::tdem;
+    case WorkerKind::find_files: return PoolTimer::tfaf;
+    case WorkerKind::plugin: return PoolTimer::plug;
+    case WorkerKind::copy_media: return PoolTimer::thz;
+    case WorkerKind::grab_media: return PoolTimer::thy;
+    case WorkerKind::extract_media: return PoolTimer::thx;
+    }
+    return PoolTimer::plug;
+}
+
+TaskbarState taskbar_state(TaskbarMode mode)
+{
+    switch (mode) {
+    case TaskbarMode::indeterminate: return TaskbarState::indeterminate;
+    case TaskbarMode::error: return TaskbarState::error;
+    case TaskbarMode::paused: return TaskbarState::paused;
+    case TaskbarMode::normal: return TaskbarState::normal;
+    }
+    return TaskbarState::normal;
+}
+
+// The current dialog, which owns message boxes; none when WINDOWHANDLE names no window.
+HWND current_window(const TVariableManager& vars)
+{
+    auto handle = parse_int64(GetVar(vars, "WINDOWHANDLE"));
+    HWND window = handle ? reinterpret_cast<HWND>(static_cast<std::intptr_t>(*handle)) : nullptr;
+    return window != nullptr && IsWindow(window) ? window : nullptr;
+}
+
+constexpr DWORD silent_wait_slice_ms = 50;
+
+} // namespace
+
+void WindowsScriptHost::wait_step(WorkerSignal& ended)
+{
+    MSG message;
+    if (m_silent) {
+        // No window to keep alive: wait for the worker in slices, letting the
+        // pool's timers run between them so that a cancel still gives up a
+        // worker that hangs.
+        ended.wait_for(std::chrono::milliseconds(silent_wait_slice_ms));
+        pump_messages();
+        return;
+    }
+    BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    } else if (got == 0) {
+        // WM_QUIT belongs to the outer loop: leave it for that loop and wait without messages.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        ended.wait_for(std::chrono::milliseconds(silent_wait_slice_ms));
+    }
+}
+
+void WindowsScriptHost::wake_main_thread()
+{
+    if (m_pool_window != nullptr)
+        PostMessageW(m_pool_window, WM_NULL, 0, 0);
+    else
+        PostThreadMessageW(m_main_thread, WM_NULL, 0, 0);
+}
+
+void WindowsScriptHost::arm_worker_timer(WorkerKind kind, std::function<void()> on_tick)
+{
+    if (m_pool)
+        m_pool->arm(timer_of(kind), std::move(on_tick));
+}
+
+void WindowsScriptHost::disarm_worker_timer(WorkerKind kind)
+{
+    if (m_pool)
+        m_pool->disarm(timer_of(kind));
+}
+
+bool WindowsScriptHost::worker_timer_armed(WorkerKind kind) const
+{
+    return m_pool && m_pool->armed(timer_of(kind));
+}
+
+void WindowsScriptHost::set_attention(bool error)
+{
+    TaskbarMode mode = m_attention.set(error);
+    if (HWND window = current_window(m_setup.vars); window != nullptr && m_pool)
+        m_pool->set_taskbar_state(window, taskbar_state(mode));
+}
+
+void WindowsScriptHost::clear_attention()
+{
+    TaskbarMode mode = m_attention.clear();
+    if (HWND window = current_window(m_setup.vars); window != nullptr && m_pool)
+        m_pool->set_taskbar_state(window, taskbar_state(mode));
+}
+
+void WindowsScriptHost::show_error_message(const std::string& text)
+{
+    std::string one_line = text;
+    for (char& c : one_line)
+        if (c == '\r')
+            c = ' ';
+    m_setup.trace.line("    " + one_line);
+    if (m_silent)
+        return;
+    MessageBoxW(current_window(m_setup.vars), win32::to_wide(text).c_str(),
+                win32::to_wide(StandardCaption(m_setup.vars)).c_str(), MB_OK | MB_ICONERROR);
+}
+
+bool WindowsScriptHost::file_exists(const std::string& path)
+{
+    return quillon::file_exists(path);
+}
+
+bool WindowsScriptHost::windows_7_or_later() const
+{
+    return win32::windows_version_at_least(6, 1);
+}
+
+PluginCaller WindowsScriptHost::plugin_caller() const
+{
+    // Refers to nothing of the host: a worker given up after a cancel may still be inside it.
+    return [](const PluginInvocation& invocation) {
+        PluginCall call{invocation.library_path, invocation.window, invocation.variables, invocation.parameter,
+                        invocation.progress};
+        return RunPluginLibrary(call);
+    };
+}
+
+std::string WindowsScriptHost::general_failure_text() const
+{
+    return m_setup.messages.text(MessageLine::general_setup_failure);
 }
 
 void WindowsScriptHost::pump_messages()
@@ -109,7 +260,7 @@ void WindowsScriptHost::refresh_switches()
     }
     const std::string& language = *current;
     if (m_localized && !language.empty() && language != m_localization.loaded_language()) {
-        Result<std::optional<std::string>> messages = m_localization.LoadLanguageTables(language, file_exists);
+        Result<std::optional<std::string>> messages = m_localization.LoadLanguageTables(language, quillon::file_exists);
         if (messages && *messages) {
             if (std::ifstream file{fs_path(**messages), std::ios::binary}) {
                 std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -5,6 +5,7 @@
 
 #include "engine/messages.h"
 #include "engine/startup_trace.h"
+#include "engine/uImageListPool.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/localization.h"
@@ -53,7 +54,24 @@ public:
     std::optional<std::string> found_name(const std::string& path) override;
     std::string create_temp_file(const std::string& folder, const std::string& prefix) override;
 
-    bool silent() const { return m_silent; }
+    void wait_step(WorkerSignal& ended) override;
+    void wake_main_thread() override;
+    void arm_worker_timer(WorkerKind kind, std::function<void()> on_tick) override;
+    void disarm_worker_timer(WorkerKind kind) override;
+    bool worker_timer_armed(WorkerKind kind) const override;
+    void set_attention(bool error) override;
+    void clear_attention() override;
+    void show_error_message(const std::string& text) override;
+    bool silent() const override { return m_silent; }
+    std::string support_folder() const override { return m_setup.support_folder; }
+    bool file_exists(const std::string& path) override;
+    bool windows_7_or_later() const override;
+    PluginCaller plugin_caller() const override;
+    std::string general_failure_text() const override;
+
+    // The hidden main form; null when it could not be created (workers then
+    // cannot be given up after a cancel, and nothing shows on the taskbar).
+    TImageListPool* pool() const { return m_pool.get(); }
 
 private:
     ScriptHostSetup m_setup;
@@ -67,6 +85,10 @@ private:
     std::string m_time;
     std::array<std::uint16_t, 8> m_formatted_at{}; // a SYSTEMTIME
     std::uint64_t m_clock_tick = 0;
+    std::unique_ptr<TImageListPool> m_pool;
+    HWND m_pool_window = nullptr; // read by worker threads to wake the main thread
+    DWORD m_main_thread = 0;
+    ProgressAttention m_attention;
 };
 
 // A text file of CR LF lines, whole.

@@ -56,8 +56,13 @@ Result<void> refresh_progress(CommandCall& call)
     if (!position)
         return make_error(ErrorCode::parse, "PROGRESS holds '" + progress + "', which is not a valid integer value");
     ExecutorHost& host = call.executor().host();
+    // Busy while refreshing, so that the dialog's timer refreshes its progress controls too.
+    WorkerControl& workers = call.executor().workers();
+    bool was_busy = workers.busy();
+    workers.set_busy(true);
     if (host.progress_dialog_shown())
         host.update_progress_dialog(GetVar(call.vars(), var_progress_text), *position);
+    workers.set_busy(was_busy);
     return {};
 }
 

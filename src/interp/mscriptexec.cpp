@@ -2,6 +2,7 @@
 
 #include "base/strings.h"
 #include "interp/catalog.h"
+#include "interp/mPlugins.h"
 #include "vars/expand.h"
 #include "vars/mEval.h"
 #include "vars/texts.h"
@@ -62,7 +63,7 @@ TScriptExecutor::TScriptExecutor(const TScriptImage& script, TVariableManager& v
                                  const HandlerTable& handlers, ProcessState& process,
                                  std::map<std::string, std::size_t> labels)
     : m_script(script), m_vars(vars), m_host(host), m_handlers(handlers), m_process(process),
-      m_labels(std::move(labels)), m_count(script.CommandCount())
+      m_labels(std::move(labels)), m_count(script.CommandCount()), m_workers(vars, host)
 {
 }
 
@@ -120,7 +121,7 @@ Result<void> TScriptExecutor::execute_current()
     for (const std::string& plugin : m_script.plugin_commands()) {
         if (plugin == command) {
             CommandCall call(*this, current);
-            return m_host.run_plugin(call);
+            return RunPluginCommand(call);
         }
     }
 

@@ -5,6 +5,8 @@
 
 #include "base/error.h"
 #include "interp/command_call.h"
+#include "interp/mscriptexecthread.h"
+#include "interp/worker_types.h"
 #include "script/ScriptImage.h"
 #include "vars/VariableManager.h"
 
@@ -33,8 +35,6 @@ public:
     // the value (range 0 to 100) and let one pending message be handled.
     virtual bool progress_dialog_shown() { return false; }
     virtual void update_progress_dialog(const std::string& /*text*/, std::int32_t /*value*/) {}
-    // Runs a command named in the script's plug-in list.
-    virtual Result<void> run_plugin(CommandCall& /*call*/) { return {}; }
     // The runtime error report: shown under the standard caption unless the run is silent.
     virtual void report_runtime_error(const std::string& /*report*/) {}
     // Its first line, in the language of the engine's messages.
@@ -60,6 +60,36 @@ public:
     // What the resume entry runs: the package or the engine, and the command-line tail.
     virtual std::string resume_program() const { return {}; }
     virtual std::string command_tail() const { return {}; }
+
+    // Worker threads. One pass of a worker's wait: handle one window message,
+    // waiting for the next when none is queued; in a silent run wait a short
+    // slice for `ended` instead (timers still run), so that a cancel reaches a
+    // worker that hangs.
+    virtual void wait_step(WorkerSignal& ended) { ended.wait_for(std::chrono::milliseconds(50)); }
+    // Called from worker threads: wakes a wait_step blocked in the message queue.
+    virtual void wake_main_thread() {}
+    // The worker timers of the hidden main form: one-shot, disarmed before on_tick runs.
+    virtual void arm_worker_timer(WorkerKind /*kind*/, std::function<void()> /*on_tick*/) {}
+    virtual void disarm_worker_timer(WorkerKind /*kind*/) {}
+    virtual bool worker_timer_armed(WorkerKind /*kind*/) const { return false; }
+
+    // The taskbar attention while a message is shown, and a message box with the
+    // error icon under the standard caption (none in a silent run).
+    virtual void set_attention(bool /*error*/) {}
+    virtual void clear_attention() {}
+    virtual void show_error_message(const std::string& /*text*/) {}
+    virtual bool silent() const { return false; }
+
+    // Plug-in libraries: where they lie, and the call of one (made on the worker
+    // thread). No answer counts as the library returning -1.
+    virtual std::string support_folder() const { return {}; }
+    virtual bool file_exists(const std::string& /*path*/) { return false; }
+    virtual bool windows_7_or_later() const { return true; }
+    // The caller of plug-in libraries. It is copied to the worker, which may
+    // outlive this host when it is given up, so it must not refer to the host.
+    virtual PluginCaller plugin_caller() const { return {}; }
+    // "General setup failure", in the language of the engine's messages.
+    virtual std::string general_failure_text() const { return "General setup failure"; }
 
     // Short (8.3) and long names, and temporary files ("Convert Path", "Get Temporary File").
     virtual std::optional<std::string> short_path(const std::string& /*path*/) { return std::nullopt; }
@@ -136,6 +166,8 @@ public:
     const std::vector<std::string>& persisted_variables() const { return m_persisted; }
     void persist_variable(std::string_view name);
 
+    WorkerControl& workers() { return m_workers; }
+
     // The number of "If" branches entered and not yet ended, for tests.
     std::int32_t branch_counter() const { return m_branches; }
 
@@ -176,6 +208,7 @@ private:
     std::int32_t m_shown_progress = 0;
     std::string m_platform_mode = "Win32";
     std::vector<std::string> m_persisted;
+    WorkerControl m_workers;
 };
 
 } // namespace quillon

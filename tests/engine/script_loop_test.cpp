@@ -313,5 +313,59 @@ TEST(ScriptLoop, ARuntimeErrorWithAWindowShowsTheSourceFileAndLine)
     EXPECT_EQ(outcome.exit_code, 11u);
 }
 
+// Plug-in commands in the built setup: the library comes from the support
+// folder (the project's resources), hands back the variables, and a hanging
+// one is given up after a cancel while the script goes on or ends.
+TEST(ScriptLoop, PluginCommandsRunFromTheSupportFolder)
+{
+    auto check = [](int number, const std::string& variable, const std::string& expected) {
+        return "If\n| " + variable + "\n| 0\n| " + expected + "\n| TRUE\n  Terminate with Exit Code\n  | " +
+               std::to_string(number) + "\nEnd\n";
+    };
+    const std::string start = "Set Variable\n| A\n| one\nSet Variable\n| B\n| two\nSet Variable\n| C\n| none\n"
+                              "Run Test Plug-In\n| set:A=changed;drop:B;set:C=x, y\n| mTest.dll\\qtestplug.dll\n" +
+                              check(1, "A", "changed") + check(2, "B", "") + check(3, "C", "x, y") +
+                              // A library that is not there: skipped without a window in a silent run.
+                              "Run Test Plug-In\n| set:A=again\n| mTest.dll\\absent.dll\n" + check(4, "A", "changed");
+    const std::string hang = "Set Variable\n| ABORT\n| TRUE\n"
+                             "Run Test Plug-In\n| hang-hard\n| mTest.dll\\qtestplug.dll\n";
+    struct Case {
+        std::wstring name;
+        std::string script;
+        DWORD exit_code;
+    };
+    const Case cases[] = {
+        {L"plugin", start + "Terminate with Exit Code\n| 100\n", 100},
+        {L"plugin-hang-goes-on",
+         "Set Variable\n| ABORTONERROR\n| FALSE\n" + hang + check(5, "ABORTEDONERROR", "TRUE") +
+             "Terminate with Exit Code\n| 100\n",
+         100},
+        // ABORTONERROR is "TRUE" from the start: the cancel ends the run before the exit code is set.
+        {L"plugin-hang-ends", hang + "Terminate with Exit Code\n| 100\n", 0},
+    };
+    for (const Case& c : cases) {
+        fs::path dir = fresh_scratch_dir(c.name);
+        fs::create_directories(dir / L"res");
+        ASSERT_TRUE(CopyFileW(test_plugin_file().c_str(), (dir / L"res" / L"qtestplug.dll").c_str(), FALSE));
+        std::string project = "[setup]\ntitle = Plug-In Test\nproduct-code = {3C3C3C3C-1111-2222-3333-444444444447}\n"
+                              "resources = res\n\n[plugins]\nRun Test Plug-In\n\n[script]\n" +
+                              c.script;
+        fs::path file = dir / L"plugin.qvp";
+        std::ofstream(file, std::ios::binary) << project;
+        qvoc::BuildOptions options;
+        options.project = file;
+        options.output_folder = dir / L"out";
+        options.engine = dist_file(L"engine.exe");
+        Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+        ASSERT_TRUE(report) << report.error().message;
+        fs::path log = dir / L"setup.log";
+        auto started = std::chrono::steady_clock::now();
+        RunOutcome outcome = run_program({report->setup, L"/s /l=" + log.wstring()});
+        EXPECT_FALSE(outcome.timed_out) << to_utf8(c.name);
+        EXPECT_EQ(outcome.exit_code, c.exit_code) << to_utf8(c.name) << "\n" << log_of(log);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30)) << to_utf8(c.name);
+    }
+}
+
 } // namespace
 } // namespace quillon::test

@@ -44,6 +44,11 @@ std::filesystem::path test_data(const std::wstring& relative)
     return env_path(L"QUILLON_TEST_DATA") / relative;
 }
 
+std::filesystem::path test_plugin_file()
+{
+    return env_path(L"QUILLON_TEST_PLUGIN");
+}
+
 std::filesystem::path fresh_scratch_dir(const std::wstring& name)
 {
     std::filesystem::path dir = env_path(L"QUILLON_SCRATCH") / name;

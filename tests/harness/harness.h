@@ -19,6 +19,10 @@ std::filesystem::path dist_file(const std::wstring& name);
 // tests/data/<relative>.
 std::filesystem::path test_data(const std::wstring& relative);
 
+// The project's test plug-in library (qtestplug.dll), from the QUILLON_TEST_PLUGIN
+// environment variable ctest sets.
+std::filesystem::path test_plugin_file();
+
 // A new empty folder for one test, under the build's scratch folder.
 std::filesystem::path fresh_scratch_dir(const std::wstring& name);
 

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <set>
 #include <map>
 #include <optional>
 #include <string>
@@ -59,6 +62,53 @@ public:
         return temp_file_result;
     }
 
+    // Workers: the wait handles no messages but fires the timers that are due,
+    // so that the give-up logic runs as it does on the hidden main form.
+    void wait_step(WorkerSignal& ended) override
+    {
+        ++wait_steps;
+        if (on_wait_step)
+            on_wait_step();
+        ended.wait_for(std::chrono::milliseconds(2));
+        auto now = std::chrono::steady_clock::now();
+        for (std::size_t k = 0; k < worker_kind_count; ++k) {
+            auto kind = static_cast<WorkerKind>(k);
+            auto timer = timers.find(kind);
+            if (timer != timers.end() && timer->second.first <= now) {
+                std::function<void()> tick = std::move(timer->second.second);
+                timers.erase(timer);
+                ++timer_ticks;
+                tick();
+            }
+        }
+    }
+    void wake_main_thread() override { ++wakes; }
+    void arm_worker_timer(WorkerKind kind, std::function<void()> on_tick) override
+    {
+        timers[kind] = {std::chrono::steady_clock::now() + timer_interval, std::move(on_tick)};
+    }
+    void disarm_worker_timer(WorkerKind kind) override { timers.erase(kind); }
+    bool worker_timer_armed(WorkerKind kind) const override { return timers.contains(kind); }
+    void set_attention(bool error) override { attention.push_back(error ? "error" : "pause"); }
+    void clear_attention() override { attention.push_back("clear"); }
+    void show_error_message(const std::string& text) override { error_boxes.push_back(text); }
+    bool silent() const override { return silent_run; }
+    std::string support_folder() const override { return "C:\\qvo1"; }
+    bool file_exists(const std::string& path) override { return existing_files.contains(path); }
+    PluginCaller plugin_caller() const override { return plugin; }
+
+    int wait_steps = 0;
+    std::atomic<int> wakes = 0;
+    int timer_ticks = 0;
+    std::function<void()> on_wait_step;
+    std::chrono::milliseconds timer_interval{100};
+    std::map<WorkerKind, std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> timers;
+    std::vector<std::string> attention;
+    std::vector<std::string> error_boxes;
+    bool silent_run = false;
+    std::set<std::string> existing_files;
+    PluginCaller plugin;
+
     int pumps = 0;
     int refreshes = 0;
     int restarts = 0;
@@ -82,9 +132,10 @@ inline std::string command_id(std::size_t n)
     return id;
 }
 
-inline TScriptImage build_script(const std::vector<Cmd>& commands)
+inline TScriptImage build_script(const std::vector<Cmd>& commands, const std::vector<std::string>& plugins = {})
 {
     CompiledScript script;
+    script.plugin_commands = plugins;
     script.product_code = "{22222222-2222-3333-4444-555555555555}";
     script.revision_code = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
     script.product_title = "Loop Test";
@@ -118,8 +169,9 @@ inline TScriptImage build_script(const std::vector<Cmd>& commands)
 // One run of a script with the standard handlers; the store starts with the
 // variables given.
 struct ScriptRun {
-    explicit ScriptRun(const std::vector<Cmd>& commands, std::map<std::string, std::string> start = {})
-        : script(build_script(commands))
+    explicit ScriptRun(const std::vector<Cmd>& commands, std::map<std::string, std::string> start = {},
+                       const std::vector<std::string>& plugins = {})
+        : script(build_script(commands, plugins))
     {
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");

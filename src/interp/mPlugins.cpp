@@ -1,0 +1,116 @@
+#include "interp/mPlugins.h"
+
+#include "base/strings.h"
+#include "interp/mscriptexec.h"
+#include "interp/mscriptexecthread.h"
+#include "vars/mEval.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::string_view var_window_handle = "WINDOWHANDLE";
+constexpr std::string_view var_abort_on_error = "ABORTONERROR";
+constexpr std::string_view var_aborted_on_error = "ABORTEDONERROR";
+constexpr std::string_view platform_win32 = "Win32";
+
+std::string_view last_element(std::string_view path)
+{
+    std::size_t slash = path.find_last_of('\\');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string join_path(std::string_view folder, std::string_view name)
+{
+    std::string path(folder);
+    if (!path.empty() && path.back() != '\\')
+        path += '\\';
+    path += name;
+    return path;
+}
+
+// What the worker hands back: the output text, or nothing for -1.
+struct PluginResult {
+    std::optional<std::string> output;
+};
+
+} // namespace
+
+Result<void> RunPluginCommand(CommandCall& call)
+{
+    TScriptExecutor& executor = call.executor();
+    ExecutorHost& host = executor.host();
+    TVariableManager& vars = call.vars();
+    std::string parameter = TRY(call.raw(1));
+    std::string library = TRY(call.raw(2));
+
+    const std::string& media_folder = call.script().CommandMediaFolder(call.index());
+    std::string path;
+    if (media_folder.empty()) {
+        path = join_path(host.support_folder(), last_element(library));
+    } else {
+        // FIXME: web media are fetched with the media commands; until then the
+        // media folder is looked up beside the setup program.
+        path = join_path(join_path(GetVar(vars, "EXEDIR"), media_folder), library);
+    }
+    if (!host.file_exists(path)) {
+        if (!host.silent()) {
+            host.set_attention(false);
+            host.show_error_message(std::string(plugin_text::library_missing) + "\r\r" +
+                                    std::string(plugin_text::action_skipped));
+            host.clear_attention();
+        }
+        return {};
+    }
+
+    auto invocation = std::make_shared<PluginInvocation>();
+    invocation->library_path = path;
+    invocation->variables = SnapshotVariables(vars);
+    invocation->parameter = parameter;
+    invocation->window = static_cast<std::uintptr_t>(parse_int64(GetVar(vars, var_window_handle)).value_or(0));
+
+    bool bracket = !(equal_nocase(last_element(library), plugin_text::installer_library) && host.windows_7_or_later());
+    // FIXME: the registry view flag follows the platform mode here once the registry commands exist.
+    bool redirected = bracket && executor.platform_mode() != platform_win32 && host.disable_redirection();
+
+    auto result = std::make_shared<PluginResult>();
+    WorkerRequest request;
+    request.kind = WorkerKind::plugin;
+    request.cancel_origin = worker_text::cancel_at_plug_in_time;
+    request.body = [invocation, result, caller = host.plugin_caller()](WorkerContext& context) {
+        PluginInvocation call_now = *invocation;
+        call_now.progress = [&context](std::int32_t position, std::string_view text) {
+            context.report_progress(text, 1, 100, position);
+            return !context.stop_requested();
+        };
+        std::optional<std::string> output = caller ? caller(call_now) : std::nullopt;
+        // -1 (or a library that could not be called) hands back the variables as they were.
+        result->output = output ? std::move(*output) : call_now.variables;
+    };
+    Result<WorkerOutcome> outcome = executor.workers().run(executor, std::move(request));
+    if (redirected)
+        host.revert_redirection();
+    TRY(outcome);
+    if (executor.ended())
+        return {};
+
+    // A worker given up after a cancel has handed back nothing.
+    std::string output = outcome->end == WorkerEnd::finished ? result->output.value_or(std::string()) : std::string();
+    if (output.empty()) {
+        if (text_is_true(GetVar(vars, var_abort_on_error)))
+            return make_error(ErrorCode::internal, host.general_failure_text());
+        return {};
+    }
+    RestoreVariables(vars, output);
+    // The returned set was made before the cancel was recorded; later commands
+    // must still see that this one was cancelled.
+    if (outcome->cancelled)
+        SetVar(vars, var_aborted_on_error, "TRUE", worker_text::cancel_at_plug_in_time);
+    return {};
+}
+
+} // namespace quillon

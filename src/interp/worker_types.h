@@ -1,0 +1,83 @@
+// The small types that the execution loop's host and the worker threads share.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// One kind per long command; at most one worker of a kind runs at a time, and
+// each kind has its own timer on the hidden main form.
+enum class WorkerKind : std::uint8_t {
+    run_app,        // "Run Program", "Run Light Mode Setup"
+    run_as,         // "Run Program As"
+    direct_extract, // "Extract 7Zip Archive"
+    find_files,     // "Find All Files"
+    plugin,         // plug-in commands
+    copy_media,
+    grab_media,
+    extract_media,
+};
+inline constexpr std::size_t worker_kind_count = 8;
+
+// How a worker that ignores its termination request is given up after a cancel.
+enum class WorkerEnding : std::uint8_t {
+    kill_timer, // on the timer's first tick
+    watchdog,   // on a tick that finds no heartbeat since the last handled message
+};
+WorkerEnding worker_ending(WorkerKind kind) noexcept;
+
+// Set once, by a worker thread as its very last step; waited for by the main thread.
+class WorkerSignal {
+public:
+    void set()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_set = true;
+        }
+        m_changed.notify_all();
+    }
+    bool is_set() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_set;
+    }
+    // Whether the signal is set, waiting at most `slice` for it.
+    bool wait_for(std::chrono::milliseconds slice)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, slice, [this] { return m_set; });
+    }
+
+private:
+    // Guards m_set; nothing is called while it is held.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_set = false;
+};
+
+// The taskbar button's progress state, as PROGRESSMODE selects it.
+enum class TaskbarMode : std::uint8_t { normal, indeterminate, error, paused };
+
+// One call of a plug-in library's entry point (made on the worker thread).
+struct PluginInvocation {
+    std::string library_path;
+    std::uintptr_t window = 0; // the current dialog, 0 for none
+    std::string variables;     // the whole store as comma text
+    std::string parameter;     // the plug-in's own parameter text
+    // Position and text from the library; answers whether it may go on.
+    std::function<bool(std::int32_t position, std::string_view text)> progress;
+};
+
+// Calls a library's entry point; no answer counts as the library returning -1.
+using PluginCaller = std::function<std::optional<std::string>(const PluginInvocation& call)>;
+
+} // namespace quillon
