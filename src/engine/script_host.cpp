@@ -60,6 +60,18 @@ Result<std::vector<std::string>> read_crlf_lines(const std::string& path)
     return lines;
 }
 
+namespace {
+
+// The current dialog, which owns message boxes; none when WINDOWHANDLE names no window.
+HWND current_window(const TVariableManager& vars)
+{
+    auto handle = parse_int64(GetVar(vars, "WINDOWHANDLE"));
+    HWND window = handle ? reinterpret_cast<HWND>(static_cast<std::intptr_t>(*handle)) : nullptr;
+    return window != nullptr && IsWindow(window) ? window : nullptr;
+}
+
+} // namespace
+
 WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
     : m_setup(std::move(setup)),
       m_localization(m_setup.support_folder, m_setup.script.product_title(), read_crlf_lines,
@@ -71,6 +83,8 @@ WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
     if (pool) {
         m_pool = std::move(*pool);
         m_pool_window = m_pool->window();
+        // A click on the tray icon brings back the current dialog.
+        m_pool->set_restore_target([&vars = m_setup.vars] { return current_window(vars); });
     } else {
         m_setup.trace.line("    Hidden main form not created: " + pool.error().message);
     }
@@ -103,14 +117,6 @@ TaskbarState taskbar_state(TaskbarMode mode)
     case TaskbarMode::normal: return TaskbarState::normal;
     }
     return TaskbarState::normal;
-}
-
-// The current dialog, which owns message boxes; none when WINDOWHANDLE names no window.
-HWND current_window(const TVariableManager& vars)
-{
-    auto handle = parse_int64(GetVar(vars, "WINDOWHANDLE"));
-    HWND window = handle ? reinterpret_cast<HWND>(static_cast<std::intptr_t>(*handle)) : nullptr;
-    return window != nullptr && IsWindow(window) ? window : nullptr;
 }
 
 constexpr DWORD silent_wait_slice_ms = 50;
