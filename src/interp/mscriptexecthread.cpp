@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "base/scope_exit.h"
+#include "base/thread.h"
 #include "base/strings.h"
 #include "interp/mscriptexec.h"
 #include "vars/mEval.h"
@@ -9,7 +10,6 @@
 
 #include <exception>
 #include <string>
-#include <thread>
 
 namespace quillon {
 
@@ -131,6 +131,7 @@ bool WorkerGate::open() const
 void WorkerContext::report_progress(std::string_view text, std::int64_t minimum, std::int64_t maximum,
                                     std::int64_t position)
 {
+    m_gate->count_report();
     m_gate->write([&](TVariableManager& vars) {
         quillon::report_progress([&vars](std::string_view name, std::string_view value) { vars.SetValue(name, value); },
                                  text, minimum, maximum, position);
@@ -160,23 +161,19 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
     });
 
     WorkerControl* control = this;
-    try {
-        std::thread([gate, stop, ended, control, body = std::move(request.body)]() noexcept {
-            try {
-                WorkerContext context(gate, stop);
-                body(context);
-            } catch (...) {
-                // A worker's own failure leaves its results unset; the command reads them as such.
-            }
-            gate->post_finished([control](std::uint64_t finished_generation) {
-                std::lock_guard lock(control->m_queue_mutex);
-                control->m_queued.push_back(finished_generation);
-            });
-            ended->set();
-        }).detach();
-    } catch (const std::exception& failure) {
-        return make_error(ErrorCode::internal, std::string("Cannot start a worker thread: ") + failure.what());
-    }
+    TRY(start_detached_thread([gate, stop, ended, control, body = std::move(request.body)]() noexcept {
+        try {
+            WorkerContext context(gate, stop);
+            body(context);
+        } catch (...) {
+            // A worker's own failure leaves its results unset; the command reads them as such.
+        }
+        gate->post_finished([control](std::uint64_t finished_generation) {
+            std::lock_guard lock(control->m_queue_mutex);
+            control->m_queued.push_back(finished_generation);
+        });
+        ended->set();
+    }));
 
     WorkerOutcome outcome;
     const bool heartbeat = worker_ending(request.kind) == WorkerEnding::watchdog;
@@ -191,8 +188,10 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
             break;
         if (variable_true(m_vars, worker_text::is_cancelled)) {
             stop->store(true, std::memory_order_release);
-            if (heartbeat)
+            if (heartbeat) {
+                slot.reports_seen = gate->reports();
                 m_vars.SetValue(worker_text::last_active_tick, GetVar(m_vars, worker_text::last_delegate_tick));
+            }
             if (!m_host.worker_timer_armed(request.kind))
                 m_host.arm_worker_timer(request.kind,
                                         [this, kind = request.kind, generation] { timer_fired(kind, generation); });
@@ -229,8 +228,10 @@ void WorkerControl::timer_fired(WorkerKind kind, std::uint64_t generation)
         return;
     if (worker_ending(kind) == WorkerEnding::watchdog) {
         std::string delegate = GetVar(m_vars, worker_text::last_delegate_tick);
-        if (GetVar(m_vars, worker_text::last_active_tick) != delegate) {
+        std::uint64_t reports = slot.gate->reports();
+        if (GetVar(m_vars, worker_text::last_active_tick) != delegate || reports != slot.reports_seen) {
             // The worker reported since the last check: give it another interval.
+            slot.reports_seen = reports;
             m_vars.SetValue(worker_text::last_active_tick, delegate);
             m_host.arm_worker_timer(kind, [this, kind, generation] { timer_fired(kind, generation); });
             return;

@@ -94,6 +94,11 @@ public:
     void close();
     bool open() const;
     std::uint64_t generation() const { return m_generation; }
+    // Every report of the worker counts: the tick count moves in steps of
+    // many milliseconds, so two reports in one step look alike to the
+    // heartbeat variables, and the watchdog would give up a worker that reports.
+    void count_report() { m_reports.fetch_add(1, std::memory_order_relaxed); }
+    std::uint64_t reports() const { return m_reports.load(std::memory_order_relaxed); }
 
 private:
     // Guards m_open and is held across each write the worker makes, so that
@@ -104,6 +109,7 @@ private:
     TVariableManager& m_vars;
     ExecutorHost& m_host;
     const std::uint64_t m_generation;
+    std::atomic<std::uint64_t> m_reports = 0;
 };
 
 // A worker's side: its termination request and its ways to report.
@@ -172,6 +178,7 @@ private:
         bool abandoned = false;
         std::uint64_t generation = 0;
         std::shared_ptr<WorkerGate> gate;
+        std::uint64_t reports_seen = 0; // the gate's report count at the last heartbeat copy
     };
     static std::size_t index(WorkerKind kind) { return static_cast<std::size_t>(kind); }
 

@@ -1,8 +1,8 @@
 // The small types that the execution loop's host and the worker threads share.
 #pragma once
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace quillon {
 
@@ -34,34 +35,28 @@ enum class WorkerEnding : std::uint8_t {
 };
 WorkerEnding worker_ending(WorkerKind kind) noexcept;
 
-// Set once, by a worker thread as its very last step; waited for by the main thread.
+// Set once, by a worker thread as its very last step; waited for by the main
+// thread. Polled rather than a condition variable: the condition variables of
+// the Windows build's threads library can lose a wake-up against a timed wait
+// and leave both threads waiting for ever (seen under load).
 class WorkerSignal {
 public:
-    void set()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_set = true;
-        }
-        m_changed.notify_all();
-    }
-    bool is_set() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_set;
-    }
+    void set() { m_set.store(true, std::memory_order_release); }
+    bool is_set() const { return m_set.load(std::memory_order_acquire); }
     // Whether the signal is set, waiting at most `slice` for it.
     bool wait_for(std::chrono::milliseconds slice)
     {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, slice, [this] { return m_set; });
+        auto deadline = std::chrono::steady_clock::now() + slice;
+        while (!is_set()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
     }
 
 private:
-    // Guards m_set; nothing is called while it is held.
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_set = false;
+    std::atomic<bool> m_set = false;
 };
 
 // The taskbar button's progress state, as PROGRESSMODE selects it.

@@ -101,7 +101,9 @@ public:
     std::atomic<int> wakes = 0;
     int timer_ticks = 0;
     std::function<void()> on_wait_step;
-    std::chrono::milliseconds timer_interval{100};
+    // Long by default: only tests that mean a worker to be given up shorten it,
+    // so that a slow machine never gives up a worker that is about to stop.
+    std::chrono::milliseconds timer_interval{std::chrono::seconds(20)};
     std::map<WorkerKind, std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> timers;
     std::vector<std::string> attention;
     std::vector<std::string> error_boxes;
