@@ -141,7 +141,6 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     }
 
     context.trace.line("    <kyrt>");
-    // FIXME: the predefined component "KYRT-PREDEF-COMPONENT" is defined here once the component model exists.
     seed_initialization(vars, context.startup, machine);
     delete_resume_entry(script.product_code());
     // FIXME: the media headers are queued as installer properties "A" + header = "FALSE"
@@ -161,6 +160,9 @@ ScriptRunResult RunScript(ScriptRunContext& context)
                                 context.options.silent});
         HandlerTable handlers = StandardHandlers();
         TScriptExecutor executor(script, vars, host, handlers, context.process, BuildLabelTable(script));
+        // The bootstrap above knows only first installations: the model starts
+        // empty but for the predefined component.
+        executor.components().StartFirstInstallation();
         result.runtime_error = !executor.Run();
         result.exit_code = executor.exit_code();
     }

@@ -1,3 +1,4 @@
+#include "interp/mComponents.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
 #include "interp/mscriptexec.h"
@@ -26,6 +27,7 @@ HandlerTable StandardHandlers()
     table.add("Set 64 Bit Mode", set_64_bit_mode);
     RegisterTerminationCommands(table);
     RegisterVariableCommands(table);
+    RegisterComponentCommands(table);
     return table;
 }
 

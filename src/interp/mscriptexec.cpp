@@ -63,7 +63,8 @@ TScriptExecutor::TScriptExecutor(const TScriptImage& script, TVariableManager& v
                                  const HandlerTable& handlers, ProcessState& process,
                                  std::map<std::string, std::size_t> labels)
     : m_script(script), m_vars(vars), m_host(host), m_handlers(handlers), m_process(process),
-      m_labels(std::move(labels)), m_count(script.CommandCount()), m_workers(vars, host)
+      m_labels(std::move(labels)), m_count(script.CommandCount()), m_workers(vars, host),
+      m_components(script.component_sizes())
 {
 }
 

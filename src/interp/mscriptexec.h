@@ -7,6 +7,7 @@
 #include "interp/command_call.h"
 #include "interp/mscriptexecthread.h"
 #include "interp/worker_types.h"
+#include "msi/components.h"
 #include "script/ScriptImage.h"
 #include "vars/VariableManager.h"
 
@@ -168,6 +169,9 @@ public:
 
     WorkerControl& workers() { return m_workers; }
 
+    // The component model of the run, started from the script's size list.
+    TComponentModel& components() { return m_components; }
+
     // The number of "If" branches entered and not yet ended, for tests.
     std::int32_t branch_counter() const { return m_branches; }
 
@@ -209,6 +213,7 @@ private:
     std::string m_platform_mode = "Win32";
     std::vector<std::string> m_persisted;
     WorkerControl m_workers;
+    TComponentModel m_components;
 };
 
 } // namespace quillon

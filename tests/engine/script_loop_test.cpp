@@ -179,6 +179,39 @@ TEST(ScriptLoop, ScriptsCheckTheirOwnResults)
          "Set Variable\n| KYRT_IsCancelled\n| FALSE\n"
          "Set Variable\n| AFTER\n| $ABORT$\n",
          {{"SEEN", "TRUE"}, {"AFTER", "FALSE"}}},
+        {L"components",
+         // Saved, changed, and merged back: the file's states win for the
+         // components it lists, a component it does not list keeps its state.
+         "Define Component\n| Tools\n| TRUE\n| The tools\n"
+         "Define Component\n| Tools\\Editors\n| FALSE\n| Editors\n"
+         "Define Component\n| Docs\n| TRUE\n|\n"
+         "Set Component Space\n| Tools\n| 10000\n"
+         "Set Component Space\n| Tools\\Editors\n| 5000000\n"
+         "Set Variable\n| SERIAL$KYRT$KYRT$TRUE\n| 12-34\n"
+         "Set Variable\n| SELFILE\n| $TEMPDIR$selection.txt\n"
+         "Save Feature Selections\n| $SELFILE$\n"
+         "Set Component State\n| Tools\n| FALSE\n"
+         "Set Component State\n| Tools\\Editors\n| TRUE\n"
+         "Delete Component\n| Docs\n"
+         "Define Component\n| Late\n| TRUE\n|\n"
+         "Set Variable\n| SERIAL\n| changed\n"
+         "Get Component Space\n|\n| BEFORE\n"
+         "Load Feature Selections\n| $SELFILE$\n"
+         "Load Feature Selections\n| $TEMPDIR$missing.txt\n"
+         "Get Component State\n| Tools\n| S_TOOLS\n"
+         "Get Component State\n| tools\\editors\n| S_EDITORS\n"
+         "Get Component State\n| Docs\n| S_DOCS\n"
+         "Get Component State\n| Late\n| S_LATE\n"
+         "Get Component State\n| KYRT-PREDEF-COMPONENT\n| S_PREDEF\n"
+         "Get Component Space\n|\n| AFTER\n",
+         {{"BEFORE", "5000000"},
+          {"S_TOOLS", "TRUE"},
+          {"S_EDITORS", "FALSE"},
+          {"S_DOCS", "TRUE"},
+          {"S_LATE", "TRUE"},
+          {"S_PREDEF", "TRUE"},
+          {"SERIAL", "12-34"},
+          {"AFTER", "10000"}}},
     };
     for (const LoopScript& test : cases) {
         fs::path setup = build(test.name, project_text(test));
