@@ -212,6 +212,36 @@ HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds t
     }
 }
 
+std::wstring control_name(HWND control)
+{
+    auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(control, L"QuillonControlName")));
+    if (atom == 0)
+        return {};
+    wchar_t name[256] = {};
+    UINT length = GlobalGetAtomNameW(atom, name, 256);
+    return std::wstring(name, length);
+}
+
+HWND find_control(HWND dialog, const std::wstring& name)
+{
+    struct Search {
+        const std::wstring* name;
+        HWND found = nullptr;
+    } search{&name};
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            if (CompareStringOrdinal(control_name(child).c_str(), -1, s->name->c_str(), -1, TRUE) == CSTR_EQUAL) {
+                s->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::wstring window_text(HWND window)
 {
     int length = GetWindowTextLengthW(window);

@@ -69,6 +69,12 @@ void registry_delete_tree(HKEY root, const std::wstring& subkey, REGSAM view = 0
 HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds timeout);
 std::wstring window_text(HWND window);
 
+// The control of a dialog window named like a component of its form file (the
+// engine tags every control window with its name), or null.
+HWND find_control(HWND dialog, const std::wstring& name);
+// The component name a control window carries, empty for none.
+std::wstring control_name(HWND control);
+
 std::string to_utf8(const std::wstring& text);
 
 } // namespace quillon::test

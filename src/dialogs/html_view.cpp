@@ -1,0 +1,1001 @@
+#include "dialogs/html_view.h"
+
+#include "base/strings.h"
+#include "dialogs/html_document.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+inline void delete_font(HFONT font) noexcept
+{
+    DeleteObject(font);
+}
+inline void delete_bitmap(HBITMAP bitmap) noexcept
+{
+    DeleteObject(bitmap);
+}
+inline void delete_dc(HDC dc) noexcept
+{
+    DeleteDC(dc);
+}
+using UniqueFont = win32::UniqueResource<HFONT, delete_font>;
+using UniqueBitmap = win32::UniqueResource<HBITMAP, delete_bitmap>;
+using UniqueMemoryDc = win32::UniqueResource<HDC, delete_dc>;
+
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) noexcept : m_window(window), m_dc(GetDC(window)) {}
+    ~WindowDc()
+    {
+        if (m_dc != nullptr)
+            ReleaseDC(m_window, m_dc);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const noexcept { return m_dc; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
+};
+
+class SelectObjectScope {
+public:
+    SelectObjectScope(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_old(SelectObject(dc, object)) {}
+    ~SelectObjectScope() { SelectObject(m_dc, m_old); }
+    SelectObjectScope(const SelectObjectScope&) = delete;
+    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+constexpr int padding = 6;
+constexpr int indent_per_level = 24;
+constexpr int max_indent_levels = 8; // deeper lists stop moving right
+constexpr int marker_gap = 6;
+constexpr COLORREF link_color = RGB(0, 0, 204);
+constexpr std::array<int, 6> heading_scale = {200, 150, 117, 100, 83, 67}; // percent of the base font, as browsers
+constexpr std::size_t max_page_bytes = 64u << 20;
+
+std::atomic<ATOM> view_atom{0};
+
+struct FontKey {
+    int scale = 100;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool mono = false;
+    auto operator<=>(const FontKey&) const = default;
+};
+
+struct Font {
+    UniqueFont handle;
+    TEXTMETRICW metrics{};
+};
+
+// A piece of text on one laid-out line, in page coordinates (0 = top of the page).
+struct Piece {
+    std::wstring text;
+    FontKey font;
+    int x = 0;
+    int width = 0;
+    int text_top = 0;
+    int line_top = 0;
+    int line_height = 0;
+    int link = -1;
+};
+
+struct Rule {
+    int top = 0;
+    int left = 0;
+    int right = 0;
+};
+
+enum class AtomKind : std::uint8_t { word, space, tab, line_break };
+
+// The pieces a block's runs fall into before wrapping: a word may span runs
+// ("bo<b>ld</b>"), and lines break only at spaces, tabs and line breaks.
+struct Atom {
+    AtomKind kind = AtomKind::word;
+    std::wstring text;
+    FontKey font;
+    int link = -1;
+};
+
+std::wstring marker_text(const html::Block& block)
+{
+    if (block.marker == html::ListMarker::number)
+        return std::to_wstring(block.number) + L".";
+    return L"\u2022";
+}
+
+std::wstring plain_text(const html::Document& document)
+{
+    std::wstring text;
+    for (std::size_t i = 0; i < document.blocks.size(); ++i) {
+        const html::Block& block = document.blocks[i];
+        if (i > 0)
+            text += L"\r\n";
+        if (block.kind == html::BlockKind::rule)
+            continue;
+        if (block.kind == html::BlockKind::list_item)
+            text += marker_text(block) + L" ";
+        text += win32::to_wide(html::block_text(block));
+    }
+    return text;
+}
+
+std::string code_page_text(char32_t code_point)
+{
+    wchar_t units[2];
+    std::size_t count = 1;
+    if (code_point >= 0x10000) {
+        units[0] = static_cast<wchar_t>(0xD800 + ((code_point - 0x10000) >> 10));
+        units[1] = static_cast<wchar_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+        count = 2;
+    } else {
+        units[0] = static_cast<wchar_t>(code_point);
+    }
+    return win32::to_ansi(std::wstring_view(units, count));
+}
+
+html::Document parse_page(std::string_view page)
+{
+    html::ParseOptions options;
+    options.code_point = code_page_text;
+    return html::parse_html(page, options);
+}
+
+// A page file's bytes; a UTF-8 byte order mark means the file is UTF-8, which
+// is turned into the code page like everything else the view shows.
+std::optional<std::string> read_page(const std::string& path)
+{
+    win32::UniqueFile file(CreateFileW(win32::to_wide(path).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > max_page_bytes)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read, nullptr))
+            return std::nullopt;
+        if (read == 0)
+            break;
+        done += read;
+    }
+    bytes.resize(done);
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        std::string_view utf8 = std::string_view(bytes).substr(3);
+        int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(count), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), count);
+        return win32::to_ansi(wide);
+    }
+    return bytes;
+}
+
+std::string folder_of(const std::string& path)
+{
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string full_path(const std::string& path)
+{
+    std::wstring wide = win32::to_wide(path);
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return path;
+    std::wstring full(needed, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return path;
+    full.resize(length);
+    return win32::to_ansi(full);
+}
+
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The local page a link names, when it names one that exists: no protocol
+// (a ':' at index 1 is a drive) or "file:", ".htm" or ".html", relative to base.
+std::optional<std::string> local_page(std::string_view href, const std::string& base)
+{
+    std::string_view target = href.substr(0, href.find_first_of("#?"));
+    if (target.size() >= 5 && equal_ascii_nocase(target.substr(0, 5), "file:")) {
+        target.remove_prefix(5);
+        if (target.starts_with("///"))
+            target.remove_prefix(3);
+        else if (target.starts_with("//"))
+            target.remove_prefix(2);
+    } else {
+        std::size_t colon = target.find(':');
+        if (colon != std::string_view::npos && colon >= 2 && target.find_first_of("/\\") > colon)
+            return std::nullopt; // http:, mailto: and the like belong to the owner
+    }
+    std::string path;
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        char c = target[i];
+        if (c == '%' && i + 2 < target.size() && hex_digit(target[i + 1]) >= 0 && hex_digit(target[i + 2]) >= 0) {
+            path += static_cast<char>(hex_digit(target[i + 1]) * 16 + hex_digit(target[i + 2]));
+            i += 2;
+        } else if (c == '/') {
+            path += '\\';
+        } else if (c == '|') {
+            path += ':';
+        } else {
+            path += c;
+        }
+    }
+    std::string lower = ascii_lower(path);
+    if (!lower.ends_with(".htm") && !lower.ends_with(".html"))
+        return std::nullopt;
+    bool absolute = path.starts_with('\\') || (path.size() >= 2 && path[1] == ':');
+    if (!absolute) {
+        if (base.empty())
+            return std::nullopt;
+        path = base + (base.ends_with('\\') || base.ends_with('/') ? "" : "\\") + path;
+    }
+    DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::nullopt;
+    return path;
+}
+
+class HtmlView {
+public:
+    explicit HtmlView(HWND window) : m_window(window) {}
+
+    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+    void set_document(html::Document document, std::string file);
+    bool load_file(const std::string& path);
+    void set_base(std::string folder) { m_base = std::move(folder); }
+    const std::string& file() const { return m_file; }
+    const html::Document& document() const { return m_document; }
+    void on_link(std::function<bool(const std::string&)> handler) { m_on_link = std::move(handler); }
+    void on_page(std::function<void()> handler) { m_on_page = std::move(handler); }
+    std::optional<RECT> link_rect(int index) const;
+
+private:
+    const Font& font(HDC dc, const FontKey& key);
+    void reset_fonts() { m_fonts.clear(); }
+    void layout();
+    int layout_block(HDC dc, const html::Block& block, int left, int right, int top);
+    void update_scroll_bar();
+    void scroll_to(int position);
+    int line_step();
+    int link_at(POINT client_point) const;
+    void paint(HDC target, const RECT& area);
+    static void follow_link(HWND window, HtmlView* view, int link);
+
+    HWND m_window;
+    HFONT m_base_font = nullptr; // the owner's; never deleted here
+    std::map<FontKey, Font> m_fonts;
+    html::Document m_document;
+    std::wstring m_plain_text;
+    std::string m_file;
+    std::string m_base;
+    std::vector<Piece> m_pieces;
+    std::vector<Rule> m_rules;
+    int m_layout_width = -1;
+    int m_content_height = 0;
+    int m_scroll = 0;
+    int m_wheel_remainder = 0;
+    int m_pressed_link = -1;
+    std::function<bool(const std::string&)> m_on_link;
+    std::function<void()> m_on_page;
+};
+
+HtmlView* view_of(HWND window)
+{
+    ATOM atom = view_atom.load();
+    if (window == nullptr || atom == 0 || static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM)) != atom)
+        return nullptr;
+    return reinterpret_cast<HtmlView*>(GetWindowLongPtrW(window, 0));
+}
+
+const Font& HtmlView::font(HDC dc, const FontKey& key)
+{
+    auto found = m_fonts.find(key);
+    if (found != m_fonts.end())
+        return found->second;
+    LOGFONTW base{};
+    HFONT base_font = m_base_font != nullptr ? m_base_font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (GetObjectW(base_font, sizeof base, &base) == 0 || base.lfHeight == 0)
+        base.lfHeight = -11;
+    LOGFONTW wanted = base;
+    wanted.lfHeight = MulDiv(base.lfHeight, key.scale, 100);
+    wanted.lfWidth = 0;
+    if (key.bold)
+        wanted.lfWeight = FW_BOLD;
+    wanted.lfItalic = key.italic ? TRUE : FALSE;
+    wanted.lfUnderline = key.underline ? TRUE : FALSE;
+    if (key.mono) {
+        wanted.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+        wcscpy_s(wanted.lfFaceName, L"Courier New");
+    }
+    Font entry;
+    entry.handle.reset(CreateFontIndirectW(&wanted));
+    HFONT selected = entry.handle ? entry.handle.get() : base_font;
+    SelectObjectScope scope(dc, selected);
+    GetTextMetricsW(dc, &entry.metrics);
+    return m_fonts.emplace(key, std::move(entry)).first->second;
+}
+
+int HtmlView::layout_block(HDC dc, const html::Block& block, int left, int right, int top)
+{
+    FontKey base_key;
+    if (block.kind == html::BlockKind::heading) {
+        base_key.scale = heading_scale[static_cast<std::size_t>(std::clamp(block.level, 1, 6) - 1)];
+        base_key.bold = true;
+    }
+    base_key.mono = block.kind == html::BlockKind::preformatted;
+    bool keep_spaces = block.kind == html::BlockKind::preformatted;
+
+    std::vector<Atom> atoms;
+    for (const html::Run& run : block.runs) {
+        if (run.line_break) {
+            atoms.push_back(Atom{AtomKind::line_break, {}, base_key, -1});
+            continue;
+        }
+        FontKey key = base_key;
+        key.bold = key.bold || run.bold;
+        key.italic = run.italic;
+        key.underline = run.underline || run.link >= 0;
+        std::wstring text = win32::to_wide(run.text);
+        std::size_t at = 0;
+        while (at < text.size()) {
+            AtomKind kind = text[at] == L' ' ? AtomKind::space : text[at] == L'\t' ? AtomKind::tab : AtomKind::word;
+            std::size_t end = at + 1;
+            if (kind != AtomKind::tab)
+                while (end < text.size() && (text[end] == L' ') == (kind == AtomKind::space) && text[end] != L'\t')
+                    ++end;
+            atoms.push_back(Atom{kind, text.substr(at, end - at), key, run.link});
+            at = end;
+        }
+    }
+
+    auto measure = [&](const std::wstring& text, const FontKey& key) {
+        SelectObjectScope scope(dc, font(dc, key).handle.get());
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+
+    std::vector<Piece> line;
+    bool line_has_text = false;
+    int x = left;
+    int y = top;
+    bool first_line = true;
+    const Font& base_font = font(dc, base_key);
+    int tab_width = std::max(8, static_cast<int>(base_font.metrics.tmAveCharWidth) * 8);
+
+    auto place = [&](std::wstring text, const FontKey& key, int link, int width) {
+        Piece piece;
+        piece.text = std::move(text);
+        piece.font = key;
+        piece.x = x;
+        piece.width = width;
+        piece.link = link;
+        line.push_back(std::move(piece));
+        x += width;
+        line_has_text = true;
+    };
+    auto finish_line = [&] {
+        while (!keep_spaces && !line.empty() && line.back().text.find_first_not_of(L' ') == std::wstring::npos)
+            line.pop_back(); // spaces at a line end take no room
+        if (first_line && block.kind == html::BlockKind::list_item) {
+            std::wstring marker = marker_text(block);
+            FontKey marker_key = base_key;
+            int width = measure(marker, marker_key);
+            Piece piece;
+            piece.text = std::move(marker);
+            piece.font = marker_key;
+            piece.x = left - marker_gap - width;
+            piece.width = width;
+            line.insert(line.begin(), std::move(piece));
+        }
+        int ascent = base_font.metrics.tmAscent;
+        int descent = base_font.metrics.tmDescent;
+        if (!line.empty()) {
+            ascent = 0;
+            descent = 0;
+            for (const Piece& piece : line) {
+                const TEXTMETRICW& metrics = font(dc, piece.font).metrics;
+                ascent = std::max<int>(ascent, metrics.tmAscent);
+                descent = std::max<int>(descent, metrics.tmDescent);
+            }
+        }
+        int height = ascent + descent + static_cast<int>(base_font.metrics.tmExternalLeading);
+        for (Piece& piece : line) {
+            piece.line_top = y;
+            piece.line_height = height;
+            piece.text_top = y + ascent - static_cast<int>(font(dc, piece.font).metrics.tmAscent);
+            m_pieces.push_back(std::move(piece));
+        }
+        line.clear();
+        line_has_text = false;
+        first_line = false;
+        x = left;
+        y += height;
+    };
+
+    for (std::size_t i = 0; i < atoms.size();) {
+        const Atom& atom = atoms[i];
+        if (atom.kind == AtomKind::line_break) {
+            finish_line();
+            ++i;
+            continue;
+        }
+        if (atom.kind == AtomKind::tab) {
+            int next_stop = left + ((x - left) / tab_width + 1) * tab_width;
+            if (next_stop > right && line_has_text)
+                finish_line();
+            else
+                x = next_stop;
+            ++i;
+            continue;
+        }
+        if (atom.kind == AtomKind::space) {
+            if (line_has_text || keep_spaces)
+                place(atom.text, atom.font, atom.link, measure(atom.text, atom.font));
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        int word_width = 0;
+        for (; end < atoms.size() && atoms[end].kind == AtomKind::word; ++end)
+            word_width += measure(atoms[end].text, atoms[end].font);
+        if (x + word_width > right && line_has_text)
+            finish_line();
+        if (x + word_width <= right) {
+            for (; i < end; ++i)
+                place(atoms[i].text, atoms[i].font, atoms[i].link, measure(atoms[i].text, atoms[i].font));
+            continue;
+        }
+        // A word wider than the line is cut where the line is full.
+        for (; i < end; ++i) {
+            std::wstring rest = atoms[i].text;
+            while (!rest.empty()) {
+                int width = measure(rest, atoms[i].font);
+                if (x + width <= right) {
+                    place(rest, atoms[i].font, atoms[i].link, width);
+                    break;
+                }
+                SelectObjectScope scope(dc, font(dc, atoms[i].font).handle.get());
+                int fit = 0;
+                SIZE size{};
+                GetTextExtentExPointW(dc, rest.c_str(), static_cast<int>(rest.size()), std::max(0, right - x), &fit,
+                                      nullptr, &size);
+                if (fit <= 0 && line_has_text) {
+                    finish_line();
+                    continue;
+                }
+                fit = std::clamp(fit, 1, static_cast<int>(rest.size()));
+                std::wstring head = rest.substr(0, static_cast<std::size_t>(fit));
+                int head_width = measure(head, atoms[i].font);
+                place(std::move(head), atoms[i].font, atoms[i].link, head_width);
+                rest.erase(0, static_cast<std::size_t>(fit));
+                finish_line();
+            }
+        }
+    }
+    if (!line.empty() || first_line)
+        finish_line();
+    return y;
+}
+
+void HtmlView::layout()
+{
+    m_pieces.clear();
+    m_rules.clear();
+    RECT client{};
+    GetClientRect(m_window, &client);
+    m_layout_width = client.right;
+    WindowDc window_dc(m_window);
+    HDC dc = window_dc.get();
+    if (dc == nullptr)
+        return;
+    int left = padding;
+    int right = std::max<int>(left + 16, client.right - padding);
+    const Font& base = font(dc, FontKey{});
+    int line = base.metrics.tmHeight;
+
+    int y = padding;
+    int previous_after = 0;
+    bool first = true;
+    html::BlockKind previous_kind = html::BlockKind::paragraph;
+    for (const html::Block& block : m_document.blocks) {
+        int before = line * 3 / 4;
+        int after = line * 3 / 4;
+        switch (block.kind) {
+        case html::BlockKind::heading: {
+            int height = font(dc, FontKey{heading_scale[static_cast<std::size_t>(std::clamp(block.level, 1, 6) - 1)],
+                                          true, false, false, false})
+                             .metrics.tmHeight;
+            before = height * 2 / 3;
+            after = height / 3;
+            break;
+        }
+        case html::BlockKind::list_item:
+            // Items of one list sit close, and so does a nested list; a list as a whole
+            // keeps a paragraph's distance.
+            before = previous_kind == html::BlockKind::list_item && !(block.starts_list && block.level == 1)
+                         ? 2
+                         : line * 3 / 4;
+            after = 2;
+            break;
+        case html::BlockKind::rule:
+            before = after = line / 2;
+            break;
+        case html::BlockKind::paragraph:
+        case html::BlockKind::preformatted:
+            break;
+        }
+        if (!first)
+            y += std::max(previous_after, before);
+        first = false;
+        previous_after = after;
+        previous_kind = block.kind;
+        if (block.kind == html::BlockKind::rule) {
+            m_rules.push_back(Rule{y, left, right});
+            y += 2;
+            continue;
+        }
+        int indent = 0;
+        if (block.kind == html::BlockKind::list_item)
+            indent = std::clamp(block.level, 1, max_indent_levels) * indent_per_level;
+        y = layout_block(dc, block, left + indent, right, y);
+    }
+    m_content_height = y + padding;
+}
+
+void HtmlView::update_scroll_bar()
+{
+    RECT client{};
+    GetClientRect(m_window, &client);
+    int page = std::max<int>(0, client.bottom);
+    int limit = std::max(0, m_content_height - page);
+    m_scroll = std::clamp(m_scroll, 0, limit);
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    // The bar stays (disabled when all fits), so the wrap width never depends on it.
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    info.nMin = 0;
+    info.nMax = std::max(0, m_content_height - 1);
+    info.nPage = static_cast<UINT>(page);
+    info.nPos = m_scroll;
+    SetScrollInfo(m_window, SB_VERT, &info, TRUE);
+}
+
+void HtmlView::scroll_to(int position)
+{
+    RECT client{};
+    GetClientRect(m_window, &client);
+    int limit = std::max(0, m_content_height - static_cast<int>(client.bottom));
+    position = std::clamp(position, 0, limit);
+    if (position == m_scroll)
+        return;
+    m_scroll = position;
+    SetScrollPos(m_window, SB_VERT, m_scroll, TRUE);
+    InvalidateRect(m_window, nullptr, FALSE);
+}
+
+int HtmlView::line_step()
+{
+    WindowDc dc(m_window);
+    return dc.get() != nullptr ? std::max<int>(1, font(dc.get(), FontKey{}).metrics.tmHeight) : 16;
+}
+
+int HtmlView::link_at(POINT point) const
+{
+    int y = point.y + m_scroll;
+    for (const Piece& piece : m_pieces)
+        if (piece.link >= 0 && point.x >= piece.x && point.x < piece.x + piece.width && y >= piece.line_top &&
+            y < piece.line_top + piece.line_height)
+            return piece.link;
+    return -1;
+}
+
+std::optional<RECT> HtmlView::link_rect(int index) const
+{
+    for (const Piece& piece : m_pieces)
+        if (piece.link == index && index >= 0)
+            return RECT{piece.x, piece.line_top - m_scroll, piece.x + piece.width,
+                        piece.line_top + piece.line_height - m_scroll};
+    return std::nullopt;
+}
+
+void HtmlView::paint(HDC target, const RECT& area)
+{
+    RECT client{};
+    GetClientRect(m_window, &client);
+    if (client.right <= 0 || client.bottom <= 0)
+        return;
+    // Drawn off screen first, so that scrolling and resizing do not flicker.
+    UniqueMemoryDc memory(CreateCompatibleDC(target));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
+    HDC dc = memory ? memory.get() : target;
+    std::optional<SelectObjectScope> bitmap_scope;
+    if (memory && bitmap)
+        bitmap_scope.emplace(dc, bitmap.get());
+    else
+        dc = target;
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    bool enabled = IsWindowEnabled(m_window) != FALSE;
+    COLORREF text_color = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+    for (const Piece& piece : m_pieces) {
+        int top = piece.line_top - m_scroll;
+        if (top >= area.bottom || top + piece.line_height <= area.top)
+            continue;
+        SelectObjectScope scope(dc, font(dc, piece.font).handle.get());
+        SetTextColor(dc, piece.link >= 0 && enabled ? link_color : text_color);
+        TextOutW(dc, piece.x, piece.text_top - m_scroll, piece.text.c_str(), static_cast<int>(piece.text.size()));
+    }
+    for (const Rule& rule : m_rules) {
+        RECT line{rule.left, rule.top - m_scroll, rule.right, rule.top - m_scroll + 2};
+        DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
+    }
+    if (dc != target)
+        BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc, area.left, area.top,
+               SRCCOPY);
+}
+
+void HtmlView::set_document(html::Document document, std::string file)
+{
+    m_document = std::move(document);
+    m_file = std::move(file);
+    m_plain_text = plain_text(m_document);
+    m_scroll = 0;
+    m_pressed_link = -1;
+    layout();
+    update_scroll_bar();
+    InvalidateRect(m_window, nullptr, FALSE);
+    if (std::function<void()> handler = m_on_page)
+        handler(); // last: the handler may replace the page or destroy the window
+}
+
+bool HtmlView::load_file(const std::string& path)
+{
+    std::string full = full_path(path);
+    std::optional<std::string> page = read_page(full);
+    if (!page)
+        return false;
+    m_base = folder_of(full);
+    set_document(parse_page(*page), full);
+    return true;
+}
+
+void HtmlView::follow_link(HWND window, HtmlView* view, int link)
+{
+    if (link < 0 || static_cast<std::size_t>(link) >= view->m_document.links.size())
+        return;
+    std::string href = view->m_document.links[static_cast<std::size_t>(link)];
+    // Copied: the handler may replace itself, the page, or destroy the window.
+    std::function<bool(const std::string&)> handler = view->m_on_link;
+    if (handler && handler(href))
+        return;
+    if (view_of(window) != view)
+        return;
+    if (std::optional<std::string> page = local_page(href, view->m_base))
+        view->load_file(*page);
+}
+
+LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE: {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+        SetWindowPos(m_window, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (create->lpszName != nullptr && *create->lpszName != L'\0')
+            set_document(parse_page(win32::to_ansi(create->lpszName)), {});
+        else
+            update_scroll_bar();
+        return 0;
+    }
+    case WM_SIZE: {
+        int width = LOWORD(lparam);
+        if (width != m_layout_width)
+            layout();
+        update_scroll_bar();
+        InvalidateRect(m_window, nullptr, FALSE);
+        return 0;
+    }
+    case WM_SETFONT:
+        m_base_font = reinterpret_cast<HFONT>(wparam);
+        reset_fonts();
+        layout();
+        update_scroll_bar();
+        if (LOWORD(lparam) != 0)
+            InvalidateRect(m_window, nullptr, FALSE);
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(m_base_font);
+    case WM_SETTEXT:
+        set_document(parse_page(lparam != 0 ? win32::to_ansi(reinterpret_cast<const wchar_t*>(lparam)) : ""), {});
+        return TRUE;
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(m_plain_text.size());
+    case WM_GETTEXT: {
+        if (wparam == 0 || lparam == 0)
+            return 0;
+        std::size_t count = std::min<std::size_t>(m_plain_text.size(), wparam - 1);
+        auto* buffer = reinterpret_cast<wchar_t*>(lparam);
+        std::copy_n(m_plain_text.data(), count, buffer);
+        buffer[count] = L'\0';
+        return static_cast<LRESULT>(count);
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT paint_info{};
+        HDC dc = BeginPaint(m_window, &paint_info);
+        if (dc != nullptr)
+            paint(dc, paint_info.rcPaint);
+        EndPaint(m_window, &paint_info);
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT client{};
+        GetClientRect(m_window, &client);
+        paint(reinterpret_cast<HDC>(wparam), client);
+        return 0;
+    }
+    case WM_ENABLE:
+        InvalidateRect(m_window, nullptr, FALSE);
+        return 0;
+    case WM_VSCROLL: {
+        RECT client{};
+        GetClientRect(m_window, &client);
+        int page = std::max<int>(1, client.bottom - line_step());
+        switch (LOWORD(wparam)) {
+        case SB_LINEUP:
+            scroll_to(m_scroll - line_step());
+            break;
+        case SB_LINEDOWN:
+            scroll_to(m_scroll + line_step());
+            break;
+        case SB_PAGEUP:
+            scroll_to(m_scroll - page);
+            break;
+        case SB_PAGEDOWN:
+            scroll_to(m_scroll + page);
+            break;
+        case SB_TOP:
+            scroll_to(0);
+            break;
+        case SB_BOTTOM:
+            scroll_to(m_content_height);
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            if (GetScrollInfo(m_window, SB_VERT, &info))
+                scroll_to(info.nTrackPos);
+            break;
+        }
+        default:
+            break;
+        }
+        return 0;
+    }
+    case WM_MOUSEWHEEL: {
+        UINT lines = 3;
+        SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+        m_wheel_remainder += GET_WHEEL_DELTA_WPARAM(wparam);
+        int notches = m_wheel_remainder / WHEEL_DELTA;
+        m_wheel_remainder %= WHEEL_DELTA;
+        if (notches == 0)
+            return 0;
+        RECT client{};
+        GetClientRect(m_window, &client);
+        int step = lines == WHEEL_PAGESCROLL ? std::max<int>(1, client.bottom - line_step())
+                                             : static_cast<int>(lines) * line_step();
+        scroll_to(m_scroll - notches * step);
+        return 0;
+    }
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS;
+    case WM_KEYDOWN:
+        switch (wparam) {
+        case VK_UP:
+            SendMessageW(m_window, WM_VSCROLL, SB_LINEUP, 0);
+            return 0;
+        case VK_DOWN:
+            SendMessageW(m_window, WM_VSCROLL, SB_LINEDOWN, 0);
+            return 0;
+        case VK_PRIOR:
+            SendMessageW(m_window, WM_VSCROLL, SB_PAGEUP, 0);
+            return 0;
+        case VK_NEXT:
+            SendMessageW(m_window, WM_VSCROLL, SB_PAGEDOWN, 0);
+            return 0;
+        case VK_HOME:
+            SendMessageW(m_window, WM_VSCROLL, SB_TOP, 0);
+            return 0;
+        case VK_END:
+            SendMessageW(m_window, WM_VSCROLL, SB_BOTTOM, 0);
+            return 0;
+        default:
+            break;
+        }
+        break;
+    case WM_SETCURSOR:
+        if (LOWORD(lparam) == HTCLIENT) {
+            POINT point{};
+            GetCursorPos(&point);
+            ScreenToClient(m_window, &point);
+            SetCursor(LoadCursorW(nullptr, link_at(point) >= 0 ? IDC_HAND : IDC_ARROW));
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONDOWN: {
+        if (GetFocus() != m_window)
+            SetFocus(m_window); // so that the wheel and the keys scroll this page
+        m_pressed_link = link_at(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        if (m_pressed_link >= 0)
+            SetCapture(m_window);
+        return 0;
+    }
+    case WM_LBUTTONUP: {
+        int pressed = std::exchange(m_pressed_link, -1);
+        if (GetCapture() == m_window)
+            ReleaseCapture();
+        int link = link_at(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        if (pressed >= 0 && link == pressed)
+            follow_link(m_window, this, link); // last: this view may be gone afterwards
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lparam) != m_window)
+            m_pressed_link = -1;
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK html_view_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept
+{
+    try {
+        if (message == WM_NCCREATE) {
+            auto* view = new (std::nothrow) HtmlView(window);
+            if (view == nullptr)
+                return FALSE;
+            SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(view));
+            // A border and a vertical bar belong to this control whatever the creator asked for.
+            SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_VSCROLL);
+            SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+            return DefWindowProcW(window, message, wparam, lparam);
+        }
+        auto* view = reinterpret_cast<HtmlView*>(GetWindowLongPtrW(window, 0));
+        if (message == WM_NCDESTROY) {
+            SetWindowLongPtrW(window, 0, 0);
+            delete view;
+            return DefWindowProcW(window, message, wparam, lparam);
+        }
+        if (view == nullptr)
+            return DefWindowProcW(window, message, wparam, lparam);
+        return view->handle(message, wparam, lparam);
+    } catch (...) {
+        return 0; // nothing may unwind into the system's message dispatch
+    }
+}
+
+} // namespace
+
+bool RegisterHtmlView(HINSTANCE instance)
+{
+    if (view_atom.load() != 0)
+        return true;
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = html_view_proc;
+    window_class.cbWndExtra = sizeof(HtmlView*);
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.lpszClassName = html_view_class;
+    ATOM atom = RegisterClassExW(&window_class);
+    if (atom == 0 && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
+        WNDCLASSEXW existing{};
+        existing.cbSize = sizeof existing;
+        atom = static_cast<ATOM>(GetClassInfoExW(instance, html_view_class, &existing));
+    }
+    view_atom.store(atom);
+    return atom != 0;
+}
+
+void html_view_set_html(HWND view, std::string_view html)
+{
+    if (HtmlView* state = view_of(view))
+        state->set_document(parse_page(html), {});
+}
+
+bool html_view_load_file(HWND view, const std::string& path)
+{
+    HtmlView* state = view_of(view);
+    return state != nullptr && state->load_file(path);
+}
+
+void html_view_set_base(HWND view, std::string folder)
+{
+    if (HtmlView* state = view_of(view))
+        state->set_base(std::move(folder));
+}
+
+std::string html_view_file(HWND view)
+{
+    HtmlView* state = view_of(view);
+    return state != nullptr ? state->file() : std::string();
+}
+
+std::string html_view_title(HWND view)
+{
+    HtmlView* state = view_of(view);
+    return state != nullptr ? state->document().title : std::string();
+}
+
+std::optional<std::pair<int, std::string>> html_view_refresh(HWND view)
+{
+    HtmlView* state = view_of(view);
+    if (state == nullptr || !state->document().refresh)
+        return std::nullopt;
+    const html::MetaRefresh& refresh = *state->document().refresh;
+    return std::pair{refresh.delay_seconds, refresh.target};
+}
+
+void html_view_on_link(HWND view, std::function<bool(const std::string& href)> handler)
+{
+    if (HtmlView* state = view_of(view))
+        state->on_link(std::move(handler));
+}
+
+void html_view_on_page(HWND view, std::function<void()> handler)
+{
+    if (HtmlView* state = view_of(view))
+        state->on_page(std::move(handler));
+}
+
+std::optional<RECT> html_view_link_rect(HWND view, int index)
+{
+    HtmlView* state = view_of(view);
+    return state != nullptr ? state->link_rect(index) : std::nullopt;
+}
+
+} // namespace quillon
