@@ -127,6 +127,9 @@ def destination():
                                    ("TabOrder", 1), ("Tag", 2)]),
         obj("btnBrowse", "TButton", [("Left", 396), ("Top", 95), ("Width", 85), ("Height", 23), ("Caption", q("&Change...")),
                                      ("TabOrder", 2), ("Tag", 4)]),
+        obj("chkCustom", "TRzCheckBox", [("Left", 16), ("Top", 236), ("Width", 400), ("Height", 17),
+                                         ("Caption", q("C&hoose the features to install")),
+                                         ("Hint", q("CUSTOMSETUP")), ("TabOrder", 4)]),
         obj("grpSpace", "TGroupBox", [("Left", 16), ("Top", 136), ("Width", 465), ("Height", 86),
                                       ("Caption", q(" Disk space ")), ("TabOrder", 3)], [
             label("lblRequired", 12, 22, 120, 13, "Space required:", indent=2),
@@ -137,7 +140,7 @@ def destination():
                                                 ("Caption", q("0 bytes")), ("TabOrder", 1)], indent=2),
         ]),
         line("bvlBottom", H - 46),
-    ] + buttons(4))
+    ] + buttons(5))
 
 
 def features():
@@ -199,8 +202,16 @@ def finish():
 PAGES = {"Welcome": welcome, "License": licence, "Destination": destination, "Features": features,
          "Ready": ready, "Progress": progress, "Finish": finish}
 
+# The rules of each page: Next on the licence page follows the accept button.
+RULES = {
+    "License": ["IF (rbAccept.Checked = True)  THEN  btnNext.Enabled := True;",
+                "IF (rbAccept.Checked = False)  THEN  btnNext.Enabled := False;"],
+}
+
 if __name__ == "__main__":
     for name, make in PAGES.items():
         with open(os.path.join(OUT, name + ".dfm"), "w", newline="\r\n") as f:
             f.write(make())
+        with open(os.path.join(OUT, name + ".dfm.qvof"), "w", newline="\r\n") as f:
+            f.write("".join(rule + "\n" for rule in RULES.get(name, [])))
     print("wrote", len(PAGES), "dialogs to", os.path.normpath(OUT), file=sys.stderr)

@@ -96,6 +96,7 @@ private:
     EngineMessages m_messages;
     TVariableManager m_variables; // the process's variable store
     ProcessState m_process;       // the random generator and time-out live for the process
+    std::unique_ptr<TDialogRuntime> m_dialogs; // the wizard's pages, from start-up to the end of the run
     StartupOptions m_options;
     std::unique_ptr<StartupTrace> m_trace;
     std::unique_ptr<TSetupSplash> m_splash;
@@ -217,10 +218,20 @@ void Engine::register_dialogs()
         m_init->set_progress(0, dialogs, 1);
         m_init->paint();
     }
-    // FIXME: the dialog runtime registers each active "Display Dialog" form here once it exists.
+    DialogTexts texts;
+    texts.confirm_cancel = m_messages.text(40);
+    texts.units = {m_messages.text(6), m_messages.text(7), m_messages.text(8)};
+    m_dialogs = std::make_unique<TDialogRuntime>(m_support_folder, m_variables, texts);
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
         if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))
             continue;
+        Result<std::string> name = m_script->Parameter(m_script->CommandId(i), 1);
+        if (!name)
+            throw std::runtime_error(name.error().message);
+        // A dialog that cannot be loaded ends the start-up like any other failure of it.
+        Result<HWND> loaded = m_dialogs->RegisterDialog(std::to_string(i), m_support_folder + *name + ".dfm");
+        if (!loaded)
+            throw std::runtime_error(loaded.error().message);
         if (m_init) {
             m_init->step_progress();
             m_init->paint();
@@ -247,7 +258,8 @@ bool Engine::run_script()
     startup.product_title = m_script->product_title();
     startup.publisher = m_script->publisher();
     startup.product_version = m_script->product_version();
-    ScriptRunContext context{*m_script, m_variables, *m_trace, m_messages, m_options, startup, m_base_name, m_process};
+    ScriptRunContext context{*m_script,   m_variables, *m_trace,  m_messages,      m_options,
+                             startup,     m_base_name, m_process, m_dialogs.get()};
     ScriptRunResult result = RunScript(context);
     if (result.end != ScriptRunEnd::rejected) {
         if (result.exit_code)
@@ -317,6 +329,7 @@ DWORD Engine::run()
         }
         m_trace->line("  </RunScript>");
         m_trace->line("  <Free>");
+        m_dialogs.reset();
         m_script.reset();
         m_trace->line("  </Free>");
     } catch (const std::exception& error) {

@@ -60,8 +60,6 @@ Result<std::vector<std::string>> read_crlf_lines(const std::string& path)
     return lines;
 }
 
-namespace {
-
 // The current dialog, which owns message boxes; none when WINDOWHANDLE names no window.
 HWND current_window(const TVariableManager& vars)
 {
@@ -70,7 +68,6 @@ HWND current_window(const TVariableManager& vars)
     return window != nullptr && IsWindow(window) ? window : nullptr;
 }
 
-} // namespace
 
 WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
     : m_setup(std::move(setup)),
@@ -84,7 +81,8 @@ WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
         m_pool = std::move(*pool);
         m_pool_window = m_pool->window();
         // A click on the tray icon brings back the current dialog.
-        m_pool->set_restore_target([&vars = m_setup.vars] { return current_window(vars); });
+        m_pool->set_restore_target([&vars = m_setup.vars] { return current_window(vars); }, {},
+                                   [this] { m_in_tray = false; });
     } else {
         m_setup.trace.line("    Hidden main form not created: " + pool.error().message);
     }
@@ -136,6 +134,10 @@ void WindowsScriptHost::wait_step(WorkerSignal& ended)
     }
     BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got > 0) {
+        // Tab and arrow keys move between the controls of a modeless page.
+        HWND page = m_setup.dialogs != nullptr ? m_setup.dialogs->screen_window() : nullptr;
+        if (page != nullptr && IsDialogMessageW(page, &message))
+            return;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     } else if (got == 0) {
@@ -241,6 +243,8 @@ void WindowsScriptHost::refresh_switches()
     }
     m_silent = text_is_true(GetVar(vars, "SILENT"));
     vars.set_silent(m_silent);
+    if (m_setup.dialogs != nullptr)
+        m_setup.dialogs->set_silent(m_silent);
     // FIXME: OVERRIDECACHE, ENGINECACHE and UNINSTALLLINK follow once the engine cache exists.
     // Reading the clock and formatting are dear next to a simple command: the
     // clock is read when the tick count moved, the texts formatted when the second changed.
@@ -378,6 +382,86 @@ std::string WindowsScriptHost::create_temp_file(const std::string& folder, const
     if (GetTempFileNameW(win32::to_wide(folder).c_str(), win32::to_wide(prefix).c_str(), 0, buffer) == 0)
         return {};
     return win32::to_ansi(buffer);
+}
+
+void WindowsScriptHost::attach_executor(TScriptExecutor& executor)
+{
+    if (m_setup.dialogs == nullptr)
+        return;
+    m_setup.dialogs->set_silent(m_silent);
+    m_setup.dialogs->set_components(&executor.components());
+    m_setup.dialogs->set_busy_flag([&executor] { return executor.workers().busy(); });
+    m_setup.dialogs->set_attention([this](bool error) { set_attention(error); }, [this] { clear_attention(); });
+    if (m_pool) {
+        m_setup.dialogs->set_tree_images(m_pool->image_list());
+        // Windows 7 and later: the page's taskbar button follows the progress and PROGRESSMODE.
+        if (windows_7_or_later())
+            m_setup.dialogs->set_taskbar_progress(
+                [this](HWND window, bool marquee, std::int64_t position, std::int64_t maximum) {
+                    if (marquee) {
+                        m_pool->set_taskbar_state(window, TaskbarState::indeterminate);
+                    } else {
+                        m_pool->set_taskbar_state(window, TaskbarState::normal);
+                        m_pool->set_taskbar_value(window, static_cast<std::uint64_t>(std::max<std::int64_t>(0, position)),
+                                                  static_cast<std::uint64_t>(std::max<std::int64_t>(1, maximum)));
+                    }
+                    TaskbarMode mode = m_attention.current();
+                    if (mode == TaskbarMode::error || mode == TaskbarMode::paused)
+                        m_pool->set_taskbar_state(window, taskbar_state(mode));
+                });
+    }
+}
+
+bool WindowsScriptHost::progress_dialog_shown()
+{
+    HWND modeless = current_window(m_setup.vars);
+    return m_setup.dialogs != nullptr && modeless != nullptr && modeless == m_setup.dialogs->screen_window();
+}
+
+void WindowsScriptHost::update_progress_dialog(const std::string& text, std::int32_t value)
+{
+    if (m_setup.dialogs == nullptr)
+        return;
+    m_setup.dialogs->RefreshProgress(text, false, 0, 100, value);
+    MSG message;
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void WindowsScriptHost::release_dialog(const std::string& key)
+{
+    if (m_setup.dialogs != nullptr)
+        m_setup.dialogs->ReleaseDialog(key);
+}
+
+Result<void> WindowsScriptHost::prepare_dialog(const std::string& key)
+{
+    if (m_setup.dialogs == nullptr)
+        return make_error(ErrorCode::not_found, "No dialogs were loaded");
+    // The modeless page stays still while the next one is filled.
+    HWND modeless = current_window(m_setup.vars);
+    if (modeless != nullptr)
+        LockWindowUpdate(modeless);
+    Result<void> prepared = m_setup.dialogs->PrepareDialog(key);
+    if (modeless != nullptr)
+        LockWindowUpdate(nullptr);
+    return prepared;
+}
+
+Result<ExecutorHost::DialogOutcome> WindowsScriptHost::show_dialog(const std::string& key, bool modal)
+{
+    if (m_setup.dialogs == nullptr)
+        return make_error(ErrorCode::not_found, "No dialogs were loaded");
+    DialogResult shown = TRY(m_setup.dialogs->ShowDialog(key, modal));
+    return DialogOutcome{shown.code, shown.custom, reinterpret_cast<std::uintptr_t>(shown.window)};
+}
+
+void WindowsScriptHost::hide_current_dialog()
+{
+    if (m_setup.dialogs != nullptr)
+        m_setup.dialogs->HideCurrentDialog();
 }
 
 } // namespace quillon

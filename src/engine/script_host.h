@@ -3,6 +3,7 @@
 // WOW64 redirection, restarting and the resume entry.
 #pragma once
 
+#include "dialogs/uDlgAPI.h"
 #include "engine/messages.h"
 #include "engine/startup_trace.h"
 #include "engine/uImageListPool.h"
@@ -28,6 +29,7 @@ struct ScriptHostSetup {
     std::string package_path; // "/m=", empty when the engine was started directly
     std::string command_tail;
     bool silent = false;
+    TDialogRuntime* dialogs = nullptr;
 };
 
 class WindowsScriptHost : public ExecutorHost {
@@ -63,11 +65,30 @@ public:
     void clear_attention() override;
     void show_error_message(const std::string& text) override;
     bool silent() const override { return m_silent; }
+    bool progress_dialog_shown() override;
+    void update_progress_dialog(const std::string& text, std::int32_t value) override;
+    void release_dialog(const std::string& key) override;
+    Result<void> prepare_dialog(const std::string& key) override;
+    Result<DialogOutcome> show_dialog(const std::string& key, bool modal) override;
+    void hide_current_dialog() override;
+    // The component model the feature controls show, and the busy flag their refresh follows.
+    void attach_executor(TScriptExecutor& executor);
     std::string support_folder() const override { return m_setup.support_folder; }
     bool file_exists(const std::string& path) override;
     bool windows_7_or_later() const override;
     PluginCaller plugin_caller() const override;
     std::string general_failure_text() const override;
+
+    // "MessageBox", "MessageBalloon" and "System Tray" (script_host_messages.cpp).
+    std::int32_t message_box(const std::string& caption, const std::string& text, std::uint32_t flags) override;
+    void show_balloon(const std::string& title, const std::string& text, std::int32_t icon,
+                      std::int32_t timeout_ms) override;
+    void tray_minimize() override;
+    void tray_show_icon() override;
+    void tray_restore() override;
+    void tray_remove_icon() override;
+    // Set while the wizard is minimized to the tray: new dialogs wait for the tray click.
+    bool in_tray() const { return m_in_tray; }
 
     // The hidden main form; null when it could not be created (workers then
     // cannot be given up after a cancel, and nothing shows on the taskbar).
@@ -89,7 +110,12 @@ private:
     HWND m_pool_window = nullptr; // read by worker threads to wake the main thread
     DWORD m_main_thread = 0;
     ProgressAttention m_attention;
+    bool m_in_tray = false;
 };
+
+// The current modeless dialog (WINDOWHANDLE), which owns message boxes; null
+// when the variable names no window.
+HWND current_window(const TVariableManager& vars);
 
 // A text file of CR LF lines, whole.
 Result<std::vector<std::string>> read_crlf_lines(const std::string& path);

@@ -157,12 +157,13 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         }
         WindowsScriptHost host({script, vars, context.trace, context.messages, context.startup.support_folder,
                                 context.startup.exe_file, context.options.package_path, context.startup.command_tail,
-                                context.options.silent});
+                                context.options.silent, context.dialogs});
         HandlerTable handlers = StandardHandlers();
         TScriptExecutor executor(script, vars, host, handlers, context.process, BuildLabelTable(script));
         // The bootstrap above knows only first installations: the model starts
         // empty but for the predefined component.
         executor.components().StartFirstInstallation();
+        host.attach_executor(executor);
         result.runtime_error = !executor.Run();
         result.exit_code = executor.exit_code();
     }

@@ -1,4 +1,6 @@
 #include "interp/mComponents.h"
+#include "interp/mDialogCommands.h"
+#include "interp/mMessageCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
 #include "interp/mscriptexec.h"
@@ -28,6 +30,8 @@ HandlerTable StandardHandlers()
     RegisterTerminationCommands(table);
     RegisterVariableCommands(table);
     RegisterComponentCommands(table);
+    RegisterMessageCommands(table);
+    RegisterDialogCommands(table);
     return table;
 }
 

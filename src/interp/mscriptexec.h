@@ -92,6 +92,39 @@ public:
     // "General setup failure", in the language of the engine's messages.
     virtual std::string general_failure_text() const { return "General setup failure"; }
 
+    // "MessageBox": a message box under the given caption, owned by the current
+    // modeless dialog (shown again without an owner when that fails); the
+    // answer (IDOK, IDCANCEL, ...), 0 when nothing was shown.
+    virtual std::int32_t message_box(const std::string& /*caption*/, const std::string& /*text*/,
+                                     std::uint32_t /*flags*/)
+    {
+        return 0;
+    }
+    // "MessageBalloon": a balloon tip at the tray icon; icon 0 information, 1 warning, 2 error.
+    virtual void show_balloon(const std::string& /*title*/, const std::string& /*text*/, std::int32_t /*icon*/,
+                              std::int32_t /*timeout_ms*/)
+    {
+    }
+    // The four steps of "System Tray".
+    virtual void tray_minimize() {}
+    virtual void tray_show_icon() {}
+    virtual void tray_restore() {}
+    virtual void tray_remove_icon() {}
+
+    // The dialog runtime, for "Display Dialog" and "Hide Dialog". A key is the
+    // decimal index of the dialog's "Display Dialog" command.
+    virtual void release_dialog(const std::string& /*key*/) {}
+    virtual Result<void> prepare_dialog(const std::string& /*key*/) { return {}; }
+    // The result code (2 cancel, 6 next, 7 back, 8 custom with its text), or
+    // for a modeless dialog its window handle. A silent run answers 6.
+    struct DialogOutcome {
+        std::int32_t code = 6;
+        std::string custom;
+        std::uintptr_t window = 0;
+    };
+    virtual Result<DialogOutcome> show_dialog(const std::string& /*key*/, bool /*modal*/) { return DialogOutcome{}; }
+    virtual void hide_current_dialog() {}
+
     // Short (8.3) and long names, and temporary files ("Convert Path", "Get Temporary File").
     virtual std::optional<std::string> short_path(const std::string& /*path*/) { return std::nullopt; }
     // The name the file system reports for the last part of a path, or nothing when it is not found.

@@ -150,9 +150,15 @@ TEST(EngineStart, ResourcesThatCannotBeExtractedEndWith15)
 }
 
 // A setup beside the archive library, with a resource archive made by Debian's 7z.
-fs::path make_complete_setup(const std::wstring& name, bool with_database)
+fs::path make_complete_setup(const std::wstring& name, bool with_database, bool with_dialog = false)
 {
-    fs::path exe = make_setup(name, one_dialog_script(), false, with_database);
+    CompiledScript script = one_dialog_script();
+    if (!with_dialog) {
+        // The test archive holds no dialog files.
+        script.commands.front().name = "Set Variable";
+        script.commands.front().parameters = {"X", "1"};
+    }
+    fs::path exe = make_setup(name, script, false, with_database);
     fs::copy_file(dist_file(L"qvo.lib"), exe.parent_path() / L"qvo.lib");
     fs::copy_file(test_data(L"media\\tree_lzma2.7z"), exe.parent_path() / L"setup.res");
     return exe;
@@ -175,6 +181,19 @@ TEST(EngineStart, ExtractsTheResourcesAndRemovesTheSupportFolderAtTheEnd)
                   "    </CompileScript>", "    <BootStrap>", "    </BootStrap>", "    <kyrt>", "    </kyrt>",
                   "    <ExitScript>", "    </ExitScript>", "  </RunScript>", "  <Free>", "  </Free>", "  <CachedSupportDir>",
                   "  </CachedSupportDir>", "</Quillon>"}));
+    EXPECT_EQ(support_folders(), before) << "the support folder is gone at the end";
+}
+
+TEST(EngineStart, ADialogFileThatIsMissingEndsTheStartUpWith11)
+{
+    fs::path exe = make_complete_setup(L"engine-nodialog", true, true);
+    fs::path log = exe.parent_path() / L"setup.log";
+    std::vector<fs::path> before = support_folders();
+    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_EQ(outcome.exit_code, 11u);
+    std::vector<std::string> lines = log_lines(log);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "    <Dialogs>"), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "  <RunScript>"), lines.end()) << "no command ran";
     EXPECT_EQ(support_folders(), before) << "the support folder is gone at the end";
 }
 

@@ -37,6 +37,7 @@ std::string project_text(const LoopScript& test)
             "title = Loop Test\n"
             "product-code = {3C3C3C3C-1111-2222-3333-444444444444}\n"
             "source-name = loop.qvp\n"
+            "resources = res\n"
             "\n[script]\n"
          << test.script << "\n";
     for (std::size_t i = 0; i < test.checks.size(); ++i) {
@@ -54,6 +55,11 @@ fs::path build(const std::wstring& name, const std::string& project)
     fs::path dir = fresh_scratch_dir(name);
     fs::path file = dir / L"loop.qvp";
     std::ofstream(file, std::ios::binary) << project;
+    // The page the wizard cases show (a silent run shows none, but every page is loaded at start-up).
+    fs::create_directories(dir / L"res");
+    std::ofstream(dir / L"res" / L"Welcome.dfm", std::ios::binary)
+        << "object Welcome: TForm\r\n  Caption = 'Welcome'\r\n  ClientWidth = 300\r\n  ClientHeight = 100\r\nend\r\n";
+    std::ofstream(dir / L"res" / L"Welcome.dfm.qvof", std::ios::binary);
     qvoc::BuildOptions options;
     options.project = file;
     options.output_folder = dir / L"out";

@@ -93,6 +93,25 @@ std::wstring child_environment()
 
 RunOutcome run_program(const ProgramRun& run)
 {
+    StartedProgram started = start_program(run);
+    return started.wait(run.timeout);
+}
+
+RunOutcome StartedProgram::wait(std::chrono::milliseconds timeout)
+{
+    RunOutcome outcome;
+    DWORD waited = WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count()));
+    if (waited != WAIT_OBJECT_0) {
+        outcome.timed_out = true;
+        TerminateProcess(process.get(), 259);
+        WaitForSingleObject(process.get(), 10000);
+    }
+    GetExitCodeProcess(process.get(), &outcome.exit_code);
+    return outcome;
+}
+
+StartedProgram start_program(const ProgramRun& run)
+{
     std::wstring command_line = L"\"" + run.program.wstring() + L"\"";
     if (!run.arguments.empty())
         command_line += L" " + run.arguments;
@@ -106,18 +125,8 @@ RunOutcome run_program(const ProgramRun& run)
                         environment.data(), working_dir.wstring().c_str(), &startup, &info))
         throw std::runtime_error("CreateProcess failed for " + to_utf8(run.program.wstring()) + ", error " +
                                  std::to_string(GetLastError()));
-    win32::UniqueHandle process(info.hProcess);
     win32::UniqueHandle thread(info.hThread);
-
-    RunOutcome outcome;
-    DWORD waited = WaitForSingleObject(process.get(), static_cast<DWORD>(run.timeout.count()));
-    if (waited != WAIT_OBJECT_0) {
-        outcome.timed_out = true;
-        TerminateProcess(process.get(), 259);
-        WaitForSingleObject(process.get(), 10000);
-    }
-    GetExitCodeProcess(process.get(), &outcome.exit_code);
-    return outcome;
+    return StartedProgram{win32::UniqueHandle(info.hProcess)};
 }
 
 std::optional<std::string> read_file_bytes(const std::filesystem::path& path)
@@ -240,6 +249,123 @@ HWND find_control(HWND dialog, const std::wstring& name)
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+namespace {
+
+std::wstring page_form_file(HWND window)
+{
+    auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(window, L"QuillonDialog")));
+    if (atom == 0)
+        return {};
+    wchar_t name[256] = {};
+    UINT length = GlobalGetAtomNameW(atom, name, 256);
+    return std::wstring(name, length);
+}
+
+} // namespace
+
+HWND current_page(std::wstring* form_file)
+{
+    struct Search {
+        HWND found = nullptr;
+        std::wstring file;
+    } search;
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            wchar_t class_name[64] = {};
+            GetClassNameW(window, class_name, 64);
+            if (IsWindowVisible(window) && std::wstring_view(class_name) == L"TPoolTemplate") {
+                s->found = window;
+                s->file = page_form_file(window);
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (form_file != nullptr)
+        *form_file = search.file;
+    return search.found;
+}
+
+HWND wait_for_page(const std::wstring& form_file, std::chrono::milliseconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        std::wstring file;
+        HWND page = current_page(&file);
+        if (page != nullptr && CompareStringOrdinal(file.c_str(), -1, form_file.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            // Let the page finish its own start before it is driven.
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            return page;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void type_text(HWND control, const std::wstring& text)
+{
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                        &answer);
+}
+
+std::wstring control_text(HWND control)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                        5000, &copied);
+    text.resize(std::min<std::size_t>(copied, length));
+    return text;
+}
+
+void click(HWND control)
+{
+    PostMessageW(control, BM_CLICK, 0, 0);
+}
+
+bool is_checked(HWND control)
+{
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    return answer == BST_CHECKED;
+}
+
+bool save_window_bitmap(HWND window, const std::filesystem::path& file)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
+    DWORD size = row * static_cast<DWORD>(height);
+    BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
+                            sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out.write(static_cast<const char*>(bits), size);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return static_cast<bool>(out);
 }
 
 std::wstring window_text(HWND window)

@@ -4,6 +4,8 @@
 // are managed once per run by tools/wine-session.
 #pragma once
 
+#include "platform/win32/unique_handle.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -52,6 +54,14 @@ struct RunOutcome {
 // Starts the program, waits for it and ends it by force after the time-out.
 RunOutcome run_program(const ProgramRun& run);
 
+// A program started and not yet waited for (a setup with windows to drive).
+struct StartedProgram {
+    win32::UniqueHandle process;
+    // Waits for the end, ending the program by force after the time-out.
+    RunOutcome wait(std::chrono::milliseconds timeout);
+};
+StartedProgram start_program(const ProgramRun& run);
+
 // The whole file as bytes; empty when it cannot be read.
 std::optional<std::string> read_file_bytes(const std::filesystem::path& path);
 
@@ -74,6 +84,25 @@ std::wstring window_text(HWND window);
 HWND find_control(HWND dialog, const std::wstring& name);
 // The component name a control window carries, empty for none.
 std::wstring control_name(HWND control);
+
+// The wizard driver: the engine's pages are top-level windows of the class
+// "TPoolTemplate" that carry their form file's name ("License.dfm").
+// The visible page, and its form file's name; null and empty when none is up.
+HWND current_page(std::wstring* form_file = nullptr);
+// Waits until the page of that form file is the visible one (null after the time-out).
+HWND wait_for_page(const std::wstring& form_file, std::chrono::milliseconds timeout);
+// Types into an edit as the user would: the control reports the change to its page.
+void type_text(HWND control, const std::wstring& text);
+// A control's text as the control itself answers WM_GETTEXT. GetWindowText
+// does not ask a window of another process: it gives the stored caption,
+// which an edit never updates.
+std::wstring control_text(HWND control);
+// Clicks a button, check box or radio button (posted, so that a modal loop
+// started by the click does not block the driver).
+void click(HWND control);
+bool is_checked(HWND control);
+// Writes the window as it is on the screen to a BMP file.
+bool save_window_bitmap(HWND window, const std::filesystem::path& file);
 
 std::string to_utf8(const std::wstring& text);
 

@@ -97,6 +97,23 @@ public:
     bool file_exists(const std::string& path) override { return existing_files.contains(path); }
     PluginCaller plugin_caller() const override { return plugin; }
 
+    // Message boxes answer message_box_answer; each call keeps the attention
+    // set while it was up.
+    std::int32_t message_box(const std::string& caption, const std::string& text, std::uint32_t flags) override
+    {
+        message_boxes.push_back({caption, text, flags, attention});
+        return message_box_answer;
+    }
+    void show_balloon(const std::string& title, const std::string& text, std::int32_t icon,
+                      std::int32_t timeout_ms) override
+    {
+        balloons.push_back({title, text, icon, timeout_ms});
+    }
+    void tray_minimize() override { tray_steps.push_back("minimize"); }
+    void tray_show_icon() override { tray_steps.push_back("show icon"); }
+    void tray_restore() override { tray_steps.push_back("restore"); }
+    void tray_remove_icon() override { tray_steps.push_back("remove icon"); }
+
     int wait_steps = 0;
     std::atomic<int> wakes = 0;
     int timer_ticks = 0;
@@ -110,6 +127,23 @@ public:
     bool silent_run = false;
     std::set<std::string> existing_files;
     PluginCaller plugin;
+
+    struct MessageBoxCall {
+        std::string caption;
+        std::string text;
+        std::uint32_t flags = 0;
+        std::vector<std::string> attention; // as it was while the box was up
+    };
+    struct BalloonCall {
+        std::string title;
+        std::string text;
+        std::int32_t icon = 0;
+        std::int32_t timeout_ms = 0;
+    };
+    std::vector<MessageBoxCall> message_boxes;
+    std::int32_t message_box_answer = 1; // IDOK
+    std::vector<BalloonCall> balloons;
+    std::vector<std::string> tray_steps;
 
     int pumps = 0;
     int refreshes = 0;

@@ -78,6 +78,15 @@ object Destination: TForm
     TabOrder = 2
     Tag = 4
   end
+  object chkCustom: TRzCheckBox
+    Left = 16
+    Top = 236
+    Width = 400
+    Height = 17
+    Caption = 'C&hoose the features to install'
+    Hint = 'CUSTOMSETUP'
+    TabOrder = 4
+  end
   object grpSpace: TGroupBox
     Left = 16
     Top = 136
@@ -131,7 +140,7 @@ object Destination: TForm
     Width = 75
     Height = 23
     Caption = '< &Back'
-    TabOrder = 4
+    TabOrder = 5
     Tag = 2
   end
   object btnNext: TButton
@@ -140,7 +149,7 @@ object Destination: TForm
     Width = 75
     Height = 23
     Caption = '&Next >'
-    TabOrder = 5
+    TabOrder = 6
     Tag = 1
     Default = True
   end
@@ -150,7 +159,7 @@ object Destination: TForm
     Width = 75
     Height = 23
     Caption = 'Cancel'
-    TabOrder = 6
+    TabOrder = 7
     Tag = 3
   end
 end

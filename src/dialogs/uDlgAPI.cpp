@@ -1,0 +1,918 @@
+#include "dialogs/uDlgAPI.h"
+
+#include "base/strings.h"
+#include "dialogs/html_view.h"
+#include "dialogs/rules.h"
+#include "dialogs/shell_controls.h"
+#include "platform/win32/wide.h"
+#include "vars/expand.h"
+#include "vars/mEval.h"
+#include "vars/predefined.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::string_view origin_show_design = "ShowDesign";
+constexpr std::string_view origin_custom_directory = "SetCustomDirectoryEditText";
+constexpr std::string_view not_exist = "$KYRTNX$";
+constexpr UINT refresh_interval_ms = 1000;
+
+// Tags of clickable controls.
+constexpr std::int32_t tag_next = 1;
+constexpr std::int32_t tag_back = 2;
+constexpr std::int32_t tag_cancel = 3;
+constexpr std::int32_t tag_browse_destination = 4;
+constexpr std::int32_t tag_custom = 5;
+constexpr std::int32_t tag_browse_variable = 6;
+// Tags of other controls.
+constexpr std::int32_t tag_live = 100;
+constexpr std::int32_t tag_target_edit = 2;
+
+TDialogRuntime* g_runtime_for_timer = nullptr; // the runtime whose refresh timers run (one per process)
+
+// A Hint names its variable as written or as a "$NAME$" reference.
+std::string strip_reference(std::string_view hint)
+{
+    if (hint.size() >= 2 && hint.front() == '$' && hint.back() == '$')
+        hint = hint.substr(1, hint.size() - 2);
+    return std::string(hint);
+}
+
+std::string reduce_backslashes(std::string text)
+{
+    return replace_all(text, "\\\\", "\\");
+}
+
+std::string newlines_to_crlf(std::string_view text)
+{
+    return replace_all(text, "$NEWLINE$", "\r\n");
+}
+
+std::string crlf_to_newlines(std::string_view text)
+{
+    return replace_all(text, "\r\n", "$NEWLINE$");
+}
+
+std::string window_text_of(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return win32::to_ansi(text);
+}
+
+void set_text(HWND window, std::string_view text)
+{
+    SetWindowTextW(window, win32::to_wide(text).c_str());
+}
+
+bool folder_exists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool file_exists_here(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::optional<std::string> read_text_file(const std::string& path)
+{
+    std::ifstream in(std::filesystem::path(win32::to_wide(path)), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string with_backslash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+std::string parent_of(const std::string& folder)
+{
+    std::string trimmed = folder;
+    while (trimmed.size() > 3 && trimmed.back() == '\\')
+        trimmed.pop_back();
+    std::size_t slash = trimmed.find_last_of('\\');
+    return slash == std::string::npos ? trimmed : trimmed.substr(0, slash + 1);
+}
+
+// The nearest existing folder of a path, and the part of the path below it.
+std::pair<std::string, std::string> resolve_existing(const std::string& path)
+{
+    std::string folder = path;
+    while (!folder.empty() && !folder_exists(folder)) {
+        std::string parent = parent_of(folder);
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    std::string tail = path.size() > folder.size() ? path.substr(folder.size()) : std::string();
+    if (!tail.empty() && tail.front() == '\\')
+        tail.erase(0, 1);
+    return {folder, tail};
+}
+
+std::int64_t free_space(const std::string& target)
+{
+    if (target.empty())
+        return -1;
+    std::string root = target.size() >= 3 ? target.substr(0, 3) : target;
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(win32::to_wide(root).c_str(), &available, nullptr, nullptr))
+        return -1;
+    return static_cast<std::int64_t>(std::min<ULONGLONG>(available.QuadPart, INT64_MAX));
+}
+
+bool is_button(ControlKind kind)
+{
+    return kind == ControlKind::button || kind == ControlKind::bit_button || kind == ControlKind::speed_button ||
+           kind == ControlKind::bmp_button;
+}
+
+} // namespace
+
+TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, DialogTexts texts)
+    : m_folder(with_backslash(std::move(dialogs_folder))), m_vars(vars), m_texts(std::move(texts))
+{
+    DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
+    g_runtime_for_timer = this;
+}
+
+TDialogRuntime::~TDialogRuntime()
+{
+    FreeDialogs();
+    if (g_runtime_for_timer == this)
+        g_runtime_for_timer = nullptr;
+}
+
+std::string TDialogRuntime::expand(std::string_view text) const
+{
+    return Expand(m_vars, text);
+}
+
+Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::string& form_file)
+{
+    if (auto existing = m_dialogs.find(key); existing != m_dialogs.end()) {
+        ShowWindow(existing->second.form->window(), SW_HIDE);
+        m_dialogs.erase(existing);
+    }
+    Dialog dialog;
+    dialog.form = TRY(TPoolTemplate::Load(form_file, m_folder));
+    // The rules file is part of a dialog: without it the dialog is not loaded.
+    std::optional<std::string> rules = read_text_file(form_file + ".qvof");
+    if (!rules)
+        return make_error(ErrorCode::not_found, "Cannot open the rules file " + form_file + ".qvof");
+    std::size_t at = 0;
+    while (at < rules->size()) {
+        std::size_t end = rules->find('\n', at);
+        std::string line = rules->substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            dialog.rules.push_back(line);
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    // The dialog's identity for a test program: the form file's name.
+    ATOM atom = GlobalAddAtomW(win32::to_wide(dialog.form->hint()).c_str());
+    SetPropW(dialog.form->window(), L"QuillonDialog", reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom)));
+    HWND window = dialog.form->window();
+    auto [entry, added] = m_dialogs.emplace(key, std::move(dialog));
+    Dialog& stored = entry->second;
+    stored.form->on_click = [this, &stored](const TPoolTemplate::Control& control) { on_click(stored, control); };
+    stored.form->on_change = [this, &stored](const TPoolTemplate::Control& control) { on_change(stored, control); };
+    // The close button does not close a page: the runtime hides pages itself.
+    stored.form->on_close = [] {};
+    stored.refresh_timer = SetTimer(window, 1, refresh_interval_ms, &TDialogRuntime::refresh_tick);
+    return window;
+}
+
+TPoolTemplate* TDialogRuntime::dialog(const std::string& key)
+{
+    auto found = m_dialogs.find(key);
+    return found == m_dialogs.end() ? nullptr : found->second.form.get();
+}
+
+TDialogRuntime::Dialog* TDialogRuntime::current()
+{
+    auto found = m_dialogs.find(m_screen_key);
+    return found == m_dialogs.end() ? nullptr : &found->second;
+}
+
+HWND TDialogRuntime::screen_window() const
+{
+    auto found = m_dialogs.find(m_screen_key);
+    return found == m_dialogs.end() ? nullptr : found->second.form->window();
+}
+
+Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
+{
+    if (m_silent)
+        return {};
+    auto found = m_dialogs.find(key);
+    if (found == m_dialogs.end())
+        return make_error(ErrorCode::not_found, "No dialog was loaded for the command " + key);
+    Dialog& dialog = found->second;
+    TPoolTemplate& form = *dialog.form;
+    dialog.released = false;
+
+    std::string target = reduce_backslashes(expand("$TARGETDIR$"));
+    std::string destination = resolve_existing(target).first;
+
+    m_binding = true;
+    struct BindingOff {
+        bool& flag;
+        ~BindingOff() { flag = false; }
+    } binding_off{m_binding};
+
+    // The caption, with the wizard's brand unless the logo is switched off.
+    std::string caption = expand(form.model().caption);
+    const std::string suffix = " - Quillon Wizard";
+    bool unbranded = GetVar(m_vars, "KYRTLOGO") == "TRUE";
+    if (unbranded && caption.ends_with(suffix))
+        caption.resize(caption.size() - suffix.size());
+    else if (!unbranded && !caption.ends_with(suffix))
+        caption += suffix;
+    SetWindowTextW(form.window(), win32::to_wide(caption).c_str());
+
+    for (const TPoolTemplate::Control& control : form.controls()) {
+        const FormControl& m = *control.model;
+        HWND w = control.window;
+        if (w == nullptr)
+            continue;
+        std::string hint = strip_reference(m.hint);
+        std::optional<std::string> bound = hint.empty() ? std::nullopt : m_vars.lookup(ansi_upper(hint));
+        switch (m.kind) {
+        case ControlKind::label:
+        case ControlKind::panel:
+        case ControlKind::group_box:
+        case ControlKind::tab_sheet:
+        case ControlKind::static_text:
+            set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, "PROGRESSTEXT")
+                                                                          : expand(m.caption));
+            InvalidateRect(w, nullptr, TRUE);
+            break;
+        case ControlKind::button:
+        case ControlKind::bit_button:
+        case ControlKind::speed_button:
+        case ControlKind::bmp_button:
+            set_text(w, expand(m.caption));
+            break;
+        case ControlKind::check_box:
+        case ControlKind::radio_button:
+            set_text(w, expand(m.caption));
+            if (bound)
+                SendMessageW(w, BM_SETCHECK, text_is_true(*bound) ? BST_CHECKED : BST_UNCHECKED, 0);
+            break;
+        case ControlKind::edit:
+        case ControlKind::mask_edit: {
+            std::string text = m.caption;
+            if (bound)
+                text = reduce_backslashes(expand(*bound));
+            if (text.empty()) {
+                static constexpr std::string_view defaults[] = {"", "$STARTMENU$", "$TARGETDIR$", "$USERNAME$",
+                                                                "$USERCOMPANY$"};
+                if (m.tag >= 1 && m.tag <= 4)
+                    text = reduce_backslashes(expand(defaults[m.tag]));
+            }
+            set_text(w, text);
+            break;
+        }
+        case ControlKind::memo:
+        case ControlKind::rich_edit: {
+            std::string text;
+            for (std::size_t i = 0; i < m.lines.size(); ++i)
+                text += (i > 0 ? "\r\n" : "") + m.lines[i];
+            text = newlines_to_crlf(expand(text));
+            if (bound)
+                text = newlines_to_crlf(reduce_backslashes(expand(*bound)));
+            if (m.tag == 1 || m.tag == 2) {
+                std::string base = m.tag == 1 ? "readme" : "license";
+                std::string language = GetVar(m_vars, "LANGUAGE");
+                std::vector<std::string> names;
+                if (m.kind == ControlKind::rich_edit)
+                    names = {base + "." + language + ".rtf", base + ".rtf"};
+                names.push_back(base + "." + language + ".txt");
+                names.push_back(base + ".txt");
+                std::optional<std::string> loaded;
+                for (const std::string& name : names)
+                    if (!loaded && file_exists_here(m_folder + name))
+                        loaded = read_text_file(m_folder + name);
+                if (loaded)
+                    text = *loaded;
+                else if (m.kind == ControlKind::memo)
+                    text = "Add a " + base + "." + language + ".txt or " + base +
+                           ".txt file to your project as a support file/creative to display it here.";
+                else
+                    text = "Add a " + base + "." + language + ".rtf or " + base + ".rtf, or " + base + "." +
+                           language + ".txt or " + base +
+                           ".txt file to your project as a support file/creative to display it here.";
+            }
+            set_text(w, text);
+            break;
+        }
+        case ControlKind::list_box:
+        case ControlKind::combo_box: {
+            bool list = m.kind == ControlKind::list_box;
+            SendMessageW(w, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
+            for (const std::string& item : m.items) {
+                std::string text = expand(item);
+                if (!text.empty())
+                    SendMessageW(w, list ? LB_ADDSTRING : CB_ADDSTRING, 0,
+                                 reinterpret_cast<LPARAM>(win32::to_wide(text).c_str()));
+            }
+            if (bound) {
+                std::wstring value = win32::to_wide(*bound);
+                LRESULT index = SendMessageW(w, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT,
+                                             static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(value.c_str()));
+                if (index >= 0)
+                    SendMessageW(w, list ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+                else if (!list)
+                    SetWindowTextW(w, value.c_str());
+            }
+            break;
+        }
+        case ControlKind::check_list_box: {
+            if (m.tag == 1 && m_components != nullptr) {
+                std::vector<ComponentCheckItem> items = m_components->FillCheckList();
+                ListView_DeleteAllItems(w);
+                for (std::size_t i = 0; i < items.size(); ++i) {
+                    std::wstring text = win32::to_wide(items[i].text);
+                    LVITEMW entry{};
+                    entry.mask = LVIF_TEXT;
+                    entry.iItem = static_cast<int>(i);
+                    entry.pszText = text.data();
+                    ListView_InsertItem(w, &entry);
+                    ListView_SetCheckState(w, static_cast<UINT>(i), items[i].checked);
+                }
+            }
+            break;
+        }
+        case ControlKind::track_bar:
+            if (bound) {
+                std::optional<std::int32_t> position = parse_int32(*bound);
+                if (!position)
+                    return make_error(ErrorCode::parse, "'" + *bound + "' is not a valid integer value");
+                SendMessageW(w, TBM_SETPOS, TRUE, *position);
+            }
+            break;
+        case ControlKind::progress_bar:
+        case ControlKind::gauge:
+            if (m.tag == 1) {
+                std::optional<std::int32_t> progress = parse_int32(GetVar(m_vars, "PROGRESS"));
+                SendMessageW(w, PBM_SETRANGE32, 0, 100);
+                SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(progress ? std::clamp(*progress, 0, 100) : 100), 0);
+            }
+            break;
+        case ControlKind::tree_view:
+            if (m.tag == 1)
+                fill_feature_tree(dialog, control);
+            break;
+        case ControlKind::shell_tree:
+        case ControlKind::shell_list:
+        case ControlKind::shell_combo:
+            if (bound && folder_exists(*bound))
+                shell_set_folder(w, *bound);
+            if (m.tag == 1)
+                shell_set_folder(w, destination);
+            break;
+        case ControlKind::html_viewer:
+            if (m.tag == 1) {
+                std::string language = GetVar(m_vars, "LANGUAGE");
+                if (file_exists_here(m_folder + "index." + language + ".htm"))
+                    html_view_load_file(w, m_folder + "index." + language + ".htm");
+                else if (file_exists_here(m_folder + "index.htm"))
+                    html_view_load_file(w, m_folder + "index.htm");
+                else
+                    html_view_set_html(w, "Add an index.htm file to your project to display it here, along with "
+                                          "any other additional support/linked files.");
+            }
+            break;
+        case ControlKind::animate:
+            SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
+            break;
+        default:
+            break;
+        }
+    }
+    refresh_feature_texts(dialog);
+    apply_rules(dialog);
+    m_binding = false;
+    // The selection handlers run once, so that the variables and the feature
+    // texts match what the trees and lists show at first.
+    for (const TPoolTemplate::Control& control : form.controls()) {
+        ControlKind kind = control.model->kind;
+        if (kind == ControlKind::tree_view ||
+            (kind == ControlKind::check_list_box && (control.model->tag == 1 || !control.model->hint.empty())))
+            on_change(dialog, control);
+    }
+    return {};
+}
+
+void TDialogRuntime::fill_feature_tree(Dialog& dialog, const TPoolTemplate::Control& control)
+{
+    HWND w = control.window;
+    TreeView_DeleteAllItems(w);
+    dialog.tree.clear();
+    dialog.tree_items.clear();
+    if (m_components == nullptr)
+        return;
+    if (m_tree_images != nullptr)
+        TreeView_SetImageList(w, m_tree_images, TVSIL_NORMAL);
+    dialog.tree = m_components->FillTree();
+    for (const ComponentTreeNode& node : dialog.tree) {
+        std::wstring text = win32::to_wide(expand(node.text));
+        TVINSERTSTRUCTW insert{};
+        insert.hParent = node.parent ? dialog.tree_items[*node.parent] : TVI_ROOT;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        insert.item.pszText = text.data();
+        insert.item.iImage = insert.item.iSelectedImage = node.image;
+        dialog.tree_items.push_back(TreeView_InsertItem(w, &insert));
+    }
+    for (HTREEITEM item : dialog.tree_items)
+        TreeView_Expand(w, item, TVE_EXPAND);
+    if (!dialog.tree_items.empty())
+        TreeView_SelectItem(w, dialog.tree_items.front());
+}
+
+void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
+{
+    if (m_components == nullptr)
+        return;
+    std::string target = expand("$TARGETDIR$");
+    std::int64_t available = free_space(target);
+    const std::string& component = dialog.current_component;
+    for (const TPoolTemplate::Control& control : dialog.form->controls()) {
+        if (control.model->kind != ControlKind::static_text || control.window == nullptr)
+            continue;
+        std::string text;
+        switch (control.model->tag) {
+        case 2: text = newlines_to_crlf(m_components->description(component)); break;
+        case 3: text = SizeText(m_components->size(component), m_texts.units); break;
+        case 4: text = SizeText(m_components->total_required_size(), m_texts.units); break;
+        case 5: text = SizeText(available, m_texts.units); break;
+        case 6: text = SizeText(m_components->remaining_space(available), m_texts.units); break;
+        default: continue;
+        }
+        set_text(control.window, text);
+    }
+}
+
+void TDialogRuntime::refresh_live_bound(Dialog& dialog)
+{
+    bool was_binding = m_binding;
+    m_binding = true;
+    for (const TPoolTemplate::Control& control : dialog.form->controls()) {
+        if (control.model->tag != tag_live || control.window == nullptr)
+            continue;
+        std::optional<std::string> value = m_vars.lookup(ansi_upper(strip_reference(control.model->hint)));
+        if (!value)
+            continue;
+        switch (control.model->kind) {
+        case ControlKind::edit:
+        case ControlKind::mask_edit:
+            if (window_text_of(control.window) != *value)
+                set_text(control.window, *value);
+            break;
+        case ControlKind::shell_tree:
+        case ControlKind::shell_list:
+        case ControlKind::shell_combo:
+            if (folder_exists(*value))
+                shell_set_folder(control.window, *value);
+            break;
+        default:
+            break;
+        }
+    }
+    m_binding = was_binding;
+}
+
+void TDialogRuntime::apply_rules(Dialog& dialog)
+{
+    TPoolTemplate& form = *dialog.form;
+    ApplyDialogRules(dialog.rules,
+                     {[&form](std::string_view c, std::string_view p) { return form.property(c, p); },
+                      [&form](std::string_view c, std::string_view p, std::string_view text) {
+                          form.set_property(c, p, text);
+                      }});
+}
+
+std::optional<std::string> TDialogRuntime::browse_folder(HWND owner)
+{
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info);
+    if (list == nullptr)
+        return std::nullopt;
+    wchar_t path[MAX_PATH] = {};
+    bool ok = SHGetPathFromIDListW(list, path) != FALSE;
+    CoTaskMemFree(list);
+    if (!ok)
+        return std::nullopt;
+    return win32::to_ansi(path);
+}
+
+void TDialogRuntime::set_destination(Dialog& dialog, const std::string& folder)
+{
+    // The chosen folder keeps the part of TARGETDIR that does not exist yet:
+    // D:\Apps for C:\Program Files\Vendor\Product gives D:\Apps\Vendor\Product.
+    std::string shown = m_shown_target.empty() ? folder : m_shown_target;
+    std::string destination = shown;
+    if (find_nocase(shown, folder) != 0)
+        destination = with_backslash(folder) + m_unresolved_tail;
+    for (const TPoolTemplate::Control& control : dialog.form->controls())
+        if ((control.model->kind == ControlKind::edit || control.model->kind == ControlKind::mask_edit) &&
+            control.model->tag == tag_target_edit && control.window != nullptr)
+            set_text(control.window, destination); // its change handler stores it
+    refresh_feature_texts(dialog);
+    apply_rules(dialog);
+}
+
+void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& control)
+{
+    if (m_binding || dialog.released)
+        return;
+    const FormControl& m = *control.model;
+    switch (m.tag) {
+    case tag_next: dialog.result = 6; break;
+    case tag_back: dialog.result = 7; break;
+    case tag_cancel: {
+        if (m_set_attention)
+            m_set_attention(false);
+        int answer = MessageBoxW(dialog.form->window(), win32::to_wide(m_texts.confirm_cancel).c_str(),
+                                 win32::to_wide(StandardCaption(m_vars)).c_str(),
+                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        if (answer == IDYES) {
+            DefineVar(m_vars, "KYRT_IsCancelled", "TRUE", origin_show_design);
+            EnableWindow(control.window, FALSE);
+            dialog.result = 2;
+        }
+        if (m_clear_attention)
+            m_clear_attention();
+        break;
+    }
+    case tag_browse_destination:
+    case tag_browse_variable: {
+        if (m_set_attention)
+            m_set_attention(false);
+        std::optional<std::string> folder = browse_folder(dialog.form->window());
+        if (folder) {
+            if (m.tag == tag_browse_destination) {
+                set_destination(dialog, *folder);
+            } else {
+                DefineVar(m_vars, ansi_upper(m.name), with_backslash(*folder), origin_custom_directory);
+                refresh_feature_texts(dialog);
+                refresh_live_bound(dialog);
+            }
+        }
+        if (m_clear_attention)
+            m_clear_attention();
+        break;
+    }
+    case tag_custom:
+        dialog.result = 8;
+        dialog.custom = m.name;
+        break;
+    default:
+        break;
+    }
+    apply_rules(dialog);
+}
+
+void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& control)
+{
+    if (m_binding || dialog.released)
+        return;
+    const FormControl& m = *control.model;
+    HWND w = control.window;
+    std::string name = ansi_upper(strip_reference(m.hint));
+    bool feature_texts = false;
+    bool live = false;
+    auto store = [&](std::string_view value, std::string_view origin) {
+        if (!name.empty())
+            DefineVar(m_vars, name, value, origin);
+    };
+    switch (m.kind) {
+    case ControlKind::edit:
+        store(window_text_of(w), "Edit1Change");
+        feature_texts = live = true;
+        break;
+    case ControlKind::mask_edit:
+        store(window_text_of(w), "MaskEdit1Change");
+        feature_texts = live = true;
+        break;
+    case ControlKind::memo:
+        store(crlf_to_newlines(window_text_of(w)), "Memo1Change");
+        feature_texts = true;
+        break;
+    case ControlKind::rich_edit:
+        store(crlf_to_newlines(window_text_of(w)), "RichEdit1Change");
+        feature_texts = true;
+        break;
+    case ControlKind::check_box:
+        store(SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "TRUE" : "FALSE", "CheckBox1Click");
+        break;
+    case ControlKind::radio_button:
+        // Every radio button of the dialog with a Hint writes its own state.
+        for (const TPoolTemplate::Control& other : dialog.form->controls())
+            if (other.model->kind == ControlKind::radio_button && !other.model->hint.empty())
+                DefineVar(m_vars, ansi_upper(strip_reference(other.model->hint)),
+                          SendMessageW(other.window, BM_GETCHECK, 0, 0) == BST_CHECKED ? "TRUE" : "FALSE",
+                          "RadioButton1Click");
+        break;
+    case ControlKind::list_box: {
+        std::string lines;
+        int count = static_cast<int>(SendMessageW(w, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            if (SendMessageW(w, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0)
+                continue;
+            std::wstring item(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)), L'\0');
+            SendMessageW(w, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+            lines += (lines.empty() ? "" : "$NEWLINE$") + win32::to_ansi(item);
+        }
+        store(lines, "ListBox1Click");
+        break;
+    }
+    case ControlKind::check_list_box:
+        if (m.tag == 1 && m_components != nullptr) {
+            std::vector<ComponentCheckItem> items = m_components->FillCheckList();
+            for (std::size_t i = 0; i < items.size(); ++i)
+                items[i].checked = ListView_GetCheckState(w, static_cast<UINT>(i)) != FALSE;
+            m_components->CheckListClicked(items);
+            bool was_binding = m_binding;
+            m_binding = true;
+            for (std::size_t i = 0; i < items.size(); ++i)
+                ListView_SetCheckState(w, static_cast<UINT>(i), items[i].checked);
+            m_binding = was_binding;
+            int selected = ListView_GetNextItem(w, -1, LVNI_SELECTED);
+            if (selected >= 0 && static_cast<std::size_t>(selected) < items.size())
+                dialog.current_component = items[static_cast<std::size_t>(selected)].text;
+            feature_texts = true;
+        } else {
+            std::string lines;
+            int count = ListView_GetItemCount(w);
+            for (int i = 0; i < count; ++i) {
+                if (!ListView_GetCheckState(w, static_cast<UINT>(i)))
+                    continue;
+                wchar_t text[512] = {};
+                ListView_GetItemText(w, i, 0, text, 512);
+                lines += (lines.empty() ? "" : "$NEWLINE$") + win32::to_ansi(text);
+            }
+            store(lines, "CheckListBox1ClickCheck");
+        }
+        break;
+    case ControlKind::combo_box:
+        store(window_text_of(w), "ComboBox1Change");
+        break;
+    case ControlKind::track_bar:
+        store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change");
+        break;
+    case ControlKind::tree_view: {
+        HTREEITEM selected = TreeView_GetSelection(w);
+        std::string path;
+        for (HTREEITEM item = selected; item != nullptr; item = TreeView_GetParent(w, item)) {
+            wchar_t text[512] = {};
+            TVITEMW query{};
+            query.mask = TVIF_TEXT;
+            query.hItem = item;
+            query.pszText = text;
+            query.cchTextMax = 512;
+            TreeView_GetItem(w, &query);
+            path = win32::to_ansi(text) + (path.empty() ? "" : "\\" + path);
+        }
+        if (m.tag == 1) {
+            dialog.current_component = path;
+            feature_texts = true;
+        }
+        if (selected != nullptr) {
+            wchar_t text[512] = {};
+            TVITEMW query{};
+            query.mask = TVIF_TEXT;
+            query.hItem = selected;
+            query.pszText = text;
+            query.cchTextMax = 512;
+            TreeView_GetItem(w, &query);
+            store(win32::to_ansi(text), "TreeView1Change");
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    if (feature_texts)
+        refresh_feature_texts(dialog);
+    if (live)
+        refresh_live_bound(dialog);
+    apply_rules(dialog);
+}
+
+void TDialogRuntime::place(Dialog& dialog)
+{
+    HWND window = dialog.form->window();
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SIZE size{frame.right - frame.left, frame.bottom - frame.top};
+    if (!m_last_size || m_last_size->cx != size.cx || m_last_size->cy != size.cy) {
+        dialog.form->center();
+        m_last_size = size;
+    } else {
+        SetWindowPos(window, nullptr, m_last_position.x, m_last_position.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool modal)
+{
+    DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
+    m_current_key = key;
+    DialogResult result;
+    if (m_silent)
+        return result;
+    auto found = m_dialogs.find(key);
+    if (found == m_dialogs.end())
+        return make_error(ErrorCode::not_found, "No dialog was loaded for the command " + key);
+    Dialog& dialog = found->second;
+    m_shown_target = reduce_backslashes(expand("$TARGETDIR$"));
+    m_unresolved_tail = resolve_existing(m_shown_target).second;
+    dialog.modeless = !modal;
+    dialog.closing_allowed = false;
+    place(dialog);
+
+    // The new page comes up before the old one goes, so that no gap shows between pages.
+    HWND window = dialog.form->window();
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    if (Dialog* previous = current(); previous != nullptr && previous != &dialog) {
+        previous->closing_allowed = true;
+        ShowWindow(previous->form->window(), SW_HIDE);
+    }
+    m_screen_key = key;
+
+    if (!modal) {
+        result.code = 0;
+        result.window = window;
+    } else {
+        dialog.result = -1;
+        dialog.custom.clear();
+        MSG message;
+        while (dialog.result == -1) {
+            BOOL got = GetMessageW(&message, nullptr, 0, 0);
+            if (got <= 0) {
+                if (got == 0)
+                    PostQuitMessage(static_cast<int>(message.wParam));
+                dialog.result = 2;
+                break;
+            }
+            if (dialog.form->pre_translate(message))
+                continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        result.code = dialog.result;
+        result.custom = dialog.custom;
+        m_current_key.clear();
+    }
+    RECT frame;
+    GetWindowRect(window, &frame);
+    m_last_position = {frame.left, frame.top};
+    return result;
+}
+
+void TDialogRuntime::ReleaseDialog(const std::string& key)
+{
+    if (m_silent)
+        return;
+    auto found = m_dialogs.find(key);
+    if (found == m_dialogs.end())
+        return;
+    found->second.released = true;
+    refresh_feature_texts(found->second);
+    apply_rules(found->second);
+}
+
+void TDialogRuntime::HideCurrentDialog()
+{
+    auto found = m_dialogs.find(m_current_key);
+    if (found != m_dialogs.end()) {
+        found->second.closing_allowed = true;
+        ShowWindow(found->second.form->window(), SW_HIDE);
+        if (m_screen_key == m_current_key)
+            m_screen_key.clear();
+    }
+    m_current_key.clear();
+}
+
+bool TDialogRuntime::RefreshProgress(std::string_view text, bool publish_cancel, std::int64_t minimum,
+                                     std::int64_t maximum, std::int64_t position)
+{
+    bool cancelled = text_is_true(GetVar(m_vars, "KYRT_IsCancelled"));
+    if (publish_cancel)
+        m_vars.SetValue("KYRT_thCancelled", cancelled ? "TRUE" : "FALSE");
+    if (m_silent)
+        return cancelled;
+    std::string shown(text);
+    if (text == "$KYRT$") {
+        shown = GetVar(m_vars, "KYRT_thProgressText");
+        position = parse_int64(GetVar(m_vars, "KYRT_thProgress")).value_or(0);
+        maximum = parse_int64(GetVar(m_vars, "KYRT_thMax")).value_or(100);
+        minimum = parse_int64(GetVar(m_vars, "KYRT_thMin")).value_or(0);
+    }
+    if (Dialog* dialog = current()) {
+        if (m_taskbar_progress)
+            m_taskbar_progress(dialog->form->window(), expand(GetVar(m_vars, "PROGRESSMODE")) == "MARQUEE", position,
+                               maximum);
+        refresh_dialog_progress(*dialog, shown, minimum, maximum, position);
+    }
+    return cancelled;
+}
+
+void TDialogRuntime::refresh_dialog_progress(Dialog& dialog, std::string_view text, std::int64_t minimum,
+                                             std::int64_t maximum, std::int64_t position)
+{
+    bool marquee = expand(GetVar(m_vars, "PROGRESSMODE")) == "MARQUEE";
+    // Progress bars take 32-bit positions: large ranges are scaled down together.
+    int shift = maximum > INT32_MAX ? 10 : 0;
+    for (const TPoolTemplate::Control& control : dialog.form->controls()) {
+        const FormControl& m = *control.model;
+        HWND w = control.window;
+        if (w == nullptr)
+            continue;
+        if (m.kind == ControlKind::static_text && m.tag == 1) {
+            set_text(w, text);
+        } else if ((m.kind == ControlKind::label || m.kind == ControlKind::panel || is_button(m.kind) ||
+                    m.kind == ControlKind::tab_sheet || m.kind == ControlKind::static_text) &&
+                   !m.caption.empty()) {
+            std::string expanded = expand(m.caption);
+            if (window_text_of(w) != expanded)
+                set_text(w, expanded);
+        } else if ((m.kind == ControlKind::progress_bar || m.kind == ControlKind::gauge) && m.tag == 1) {
+            LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
+            if (m.kind == ControlKind::progress_bar && marquee) {
+                if ((style & PBS_MARQUEE) == 0)
+                    SetWindowLongPtrW(w, GWL_STYLE, style | PBS_MARQUEE);
+                SendMessageW(w, PBM_SETMARQUEE, TRUE, 100);
+            } else {
+                if (m.kind == ControlKind::progress_bar && (style & PBS_MARQUEE) != 0) {
+                    SendMessageW(w, PBM_SETMARQUEE, FALSE, 0);
+                    SetWindowLongPtrW(w, GWL_STYLE, style & ~PBS_MARQUEE);
+                }
+                int s = m.kind == ControlKind::gauge ? 0 : shift;
+                SendMessageW(w, PBM_SETRANGE32, static_cast<WPARAM>(minimum >> s), static_cast<LPARAM>(maximum >> s));
+                SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(position >> s), 0);
+            }
+        } else if ((m.kind == ControlKind::progress_bar || m.kind == ControlKind::gauge) && m.tag == tag_live) {
+            std::optional<std::int32_t> value = parse_int32(GetVar(m_vars, ansi_upper(strip_reference(m.hint))));
+            SendMessageW(w, PBM_SETRANGE32, 0, 100);
+            SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(value.value_or(100)), 0);
+        }
+    }
+    apply_rules(dialog);
+}
+
+void CALLBACK TDialogRuntime::refresh_tick(HWND window, UINT, UINT_PTR, DWORD) noexcept
+{
+    TDialogRuntime* runtime = g_runtime_for_timer;
+    if (runtime == nullptr || runtime->screen_window() != window || !runtime->m_busy || !runtime->m_busy())
+        return;
+    try {
+        runtime->RefreshProgress("$KYRT$", false, 0, 0, 0);
+    } catch (...) {
+        // A refresh that fails leaves the controls as they were.
+    }
+}
+
+void TDialogRuntime::FreeDialogs()
+{
+    for (auto& [key, dialog] : m_dialogs) {
+        if (dialog.refresh_timer != 0)
+            KillTimer(dialog.form->window(), dialog.refresh_timer);
+        auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(dialog.form->window(), L"QuillonDialog")));
+        RemovePropW(dialog.form->window(), L"QuillonDialog");
+        if (atom != 0)
+            GlobalDeleteAtom(atom);
+    }
+    m_dialogs.clear();
+    m_current_key.clear();
+    m_screen_key.clear();
+}
+
+} // namespace quillon

@@ -1,0 +1,129 @@
+// The dialog runtime: the wizard's pages loaded once at start-up, filled from
+// the variables each time they are shown, writing the variables back as the
+// user edits, evaluating their rules, turning clicks into result codes, and
+// refreshing progress controls from the workers' variables.
+#pragma once
+
+#include "base/error.h"
+#include "dialogs/uPool.h"
+#include "msi/components.h"
+#include "vars/VariableManager.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// The engine texts the runtime shows.
+struct DialogTexts {
+    std::string confirm_cancel = "Are you sure you want to cancel?";
+    SizeUnits units;
+};
+
+struct DialogResult {
+    std::int32_t code = 6; // 2 cancel, 6 next, 7 back, 8 custom
+    std::string custom;    // the clicked control's name for 8
+    HWND window = nullptr; // a modeless dialog's window
+};
+
+class TDialogRuntime {
+public:
+    TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, DialogTexts texts);
+    ~TDialogRuntime();
+    TDialogRuntime(const TDialogRuntime&) = delete;
+    TDialogRuntime& operator=(const TDialogRuntime&) = delete;
+
+    // Loads the form file and its rules file (form file + ".qvof") under the key.
+    Result<HWND> RegisterDialog(const std::string& key, const std::string& form_file);
+    // Fills the dialog from the variables. Nothing in a silent run.
+    Result<void> PrepareDialog(const std::string& key);
+    Result<DialogResult> ShowDialog(const std::string& key, bool modal);
+    void ReleaseDialog(const std::string& key);
+    void HideCurrentDialog();
+    // The progress controls of the current dialog from text, range and position
+    // ("$KYRT$" takes all four from the workers' variables). Answers whether a cancel is pending.
+    bool RefreshProgress(std::string_view text, bool publish_cancel, std::int64_t minimum, std::int64_t maximum,
+                         std::int64_t position);
+    void FreeDialogs();
+
+    // What the runtime needs from the engine around it.
+    void set_silent(bool silent) { m_silent = silent; }
+    void set_components(TComponentModel* components) { m_components = components; }
+    void set_busy_flag(std::function<bool()> busy) { m_busy = std::move(busy); }
+    void set_attention(std::function<void(bool error)> set, std::function<void()> clear)
+    {
+        m_set_attention = std::move(set);
+        m_clear_attention = std::move(clear);
+    }
+    void set_tree_images(HIMAGELIST images) { m_tree_images = images; }
+    // The taskbar button's progress for the page on the screen (marquee, or position of maximum).
+    void set_taskbar_progress(std::function<void(HWND window, bool marquee, std::int64_t position, std::int64_t maximum)> show)
+    {
+        m_taskbar_progress = std::move(show);
+    }
+
+    // The dialog on the screen, if any, and whether a key is current.
+    HWND screen_window() const;
+    bool has_dialog(const std::string& key) const { return m_dialogs.contains(key); }
+    TPoolTemplate* dialog(const std::string& key);
+
+private:
+    struct Dialog {
+        std::unique_ptr<TPoolTemplate> form;
+        std::vector<std::string> rules;
+        std::int32_t result = -1;
+        std::string custom;
+        bool modeless = false;
+        bool released = false;
+        bool closing_allowed = false;
+        std::string current_component;
+        UINT_PTR refresh_timer = 0;
+        std::vector<ComponentTreeNode> tree; // the feature tree's nodes, parallel to the tree items
+        std::vector<HTREEITEM> tree_items;
+    };
+
+    void on_click(Dialog& dialog, const TPoolTemplate::Control& control);
+    void on_change(Dialog& dialog, const TPoolTemplate::Control& control);
+    void apply_rules(Dialog& dialog);
+    void refresh_feature_texts(Dialog& dialog);
+    void refresh_live_bound(Dialog& dialog);
+    void fill_feature_tree(Dialog& dialog, const TPoolTemplate::Control& control);
+    void set_destination(Dialog& dialog, const std::string& folder);
+    std::optional<std::string> browse_folder(HWND owner);
+    void refresh_dialog_progress(Dialog& dialog, std::string_view text, std::int64_t minimum, std::int64_t maximum,
+                                 std::int64_t position);
+    void place(Dialog& dialog);
+    Dialog* current();
+    std::string expand(std::string_view text) const;
+    static void CALLBACK refresh_tick(HWND window, UINT message, UINT_PTR id, DWORD time) noexcept;
+
+    std::string m_folder;
+    TVariableManager& m_vars;
+    DialogTexts m_texts;
+    std::map<std::string, Dialog> m_dialogs;
+    std::string m_current_key;
+    std::string m_screen_key; // the dialog on the screen
+    bool m_binding = false;
+    bool m_silent = false;
+    std::optional<SIZE> m_last_size;
+    POINT m_last_position{0, 0};
+    std::string m_shown_target;      // TARGETDIR when the dialog was shown
+    std::string m_unresolved_tail;   // its part below the nearest existing folder
+    TComponentModel* m_components = nullptr;
+    std::function<bool()> m_busy;
+    std::function<void(bool)> m_set_attention;
+    std::function<void()> m_clear_attention;
+    HIMAGELIST m_tree_images = nullptr;
+    std::function<void(HWND, bool, std::int64_t, std::int64_t)> m_taskbar_progress;
+};
+
+} // namespace quillon
