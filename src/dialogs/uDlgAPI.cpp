@@ -138,6 +138,18 @@ std::int64_t free_space(const std::string& target)
     return static_cast<std::int64_t>(std::min<ULONGLONG>(available.QuadPart, INT64_MAX));
 }
 
+std::string tree_item_text(HWND tree, HTREEITEM item)
+{
+    wchar_t text[512] = {};
+    TVITEMW query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = 512;
+    TreeView_GetItem(tree, &query);
+    return win32::to_ansi(text);
+}
+
 bool is_button(ControlKind kind)
 {
     return kind == ControlKind::button || kind == ControlKind::bit_button || kind == ControlKind::speed_button ||
@@ -688,30 +700,14 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
     case ControlKind::tree_view: {
         HTREEITEM selected = TreeView_GetSelection(w);
         std::string path;
-        for (HTREEITEM item = selected; item != nullptr; item = TreeView_GetParent(w, item)) {
-            wchar_t text[512] = {};
-            TVITEMW query{};
-            query.mask = TVIF_TEXT;
-            query.hItem = item;
-            query.pszText = text;
-            query.cchTextMax = 512;
-            TreeView_GetItem(w, &query);
-            path = win32::to_ansi(text) + (path.empty() ? "" : "\\" + path);
-        }
+        for (HTREEITEM item = selected; item != nullptr; item = TreeView_GetParent(w, item))
+            path = tree_item_text(w, item) + (path.empty() ? "" : "\\" + path);
         if (m.tag == 1) {
             dialog.current_component = path;
             feature_texts = true;
         }
-        if (selected != nullptr) {
-            wchar_t text[512] = {};
-            TVITEMW query{};
-            query.mask = TVIF_TEXT;
-            query.hItem = selected;
-            query.pszText = text;
-            query.cchTextMax = 512;
-            TreeView_GetItem(w, &query);
-            store(win32::to_ansi(text), "TreeView1Change");
-        }
+        if (selected != nullptr)
+            store(tree_item_text(w, selected), "TreeView1Change");
         break;
     }
     default:

@@ -282,15 +282,7 @@ void WindowsScriptHost::refresh_switches()
 
 void WindowsScriptHost::report_runtime_error(const std::string& report)
 {
-    std::string one_line = report;
-    for (char& c : one_line)
-        if (c == '\r')
-            c = ' ';
-    m_setup.trace.line("    " + one_line);
-    if (m_silent)
-        return;
-    MessageBoxW(nullptr, win32::to_wide(report).c_str(), win32::to_wide(StandardCaption(m_setup.vars)).c_str(),
-                MB_OK | MB_ICONERROR);
+    show_error_message(report);
 }
 
 std::string WindowsScriptHost::runtime_error_heading() const
