@@ -1,0 +1,207 @@
+// The dialog runtime in-process under Wine: how a page is filled from the
+// variables, how its controls write them back, and where pages are placed.
+#include "dialogs/uDlgAPI.h"
+#include "harness/harness.h"
+#include "platform/win32/wide.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view page_form = R"(object Page: TForm
+  Caption = 'Page of $TITLE$'
+  ClientWidth = 400
+  ClientHeight = 300
+  object chkKeep: TRzCheckBox
+    Left = 8
+    Top = 8
+    Width = 200
+    Height = 17
+    Caption = 'Keep'
+    Checked = True
+    Hint = 'NOTDEFINEDYET'
+  end
+  object edtTarget: TEdit
+    Left = 8
+    Top = 30
+    Width = 300
+    Height = 21
+    Tag = 2
+  end
+  object edtDesigned: TEdit
+    Left = 8
+    Top = 60
+    Width = 300
+    Height = 21
+    Text = '$TITLE$ as designed'
+    Hint = 'NOSUCHVARIABLE'
+  end
+  object lstItems: TListBox
+    Left = 8
+    Top = 90
+    Width = 200
+    Height = 60
+    Items.Strings = (
+      'first'
+      '$EMPTY$'
+      '$TITLE$')
+    Hint = 'PICKED'
+  end
+  object htmStart: THTMLViewer
+    Left = 210
+    Top = 90
+    Width = 180
+    Height = 100
+    Tag = 1
+  end
+  object txtRequired: TStaticText
+    Left = 8
+    Top = 160
+    Width = 200
+    Height = 17
+    Tag = 4
+  end
+  object btnNext: TButton
+    Left = 300
+    Top = 260
+    Width = 75
+    Height = 23
+    Caption = 'Next'
+    Tag = 1
+  end
+end
+)";
+
+struct RuntimeFixture {
+    RuntimeFixture() : folder(fresh_scratch_dir(L"dialog_runtime"))
+    {
+        std::ofstream(folder / L"Page.dfm", std::ios::binary) << page_form;
+        std::ofstream(folder / L"Page.dfm.qvof", std::ios::binary);
+        std::ofstream(folder / L"Other.dfm", std::ios::binary)
+            << "object Other: TForm\r\n  ClientWidth = 200\r\n  ClientHeight = 100\r\nend\r\n";
+        std::ofstream(folder / L"Other.dfm.qvof", std::ios::binary);
+        std::ofstream(folder / L"index.htm", std::ios::binary) << "<h1>Start page</h1><p>Hello</p>";
+        DefineVar(vars, "TITLE", "Widget", "Initialization");
+        DefineVar(vars, "TARGETDIR", "C:\\\\Widget\\\\", "Initialization");
+        DefineVar(vars, "EMPTY", "", "Initialization");
+        DefineVar(vars, "PICKED", "Widget", "Initialization");
+        DefineVar(vars, "KYRTLOGO", "TRUE", "Initialization");
+        components.StartFirstInstallation();
+        components.Define("Core", "", true, {});
+        components.SetSpace("Core", 2048);
+        runtime.emplace(to_utf8(folder.wstring()), vars, DialogTexts{});
+        runtime->set_components(&components);
+    }
+    HWND control(const std::string& key, const wchar_t* name) { return find_control(runtime->dialog(key)->window(), name); }
+
+    fs::path folder;
+    TVariableManager vars;
+    TComponentModel components;
+    std::optional<TDialogRuntime> runtime;
+};
+
+TEST(TDialogRuntime, PreparingFillsThePageFromTheVariables)
+{
+    RuntimeFixture f;
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Page.dfm").wstring())));
+    Result<void> prepared = f.runtime->PrepareDialog("1");
+    ASSERT_TRUE(prepared) << prepared.error().message;
+    HWND page = f.runtime->dialog("1")->window();
+    EXPECT_EQ(window_text(page), L"Page of Widget") << "expanded; no brand with KYRTLOGO TRUE";
+    EXPECT_TRUE(is_checked(f.control("1", L"chkKeep"))) << "a Hint without its variable keeps the designed state";
+    EXPECT_FALSE(f.vars.Exists("NOTDEFINEDYET"));
+    EXPECT_EQ(control_text(f.control("1", L"edtTarget")), L"C:\\Widget\\") << "Tag 2 default, doubled \\ reduced";
+    EXPECT_EQ(control_text(f.control("1", L"edtDesigned")), L"$TITLE$ as designed") << "unexpanded design text";
+    HWND list = f.control("1", L"lstItems");
+    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2) << "items that expand to nothing are left out";
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1) << "the item equal to the Hint variable";
+    EXPECT_NE(control_text(f.control("1", L"htmStart")).find(L"Start page"), std::wstring::npos);
+    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes") << "space required by the selected components";
+
+    // The user's changes reach the variables.
+    click(f.control("1", L"chkKeep"));
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+    EXPECT_EQ(GetVar(f.vars, "NOTDEFINEDYET"), "FALSE") << "clicking creates the variable";
+    type_text(f.control("1", L"edtTarget"), L"D:\\Apps\\");
+    EXPECT_EQ(GetVar(f.vars, "TARGETDIR"), "C:\\\\Widget\\\\") << "an edit without a Hint binds nothing";
+}
+
+TEST(TDialogRuntime, PagesOfOneSizeShareAPlaceAndAnotherSizeIsCentred)
+{
+    RuntimeFixture f;
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Page.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->RegisterDialog("2", to_utf8((f.folder / L"Page.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->RegisterDialog("3", to_utf8((f.folder / L"Other.dfm").wstring())));
+    auto place = [&](const std::string& key) {
+        RECT rect;
+        GetWindowRect(f.runtime->dialog(key)->window(), &rect);
+        return rect;
+    };
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    // While the first page waits, the user moves it and clicks Next.
+    static HWND moved_page = nullptr;
+    static HWND next_button = nullptr;
+    moved_page = f.runtime->dialog("1")->window();
+    next_button = f.control("1", L"btnNext");
+    UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        SetWindowPos(moved_page, nullptr, 17, 23, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        PostMessageW(next_button, BM_CLICK, 0, 0);
+    });
+    Result<DialogResult> first = f.runtime->ShowDialog("1", true);
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->code, 6);
+    ASSERT_TRUE(f.runtime->PrepareDialog("2"));
+    ASSERT_TRUE(f.runtime->ShowDialog("2", false));
+    EXPECT_EQ(place("2").left, 17);
+    EXPECT_EQ(place("2").top, 23);
+    EXPECT_FALSE(IsWindowVisible(f.runtime->dialog("1")->window()));
+    ASSERT_TRUE(f.runtime->PrepareDialog("3"));
+    ASSERT_TRUE(f.runtime->ShowDialog("3", false));
+    RECT other = place("3");
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((other.left + other.right) / 2, (work.left + work.right) / 2, 2) << "another size is centred";
+    EXPECT_FALSE(IsWindowVisible(f.runtime->dialog("2")->window())) << "the page before is hidden after";
+    EXPECT_EQ(GetVar(f.vars, "KYRT_IsCancelled"), "FALSE");
+}
+
+TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)
+{
+    RuntimeFixture f;
+    std::ofstream(f.folder / L"Progress.dfm", std::ios::binary)
+        << "object Progress: TForm\r\n  ClientWidth = 300\r\n  ClientHeight = 100\r\n"
+           "  object txt: TStaticText\r\n    Left = 8\r\n    Top = 8\r\n    Width = 200\r\n    Height = 17\r\n"
+           "    Tag = 1\r\n  end\r\n"
+           "  object bar: TProgressBar\r\n    Left = 8\r\n    Top = 40\r\n    Width = 200\r\n    Height = 17\r\n"
+           "    Tag = 1\r\n  end\r\nend\r\n";
+    std::ofstream(f.folder / L"Progress.dfm.qvof", std::ios::binary);
+    ASSERT_TRUE(f.runtime->RegisterDialog("5", to_utf8((f.folder / L"Progress.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("5"));
+    ASSERT_TRUE(f.runtime->ShowDialog("5", false));
+    f.vars.SetValue("KYRT_thProgressText", "Copying setup.ini");
+    f.vars.SetValue("KYRT_thProgress", "6000000000");
+    f.vars.SetValue("KYRT_thMax", "8000000000");
+    f.vars.SetValue("KYRT_thMin", "0");
+    f.vars.SetValue("KYRT_IsCancelled", "TRUE");
+    EXPECT_TRUE(f.runtime->RefreshProgress("$KYRT$", true, 0, 0, 0)) << "a pending cancel is answered";
+    EXPECT_EQ(GetVar(f.vars, "KYRT_thCancelled"), "TRUE");
+    EXPECT_EQ(control_text(f.control("5", L"txt")), L"Copying setup.ini");
+    HWND bar = f.control("5", L"bar");
+    // Ranges beyond 31 bits are scaled down together.
+    auto position = SendMessageW(bar, PBM_GETPOS, 0, 0);
+    auto maximum = SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
+    EXPECT_EQ(position, 6000000000 >> 10);
+    EXPECT_EQ(maximum, 8000000000 >> 10);
+}
+
+} // namespace
+} // namespace quillon::test
