@@ -754,9 +754,14 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
 
     // The new page comes up before the old one goes, so that no gap shows between pages.
     HWND window = dialog.form->window();
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
-    SetFocus(window);
+    if (m_in_tray && m_in_tray()) {
+        m_pending = window;
+    } else {
+        m_pending = nullptr;
+        ShowWindow(window, SW_SHOW);
+        SetForegroundWindow(window);
+        SetFocus(window);
+    }
     if (Dialog* previous = current(); previous != nullptr && previous != &dialog) {
         previous->closing_allowed = true;
         ShowWindow(previous->form->window(), SW_HIDE);
@@ -791,6 +796,15 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
     GetWindowRect(window, &frame);
     m_last_position = {frame.left, frame.top};
     return result;
+}
+
+void TDialogRuntime::show_pending()
+{
+    if (m_pending == nullptr || !IsWindow(m_pending))
+        return;
+    ShowWindow(m_pending, SW_SHOW);
+    SetForegroundWindow(m_pending);
+    m_pending = nullptr;
 }
 
 void TDialogRuntime::ReleaseDialog(const std::string& key)

@@ -65,6 +65,10 @@ public:
         m_clear_attention = std::move(clear);
     }
     void set_tree_images(HIMAGELIST images) { m_tree_images = images; }
+    // While the wizard is minimized to the tray a new page is not brought up;
+    // the tray click shows it (show_pending).
+    void set_in_tray(std::function<bool()> in_tray) { m_in_tray = std::move(in_tray); }
+    void show_pending();
     // The taskbar button's progress for the page on the screen (marquee, or position of maximum).
     void set_taskbar_progress(std::function<void(HWND window, bool marquee, std::int64_t position, std::int64_t maximum)> show)
     {
@@ -124,6 +128,8 @@ private:
     std::function<void()> m_clear_attention;
     HIMAGELIST m_tree_images = nullptr;
     std::function<void(HWND, bool, std::int64_t, std::int64_t)> m_taskbar_progress;
+    std::function<bool()> m_in_tray;
+    HWND m_pending = nullptr; // a page that waits for the tray click to be shown
 };
 
 } // namespace quillon

@@ -81,8 +81,14 @@ WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
         m_pool = std::move(*pool);
         m_pool_window = m_pool->window();
         // A click on the tray icon brings back the current dialog.
-        m_pool->set_restore_target([&vars = m_setup.vars] { return current_window(vars); }, {},
-                                   [this] { m_in_tray = false; });
+        // A page that came while the wizard was in the tray is shown first.
+        m_pool->set_restore_target(
+            [&vars = m_setup.vars] { return current_window(vars); },
+            [this] {
+                if (m_setup.dialogs != nullptr)
+                    m_setup.dialogs->show_pending();
+            },
+            [this] { m_in_tray = false; });
     } else {
         m_setup.trace.line("    Hidden main form not created: " + pool.error().message);
     }
@@ -383,6 +389,7 @@ void WindowsScriptHost::attach_executor(TScriptExecutor& executor)
     m_setup.dialogs->set_silent(m_silent);
     m_setup.dialogs->set_components(&executor.components());
     m_setup.dialogs->set_busy_flag([&executor] { return executor.workers().busy(); });
+    m_setup.dialogs->set_in_tray([this] { return m_in_tray; });
     m_setup.dialogs->set_attention([this](bool error) { set_attention(error); }, [this] { clear_attention(); });
     if (m_pool) {
         m_setup.dialogs->set_tree_images(m_pool->image_list());

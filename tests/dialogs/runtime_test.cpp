@@ -174,6 +174,22 @@ TEST(TDialogRuntime, PagesOfOneSizeShareAPlaceAndAnotherSizeIsCentred)
     EXPECT_EQ(GetVar(f.vars, "KYRT_IsCancelled"), "FALSE");
 }
 
+TEST(TDialogRuntime, APageThatComesWhileInTheTrayWaitsForTheTrayClick)
+{
+    RuntimeFixture f;
+    bool in_tray = true;
+    f.runtime->set_in_tray([&] { return in_tray; });
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Other.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    Result<DialogResult> shown = f.runtime->ShowDialog("1", false);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->window, f.runtime->dialog("1")->window());
+    EXPECT_FALSE(IsWindowVisible(shown->window)) << "not brought up while in the tray";
+    in_tray = false;
+    f.runtime->show_pending();
+    EXPECT_TRUE(IsWindowVisible(shown->window));
+}
+
 TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)
 {
     RuntimeFixture f;
