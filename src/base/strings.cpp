@@ -122,4 +122,11 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
     return out;
 }
 
+std::string strip_reference(std::string_view text)
+{
+    if (text.size() >= 2 && text.front() == '$' && text.back() == '$')
+        return std::string(text.substr(1, text.size() - 2));
+    return std::string(text);
+}
+
 } // namespace quillon

@@ -36,4 +36,7 @@ std::optional<std::int64_t> parse_leading_int64(std::string_view text) noexcept;
 // Replaces every occurrence of from (exact) by to, scanning left to right without overlap.
 std::string replace_all(std::string_view text, std::string_view from, std::string_view to);
 
+// "$NAME$" without its dollar signs (the text both begins and ends with "$"); anything else unchanged.
+std::string strip_reference(std::string_view text);
+
 } // namespace quillon

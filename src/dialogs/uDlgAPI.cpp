@@ -1,5 +1,6 @@
 #include "dialogs/uDlgAPI.h"
 
+#include "base/scope_exit.h"
 #include "base/strings.h"
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
@@ -13,9 +14,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace quillon {
 
@@ -37,16 +35,6 @@ constexpr std::int32_t tag_browse_variable = 6;
 constexpr std::int32_t tag_live = 100;
 constexpr std::int32_t tag_target_edit = 2;
 
-TDialogRuntime* g_runtime_for_timer = nullptr; // the runtime whose refresh timers run (one per process)
-
-// A Hint names its variable as written or as a "$NAME$" reference.
-std::string strip_reference(std::string_view hint)
-{
-    if (hint.size() >= 2 && hint.front() == '$' && hint.back() == '$')
-        hint = hint.substr(1, hint.size() - 2);
-    return std::string(hint);
-}
-
 std::string reduce_backslashes(std::string text)
 {
     return replace_all(text, "\\\\", "\\");
@@ -60,14 +48,6 @@ std::string newlines_to_crlf(std::string_view text)
 std::string crlf_to_newlines(std::string_view text)
 {
     return replace_all(text, "\r\n", "$NEWLINE$");
-}
-
-std::string window_text_of(HWND window)
-{
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
-    return win32::to_ansi(text);
 }
 
 void set_text(HWND window, std::string_view text)
@@ -85,14 +65,6 @@ bool file_exists_here(const std::string& path)
 {
     DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::optional<std::string> read_text_file(const std::string& path)
-{
-    std::ifstream in(std::filesystem::path(win32::to_wide(path)), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string with_backslash(std::string folder)
@@ -162,14 +134,11 @@ TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& var
     : m_folder(with_backslash(std::move(dialogs_folder))), m_vars(vars), m_texts(std::move(texts))
 {
     DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
-    g_runtime_for_timer = this;
 }
 
 TDialogRuntime::~TDialogRuntime()
 {
     FreeDialogs();
-    if (g_runtime_for_timer == this)
-        g_runtime_for_timer = nullptr;
 }
 
 std::string TDialogRuntime::expand(std::string_view text) const
@@ -186,13 +155,11 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
     Dialog dialog;
     dialog.form = TRY(TPoolTemplate::Load(form_file, m_folder));
     // The rules file is part of a dialog: without it the dialog is not loaded.
-    std::optional<std::string> rules = read_text_file(form_file + ".qvof");
-    if (!rules)
-        return make_error(ErrorCode::not_found, "Cannot open the rules file " + form_file + ".qvof");
+    std::string rules = TRY(read_dialog_file(form_file + ".qvof"));
     std::size_t at = 0;
-    while (at < rules->size()) {
-        std::size_t end = rules->find('\n', at);
-        std::string line = rules->substr(at, end == std::string::npos ? std::string::npos : end - at);
+    while (at < rules.size()) {
+        std::size_t end = rules.find('\n', at);
+        std::string line = rules.substr(at, end == std::string::npos ? std::string::npos : end - at);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
@@ -211,7 +178,12 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
     stored.form->on_change = [this, &stored](const TPoolTemplate::Control& control) { on_change(stored, control); };
     // The close button does not close a page: the runtime hides pages itself.
     stored.form->on_close = [] {};
-    stored.refresh_timer = SetTimer(window, 1, refresh_interval_ms, &TDialogRuntime::refresh_tick);
+    // The refresh timer: a page on the screen follows the workers while the main thread waits for one.
+    stored.form->on_timer = [this, window](UINT_PTR) {
+        if (screen_window() == window && m_busy && m_busy())
+            RefreshProgress("$KYRT$", false, 0, 0, 0);
+    };
+    stored.refresh_timer = SetTimer(window, 1, refresh_interval_ms, nullptr);
     return window;
 }
 
@@ -248,10 +220,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
     std::string destination = resolve_existing(target).first;
 
     m_binding = true;
-    struct BindingOff {
-        bool& flag;
-        ~BindingOff() { flag = false; }
-    } binding_off{m_binding};
+    ScopeExit binding_off([this] { m_binding = false; });
 
     // The caption, with the wizard's brand unless the logo is switched off.
     std::string caption = expand(form.model().caption);
@@ -325,7 +294,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                 std::optional<std::string> loaded;
                 for (const std::string& name : names)
                     if (!loaded && file_exists_here(m_folder + name))
-                        loaded = read_text_file(m_folder + name);
+                        if (Result<std::string> bytes = read_dialog_file(m_folder + name))
+                            loaded = std::move(*bytes);
                 if (loaded)
                     text = *loaded;
                 else if (m.kind == ControlKind::memo)
@@ -468,8 +438,13 @@ void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
 {
     if (m_components == nullptr)
         return;
-    std::string target = expand("$TARGETDIR$");
-    std::int64_t available = free_space(target);
+    // The drive is asked only by pages that show its space, not on every keystroke of every page.
+    std::optional<std::int64_t> available;
+    auto space = [&] {
+        if (!available)
+            available = free_space(expand("$TARGETDIR$"));
+        return *available;
+    };
     const std::string& component = dialog.current_component;
     for (const TPoolTemplate::Control& control : dialog.form->controls()) {
         if (control.model->kind != ControlKind::static_text || control.window == nullptr)
@@ -479,8 +454,8 @@ void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
         case 2: text = newlines_to_crlf(m_components->description(component)); break;
         case 3: text = SizeText(m_components->size(component), m_texts.units); break;
         case 4: text = SizeText(m_components->total_required_size(), m_texts.units); break;
-        case 5: text = SizeText(available, m_texts.units); break;
-        case 6: text = SizeText(m_components->remaining_space(available), m_texts.units); break;
+        case 5: text = SizeText(space(), m_texts.units); break;
+        case 6: text = SizeText(m_components->remaining_space(space()), m_texts.units); break;
         default: continue;
         }
         set_text(control.window, text);
@@ -500,7 +475,7 @@ void TDialogRuntime::refresh_live_bound(Dialog& dialog)
         switch (control.model->kind) {
         case ControlKind::edit:
         case ControlKind::mask_edit:
-            if (window_text_of(control.window) != *value)
+            if (window_text_ansi(control.window) != *value)
                 set_text(control.window, *value);
             break;
         case ControlKind::shell_tree:
@@ -624,19 +599,19 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
     };
     switch (m.kind) {
     case ControlKind::edit:
-        store(window_text_of(w), "Edit1Change");
+        store(window_text_ansi(w), "Edit1Change");
         feature_texts = live = true;
         break;
     case ControlKind::mask_edit:
-        store(window_text_of(w), "MaskEdit1Change");
+        store(window_text_ansi(w), "MaskEdit1Change");
         feature_texts = live = true;
         break;
     case ControlKind::memo:
-        store(crlf_to_newlines(window_text_of(w)), "Memo1Change");
+        store(crlf_to_newlines(window_text_ansi(w)), "Memo1Change");
         feature_texts = true;
         break;
     case ControlKind::rich_edit:
-        store(crlf_to_newlines(window_text_of(w)), "RichEdit1Change");
+        store(crlf_to_newlines(window_text_ansi(w)), "RichEdit1Change");
         feature_texts = true;
         break;
     case ControlKind::check_box:
@@ -692,7 +667,7 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
         }
         break;
     case ControlKind::combo_box:
-        store(window_text_of(w), "ComboBox1Change");
+        store(window_text_ansi(w), "ComboBox1Change");
         break;
     case ControlKind::track_bar:
         store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change");
@@ -872,7 +847,7 @@ void TDialogRuntime::refresh_dialog_progress(Dialog& dialog, std::string_view te
                     m.kind == ControlKind::tab_sheet || m.kind == ControlKind::static_text) &&
                    !m.caption.empty()) {
             std::string expanded = expand(m.caption);
-            if (window_text_of(w) != expanded)
+            if (window_text_ansi(w) != expanded)
                 set_text(w, expanded);
         } else if ((m.kind == ControlKind::progress_bar || m.kind == ControlKind::gauge) && m.tag == 1) {
             LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
@@ -896,18 +871,6 @@ void TDialogRuntime::refresh_dialog_progress(Dialog& dialog, std::string_view te
         }
     }
     apply_rules(dialog);
-}
-
-void CALLBACK TDialogRuntime::refresh_tick(HWND window, UINT, UINT_PTR, DWORD) noexcept
-{
-    TDialogRuntime* runtime = g_runtime_for_timer;
-    if (runtime == nullptr || runtime->screen_window() != window || !runtime->m_busy || !runtime->m_busy())
-        return;
-    try {
-        runtime->RefreshProgress("$KYRT$", false, 0, 0, 0);
-    } catch (...) {
-        // A refresh that fails leaves the controls as they were.
-    }
 }
 
 void TDialogRuntime::FreeDialogs()

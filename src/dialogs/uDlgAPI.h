@@ -108,7 +108,6 @@ private:
     void place(Dialog& dialog);
     Dialog* current();
     std::string expand(std::string_view text) const;
-    static void CALLBACK refresh_tick(HWND window, UINT message, UINT_PTR id, DWORD time) noexcept;
 
     std::string m_folder;
     TVariableManager& m_vars;

@@ -286,13 +286,6 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
-Result<std::string> read_file(const std::string& path)
-{
-    std::ifstream in(std::filesystem::path(win32::to_wide(path)), std::ios::binary);
-    if (!in)
-        return make_error(ErrorCode::not_found, "Cannot open the dialog file " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string file_name_of(const std::string& path)
 {
@@ -331,6 +324,22 @@ HBITMAP bitmap_from_file_bytes(const std::string& bytes)
 
 } // namespace
 
+std::string window_text_ansi(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return win32::to_ansi(text);
+}
+
+Result<std::string> read_dialog_file(const std::string& path)
+{
+    std::ifstream in(std::filesystem::path(win32::to_wide(path)), std::ios::binary);
+    if (!in)
+        return make_error(ErrorCode::not_found, "Cannot open the dialog file " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 bool RegisterDialogClasses(HINSTANCE instance)
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES |
@@ -362,7 +371,7 @@ bool RegisterDialogClasses(HINSTANCE instance)
 Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::Load(const std::string& form_file,
                                                            const std::string& dialogs_folder)
 {
-    std::string bytes = TRY(read_file(form_file));
+    std::string bytes = TRY(read_dialog_file(form_file));
     std::unique_ptr<TPoolTemplate> form(new TPoolTemplate());
     form->m_hint = file_name_of(form_file);
     dfm::Component root = TRY(dfm::ParseFormFile(
@@ -420,7 +429,9 @@ HBRUSH TPoolTemplate::brush_for(const FormColor& color)
 Result<void> TPoolTemplate::create_window(const std::string& dialogs_folder)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterDialogClasses(instance);
+    // The classes are the process's: registered with the first dialog, not with every one.
+    static const bool registered = RegisterDialogClasses(instance);
+    (void)registered;
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | (m_model.minimize_box ? WS_MINIMIZEBOX : 0);
     DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, m_model.client_width, m_model.client_height};
@@ -878,13 +889,6 @@ std::optional<bool> bool_of(std::string_view text)
     return std::nullopt;
 }
 
-std::string window_text_of(HWND window)
-{
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
-    return win32::to_ansi(text);
-}
 
 bool is_list(ControlKind kind)
 {
@@ -904,7 +908,7 @@ std::optional<std::string> TPoolTemplate::property(std::string_view component, s
 {
     if (equal_ascii_nocase(component, m_model.name)) {
         if (equal_ascii_nocase(name, "Caption"))
-            return window_text_of(m_window);
+            return window_text_ansi(m_window);
         if (equal_ascii_nocase(name, "Hint"))
             return m_hint;
         return std::nullopt;
@@ -918,7 +922,7 @@ std::optional<std::string> TPoolTemplate::property(std::string_view component, s
     GetWindowRect(w, &rect);
     MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&rect), 2);
     if (equal_ascii_nocase(name, "Caption") || equal_ascii_nocase(name, "Text"))
-        return window_text_of(w);
+        return window_text_ansi(w);
     if (equal_ascii_nocase(name, "Checked") && (kind == ControlKind::check_box || kind == ControlKind::radio_button))
         return bool_text(SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED);
     if (equal_ascii_nocase(name, "Enabled"))
@@ -1109,6 +1113,10 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (const Control* control = control_of(reinterpret_cast<HWND>(lparam));
             control != nullptr && control->model->kind == ControlKind::track_bar && on_change)
             on_change(*control);
+        return 0;
+    case WM_TIMER:
+        if (on_timer)
+            on_timer(wparam);
         return 0;
     case WM_CLOSE:
         // The close button does not close a wizard page; the runtime decides.

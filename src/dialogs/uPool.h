@@ -64,6 +64,8 @@ public:
     std::function<void(const Control& control)> on_click;
     std::function<void(const Control& control)> on_change;
     std::function<void()> on_close; // the close button: the runtime decides
+    // WM_TIMER of the form's own timers, by timer id.
+    std::function<void(UINT_PTR id)> on_timer;
 
 private:
     friend bool RegisterDialogClasses(HINSTANCE instance);
@@ -90,5 +92,10 @@ private:
 
 // Registers the window classes of the host form and of the controls drawn here.
 bool RegisterDialogClasses(HINSTANCE instance);
+
+// A window's own text (GetWindowText) in the 8-bit code page.
+std::string window_text_ansi(HWND window);
+// A whole file of the dialogs (form, rules, readme) as bytes.
+Result<std::string> read_dialog_file(const std::string& path);
 
 } // namespace quillon

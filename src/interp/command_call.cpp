@@ -116,13 +116,6 @@ std::pair<std::string, std::string> split_pair(std::string_view text)
     return {std::string(text.substr(0, bar)), std::string(text.substr(bar + 1))};
 }
 
-std::string strip_reference(std::string_view text)
-{
-    if (text.size() >= 2 && text.front() == '$' && text.back() == '$')
-        return std::string(text.substr(1, text.size() - 2));
-    return std::string(text);
-}
-
 Result<std::int32_t> to_integer(std::string_view text)
 {
     if (std::optional<std::int32_t> value = parse_int32(text))

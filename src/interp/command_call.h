@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/strings.h"
 #include "vars/VariableManager.h"
 
 #include <cstddef>
@@ -62,8 +63,6 @@ private:
 // A pair parameter: the text before the first "|" and the text after it.
 std::pair<std::string, std::string> split_pair(std::string_view text);
 
-// "$NAME$" without its dollar signs (the text both begins and ends with "$"); anything else unchanged.
-std::string strip_reference(std::string_view text);
 
 // Reading a number where a command needs one: an error naming the text otherwise.
 Result<std::int32_t> to_integer(std::string_view text);
