@@ -248,8 +248,8 @@ HWND wait_for_message_box(const std::wstring& caption, std::chrono::seconds time
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
         // An empty caption takes any message box.
-        HWND box = FindWindowW(L"#32770", caption.empty() ? nullptr : caption.c_str());
-        if (box != nullptr && IsWindowVisible(box))
+        HWND box = find_own_window(L"#32770", [&](HWND window) { return caption.empty() || window_text(window) == caption; });
+        if (box != nullptr)
             return box;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -82,8 +82,8 @@ HWND wait_for_message_box(std::chrono::milliseconds timeout)
     HWND found = nullptr;
     wait_until(
         [&] {
-            found = FindWindowW(L"#32770", nullptr);
-            return found != nullptr && IsWindowVisible(found);
+            found = find_own_window(L"#32770", [](HWND) { return true; });
+            return found != nullptr;
         },
         timeout);
     return found;

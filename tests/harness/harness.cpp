@@ -2,12 +2,16 @@
 
 #include "platform/win32/unique_handle.h"
 
+#include <tlhelp32.h>
+
 #include <cstdlib>
 #include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace quillon::test {
 
@@ -20,6 +24,49 @@ std::filesystem::path env_path(const wchar_t* name)
         throw std::runtime_error("environment variable not set by ctest: " + to_utf8(name));
     return std::filesystem::path(value);
 }
+
+// The processes of this test and everything it started, directly or through
+// a program it started. Tests run side by side in one Wine prefix, so a
+// window search without this finds another test's setup.
+class OwnProcesses {
+public:
+    OwnProcesses()
+    {
+        std::unordered_map<DWORD, DWORD> parents;
+        win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        if (snapshot && Process32FirstW(snapshot.get(), &entry)) {
+            do
+                parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+            while (Process32NextW(snapshot.get(), &entry));
+        }
+        DWORD self = GetCurrentProcessId();
+        for (const auto& [process, parent] : parents) {
+            DWORD at = process;
+            // Bounded: a reused process id can close a loop.
+            for (int depth = 0; depth < 16 && at != 0; ++depth) {
+                if (at == self) {
+                    own_.insert(process);
+                    break;
+                }
+                auto up = parents.find(at);
+                at = up == parents.end() ? 0 : up->second;
+            }
+        }
+        own_.insert(self);
+    }
+
+    bool owns(HWND window) const
+    {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        return own_.count(process) != 0;
+    }
+
+private:
+    std::unordered_set<DWORD> own_;
+};
 
 } // namespace
 
@@ -197,26 +244,26 @@ void registry_delete_tree(HKEY root, const std::wstring& subkey, REGSAM view)
     RegDeleteTreeW(root, subkey.c_str());
 }
 
+HWND find_own_window(const wchar_t* class_name, const std::function<bool(HWND)>& accept)
+{
+    OwnProcesses own;
+    for (HWND window = FindWindowExW(nullptr, nullptr, class_name, nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, class_name, nullptr)) {
+        if (IsWindowVisible(window) && own.owns(window) && accept(window))
+            return window;
+    }
+    return nullptr;
+}
+
 HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds timeout)
 {
-    struct Search {
-        const std::wstring* part;
-        HWND found;
-    } search{&title_part, nullptr};
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                if (IsWindowVisible(window) && window_text(window).find(*s->part) != std::wstring::npos) {
-                    s->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr || std::chrono::steady_clock::now() >= deadline)
-            return search.found;
+        HWND found = find_own_window(nullptr, [&](HWND window) {
+            return window_text(window).find(title_part) != std::wstring::npos;
+        });
+        if (found != nullptr || std::chrono::steady_clock::now() >= deadline)
+            return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
@@ -267,26 +314,10 @@ std::wstring page_form_file(HWND window)
 
 HWND current_page(std::wstring* form_file)
 {
-    struct Search {
-        HWND found = nullptr;
-        std::wstring file;
-    } search;
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            wchar_t class_name[64] = {};
-            GetClassNameW(window, class_name, 64);
-            if (IsWindowVisible(window) && std::wstring_view(class_name) == L"TPoolTemplate") {
-                s->found = window;
-                s->file = page_form_file(window);
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    HWND page = find_own_window(L"TPoolTemplate", [](HWND) { return true; });
     if (form_file != nullptr)
-        *form_file = search.file;
-    return search.found;
+        *form_file = page != nullptr ? page_form_file(page) : std::wstring();
+    return page;
 }
 
 HWND wait_for_page(const std::wstring& form_file, std::chrono::milliseconds timeout)

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -75,7 +76,11 @@ std::optional<DWORD> registry_dword(HKEY root, const std::wstring& subkey, const
 bool registry_key_exists(HKEY root, const std::wstring& subkey, REGSAM view = 0);
 void registry_delete_tree(HKEY root, const std::wstring& subkey, REGSAM view = 0);
 
-// The first top-level window whose title contains the text, waiting up to the time-out.
+// The first visible top-level window of the class (null: any) that belongs to
+// this test or a program it started and that the test accepts. Tests run side
+// by side in one Wine prefix: never take another test's window.
+HWND find_own_window(const wchar_t* class_name, const std::function<bool(HWND)>& accept);
+// The first of this test's top-level windows whose title contains the text, waiting up to the time-out.
 HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds timeout);
 std::wstring window_text(HWND window);
 
