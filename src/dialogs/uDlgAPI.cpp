@@ -146,6 +146,18 @@ std::string TDialogRuntime::expand(std::string_view text) const
     return Expand(m_vars, text);
 }
 
+const std::string& TDialogRuntime::template_text(const Dialog& dialog, const std::string& component,
+                                               std::size_t index, const std::string& design)
+{
+    std::string key = dialog.form->hint() + "." + component;
+    std::string slot = key + '\n' + std::to_string(index);
+    auto found = m_templates.find(slot);
+    if (found != m_templates.end())
+        return found->second;
+    std::string text = m_translate ? m_translate(design, key, index) : design;
+    return m_templates.emplace(std::move(slot), std::move(text)).first->second;
+}
+
 Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::string& form_file)
 {
     if (auto existing = m_dialogs.find(key); existing != m_dialogs.end()) {
@@ -223,7 +235,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
     ScopeExit binding_off([this] { m_binding = false; });
 
     // The caption, with the wizard's brand unless the logo is switched off.
-    std::string caption = expand(form.model().caption);
+    std::string caption = expand(template_text(dialog, form.model().name, 1, form.model().caption));
     const std::string suffix = " - Quillon Wizard";
     bool unbranded = GetVar(m_vars, "KYRTLOGO") == "TRUE";
     if (unbranded && caption.ends_with(suffix))
@@ -239,6 +251,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             continue;
         std::string hint = strip_reference(m.hint);
         std::optional<std::string> bound = hint.empty() ? std::nullopt : m_vars.lookup(ansi_upper(hint));
+        auto caption_template = [&] { return template_text(dialog, m.name, 1, m.caption); };
         switch (m.kind) {
         case ControlKind::label:
         case ControlKind::panel:
@@ -246,24 +259,24 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::tab_sheet:
         case ControlKind::static_text:
             set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, "PROGRESSTEXT")
-                                                                          : expand(m.caption));
+                                                                          : expand(caption_template()));
             InvalidateRect(w, nullptr, TRUE);
             break;
         case ControlKind::button:
         case ControlKind::bit_button:
         case ControlKind::speed_button:
         case ControlKind::bmp_button:
-            set_text(w, expand(m.caption));
+            set_text(w, expand(caption_template()));
             break;
         case ControlKind::check_box:
         case ControlKind::radio_button:
-            set_text(w, expand(m.caption));
+            set_text(w, expand(caption_template()));
             if (bound)
                 SendMessageW(w, BM_SETCHECK, text_is_true(*bound) ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         case ControlKind::edit:
         case ControlKind::mask_edit: {
-            std::string text = m.caption;
+            std::string text = caption_template();
             if (bound)
                 text = reduce_backslashes(expand(*bound));
             if (text.empty()) {
@@ -277,10 +290,11 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         }
         case ControlKind::memo:
         case ControlKind::rich_edit: {
-            std::string text;
+            // One template for all lines: a translation file holds one line per text.
+            std::string design;
             for (std::size_t i = 0; i < m.lines.size(); ++i)
-                text += (i > 0 ? "\r\n" : "") + m.lines[i];
-            text = newlines_to_crlf(expand(text));
+                design += (i > 0 ? "$NEWLINE$" : "") + m.lines[i];
+            std::string text = newlines_to_crlf(expand(template_text(dialog, m.name, 1, design)));
             if (bound)
                 text = newlines_to_crlf(reduce_backslashes(expand(*bound)));
             if (m.tag == 1 || m.tag == 2) {
@@ -313,8 +327,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::combo_box: {
             bool list = m.kind == ControlKind::list_box;
             SendMessageW(w, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
-            for (const std::string& item : m.items) {
-                std::string text = expand(item);
+            for (std::size_t i = 0; i < m.items.size(); ++i) {
+                std::string text = expand(template_text(dialog, m.name, i + 1, m.items[i]));
                 if (!text.empty())
                     SendMessageW(w, list ? LB_ADDSTRING : CB_ADDSTRING, 0,
                                  reinterpret_cast<LPARAM>(win32::to_wide(text).c_str()));
@@ -331,8 +345,27 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             break;
         }
         case ControlKind::check_list_box: {
+            std::vector<ComponentCheckItem> items;
             if (m.tag == 1 && m_components != nullptr) {
-                std::vector<ComponentCheckItem> items = m_components->FillCheckList();
+                items = m_components->FillCheckList();
+            } else if (m.tag != 1) {
+                // The value holds the checked items one per line.
+                std::vector<std::string> checked;
+                if (bound) {
+                    std::string lines = replace_all(replace_all(*bound, "\r\n", "\n"), "$NEWLINE$", "\n");
+                    for (std::size_t at = 0; at <= lines.size();) {
+                        std::size_t end = std::min(lines.find('\n', at), lines.size());
+                        checked.push_back(lines.substr(at, end - at));
+                        at = end + 1;
+                    }
+                }
+                for (std::size_t i = 0; i < m.items.size(); ++i) {
+                    std::string text = expand(template_text(dialog, m.name, i + 1, m.items[i]));
+                    if (!text.empty())
+                        items.push_back({text, std::find(checked.begin(), checked.end(), text) != checked.end()});
+                }
+            }
+            if (m.tag != 1 || m_components != nullptr) {
                 ListView_DeleteAllItems(w);
                 for (std::size_t i = 0; i < items.size(); ++i) {
                     std::wstring text = win32::to_wide(items[i].text);
@@ -846,7 +879,7 @@ void TDialogRuntime::refresh_dialog_progress(Dialog& dialog, std::string_view te
         } else if ((m.kind == ControlKind::label || m.kind == ControlKind::panel || is_button(m.kind) ||
                     m.kind == ControlKind::tab_sheet || m.kind == ControlKind::static_text) &&
                    !m.caption.empty()) {
-            std::string expanded = expand(m.caption);
+            std::string expanded = expand(template_text(dialog, m.name, 1, m.caption));
             if (window_text_ansi(w) != expanded)
                 set_text(w, expanded);
         } else if ((m.kind == ControlKind::progress_bar || m.kind == ControlKind::gauge) && m.tag == 1) {

@@ -65,6 +65,11 @@ public:
         m_clear_attention = std::move(clear);
     }
     void set_tree_images(HIMAGELIST images) { m_tree_images = images; }
+    // The translation of a design text (key: form file name "." component
+    // name; index 1 for the text, i for the i-th item). Without a translator,
+    // or when no language is set, the design text stays.
+    using Translator = std::function<std::string(const std::string& text, const std::string& key, std::size_t index)>;
+    void set_translator(Translator translate) { m_translate = std::move(translate); }
     // While the wizard is minimized to the tray a new page is not brought up;
     // the tray click shows it (show_pending).
     void set_in_tray(std::function<bool()> in_tray) { m_in_tray = std::move(in_tray); }
@@ -108,6 +113,10 @@ private:
     void place(Dialog& dialog);
     Dialog* current();
     std::string expand(std::string_view text) const;
+    // A control's text as the page shows it before expansion: fixed the first
+    // time the page is prepared, translated when a translation exists then.
+    const std::string& template_text(const Dialog& dialog, const std::string& component, std::size_t index,
+                                     const std::string& design);
 
     std::string m_folder;
     TVariableManager& m_vars;
@@ -129,6 +138,8 @@ private:
     std::function<void(HWND, bool, std::int64_t, std::int64_t)> m_taskbar_progress;
     std::function<bool()> m_in_tray;
     HWND m_pending = nullptr; // a page that waits for the tray click to be shown
+    Translator m_translate;
+    std::map<std::string, std::string> m_templates;
 };
 
 } // namespace quillon

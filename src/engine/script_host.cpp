@@ -391,6 +391,13 @@ void WindowsScriptHost::attach_executor(TScriptExecutor& executor)
     m_setup.dialogs->set_busy_flag([&executor] { return executor.workers().busy(); });
     m_setup.dialogs->set_in_tray([this] { return m_in_tray; });
     m_setup.dialogs->set_attention([this](bool error) { set_attention(error); }, [this] { clear_attention(); });
+    // A translation the tables cannot give (a short translation file) leaves the designed text.
+    m_setup.dialogs->set_translator([this](const std::string& text, const std::string& key, std::size_t index) {
+        if (!m_localized || !language_set())
+            return text;
+        Result<std::string> translated = translate(text, key, index);
+        return translated ? *translated : text;
+    });
     if (m_pool) {
         m_setup.dialogs->set_tree_images(m_pool->image_list());
         // Windows 7 and later: the page's taskbar button follows the progress and PROGRESSMODE.

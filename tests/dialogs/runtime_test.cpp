@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <fstream>
 
 namespace quillon::test {
@@ -65,6 +68,17 @@ constexpr std::string_view page_form = R"(object Page: TForm
     Width = 200
     Height = 17
     Tag = 4
+  end
+  object clbParts: TCheckListBox
+    Left = 8
+    Top = 190
+    Width = 200
+    Height = 60
+    Items.Strings = (
+      'Docs'
+      '$EMPTY$'
+      '$TITLE$ tools')
+    Hint = 'PARTS'
   end
   object btnNext: TButton
     Left = 300
@@ -131,6 +145,36 @@ TEST(TDialogRuntime, PreparingFillsThePageFromTheVariables)
     EXPECT_EQ(GetVar(f.vars, "NOTDEFINEDYET"), "FALSE") << "clicking creates the variable";
     type_text(f.control("1", L"edtTarget"), L"D:\\Apps\\");
     EXPECT_EQ(GetVar(f.vars, "TARGETDIR"), "C:\\\\Widget\\\\") << "an edit without a Hint binds nothing";
+}
+
+TEST(TDialogRuntime, TextsAreFixedAtTheFirstPreparationInTheirTranslation)
+{
+    RuntimeFixture f;
+    std::vector<std::string> asked;
+    f.runtime->set_translator([&](const std::string& text, const std::string& key, std::size_t index) {
+        asked.push_back(key + "/" + std::to_string(index));
+        return key == "Page.dfm.btnNext" ? "Weiter" : key == "Page.dfm.clbParts" && index == 3 ? "$TITLE$-Werkzeuge" : text;
+    });
+    DefineVar(f.vars, "PARTS", "Docs$NEWLINE$Widget-Werkzeuge", "Initialization");
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Page.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    EXPECT_EQ(control_text(f.control("1", L"btnNext")), L"Weiter");
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "Page.dfm.Page/1"), asked.end()) << "the caption's key is the form's name";
+    HWND parts = f.control("1", L"clbParts");
+    ASSERT_EQ(ListView_GetItemCount(parts), 2) << "the item that expands to nothing is left out";
+    wchar_t text[64] = {};
+    ListView_GetItemText(parts, 1, 0, text, 64);
+    EXPECT_STREQ(text, L"Widget-Werkzeuge") << "translated, then expanded";
+    EXPECT_TRUE(ListView_GetCheckState(parts, 0)) << "items named by a line of the Hint variable are checked";
+    EXPECT_TRUE(ListView_GetCheckState(parts, 1));
+
+    // A later preparation keeps the texts of the first one.
+    f.runtime->set_translator([](const std::string&, const std::string&, std::size_t) { return std::string("other"); });
+    DefineVar(f.vars, "PARTS", "Docs", "Initialization");
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    EXPECT_EQ(control_text(f.control("1", L"btnNext")), L"Weiter");
+    EXPECT_TRUE(ListView_GetCheckState(parts, 0));
+    EXPECT_FALSE(ListView_GetCheckState(parts, 1));
 }
 
 TEST(TDialogRuntime, PagesOfOneSizeShareAPlaceAndAnotherSizeIsCentred)

@@ -309,6 +309,59 @@ TEST(ScriptLoop, TranslationsOfTheChosenLanguageReachTheCommands)
     EXPECT_EQ(run_program({report->setup, L"/s"}).exit_code, all_checks_held);
 }
 
+// The page's texts come from the translation of the chosen language, keyed by
+// form file and component; a text changed after it was translated stays as designed.
+TEST(ScriptLoop, APageShowsTheTranslationsOfItsTexts)
+{
+    fs::path dir = fresh_scratch_dir(L"translated-page");
+    fs::create_directories(dir / L"resources");
+    const std::pair<const wchar_t*, const char*> files[] = {
+        {L"Page Test.mtx", "Welcome.dfm.Welcome\r\nWelcome.dfm.lblIntro\r\nWelcome.dfm.btnNext\r\n"
+                           "Welcome.dfm.lstChoices\r\nWelcome.dfm.lstChoices\r\n"},
+        {L"translations.Original", "Welcome to $TITLE$\r\nHello\r\nContinue\r\nRed\r\nBlue\r\n"},
+        {L"translations.German", "Willkommen bei $TITLE$\r\nHallo\r\nWeiter\r\nRot\r\nBlau\r\n"},
+        {L"translations.Map", "map\r\n"},
+        {L"Welcome.dfm", "object Welcome: TForm\r\n  Caption = 'Welcome to $TITLE$'\r\n  ClientWidth = 300\r\n"
+                         "  ClientHeight = 160\r\n"
+                         "  object lblIntro: TLabel\r\n    Left = 8\r\n    Top = 8\r\n    Width = 200\r\n"
+                         "    Height = 13\r\n    Caption = 'Hello'\r\n  end\r\n"
+                         "  object lstChoices: TListBox\r\n    Left = 8\r\n    Top = 30\r\n    Width = 200\r\n"
+                         "    Height = 60\r\n    Items.Strings = (\r\n      'Red'\r\n      'Blue')\r\n  end\r\n"
+                         "  object btnNext: TButton\r\n    Left = 200\r\n    Top = 120\r\n    Width = 75\r\n"
+                         "    Height = 23\r\n    Caption = 'Next'\r\n    Tag = 1\r\n  end\r\nend\r\n"},
+        {L"Welcome.dfm.qvof", ""},
+    };
+    for (const auto& [name, text] : files)
+        std::ofstream(dir / L"resources" / name, std::ios::binary) << text;
+    std::string project = "[setup]\ntitle = Page Test\nproduct-code = {3C3C3C3C-1111-2222-3333-44444444444A}\n"
+                          "default-language = German\nresources = resources\n\n[script]\n"
+                          "Set Variable\n| KYRTLOGO\n| TRUE\n"
+                          "Display Dialog\n| Welcome\n| WIZARD\n| TRUE\n|\n|\n|\n"
+                          "Terminate with Exit Code\n| 100\n";
+    std::ofstream(dir / L"page.qvp", std::ios::binary) << project;
+    qvoc::BuildOptions options;
+    options.project = dir / L"page.qvp";
+    options.output_folder = dir / L"out";
+    options.engine = dist_file(L"engine.exe");
+    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+    ASSERT_TRUE(report) << report.error().message;
+
+    StartedProgram run = start_program({report->setup});
+    HWND page = wait_for_page(L"Welcome.dfm", std::chrono::seconds(30));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(window_text(page), L"Willkommen bei Page Test");
+    EXPECT_EQ(control_text(find_control(page, L"lblIntro")), L"Hallo");
+    HWND list = find_control(page, L"lstChoices");
+    ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
+    wchar_t item[32] = {};
+    SendMessageW(list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(item));
+    EXPECT_STREQ(item, L"Blau") << "the second item is the second text of its key";
+    HWND next = find_control(page, L"btnNext");
+    EXPECT_EQ(control_text(next), L"Next") << "designed 'Next', translated from 'Continue': the translation is stale";
+    click(next);
+    EXPECT_EQ(run.wait(std::chrono::seconds(30)).exit_code, all_checks_held);
+}
+
 TEST(ScriptLoop, AStartedRunRemovesAPendingResumeEntry)
 {
     const wchar_t* run_once = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
