@@ -2,6 +2,7 @@
 
 #include "base/scope_exit.h"
 #include "base/strings.h"
+#include "dialogs/html_links.h"
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
 #include "dialogs/shell_controls.h"
@@ -11,6 +12,8 @@
 #include "vars/predefined.h"
 
 #include <commctrl.h>
+#include <mmsystem.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -23,6 +26,9 @@ constexpr std::string_view origin_show_design = "ShowDesign";
 constexpr std::string_view origin_custom_directory = "SetCustomDirectoryEditText";
 constexpr std::string_view not_exist = "$KYRTNX$";
 constexpr UINT refresh_interval_ms = 1000;
+constexpr UINT_PTR refresh_timer_id = 1;
+// One page-refresh timer per HTML viewer: this id plus the control's index.
+constexpr UINT_PTR page_refresh_timer_base = 100;
 
 // Tags of clickable controls.
 constexpr std::int32_t tag_next = 1;
@@ -191,12 +197,78 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
     // The close button does not close a page: the runtime hides pages itself.
     stored.form->on_close = [] {};
     // The refresh timer: a page on the screen follows the workers while the main thread waits for one.
-    stored.form->on_timer = [this, window](UINT_PTR) {
+    stored.form->on_timer = [this, &stored](UINT_PTR id) { on_timer(stored, id); };
+    stored.refresh_timer = SetTimer(window, refresh_timer_id, refresh_interval_ms, nullptr);
+    return window;
+}
+
+void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
+{
+    HWND window = dialog.form->window();
+    if (id == refresh_timer_id) {
+        // A page on the screen follows the workers while the main thread waits for one.
         if (screen_window() == window && m_busy && m_busy())
             RefreshProgress("$KYRT$", false, 0, 0, 0);
-    };
-    stored.refresh_timer = SetTimer(window, 1, refresh_interval_ms, nullptr);
-    return window;
+        return;
+    }
+    auto found = dialog.page_refresh.find(id);
+    if (found == dialog.page_refresh.end())
+        return;
+    KillTimer(window, id);
+    Dialog::PageRefresh refresh = std::move(found->second);
+    dialog.page_refresh.erase(found);
+    if (dialog.released || html_view_file(refresh.view) != refresh.from_page)
+        return;
+    if (html_view_load_file(refresh.view, refresh.target)) {
+        std::string title = html_view_title(refresh.view);
+        if (!title.empty())
+            SetWindowTextW(window, win32::to_wide(title).c_str());
+    }
+}
+
+bool TDialogRuntime::follow_link(const Dialog& dialog, const std::string& href)
+{
+    if (dialog.released)
+        return false;
+    LinkAction action = ClassifyLink(href, m_folder);
+    std::wstring target = win32::to_wide(action.target);
+    switch (action.kind) {
+    case LinkAction::Kind::play_sound:
+        PlaySoundW(target.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+        return true;
+    case LinkAction::Kind::start_program: {
+        std::wstring parameters = win32::to_wide(action.parameters);
+        std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
+        ShellExecuteW(dialog.form->window(), L"open", target.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                      folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
+        return true;
+    }
+    case LinkAction::Kind::shell_open:
+        ShellExecuteW(dialog.form->window(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return true;
+    case LinkAction::Kind::none:
+        break;
+    }
+    return false;
+}
+
+void TDialogRuntime::on_html_page(Dialog& dialog, HWND view, UINT_PTR timer_id)
+{
+    KillTimer(dialog.form->window(), timer_id);
+    dialog.page_refresh.erase(timer_id);
+    std::optional<std::pair<int, std::string>> refresh = html_view_refresh(view);
+    if (dialog.released || !refresh)
+        return;
+    std::string target = FileLinkPath(refresh->second);
+    if (!(target.size() >= 2 && target[1] == ':') && !target.starts_with("\\\\")) {
+        std::string page = html_view_file(view);
+        std::size_t slash = page.find_last_of('\\');
+        target = (slash == std::string::npos ? m_folder : page.substr(0, slash + 1)) + target;
+    }
+    if (!file_exists_here(target))
+        return;
+    dialog.page_refresh[timer_id] = {view, html_view_file(view), target};
+    SetTimer(dialog.form->window(), timer_id, static_cast<UINT>(std::clamp(refresh->first, 0, 24 * 3600)) * 1000, nullptr);
 }
 
 TPoolTemplate* TDialogRuntime::dialog(const std::string& key)
@@ -407,7 +479,10 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             if (m.tag == 1)
                 shell_set_folder(w, destination);
             break;
-        case ControlKind::html_viewer:
+        case ControlKind::html_viewer: {
+            UINT_PTR timer_id = page_refresh_timer_base + static_cast<UINT_PTR>(&control - form.controls().data());
+            html_view_on_link(w, [this, &dialog](const std::string& href) { return follow_link(dialog, href); });
+            html_view_on_page(w, [this, &dialog, w, timer_id] { on_html_page(dialog, w, timer_id); });
             if (m.tag == 1) {
                 std::string language = GetVar(m_vars, "LANGUAGE");
                 if (file_exists_here(m_folder + "index." + language + ".htm"))
@@ -419,6 +494,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                                           "any other additional support/linked files.");
             }
             break;
+        }
         case ControlKind::animate:
             SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
             break;

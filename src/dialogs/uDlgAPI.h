@@ -98,10 +98,20 @@ private:
         UINT_PTR refresh_timer = 0;
         std::vector<ComponentTreeNode> tree; // the feature tree's nodes, parallel to the tree items
         std::vector<HTREEITEM> tree_items;
+        // Pages the HTML viewers go on to after their refresh delay, by timer id.
+        struct PageRefresh {
+            HWND view = nullptr;
+            std::string from_page; // the page that asked for it: gone when the user went elsewhere
+            std::string target;
+        };
+        std::map<UINT_PTR, PageRefresh> page_refresh;
     };
 
     void on_click(Dialog& dialog, const TPoolTemplate::Control& control);
     void on_change(Dialog& dialog, const TPoolTemplate::Control& control);
+    void on_timer(Dialog& dialog, UINT_PTR id);
+    bool follow_link(const Dialog& dialog, const std::string& href);
+    void on_html_page(Dialog& dialog, HWND view, UINT_PTR timer_id);
     void apply_rules(Dialog& dialog);
     void refresh_feature_texts(Dialog& dialog);
     void refresh_live_bound(Dialog& dialog);

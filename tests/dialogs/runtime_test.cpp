@@ -1,5 +1,6 @@
 // The dialog runtime in-process under Wine: how a page is filled from the
 // variables, how its controls write them back, and where pages are placed.
+#include "dialogs/html_view.h"
 #include "dialogs/uDlgAPI.h"
 #include "harness/harness.h"
 #include "platform/win32/wide.h"
@@ -9,7 +10,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 namespace quillon::test {
 namespace {
@@ -175,6 +179,55 @@ TEST(TDialogRuntime, TextsAreFixedAtTheFirstPreparationInTheirTranslation)
     EXPECT_EQ(control_text(f.control("1", L"btnNext")), L"Weiter");
     EXPECT_TRUE(ListView_GetCheckState(parts, 0));
     EXPECT_FALSE(ListView_GetCheckState(parts, 1));
+}
+
+// Handles the messages of this thread until the condition holds or the time is up.
+bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+TEST(TDialogRuntime, HtmlPagesStartTheirProgramLinksAndFollowTheirRefresh)
+{
+    RuntimeFixture f;
+    fs::path marker = f.folder / L"clicked.txt";
+    std::ofstream(f.folder / L"index.htm", std::ios::binary)
+        << "<title>Start</title><meta http-equiv=\"refresh\" content=\"1; url=second%2Ehtm\">"
+           "<p><a href=\"C:\\windows\\system32\\cmd.exe /c echo clicked> &quot;"
+        << to_utf8(marker.wstring()) << "&quot;\">run</a></p>";
+    std::ofstream(f.folder / L"second.htm", std::ios::binary)
+        << "<title>Second page</title><meta http-equiv=\"refresh\" content=\"1; url=third.htm\"><p>two</p>";
+    std::ofstream(f.folder / L"third.htm", std::ios::binary) << "<title>Third</title><p>three</p>";
+    std::ofstream(f.folder / L"other.htm", std::ios::binary) << "<title>Other</title><p>elsewhere</p>";
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Page.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    HWND view = f.control("1", L"htmStart");
+    HWND page = f.runtime->dialog("1")->window();
+
+    // A program link starts the program with the text after the name as its arguments.
+    std::optional<RECT> link = html_view_link_rect(view, 0);
+    ASSERT_TRUE(link);
+    LPARAM at = MAKELPARAM((link->left + link->right) / 2, (link->top + link->bottom) / 2);
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(view, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(pump_until([&] { return fs::exists(marker); }, std::chrono::seconds(20)));
+
+    // The refresh leads on after its delay, and the page's title becomes the caption.
+    ASSERT_TRUE(pump_until([&] { return html_view_title(view) == "Second page"; }, std::chrono::seconds(10)));
+    EXPECT_EQ(window_text(page), L"Second page");
+    // A page the user went to before the delay ended stays.
+    ASSERT_TRUE(html_view_load_file(view, to_utf8((f.folder / L"other.htm").wstring())));
+    pump_until([] { return false; }, std::chrono::milliseconds(1800));
+    EXPECT_EQ(html_view_title(view), "Other");
 }
 
 TEST(TDialogRuntime, PagesOfOneSizeShareAPlaceAndAnotherSizeIsCentred)
