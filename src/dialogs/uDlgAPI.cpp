@@ -195,11 +195,60 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
     stored.form->on_click = [this, &stored](const TPoolTemplate::Control& control) { on_click(stored, control); };
     stored.form->on_change = [this, &stored](const TPoolTemplate::Control& control) { on_change(stored, control); };
     // The close button does not close a page: the runtime hides pages itself.
-    stored.form->on_close = [] {};
+    stored.form->on_close = [this, &stored] { on_close_button(stored); };
+    stored.form->on_minimize = [this, &stored] { return on_minimize(stored); };
+    stored.form->on_restore = [this] { on_restore(); };
     // The refresh timer: a page on the screen follows the workers while the main thread waits for one.
     stored.form->on_timer = [this, &stored](UINT_PTR id) { on_timer(stored, id); };
     stored.refresh_timer = SetTimer(window, refresh_timer_id, refresh_interval_ms, nullptr);
     return window;
+}
+
+void TDialogRuntime::on_close_button(Dialog& dialog)
+{
+    if (dialog.closing_allowed)
+        return;
+    if (m_tray.icon_visible && m_tray.icon_visible()) {
+        if (m_tray.restore)
+            m_tray.restore();
+        return;
+    }
+    HWND window = dialog.form->window();
+    ShowWindow(window, SW_SHOW);
+    if (IsIconic(window))
+        SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    SetForegroundWindow(window);
+}
+
+bool TDialogRuntime::on_minimize(Dialog& dialog)
+{
+    if (m_tray.icon_visible && m_tray.icon_visible() && m_tray.minimize) {
+        m_tray.minimize();
+        return true;
+    }
+    // The application goes down as one: the other windows of the wizard hide
+    // with the page and come back with it.
+    std::pair<TDialogRuntime*, HWND> minimizing{this, dialog.form->window()};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* self = reinterpret_cast<std::pair<TDialogRuntime*, HWND>*>(context);
+            if (window != self->second && IsWindowVisible(window) && GetParent(window) == nullptr) {
+                ShowWindow(window, SW_HIDE);
+                self->first->m_hidden_by_minimize.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&minimizing));
+    return false;
+}
+
+void TDialogRuntime::on_restore()
+{
+    for (HWND window : m_hidden_by_minimize)
+        if (IsWindow(window))
+            ShowWindow(window, SW_SHOWNOACTIVATE);
+    m_hidden_by_minimize.clear();
 }
 
 void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)

@@ -73,6 +73,14 @@ public:
     // While the wizard is minimized to the tray a new page is not brought up;
     // the tray click shows it (show_pending).
     void set_in_tray(std::function<bool()> in_tray) { m_in_tray = std::move(in_tray); }
+    // The tray icon, for the pages' minimize and close buttons: with the icon
+    // visible a minimized page goes to the tray, and the close button brings it back from there.
+    struct Tray {
+        std::function<bool()> icon_visible;
+        std::function<void()> minimize; // hides the page; the wizard counts as in the tray
+        std::function<void()> restore;
+    };
+    void set_tray(Tray tray) { m_tray = std::move(tray); }
     void show_pending();
     // The taskbar button's progress for the page on the screen (marquee, or position of maximum).
     void set_taskbar_progress(std::function<void(HWND window, bool marquee, std::int64_t position, std::int64_t maximum)> show)
@@ -110,6 +118,9 @@ private:
     void on_click(Dialog& dialog, const TPoolTemplate::Control& control);
     void on_change(Dialog& dialog, const TPoolTemplate::Control& control);
     void on_timer(Dialog& dialog, UINT_PTR id);
+    void on_close_button(Dialog& dialog);
+    bool on_minimize(Dialog& dialog);
+    void on_restore();
     bool follow_link(const Dialog& dialog, const std::string& href);
     void on_html_page(Dialog& dialog, HWND view, UINT_PTR timer_id);
     void apply_rules(Dialog& dialog);
@@ -149,6 +160,8 @@ private:
     std::function<bool()> m_in_tray;
     HWND m_pending = nullptr; // a page that waits for the tray click to be shown
     Translator m_translate;
+    Tray m_tray;
+    std::vector<HWND> m_hidden_by_minimize; // the other windows a minimized page took with it
     std::map<std::string, std::string> m_templates;
 };
 

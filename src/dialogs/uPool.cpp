@@ -1118,6 +1118,16 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (on_timer)
             on_timer(wparam);
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wparam & 0xFFF0) == SC_MINIMIZE && on_minimize && on_minimize())
+            return 0;
+        if ((wparam & 0xFFF0) == SC_RESTORE && IsIconic(m_window)) {
+            LRESULT result = DefWindowProcW(m_window, message, wparam, lparam);
+            if (on_restore)
+                on_restore();
+            return result;
+        }
+        break;
     case WM_CLOSE:
         // The close button does not close a wizard page; the runtime decides.
         if (on_close)

@@ -64,6 +64,9 @@ public:
     std::function<void(const Control& control)> on_click;
     std::function<void(const Control& control)> on_change;
     std::function<void()> on_close; // the close button: the runtime decides
+    // The minimize command; answering true means the runtime took care of it.
+    std::function<bool()> on_minimize;
+    std::function<void()> on_restore; // the window came back from minimized
     // WM_TIMER of the form's own timers, by timer id.
     std::function<void(UINT_PTR id)> on_timer;
 

@@ -390,6 +390,8 @@ void WindowsScriptHost::attach_executor(TScriptExecutor& executor)
     m_setup.dialogs->set_components(&executor.components());
     m_setup.dialogs->set_busy_flag([&executor] { return executor.workers().busy(); });
     m_setup.dialogs->set_in_tray([this] { return m_in_tray; });
+    m_setup.dialogs->set_tray({[this] { return m_pool && m_pool->tray_icon_shown(); }, [this] { tray_minimize(); },
+                               [this] { tray_restore(); }});
     m_setup.dialogs->set_attention([this](bool error) { set_attention(error); }, [this] { clear_attention(); });
     // A translation the tables cannot give (a short translation file) leaves the designed text.
     m_setup.dialogs->set_translator([this](const std::string& text, const std::string& key, std::size_t index) {

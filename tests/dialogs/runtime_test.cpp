@@ -287,6 +287,45 @@ TEST(TDialogRuntime, APageThatComesWhileInTheTrayWaitsForTheTrayClick)
     EXPECT_TRUE(IsWindowVisible(shown->window));
 }
 
+TEST(TDialogRuntime, MinimizeAndCloseButtonsOfAPage)
+{
+    RuntimeFixture f;
+    bool icon = false;
+    int to_tray = 0;
+    int from_tray = 0;
+    f.runtime->set_tray({[&] { return icon; }, [&] { ++to_tray; }, [&] { ++from_tray; }});
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Other.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    ASSERT_TRUE(f.runtime->ShowDialog("1", false));
+    HWND page = f.runtime->dialog("1")->window();
+    // Another window of the wizard, as a second page or a form would be.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+
+    // Without the tray icon the page minimizes and takes the other windows with it.
+    SendMessageW(page, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(page));
+    EXPECT_FALSE(IsWindowVisible(other));
+    // The close button does not close it: the page comes back, and so do the others.
+    SendMessageW(page, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(page));
+    EXPECT_FALSE(IsIconic(page));
+    EXPECT_TRUE(IsWindowVisible(page));
+    EXPECT_TRUE(IsWindowVisible(other));
+    EXPECT_EQ(to_tray + from_tray, 0);
+
+    // With the tray icon the page goes to the tray, and the close button restores it from there.
+    icon = true;
+    SendMessageW(page, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ(to_tray, 1);
+    EXPECT_FALSE(IsIconic(page)) << "the tray takes the page, not the taskbar";
+    SendMessageW(page, WM_CLOSE, 0, 0);
+    EXPECT_EQ(from_tray, 1);
+    EXPECT_TRUE(IsWindow(page));
+    DestroyWindow(other);
+}
+
 TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)
 {
     RuntimeFixture f;
