@@ -16,6 +16,7 @@ enum class MessageLine : int {
     database_not_found = 4,
     runtime_error_in_install = 5,
     general_setup_failure = 19,
+    percent_complete = 21,
     runtime_error_in_script = 20,
     wizard_caption = 23,
     preparing_wizard = 24,

@@ -3,6 +3,7 @@
 #include "engine/machine_facts.h"
 #include "base/strings.h"
 #include "engine/support_folder.h"
+#include "media/archive_library.h"
 #include "platform/win32/plugin_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_version.h"
@@ -13,6 +14,8 @@
 #include "vars/texts.h"
 
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <cstring>
 #include <fstream>
@@ -223,6 +226,28 @@ PluginCaller WindowsScriptHost::plugin_caller() const
                         invocation.progress};
         return RunPluginLibrary(call);
     };
+}
+
+ArchiveExtractor WindowsScriptHost::archive_extractor() const
+{
+    // The archive library beside the engine, loaded by the worker for its one
+    // extraction; like the plug-in caller this keeps nothing of the host.
+    std::string library = m_setup.exe_file.substr(0, m_setup.exe_file.find_last_of('\\') + 1) + "qvo.lib";
+    return [library](const ArchiveExtraction& job, const ArchiveProgress& progress) -> Result<void> {
+        ArchiveLibrary archives = TRY(ArchiveLibrary::load(library));
+        std::wstring target = win32::to_wide(job.target_folder);
+        int created = SHCreateDirectoryExW(nullptr, target.c_str(), nullptr);
+        if (created != ERROR_SUCCESS && created != ERROR_ALREADY_EXISTS && created != ERROR_FILE_EXISTS)
+            return make_error(ErrorCode::win32, "Cannot create the folder " + job.target_folder,
+                              static_cast<std::uint32_t>(created));
+        return archives.ExtractWholeArchive(job.archive, job.password, job.target_folder, progress, job.overwrite,
+                                            job.keep_paths);
+    };
+}
+
+std::string WindowsScriptHost::percent_complete_text() const
+{
+    return m_setup.messages.text(MessageLine::percent_complete);
 }
 
 std::string WindowsScriptHost::general_failure_text() const

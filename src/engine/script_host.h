@@ -77,6 +77,8 @@ public:
     bool file_exists(const std::string& path) override;
     bool windows_7_or_later() const override;
     PluginCaller plugin_caller() const override;
+    ArchiveExtractor archive_extractor() const override;
+    std::string percent_complete_text() const override;
     std::string general_failure_text() const override;
 
     // "MessageBox", "MessageBalloon" and "System Tray" (script_host_messages.cpp).

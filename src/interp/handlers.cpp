@@ -1,3 +1,4 @@
+#include "interp/mArchiveCommands.h"
 #include "interp/mComponents.h"
 #include "interp/mDialogCommands.h"
 #include "interp/mMessageCommands.h"
@@ -32,6 +33,7 @@ HandlerTable StandardHandlers()
     RegisterComponentCommands(table);
     RegisterMessageCommands(table);
     RegisterDialogCommands(table);
+    RegisterArchiveCommands(table);
     return table;
 }
 

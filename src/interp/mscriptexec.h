@@ -89,6 +89,11 @@ public:
     // The caller of plug-in libraries. It is copied to the worker, which may
     // outlive this host when it is given up, so it must not refer to the host.
     virtual PluginCaller plugin_caller() const { return {}; }
+    // The archive library for "Extract 7Zip Archive", called on the worker
+    // thread; like the plug-in caller it must not refer to the host.
+    virtual ArchiveExtractor archive_extractor() const { return {}; }
+    // "% complete", in the language of the engine's messages.
+    virtual std::string percent_complete_text() const { return "% complete"; }
     // "General setup failure", in the language of the engine's messages.
     virtual std::string general_failure_text() const { return "General setup failure"; }
 

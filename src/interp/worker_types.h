@@ -1,6 +1,8 @@
 // The small types that the execution loop's host and the worker threads share.
 #pragma once
 
+#include "base/error.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -74,5 +76,19 @@ struct PluginInvocation {
 
 // Calls a library's entry point; no answer counts as the library returning -1.
 using PluginCaller = std::function<std::optional<std::string>(const PluginInvocation& call)>;
+
+// One whole-archive extraction ("Extract 7Zip Archive").
+struct ArchiveExtraction {
+    std::string archive;
+    std::string target_folder;
+    std::string password;
+    bool overwrite = false;  // existing files are replaced
+    bool keep_paths = false; // members keep their folders below the target
+};
+// The member being extracted and the position of total; answers whether to go on.
+using ArchiveProgress = std::function<bool(const std::string& member, std::int64_t position, std::int64_t total)>;
+// Creates the target folder and extracts into it (on the worker thread); the
+// error's message is the text the script receives.
+using ArchiveExtractor = std::function<Result<void>(const ArchiveExtraction& job, const ArchiveProgress& progress)>;
 
 } // namespace quillon

@@ -118,6 +118,19 @@ public:
             media.emplace_back(source, name);
         }
 
+        // Payload archives beside the setup: "<folder name>.7z".
+        std::vector<std::pair<std::string, std::vector<ArchiveItem>>> archives;
+        std::set<std::string> archive_names;
+        for (const ProjectName& folder : project.archive_folders) {
+            fs::path source = TRY(project_folder(project, base, folder.text, folder.line, "the archive folder"));
+            fs::path normal = fs::absolute(source).lexically_normal();
+            std::string archive = (normal.has_filename() ? normal : normal.parent_path()).filename().string() + ".7z";
+            if (!archive_names.insert(archive).second)
+                return std::unexpected(project_error(project.display_name, folder.line,
+                                                     "a second archive folder would become " + archive));
+            archives.emplace_back(archive, TRY(collect_archive_items(source)));
+        }
+
         fs::path output = fs::absolute(m_options.output_folder).lexically_normal();
         if (!output.has_filename())
             output = output.parent_path();
@@ -130,6 +143,10 @@ public:
             if (is_inside(output, media[index].first))
                 return std::unexpected(project_error(project.display_name, project.media_folders[index].line,
                                                      "the output folder lies inside this media folder"));
+        for (const ProjectName& folder : project.archive_folders)
+            if (is_inside(output, base / fs::path(folder.text)))
+                return std::unexpected(project_error(project.display_name, folder.line,
+                                                     "the output folder lies inside this archive folder"));
         std::vector<ArchiveItem> items;
         if (resources)
             items = TRY(collect_archive_items(*resources));
@@ -175,6 +192,11 @@ public:
         std::string resource_name = name + std::string(texts::resource_extension);
         TRY(write_7z_archive(staging / resource_name, items));
         produced.push_back(resource_name);
+
+        for (const auto& [archive, archive_items] : archives) {
+            TRY(write_7z_archive(staging / archive, archive_items));
+            produced.push_back(archive);
+        }
 
         std::string package_name = name + std::string(texts::package_extension);
         MsiPackageInfo package;

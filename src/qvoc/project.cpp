@@ -279,6 +279,12 @@ private:
             m_project.media_folders.push_back({std::string(pair.value), line});
             return {};
         }
+        if (pair.key == texts::key_archive_folder) {
+            if (pair.value.empty())
+                return std::unexpected(error(line, "archive-folder needs a folder"));
+            m_project.archive_folders.push_back({std::string(pair.value), line});
+            return {};
+        }
         Setting* setting = setting_for(pair.key);
         if (!setting)
             return std::unexpected(error(line, "unknown key \"" + std::string(pair.key) + "\" in [setup]"));

@@ -75,6 +75,7 @@ struct Project {
     Setting platform;
     Setting source_name;
     std::vector<ProjectName> media_folders;
+    std::vector<ProjectName> archive_folders; // each packed into <name>.7z beside the setup
 
     std::vector<ProjectPair> constants;
     std::vector<ProjectPair> components;

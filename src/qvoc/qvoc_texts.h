@@ -31,6 +31,7 @@ inline constexpr std::string_view key_code_page = "code-page";
 inline constexpr std::string_view key_output = "output";
 inline constexpr std::string_view key_resources = "resources";
 inline constexpr std::string_view key_media_folder = "media-folder";
+inline constexpr std::string_view key_archive_folder = "archive-folder";
 inline constexpr std::string_view key_platform = "platform";
 inline constexpr std::string_view key_source_name = "source-name";
 

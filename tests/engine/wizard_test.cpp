@@ -30,6 +30,7 @@ std::string checks()
     };
     return "\n" + check(1, "TARGETDIR", "C:\\Quillon Test\\App") + check(2, "LICENSEACCEPTED", "TRUE") +
            check(3, "CUSTOMSETUP", "FALSE") + check(4, "SHOWREADME", "FALSE") + check(5, "WIZARD", "NEXT") +
+           check(6, "EXTRACTRESULT", "SUCCESS") +
            "Terminate with Exit Code\n| 100\n";
 }
 
@@ -101,10 +102,27 @@ HWND back_page(HWND page, const std::wstring& form_file)
     return wait_for_page(form_file, page_timeout);
 }
 
+// The program files of the example: every file of its payload folder, byte for
+// byte, in the destination the user typed.
+void expect_installed_payload()
+{
+    fs::path payload = test_data(L"..") / L".." / L"examples" / L"basic" / L"payload";
+    int files = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(payload)) {
+        if (!entry.is_regular_file())
+            continue;
+        ++files;
+        fs::path installed = fs::path(typed_target) / fs::relative(entry.path(), payload);
+        EXPECT_EQ(read_file_bytes(installed), read_file_bytes(entry.path())) << to_utf8(installed.wstring());
+    }
+    EXPECT_GT(files, 0);
+}
+
 TEST(ExampleWizard, ForwardBackSkippedPageAndTheChoicesAtTheEnd)
 {
     fs::path setup = build_example(L"wizard_forward");
     ASSERT_FALSE(setup.empty());
+    fs::remove_all(typed_target);
     StartedProgram program = start_program({setup});
 
     HWND page = wait_for_page(L"Welcome.dfm", page_timeout);
@@ -171,6 +189,7 @@ TEST(ExampleWizard, ForwardBackSkippedPageAndTheChoicesAtTheEnd)
     RunOutcome outcome = program.wait(page_timeout);
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";
+    expect_installed_payload();
 }
 
 TEST(ExampleWizard, CancelAsksFirstAndEndsOnYes)
@@ -205,6 +224,7 @@ TEST(ExampleWizard, SilentRunWalksEveryPageForward)
 {
     fs::path setup = build_example(L"wizard_silent");
     ASSERT_FALSE(setup.empty());
+    fs::remove_all(typed_target);
     // An administrator gives the choices on the command line; every page answers
     // Next without a window, so the script reaches its checks.
     RunOutcome outcome = run_program({setup, L"/s TARGETDIR=\"C:\\Quillon Test\\App\" LICENSEACCEPTED=TRUE "
@@ -212,6 +232,7 @@ TEST(ExampleWizard, SilentRunWalksEveryPageForward)
                                       page_timeout});
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";
+    expect_installed_payload();
 }
 
 } // namespace

@@ -96,6 +96,7 @@ public:
     std::string support_folder() const override { return "C:\\qvo1"; }
     bool file_exists(const std::string& path) override { return existing_files.contains(path); }
     PluginCaller plugin_caller() const override { return plugin; }
+    ArchiveExtractor archive_extractor() const override { return extractor; }
 
     // Message boxes answer message_box_answer; each call keeps the attention
     // set while it was up.
@@ -127,6 +128,7 @@ public:
     bool silent_run = false;
     std::set<std::string> existing_files;
     PluginCaller plugin;
+    ArchiveExtractor extractor;
 
     struct MessageBoxCall {
         std::string caption;

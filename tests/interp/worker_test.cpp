@@ -368,3 +368,81 @@ TEST(PluginCommand, CancelBeforeTheCommandStopsALibraryThatHonoursIt)
 
 } // namespace
 } // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+// "Extract 7Zip Archive" through the loop, with a stand-in archive library
+// that "extracts" three members or fails as the archive's name says.
+TEST(Extract7ZipArchive, ResultWordProgressAndWhatTheLibraryIsGiven)
+{
+    struct Case {
+        std::string archive;
+        std::string result_variable;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"C:\\\\media\\\\payload.7z", "OUTCOME", "SUCCESS"},
+        {"C:\\\\media\\\\missing.7z", "OUTCOME", "The archive file was not found"},
+        {"C:\\\\media\\\\broken.7z", "OUTCOME", "#7"},
+        {"C:\\\\media\\\\broken.7z", "", ""}, // no variable named: none is set
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive + "/" + c.result_variable);
+        ScriptRun run({{"Extract 7Zip Archive", {"$SRC$", "$TARGETDIR$Data", c.result_variable, "$PW$", "TRUE", "0"}},
+                       {"Set Variable", {"AFTER", "ran"}}},
+                      {{"SRC", c.archive}, {"TARGETDIR", "D:\\\\App\\\\"}, {"PW", "secret"}});
+        std::vector<ArchiveExtraction> jobs;
+        run.host.extractor = [&](const ArchiveExtraction& job, const ArchiveProgress& progress) -> Result<void> {
+            jobs.push_back(job);
+            if (job.archive.ends_with("missing.7z"))
+                return make_error(ErrorCode::not_found, "The archive file was not found");
+            for (std::int64_t i = 0; i < 3; ++i)
+                if (!progress("file" + std::to_string(i) + ".txt", i * 50, 150))
+                    return make_error(ErrorCode::cancelled, "#cancelled");
+            if (job.archive.ends_with("broken.7z"))
+                return make_error(ErrorCode::corrupt, "#7");
+            return {};
+        };
+        EXPECT_TRUE(run.run());
+        ASSERT_EQ(jobs.size(), 1u);
+        EXPECT_EQ(jobs[0].archive, c.archive.substr(0, 2) + "\\media\\" + c.archive.substr(c.archive.rfind('\\') + 1));
+        EXPECT_EQ(jobs[0].target_folder, "D:\\App\\Data") << "path form: doubled backslashes reduced";
+        EXPECT_EQ(jobs[0].password, "secret");
+        EXPECT_TRUE(jobs[0].overwrite);
+        EXPECT_FALSE(jobs[0].keep_paths);
+        if (!c.result_variable.empty()) {
+            EXPECT_EQ(run.var(c.result_variable), c.expected);
+        } else {
+            EXPECT_FALSE(run.vars.Exists("OUTCOME"));
+        }
+        EXPECT_EQ(run.var("AFTER"), "ran");
+        if (!c.archive.ends_with("missing.7z")) {
+            EXPECT_EQ(run.var("KYRT_thProgressText"), "file2.txt, 67% complete") << "position 100 of 150, plus one";
+        }
+    }
+}
+
+TEST(Extract7ZipArchive, ACancelStopsTheExtractionThroughItsProgress)
+{
+    ScriptRun run({{"Set Variable", {"ABORT", "TRUE"}},
+                   {"Extract 7Zip Archive", {"C:\\a.7z", "C:\\t", "OUTCOME", "", "TRUE", "TRUE"}},
+                   {"Set Variable", {"AFTER", "ran"}}},
+                  {{"ABORTONERROR", "FALSE"}});
+    int members = 0;
+    run.host.extractor = [&](const ArchiveExtraction&, const ArchiveProgress& progress) -> Result<void> {
+        while (progress("member", members, 1000000))
+            if (++members > 100000)
+                return {};
+        return make_error(ErrorCode::cancelled, "#cancelled");
+    };
+    EXPECT_TRUE(run.run());
+    EXPECT_LT(members, 100000) << "the progress answer stopped the library";
+    EXPECT_EQ(run.var("OUTCOME"), "#cancelled");
+    EXPECT_EQ(run.host.error_boxes, std::vector<std::string>{"Setup cancelled"});
+    EXPECT_EQ(run.var("ABORTEDONERROR"), "TRUE");
+    EXPECT_EQ(run.var("AFTER"), "ran");
+}
+
+} // namespace
+} // namespace quillon::test

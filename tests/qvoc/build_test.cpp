@@ -4,6 +4,7 @@
 #include "qvoc/guid.h"
 #include "qvoc_test_support.h"
 #include "script/ScriptImage.h"
+#include "media/sevenzip/sevenzip.h"
 #include "script/scrambled_password.h"
 
 #include <gtest/gtest.h>
@@ -278,6 +279,28 @@ TEST_F(SetupBuildTest, RebuildReplacesTheSetupFiles)
     EXPECT_FALSE(fs::exists(output / "data" / "stale"));
     EXPECT_TRUE(fs::exists(output / "data" / "offline" / "bin" / "app.exe"));
     EXPECT_EQ(read_file(output / "notes.txt"), "kept");
+}
+
+TEST_F(SetupBuildTest, ArchiveFoldersArePackedBesideTheSetup)
+{
+    fs::path project = m_project_folder / "p.qvp";
+    write_file(project, "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n"
+                        "archive-folder = offline\n");
+    fs::path output = m_folder / "out";
+    ASSERT_TRUE(build(project, output));
+    Result<sevenzip::Archive> archive = sevenzip::Archive::open(output / "offline.7z");
+    ASSERT_TRUE(archive) << archive.error().message;
+    fs::path extracted = m_folder / "extracted";
+    ASSERT_TRUE(archive->extract(extracted));
+    EXPECT_EQ(read_file(extracted / "bin" / "app.exe"), "MZ payload") << "the folder's content, without the folder";
+
+    // Two folders of one name would overwrite each other's archive.
+    write_file(m_project_folder / "other" / "offline" / "x.txt", "x");
+    write_file(project, "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n"
+                        "archive-folder = offline\narchive-folder = other/offline\n");
+    Result<qvoc::BuildReport> twice = build(project, output);
+    ASSERT_FALSE(twice);
+    EXPECT_NE(twice.error().message.find("a second archive folder would become offline.7z"), std::string::npos);
 }
 
 TEST(EngineStubSearch, FindsTheStubBesideOrInDistAbove)
