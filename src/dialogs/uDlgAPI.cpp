@@ -198,6 +198,8 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
     stored.form->on_close = [this, &stored] { on_close_button(stored); };
     stored.form->on_minimize = [this, &stored] { return on_minimize(stored); };
     stored.form->on_restore = [this] { on_restore(); };
+    stored.form->on_tree_context = [this, &stored](const TPoolTemplate::Control& control, HTREEITEM item,
+                                                   POINT screen) { on_tree_context(stored, control, item, screen); };
     // The refresh timer: a page on the screen follows the workers while the main thread waits for one.
     stored.form->on_timer = [this, &stored](UINT_PTR id) { on_timer(stored, id); };
     stored.refresh_timer = SetTimer(window, refresh_timer_id, refresh_interval_ms, nullptr);
@@ -249,6 +251,39 @@ void TDialogRuntime::on_restore()
         if (IsWindow(window))
             ShowWindow(window, SW_SHOWNOACTIVATE);
     m_hidden_by_minimize.clear();
+}
+
+void TDialogRuntime::on_tree_context(Dialog& dialog, const TPoolTemplate::Control& control, HTREEITEM item,
+                                     POINT screen)
+{
+    if (dialog.released || m_binding || control.model->tag != 1 || !m_feature_menu || m_components == nullptr)
+        return;
+    auto found = std::find(dialog.tree_items.begin(), dialog.tree_items.end(), item);
+    if (found == dialog.tree_items.end())
+        return;
+    auto node = static_cast<std::size_t>(found - dialog.tree_items.begin());
+    // No menu for a node that stands only for a path segment, or for a locked component.
+    const std::optional<std::size_t>& component = dialog.tree[node].component;
+    if (!component || *component >= m_components->names().size() ||
+        m_components->is_locked(m_components->names()[*component]))
+        return;
+    if (!m_feature_menu(dialog.form->window(), screen, dialog.tree, node))
+        return;
+    for (std::size_t i = 0; i < dialog.tree.size(); ++i) {
+        ComponentTreeNode& entry = dialog.tree[i];
+        if (!entry.component || *entry.component >= m_components->names().size())
+            continue;
+        entry.image = m_components->is_selected(m_components->names()[*entry.component]) ? 1 : 0;
+        TVITEMW update{};
+        update.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        update.hItem = dialog.tree_items[i];
+        update.iImage = update.iSelectedImage = entry.image;
+        TreeView_SetItem(control.window, &update);
+    }
+    InvalidateRect(control.window, nullptr, TRUE);
+    refresh_feature_texts(dialog);
+    refresh_live_bound(dialog);
+    apply_rules(dialog);
 }
 
 void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)

@@ -81,6 +81,12 @@ public:
         std::function<void()> restore;
     };
     void set_tray(Tray tray) { m_tray = std::move(tray); }
+    // The feature tree's popup menu: shown at the screen point for a node of
+    // the tree, it applies the chosen action to the component model; answers
+    // whether anything was chosen.
+    using FeatureMenu = std::function<bool(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& tree,
+                                           std::size_t node)>;
+    void set_feature_menu(FeatureMenu menu) { m_feature_menu = std::move(menu); }
     void show_pending();
     // The taskbar button's progress for the page on the screen (marquee, or position of maximum).
     void set_taskbar_progress(std::function<void(HWND window, bool marquee, std::int64_t position, std::int64_t maximum)> show)
@@ -121,6 +127,7 @@ private:
     void on_close_button(Dialog& dialog);
     bool on_minimize(Dialog& dialog);
     void on_restore();
+    void on_tree_context(Dialog& dialog, const TPoolTemplate::Control& control, HTREEITEM item, POINT screen);
     bool follow_link(const Dialog& dialog, const std::string& href);
     void on_html_page(Dialog& dialog, HWND view, UINT_PTR timer_id);
     void apply_rules(Dialog& dialog);
@@ -161,6 +168,7 @@ private:
     HWND m_pending = nullptr; // a page that waits for the tray click to be shown
     Translator m_translate;
     Tray m_tray;
+    FeatureMenu m_feature_menu;
     std::vector<HWND> m_hidden_by_minimize; // the other windows a minimized page took with it
     std::map<std::string, std::string> m_templates;
 };

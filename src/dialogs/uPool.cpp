@@ -1105,6 +1105,23 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
                 on_change(*control);
         } else if (header->code == TVN_SELCHANGEDW && on_change) {
             on_change(*control);
+        } else if (header->code == NM_CLICK && control->model->kind == ControlKind::tree_view && on_tree_context) {
+            TVHITTESTINFO hit{};
+            GetCursorPos(&hit.pt);
+            POINT screen = hit.pt;
+            ScreenToClient(control->window, &hit.pt);
+            HTREEITEM item = TreeView_HitTest(control->window, &hit);
+            if (item != nullptr && (hit.flags & TVHT_ONITEMICON) != 0)
+                on_tree_context(*control, item, screen);
+        } else if (header->code == TVN_KEYDOWN && on_tree_context &&
+                   reinterpret_cast<NMTVKEYDOWN*>(lparam)->wVKey == VK_APPS) {
+            HTREEITEM item = TreeView_GetSelection(control->window);
+            RECT rect{};
+            if (item != nullptr && TreeView_GetItemRect(control->window, item, &rect, TRUE)) {
+                POINT corner{rect.right, rect.bottom};
+                ClientToScreen(control->window, &corner);
+                on_tree_context(*control, item, corner);
+            }
         }
         return 0;
     }

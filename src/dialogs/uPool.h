@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -67,6 +69,9 @@ public:
     // The minimize command; answering true means the runtime took care of it.
     std::function<bool()> on_minimize;
     std::function<void()> on_restore; // the window came back from minimized
+    // A tree view's context: the mouse released over an item's icon, or the
+    // context-menu key on the selected item; the item and where a menu goes (screen).
+    std::function<void(const Control& control, HTREEITEM item, POINT screen)> on_tree_context;
     // WM_TIMER of the form's own timers, by timer id.
     std::function<void(UINT_PTR id)> on_timer;
 

@@ -1,5 +1,6 @@
 #include "engine/script_host.h"
 
+#include "engine/feature_menu.h"
 #include "engine/machine_facts.h"
 #include "base/strings.h"
 #include "engine/support_folder.h"
@@ -415,6 +416,28 @@ void WindowsScriptHost::attach_executor(TScriptExecutor& executor)
     m_setup.dialogs->set_components(&executor.components());
     m_setup.dialogs->set_busy_flag([&executor] { return executor.workers().busy(); });
     m_setup.dialogs->set_in_tray([this] { return m_in_tray; });
+    m_setup.dialogs->set_feature_menu([this, &executor](HWND owner, POINT screen,
+                                                       const std::vector<ComponentTreeNode>& nodes, std::size_t node) {
+        if (!m_pool)
+            return false;
+        std::optional<FeatureMenuAction> action = m_pool->track_popup_menu(owner, screen);
+        if (!action)
+            return false;
+        std::vector<FeatureTreeNode> tree(nodes.size());
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            tree[i].parent = nodes[i].parent;
+            tree[i].component = nodes[i].component;
+            if (nodes[i].parent && *nodes[i].parent < nodes.size())
+                tree[*nodes[i].parent].children.push_back(i);
+        }
+        TComponentModel& model = executor.components();
+        ApplyFeatureMenuAction(
+            tree, node, *action, [&model](std::size_t component, bool selected) { model.set_selected(component, selected); },
+            [&model](std::size_t component) {
+                return component < model.names().size() && model.is_locked(model.names()[component]);
+            });
+        return true;
+    });
     m_setup.dialogs->set_tray({[this] { return m_pool && m_pool->tray_icon_shown(); }, [this] { tray_minimize(); },
                                [this] { tray_restore(); }});
     m_setup.dialogs->set_attention([this](bool error) { set_attention(error); }, [this] { clear_attention(); });

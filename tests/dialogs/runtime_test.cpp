@@ -326,6 +326,54 @@ TEST(TDialogRuntime, MinimizeAndCloseButtonsOfAPage)
     DestroyWindow(other);
 }
 
+TEST(TDialogRuntime, TheFeatureMenuOfATreeNodeChangesTheSelectionAndTheTexts)
+{
+    RuntimeFixture f;
+    f.components.Define("Docs", "The manuals.", true, {});
+    f.components.SetSpace("Docs", 3 * 1024 * 1024);
+    f.components.Define("Tools", "", true, {});
+    f.components.SetChoice("Tools", false);
+    std::ofstream(f.folder / L"Features.dfm", std::ios::binary)
+        << "object Features: TForm\r\n  ClientWidth = 300\r\n  ClientHeight = 200\r\n"
+           "  object tvFeatures: TTreeView\r\n    Left = 8\r\n    Top = 8\r\n    Width = 200\r\n    Height = 120\r\n"
+           "    Tag = 1\r\n  end\r\n"
+           "  object txtRequired: TStaticText\r\n    Left = 8\r\n    Top = 140\r\n    Width = 200\r\n"
+           "    Height = 17\r\n    Tag = 4\r\n  end\r\nend\r\n";
+    std::ofstream(f.folder / L"Features.dfm.qvof", std::ios::binary);
+    std::vector<std::size_t> asked;
+    f.runtime->set_feature_menu([&](HWND, POINT, const std::vector<ComponentTreeNode>& tree, std::size_t node) {
+        asked.push_back(node);
+        // The user chose "unavailable" for the node.
+        f.components.set_selected(*tree[node].component, false);
+        return true;
+    });
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Features.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    HWND tree = f.control("1", L"tvFeatures");
+    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"3,074 KB");
+
+    // The context-menu key on the selected node: the second one, Docs.
+    HTREEITEM docs = TreeView_GetNextSibling(tree, TreeView_GetRoot(tree));
+    ASSERT_NE(docs, nullptr);
+    TreeView_SelectItem(tree, docs);
+    SendMessageW(tree, WM_KEYDOWN, VK_APPS, 0);
+    ASSERT_EQ(asked, std::vector<std::size_t>{1});
+    EXPECT_FALSE(f.components.is_selected("Docs"));
+    TVITEMW item{};
+    item.mask = TVIF_IMAGE;
+    item.hItem = docs;
+    TreeView_GetItem(tree, &item);
+    EXPECT_EQ(item.iImage, 0) << "the node shows its new state";
+    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes") << "the space texts follow";
+
+    // A component the user may not change has no menu.
+    HTREEITEM tools = TreeView_GetNextSibling(tree, docs);
+    ASSERT_NE(tools, nullptr);
+    TreeView_SelectItem(tree, tools);
+    SendMessageW(tree, WM_KEYDOWN, VK_APPS, 0);
+    EXPECT_EQ(asked.size(), 1u);
+}
+
 TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)
 {
     RuntimeFixture f;
