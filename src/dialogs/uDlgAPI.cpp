@@ -290,6 +290,22 @@ void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
 {
     HWND window = dialog.form->window();
     if (id == refresh_timer_id) {
+        if (dialog.runs_installer && screen_window() == window) {
+            // The first tick starts the installer, so that its page is up before the first message.
+            if (!dialog.installer_started) {
+                dialog.installer_started = true;
+                m_vars.SetValue("KYRT_thCancelled", "FALSE");
+                m_vars.SetValue("KYRT_thFinished", "FALSE");
+                if (m_installer_start)
+                    m_installer_start();
+                return;
+            }
+            if (!IsIconic(window))
+                RefreshProgress("$KYRT$", false, 0, 0, 0);
+            if (text_is_true(GetVar(m_vars, "KYRT_thFinished")))
+                dialog.result = 1;
+            return;
+        }
         // A page on the screen follows the workers while the main thread waits for one.
         if (screen_window() == window && m_busy && m_busy())
             RefreshProgress("$KYRT$", false, 0, 0, 0);
@@ -743,7 +759,9 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
         if (answer == IDYES) {
             DefineVar(m_vars, "KYRT_IsCancelled", "TRUE", origin_show_design);
             EnableWindow(control.window, FALSE);
-            dialog.result = 2;
+            // The installer sees the cancel through the variables and ends its page itself.
+            if (!dialog.runs_installer)
+                dialog.result = 2;
         }
         if (m_clear_attention)
             m_clear_attention();
@@ -903,13 +921,16 @@ void TDialogRuntime::place(Dialog& dialog)
     }
 }
 
-Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool modal)
+Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool modal, bool start_installer)
 {
     DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
     m_current_key = key;
     DialogResult result;
-    if (m_silent)
+    if (m_silent) {
+        if (start_installer && m_installer_run)
+            m_installer_run();
         return result;
+    }
     auto found = m_dialogs.find(key);
     if (found == m_dialogs.end())
         return make_error(ErrorCode::not_found, "No dialog was loaded for the command " + key);
@@ -918,7 +939,17 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
     m_unresolved_tail = resolve_existing(m_shown_target).second;
     dialog.modeless = !modal;
     dialog.closing_allowed = false;
+    dialog.runs_installer = modal && start_installer;
+    dialog.installer_started = false;
     place(dialog);
+    // Pages load their pictures and pages relative to the dialogs folder while they are shown.
+    std::wstring previous_folder(MAX_PATH, L'\0');
+    previous_folder.resize(GetCurrentDirectoryW(MAX_PATH, previous_folder.data()));
+    SetCurrentDirectoryW(win32::to_wide(m_folder).c_str());
+    ScopeExit restore_folder([&] {
+        if (!previous_folder.empty())
+            SetCurrentDirectoryW(previous_folder.c_str());
+    });
 
     // The new page comes up before the old one goes, so that no gap shows between pages.
     HWND window = dialog.form->window();
@@ -958,6 +989,7 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
         }
         result.code = dialog.result;
         result.custom = dialog.custom;
+        dialog.runs_installer = false;
         m_current_key.clear();
     }
     RECT frame;

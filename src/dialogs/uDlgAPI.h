@@ -46,7 +46,9 @@ public:
     Result<HWND> RegisterDialog(const std::string& key, const std::string& form_file);
     // Fills the dialog from the variables. Nothing in a silent run.
     Result<void> PrepareDialog(const std::string& key);
-    Result<DialogResult> ShowDialog(const std::string& key, bool modal);
+    // start_installer: the page shows the installer's progress; its refresh
+    // timer starts the installer and the page returns 1 once it has finished.
+    Result<DialogResult> ShowDialog(const std::string& key, bool modal, bool start_installer = false);
     void ReleaseDialog(const std::string& key);
     void HideCurrentDialog();
     // The progress controls of the current dialog from text, range and position
@@ -87,6 +89,14 @@ public:
     using FeatureMenu = std::function<bool(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& tree,
                                            std::size_t node)>;
     void set_feature_menu(FeatureMenu menu) { m_feature_menu = std::move(menu); }
+    // The installer run of a progress page: start creates the installer thread
+    // and returns (it reports through the workers' variables and sets
+    // KYRT_thFinished); run_and_wait is the silent run's start and wait.
+    void set_installer(std::function<void()> start, std::function<void()> run_and_wait)
+    {
+        m_installer_start = std::move(start);
+        m_installer_run = std::move(run_and_wait);
+    }
     void show_pending();
     // The taskbar button's progress for the page on the screen (marquee, or position of maximum).
     void set_taskbar_progress(std::function<void(HWND window, bool marquee, std::int64_t position, std::int64_t maximum)> show)
@@ -108,6 +118,8 @@ private:
         bool modeless = false;
         bool released = false;
         bool closing_allowed = false;
+        bool runs_installer = false;
+        bool installer_started = false;
         std::string current_component;
         UINT_PTR refresh_timer = 0;
         std::vector<ComponentTreeNode> tree; // the feature tree's nodes, parallel to the tree items
@@ -169,6 +181,8 @@ private:
     Translator m_translate;
     Tray m_tray;
     FeatureMenu m_feature_menu;
+    std::function<void()> m_installer_start;
+    std::function<void()> m_installer_run;
     std::vector<HWND> m_hidden_by_minimize; // the other windows a minimized page took with it
     std::map<std::string, std::string> m_templates;
 };

@@ -374,6 +374,54 @@ TEST(TDialogRuntime, TheFeatureMenuOfATreeNodeChangesTheSelectionAndTheTexts)
     EXPECT_EQ(asked.size(), 1u);
 }
 
+TEST(TDialogRuntime, AnInstallerPageStartsTheInstallerAndReturnsWhenItHasFinished)
+{
+    RuntimeFixture f;
+    std::ofstream(f.folder / L"Installing.dfm", std::ios::binary)
+        << "object Installing: TForm\r\n  ClientWidth = 300\r\n  ClientHeight = 100\r\n"
+           "  object txt: TStaticText\r\n    Left = 8\r\n    Top = 8\r\n    Width = 200\r\n    Height = 17\r\n"
+           "    Tag = 1\r\n  end\r\nend\r\n";
+    std::ofstream(f.folder / L"Installing.dfm.qvof", std::ios::binary);
+    f.vars.SetValue("KYRT_thFinished", "TRUE"); // left over from an earlier worker
+    int started = 0;
+    int silent_runs = 0;
+    std::string finished_at_start;
+    std::thread installer;
+    f.runtime->set_installer(
+        [&] {
+            ++started;
+            finished_at_start = GetVar(f.vars, "KYRT_thFinished");
+            installer = std::thread([&vars = f.vars] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                vars.SetValue("KYRT_thMin", "0");
+                vars.SetValue("KYRT_thMax", "100");
+                vars.SetValue("KYRT_thProgress", "100");
+                vars.SetValue("KYRT_thProgressText", "Copying new files");
+                std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+                vars.SetValue("KYRT_thFinished", "TRUE");
+            });
+        },
+        [&] { ++silent_runs; });
+    ASSERT_TRUE(f.runtime->RegisterDialog("7", to_utf8((f.folder / L"Installing.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("7"));
+    Result<DialogResult> shown = f.runtime->ShowDialog("7", true, true);
+    if (installer.joinable())
+        installer.join();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->code, 1) << "the installer's end ends the page";
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(finished_at_start, "FALSE") << "reset before the installer starts";
+    EXPECT_EQ(control_text(f.control("7", L"txt")), L"Copying new files");
+
+    // A silent run starts the installer and waits for it without a page.
+    f.runtime->set_silent(true);
+    Result<DialogResult> silent = f.runtime->ShowDialog("7", true, true);
+    ASSERT_TRUE(silent);
+    EXPECT_EQ(silent->code, 6);
+    EXPECT_EQ(silent_runs, 1);
+    EXPECT_EQ(started, 1);
+}
+
 TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)
 {
     RuntimeFixture f;
