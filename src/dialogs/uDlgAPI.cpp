@@ -2,6 +2,7 @@
 
 #include "base/scope_exit.h"
 #include "base/strings.h"
+#include "dialogs/flash_player.h"
 #include "dialogs/html_links.h"
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
@@ -597,6 +598,20 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         }
         case ControlKind::animate:
             SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
+            break;
+        case ControlKind::flash_frame:
+            if (m.tag == 1 && !dialog.flash_playing) {
+                std::string language = GetVar(m_vars, "LANGUAGE");
+                std::string movie = m_folder + "movie." + language + ".swf";
+                if (!file_exists_here(movie))
+                    movie = m_folder + "movie.swf";
+                if (!file_exists_here(movie))
+                    set_text(w, "Add a movie.swf file to your project to display it here.");
+                else if (PlayFlashMovie(w, m_folder + "flash.ocx", movie))
+                    dialog.flash_playing = true;
+                else
+                    set_text(w, m_texts.flash_failed);
+            }
             break;
         default:
             break;

@@ -26,6 +26,7 @@ namespace quillon {
 // The engine texts the runtime shows.
 struct DialogTexts {
     std::string confirm_cancel = "Are you sure you want to cancel?";
+    std::string flash_failed = "Unable to play Flash movie";
     SizeUnits units;
 };
 
@@ -120,6 +121,7 @@ private:
         bool closing_allowed = false;
         bool runs_installer = false;
         bool installer_started = false;
+        bool flash_playing = false; // the player stays in its frame; a page shown again keeps it
         std::string current_component;
         UINT_PTR refresh_timer = 0;
         std::vector<ComponentTreeNode> tree; // the feature tree's nodes, parallel to the tree items

@@ -238,6 +238,19 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
             case ControlKind::gauge: paint_gauge(dc, rect, *state); break;
             default: fill(dc, rect, rgb_of(state->model->color)); break;
             }
+            // A Flash frame without its player says why in its text.
+            if (state->model->kind == ControlKind::flash_frame) {
+                wchar_t text[512] = {};
+                if (GetWindowTextW(window, text, 512) > 0) {
+                    HGDIOBJ old = SelectObject(dc, state->font);
+                    SetBkMode(dc, TRANSPARENT);
+                    SetTextColor(dc, rgb_of(state->model->font.color));
+                    RECT inside = rect;
+                    InflateRect(&inside, -4, -4);
+                    DrawTextW(dc, text, -1, &inside, DT_CENTER | DT_WORDBREAK);
+                    SelectObject(dc, old);
+                }
+            }
         }
         EndPaint(window, &paint);
         return 0;

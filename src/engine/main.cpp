@@ -220,6 +220,7 @@ void Engine::register_dialogs()
     }
     DialogTexts texts;
     texts.confirm_cancel = m_messages.text(40);
+    texts.flash_failed = m_messages.text(112);
     texts.units = {m_messages.text(6), m_messages.text(7), m_messages.text(8)};
     m_dialogs = std::make_unique<TDialogRuntime>(m_support_folder, m_variables, texts);
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {

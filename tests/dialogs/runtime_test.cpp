@@ -422,6 +422,23 @@ TEST(TDialogRuntime, AnInstallerPageStartsTheInstallerAndReturnsWhenItHasFinishe
     EXPECT_EQ(started, 1);
 }
 
+TEST(TDialogRuntime, AFlashFrameSaysWhatItLacks)
+{
+    RuntimeFixture f;
+    std::ofstream(f.folder / L"Movie.dfm", std::ios::binary)
+        << "object Movie: TForm\r\n  ClientWidth = 300\r\n  ClientHeight = 200\r\n"
+           "  object flsIntro: TFlashFrame\r\n    Left = 8\r\n    Top = 8\r\n    Width = 280\r\n    Height = 150\r\n"
+           "    Tag = 1\r\n  end\r\nend\r\n";
+    std::ofstream(f.folder / L"Movie.dfm.qvof", std::ios::binary);
+    ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Movie.dfm").wstring())));
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    EXPECT_EQ(window_text(f.control("1", L"flsIntro")), L"Add a movie.swf file to your project to display it here.");
+    // A movie without a player beside it (there is no flash.ocx here).
+    std::ofstream(f.folder / L"movie.swf", std::ios::binary) << "FWS";
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    EXPECT_EQ(window_text(f.control("1", L"flsIntro")), L"Unable to play Flash movie");
+}
+
 TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)
 {
     RuntimeFixture f;
