@@ -49,6 +49,17 @@ std::optional<Int> parse_signed(std::string_view text) noexcept
 
 } // namespace
 
+int hex_digit_value(char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool equal_ascii_nocase(std::string_view a, std::string_view b) noexcept
 {
     if (a.size() != b.size())

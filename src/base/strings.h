@@ -39,4 +39,7 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
 // "$NAME$" without its dollar signs (the text both begins and ends with "$"); anything else unchanged.
 std::string strip_reference(std::string_view text);
 
+// The value of a hexadecimal digit, -1 for any other character.
+int hex_digit_value(char c) noexcept;
+
 } // namespace quillon

@@ -160,17 +160,6 @@ bool is_digit(char c) noexcept
     return c >= '0' && c <= '9';
 }
 
-int hex_digit_value(char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string describe_char(char c)
 {
     auto byte = static_cast<unsigned char>(c);

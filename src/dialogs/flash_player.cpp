@@ -1,6 +1,6 @@
 #include "dialogs/flash_player.h"
 
-#include "platform/win32/unique_handle.h"
+#include "platform/win32/com.h"
 #include "platform/win32/wide.h"
 
 #include <objbase.h>
@@ -12,27 +12,6 @@ namespace {
 
 // {D27CDB6E-AE6D-11CF-96B8-444553540000}: the Shockwave Flash object.
 constexpr CLSID clsid_shockwave_flash = {0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr()
-    {
-        if (p != nullptr)
-            p->Release();
-    }
-};
-
-struct Bstr {
-    BSTR text;
-    explicit Bstr(const std::wstring& value) : text(SysAllocString(value.c_str())) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(text); }
-};
 
 bool invoke(IDispatch* player, const wchar_t* name, WORD flags, VARIANT* argument)
 {
@@ -76,26 +55,26 @@ bool PlayFlashMovie(HWND frame, const std::string& player_library, const std::st
     if (get_class_object == nullptr || attach == nullptr || init == nullptr || !init())
         return false;
 
-    ComPtr<IClassFactory> factory;
-    if (FAILED(get_class_object(clsid_shockwave_flash, IID_IClassFactory, reinterpret_cast<void**>(&factory.p))))
+    win32::ComPtr<IClassFactory> factory;
+    if (FAILED(get_class_object(clsid_shockwave_flash, IID_IClassFactory, factory.put_void())))
         return false;
-    ComPtr<IUnknown> control;
-    if (FAILED(factory.p->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&control.p))))
+    win32::ComPtr<IUnknown> control;
+    if (FAILED(factory->CreateInstance(nullptr, IID_IUnknown, control.put_void())))
         return false;
-    ComPtr<IDispatch> player;
-    if (FAILED(control.p->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&player.p))))
+    win32::ComPtr<IDispatch> player;
+    if (FAILED(control->QueryInterface(IID_IDispatch, player.put_void())))
         return false;
-    ComPtr<IUnknown> container;
-    if (FAILED(attach(control.p, frame, &container.p)))
+    win32::ComPtr<IUnknown> container;
+    if (FAILED(attach(control.get(), frame, container.put())))
         return false;
-    Bstr path(win32::to_wide(movie));
+    win32::Bstr path = win32::Bstr::from_ansi(movie);
     VARIANT argument;
     VariantInit(&argument);
     argument.vt = VT_BSTR;
-    argument.bstrVal = path.text;
-    if (!invoke(player.p, L"Movie", DISPATCH_PROPERTYPUT, &argument))
+    argument.bstrVal = path.get();
+    if (!invoke(player.get(), L"Movie", DISPATCH_PROPERTYPUT, &argument))
         return false;
-    return invoke(player.p, L"Play", DISPATCH_METHOD, nullptr);
+    return invoke(player.get(), L"Play", DISPATCH_METHOD, nullptr);
 }
 
 } // namespace quillon

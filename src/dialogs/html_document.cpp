@@ -43,14 +43,6 @@ bool is_hex(char c) noexcept
 {
     return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
-unsigned hex_value(char c) noexcept
-{
-    if (is_digit(c))
-        return static_cast<unsigned>(c - '0');
-    if (c >= 'a' && c <= 'f')
-        return static_cast<unsigned>(c - 'a' + 10);
-    return static_cast<unsigned>(c - 'A' + 10);
-}
 char lower(char c) noexcept
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -122,7 +114,7 @@ std::optional<std::pair<char32_t, std::size_t>> character_reference(std::string_
         char32_t value = 0;
         while (at < text.size() && (hex ? is_hex(text[at]) : is_digit(text[at]))) {
             // Saturates just above the last code point so long digit strings cannot overflow.
-            value = value * (hex ? 16 : 10) + hex_value(text[at]);
+            value = value * (hex ? 16 : 10) + static_cast<unsigned>(hex_digit_value(text[at]));
             if (value > 0x10FFFF)
                 value = 0x110000;
             ++at;

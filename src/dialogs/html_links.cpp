@@ -6,17 +6,6 @@ namespace quillon {
 
 namespace {
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool starts_with_nocase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() && equal_ascii_nocase(text.substr(0, prefix.size()), prefix);
@@ -35,8 +24,8 @@ std::string FileLinkPath(std::string_view link)
     decoded.reserve(link.size());
     for (std::size_t i = 0; i < link.size(); ++i) {
         if (link[i] == '%' && i + 2 < link.size()) {
-            int high = hex_value(link[i + 1]);
-            int low = hex_value(link[i + 2]);
+            int high = hex_digit_value(link[i + 1]);
+            int low = hex_digit_value(link[i + 2]);
             if (high >= 0 && low >= 0) {
                 decoded += static_cast<char>(high * 16 + low);
                 i += 2;
@@ -50,6 +39,8 @@ std::string FileLinkPath(std::string_view link)
         rest.remove_prefix(8);
     else if (starts_with_nocase(rest, "file://"))
         rest.remove_prefix(7);
+    else if (starts_with_nocase(rest, "file:"))
+        rest.remove_prefix(5);
     std::string path(rest);
     for (char& c : path) {
         if (c == '|')
@@ -67,8 +58,6 @@ LinkAction ClassifyLink(std::string_view href, const std::string& dialogs_folder
     bool file_link = starts_with_nocase(href, "file:");
     if (colon == std::string_view::npos || colon < 2 || file_link) {
         std::string_view written = href;
-        if (file_link && !starts_with_nocase(href, "file://"))
-            written.remove_prefix(5); // "file:name.exe"
         std::size_t split = written.find_first_of(" ?");
         std::string path = FileLinkPath(written.substr(0, split));
         if (split != std::string_view::npos)

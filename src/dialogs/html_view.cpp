@@ -2,6 +2,7 @@
 
 #include "base/strings.h"
 #include "dialogs/html_document.h"
+#include "dialogs/html_links.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -216,47 +217,18 @@ std::string full_path(const std::string& path)
     return win32::to_ansi(full);
 }
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The local page a link names, when it names one that exists: no protocol
 // (a ':' at index 1 is a drive) or "file:", ".htm" or ".html", relative to base.
 std::optional<std::string> local_page(std::string_view href, const std::string& base)
 {
     std::string_view target = href.substr(0, href.find_first_of("#?"));
-    if (target.size() >= 5 && equal_ascii_nocase(target.substr(0, 5), "file:")) {
-        target.remove_prefix(5);
-        if (target.starts_with("///"))
-            target.remove_prefix(3);
-        else if (target.starts_with("//"))
-            target.remove_prefix(2);
-    } else {
+    if (!(target.size() >= 5 && equal_ascii_nocase(target.substr(0, 5), "file:"))) {
         std::size_t colon = target.find(':');
         if (colon != std::string_view::npos && colon >= 2 && target.find_first_of("/\\") > colon)
             return std::nullopt; // http:, mailto: and the like belong to the owner
     }
-    std::string path;
-    for (std::size_t i = 0; i < target.size(); ++i) {
-        char c = target[i];
-        if (c == '%' && i + 2 < target.size() && hex_digit(target[i + 1]) >= 0 && hex_digit(target[i + 2]) >= 0) {
-            path += static_cast<char>(hex_digit(target[i + 1]) * 16 + hex_digit(target[i + 2]));
-            i += 2;
-        } else if (c == '/') {
-            path += '\\';
-        } else if (c == '|') {
-            path += ':';
-        } else {
-            path += c;
-        }
-    }
+    std::string path = FileLinkPath(target);
     std::string lower = ascii_lower(path);
     if (!lower.ends_with(".htm") && !lower.ends_with(".html"))
         return std::nullopt;

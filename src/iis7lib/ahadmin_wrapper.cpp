@@ -2,9 +2,9 @@
 // is a boundary: no exception leaves it, a failure inside returns 0, and an
 // output is written only when the whole operation succeeded.
 #include "iis7lib/ahadmin_wrapper_abi.h"
-#include "iis7lib/com_support.h"
 #include "iis7lib/iis7_operations.h"
 #include "iis7lib/windows_store.h"
+#include "platform/win32/com.h"
 
 #include <windows.h>
 
@@ -27,7 +27,7 @@ template <typename Operation>
 int boundary(Operation&& operation) noexcept
 {
     try {
-        ComApartment apartment;
+        win32::ComApartment apartment;
         if (!apartment.usable())
             return 0;
         Result<void> result = operation();

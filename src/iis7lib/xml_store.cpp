@@ -6,7 +6,7 @@
 // server level in <location> elements, whatever the commit path says.
 #include "base/scope_exit.h"
 #include "base/strings.h"
-#include "iis7lib/com_support.h"
+#include "platform/win32/com.h"
 #include "iis7lib/iis7_operations.h"
 #include "iis7lib/windows_store.h"
 
@@ -35,41 +35,41 @@ bool is_item_name(std::wstring_view name)
 
 Result<std::wstring> node_name(IXMLDOMNode* node)
 {
-    Bstr name;
+    win32::Bstr name;
     HRESULT result = node->get_nodeName(name.put());
     if (FAILED(result))
-        return com_error(result, "IIS configuration file: node name unreadable");
+        return win32::com_error(result, "IIS configuration file: node name unreadable");
     return name.get() == nullptr ? std::wstring() : std::wstring(name.get(), SysStringLen(name.get()));
 }
 
 // The element children of a node, in document order.
-Result<std::vector<ComPtr<IXMLDOMElement>>> child_elements(IXMLDOMNode* parent)
+Result<std::vector<win32::ComPtr<IXMLDOMElement>>> child_elements(IXMLDOMNode* parent)
 {
-    std::vector<ComPtr<IXMLDOMElement>> elements;
-    ComPtr<IXMLDOMNode> node;
+    std::vector<win32::ComPtr<IXMLDOMElement>> elements;
+    win32::ComPtr<IXMLDOMNode> node;
     HRESULT result = parent->get_firstChild(node.put());
     while (result == S_OK && node) {
         DOMNodeType type = NODE_INVALID;
         if (SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT) {
-            ComPtr<IXMLDOMElement> element;
+            win32::ComPtr<IXMLDOMElement> element;
             if (SUCCEEDED(node->QueryInterface(IID_IXMLDOMElement, element.put_void())))
                 elements.push_back(std::move(element));
         }
-        ComPtr<IXMLDOMNode> next;
+        win32::ComPtr<IXMLDOMNode> next;
         result = node->get_nextSibling(next.put());
         node = std::move(next);
     }
     if (FAILED(result))
-        return com_error(result, "IIS configuration file: children unreadable");
+        return win32::com_error(result, "IIS configuration file: children unreadable");
     return elements;
 }
 
 Result<std::wstring> attribute_of(IXMLDOMElement* element, std::wstring_view name)
 {
-    Variant value;
-    HRESULT result = element->getAttribute(Bstr(name).get(), value.put());
+    win32::Variant value;
+    HRESULT result = element->getAttribute(win32::Bstr(name).get(), value.put());
     if (FAILED(result))
-        return com_error(result, "IIS configuration file: attribute unreadable");
+        return win32::com_error(result, "IIS configuration file: attribute unreadable");
     if (result == S_FALSE || value.get().vt != VT_BSTR || value.get().bstrVal == nullptr)
         return std::wstring();
     return std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
@@ -77,36 +77,36 @@ Result<std::wstring> attribute_of(IXMLDOMElement* element, std::wstring_view nam
 
 Result<void> set_attribute_of(IXMLDOMElement* element, std::wstring_view name, std::wstring_view value)
 {
-    HRESULT result = element->setAttribute(Bstr(name).get(), Variant::from_text(value).get());
+    HRESULT result = element->setAttribute(win32::Bstr(name).get(), win32::Variant::from_text(value).get());
     if (FAILED(result))
-        return com_error(result, "IIS configuration file: attribute not written");
+        return win32::com_error(result, "IIS configuration file: attribute not written");
     return {};
 }
 
-Result<ComPtr<IXMLDOMElement>> new_element(IXMLDOMDocument* document, std::wstring_view name)
+Result<win32::ComPtr<IXMLDOMElement>> new_element(IXMLDOMDocument* document, std::wstring_view name)
 {
-    ComPtr<IXMLDOMElement> element;
-    HRESULT result = document->createElement(Bstr(name).get(), element.put());
+    win32::ComPtr<IXMLDOMElement> element;
+    HRESULT result = document->createElement(win32::Bstr(name).get(), element.put());
     if (FAILED(result))
-        return com_error(result, "IIS configuration file: element not made");
+        return win32::com_error(result, "IIS configuration file: element not made");
     return element;
 }
 
 Result<void> append(IXMLDOMNode* parent, IXMLDOMNode* child)
 {
-    ComPtr<IXMLDOMNode> appended;
+    win32::ComPtr<IXMLDOMNode> appended;
     HRESULT result = parent->appendChild(child, appended.put());
     if (FAILED(result))
-        return com_error(result, "IIS configuration file: element not added");
+        return win32::com_error(result, "IIS configuration file: element not added");
     return {};
 }
 
 // The first child element of that name, made and appended when missing.
-Result<ComPtr<IXMLDOMElement>> child_element(IXMLDOMDocument* document, IXMLDOMElement* parent,
+Result<win32::ComPtr<IXMLDOMElement>> child_element(IXMLDOMDocument* document, IXMLDOMElement* parent,
                                              std::wstring_view name,
                                              std::optional<std::wstring_view> location_path = std::nullopt)
 {
-    for (ComPtr<IXMLDOMElement>& element : TRY(child_elements(parent))) {
+    for (win32::ComPtr<IXMLDOMElement>& element : TRY(child_elements(parent))) {
         if (TRY(node_name(element.get())) != name)
             continue;
         if (!location_path)
@@ -115,7 +115,7 @@ Result<ComPtr<IXMLDOMElement>> child_element(IXMLDOMDocument* document, IXMLDOME
         if (equal_nocase(win32::to_ansi(TRY(attribute_of(element.get(), L"path"))), win32::to_ansi(*location_path)))
             return std::move(element);
     }
-    ComPtr<IXMLDOMElement> element = TRY(new_element(document, name));
+    win32::ComPtr<IXMLDOMElement> element = TRY(new_element(document, name));
     if (location_path)
         TRY(set_attribute_of(element.get(), L"path", *location_path));
     TRY(append(parent, element.get()));
@@ -124,7 +124,7 @@ Result<ComPtr<IXMLDOMElement>> child_element(IXMLDOMDocument* document, IXMLDOME
 
 class XmlElement final : public ConfigElement {
 public:
-    XmlElement(ComPtr<IXMLDOMElement> element, IXMLDOMDocument* document)
+    XmlElement(win32::ComPtr<IXMLDOMElement> element, IXMLDOMDocument* document)
         : m_element(std::move(element)), m_document(document)
     {
     }
@@ -140,7 +140,7 @@ public:
     }
     Result<std::unique_ptr<ConfigElement>> child(std::string_view child_name) override
     {
-        ComPtr<IXMLDOMElement> element =
+        win32::ComPtr<IXMLDOMElement> element =
             TRY(child_element(m_document, m_element.get(), win32::to_wide(child_name)));
         return std::make_unique<XmlElement>(std::move(element), m_document);
     }
@@ -149,7 +149,7 @@ public:
     IXMLDOMElement* get() const noexcept { return m_element.get(); }
 
 private:
-    ComPtr<IXMLDOMElement> m_element;
+    win32::ComPtr<IXMLDOMElement> m_element;
     IXMLDOMDocument* m_document; // owned by the manager, which outlives its elements
 };
 
@@ -164,7 +164,7 @@ public:
     Result<std::size_t> count() override { return TRY(items()).size(); }
     Result<std::unique_ptr<ConfigElement>> item(std::size_t index) override
     {
-        std::vector<ComPtr<IXMLDOMElement>> all = TRY(items());
+        std::vector<win32::ComPtr<IXMLDOMElement>> all = TRY(items());
         if (index >= all.size())
             return make_error(ErrorCode::out_of_range, "IIS configuration file: no collection item " +
                                                            std::to_string(index));
@@ -187,29 +187,29 @@ public:
     }
     Result<void> remove(std::size_t index) override
     {
-        std::vector<ComPtr<IXMLDOMElement>> all = TRY(items());
+        std::vector<win32::ComPtr<IXMLDOMElement>> all = TRY(items());
         if (index >= all.size())
             return make_error(ErrorCode::out_of_range, "IIS configuration file: no collection item " +
                                                            std::to_string(index));
-        ComPtr<IXMLDOMNode> removed;
+        win32::ComPtr<IXMLDOMNode> removed;
         HRESULT result = m_owner->removeChild(all[index].get(), removed.put());
         if (FAILED(result))
-            return com_error(result, "IIS configuration file: collection item not removed");
+            return win32::com_error(result, "IIS configuration file: collection item not removed");
         return {};
     }
 
 private:
-    Result<std::vector<ComPtr<IXMLDOMElement>>> items()
+    Result<std::vector<win32::ComPtr<IXMLDOMElement>>> items()
     {
-        std::vector<ComPtr<IXMLDOMElement>> all = TRY(child_elements(m_owner.get()));
-        std::vector<ComPtr<IXMLDOMElement>> result;
-        for (ComPtr<IXMLDOMElement>& element : all)
+        std::vector<win32::ComPtr<IXMLDOMElement>> all = TRY(child_elements(m_owner.get()));
+        std::vector<win32::ComPtr<IXMLDOMElement>> result;
+        for (win32::ComPtr<IXMLDOMElement>& element : all)
             if (is_item_name(TRY(node_name(element.get()))))
                 result.push_back(std::move(element));
         return result;
     }
 
-    ComPtr<IXMLDOMElement> m_owner;
+    win32::ComPtr<IXMLDOMElement> m_owner;
     IXMLDOMDocument* m_document;
 };
 
@@ -237,7 +237,7 @@ Result<std::wstring> location_path(std::string_view config_path)
 
 class XmlManager final : public AdminManager {
 public:
-    XmlManager(ComPtr<IXMLDOMDocument> document, std::filesystem::path file)
+    XmlManager(win32::ComPtr<IXMLDOMDocument> document, std::filesystem::path file)
         : m_document(std::move(document)), m_file(std::move(file))
     {
     }
@@ -246,10 +246,10 @@ public:
                                                          std::string_view config_path) override
     {
         std::wstring location = TRY(location_path(config_path));
-        ComPtr<IXMLDOMElement> element;
+        win32::ComPtr<IXMLDOMElement> element;
         HRESULT result = m_document->get_documentElement(element.put());
         if (FAILED(result) || !element)
-            return com_error(result, "IIS configuration file: no configuration element");
+            return win32::com_error(result, "IIS configuration file: no configuration element");
         if (!location.empty())
             element = TRY(child_element(m_document.get(), element.get(), L"location", std::wstring_view(location)));
         std::wstring wide_section = win32::to_wide(section);
@@ -281,9 +281,9 @@ public:
             return make_error(ErrorCode::io, "IIS configuration file: no temporary file beside it", GetLastError());
         ScopeExit remove_temp([&] { DeleteFileW(temp); });
 
-        HRESULT result = m_document->save(Variant::from_text(temp).get());
+        HRESULT result = m_document->save(win32::Variant::from_text(temp).get());
         if (FAILED(result))
-            return com_error(result, "IIS configuration file: not written");
+            return win32::com_error(result, "IIS configuration file: not written");
         if (!MoveFileExW(temp, m_file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return make_error(ErrorCode::io, "IIS configuration file: not replaced", GetLastError());
         remove_temp.dismiss();
@@ -291,7 +291,7 @@ public:
     }
 
 private:
-    ComPtr<IXMLDOMDocument> m_document;
+    win32::ComPtr<IXMLDOMDocument> m_document;
     std::filesystem::path m_file;
 };
 
@@ -303,11 +303,11 @@ Result<std::unique_ptr<AdminManager>> open_file_admin_manager(const std::filesys
         return make_error(ErrorCode::not_found, "no IIS configuration file " + win32::to_ansi(config_file.wstring()),
                           GetLastError());
 
-    ComPtr<IXMLDOMDocument> document;
+    win32::ComPtr<IXMLDOMDocument> document;
     HRESULT result = CoCreateInstance(clsid_dom_document60, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
                                       document.put_void());
     if (FAILED(result))
-        return com_error(result, "MSXML 6 not available");
+        return win32::com_error(result, "MSXML 6 not available");
     document->put_async(VARIANT_FALSE);
     document->put_validateOnParse(VARIANT_FALSE);
     document->put_resolveExternals(VARIANT_FALSE);
@@ -315,11 +315,11 @@ Result<std::unique_ptr<AdminManager>> open_file_admin_manager(const std::filesys
     document->put_preserveWhiteSpace(VARIANT_TRUE);
 
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    result = document->load(Variant::from_text(config_file.wstring()).get(), &loaded);
+    result = document->load(win32::Variant::from_text(config_file.wstring()).get(), &loaded);
     if (FAILED(result) || loaded != VARIANT_TRUE) {
         std::string reason;
-        ComPtr<IXMLDOMParseError> parse_error;
-        Bstr text;
+        win32::ComPtr<IXMLDOMParseError> parse_error;
+        win32::Bstr text;
         if (SUCCEEDED(document->get_parseError(parse_error.put())) && parse_error &&
             SUCCEEDED(parse_error->get_reason(text.put())))
             reason = text.ansi();

@@ -1,21 +1,12 @@
 #include "qvoc/guid.h"
 
+#include "base/strings.h"
+
 #include "qvoc/sha1.h"
 
 namespace quillon::qvoc {
 
 namespace {
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 constexpr std::size_t guid_text_size = 38;
 
@@ -38,7 +29,7 @@ std::optional<GuidBytes> parse_guid(std::string_view text)
                 return std::nullopt;
             continue;
         }
-        int value = hex_value(text[position]);
+        int value = hex_digit_value(text[position]);
         if (value < 0)
             return std::nullopt;
         guid[digit / 2] = static_cast<std::uint8_t>(guid[digit / 2] | (digit % 2 == 0 ? value << 4 : value));

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <thread>
 
@@ -275,10 +276,26 @@ TEST(ScriptLoop, ARuntimeErrorInASilentRunIsLoggedAndEndsTheRun)
     EXPECT_NE(text.find("</Quillon>"), std::string::npos) << "the end-of-run sequence ran";
 }
 
+// A setup of the project text whose resource folder holds the files.
+fs::path build_with_resources(const std::wstring& name, std::span<const std::pair<const wchar_t*, const char*>> files,
+                              const std::string& project)
+{
+    fs::path dir = fresh_scratch_dir(name);
+    fs::create_directories(dir / L"resources");
+    for (const auto& [file, text] : files)
+        std::ofstream(dir / L"resources" / file, std::ios::binary) << text;
+    std::ofstream(dir / L"loop.qvp", std::ios::binary) << project;
+    qvoc::BuildOptions options;
+    options.project = dir / L"loop.qvp";
+    options.output_folder = dir / L"out";
+    options.engine = dist_file(L"engine.exe");
+    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+    EXPECT_TRUE(report) << (report ? "" : report.error().message);
+    return report ? report->setup : fs::path();
+}
+
 TEST(ScriptLoop, TranslationsOfTheChosenLanguageReachTheCommands)
 {
-    fs::path dir = fresh_scratch_dir(L"translated");
-    fs::create_directories(dir / L"resources");
     const std::pair<const wchar_t*, const char*> files[] = {
         {L"Translate Test.mtx", "{4D4D4D4D-0000-0000-0000-000000000001}\r\n"
                                 "{4D4D4D4D-0000-0000-0000-000000000001}\r\n"
@@ -287,8 +304,6 @@ TEST(ScriptLoop, TranslationsOfTheChosenLanguageReachTheCommands)
         {L"translations.German", "Hallo\r\nWelt\r\nAuf Wiedersehen\r\n"},
         {L"translations.Map", "map\r\n"},
     };
-    for (const auto& [name, text] : files)
-        std::ofstream(dir / L"resources" / name, std::ios::binary) << text;
     std::string project = "[setup]\ntitle = Translate Test\nproduct-code = {3C3C3C3C-1111-2222-3333-444444444449}\n"
                           "default-language = German\nresources = resources\n\n[script]\n"
                           "Set Variable\n@id = {4D4D4D4D-0000-0000-0000-000000000001}\n| GREETING\n| Hello\n"
@@ -299,22 +314,15 @@ TEST(ScriptLoop, TranslationsOfTheChosenLanguageReachTheCommands)
                           "If\n| UNTRANSLATED\n| 0\n| Hello\n| TRUE\n  Terminate with Exit Code\n  | 3\nEnd\n"
                           "If\n| LANGUAGE\n| 0\n| German\n| TRUE\n  Terminate with Exit Code\n  | 4\nEnd\n"
                           "Terminate with Exit Code\n| 100\n";
-    std::ofstream(dir / L"loop.qvp", std::ios::binary) << project;
-    qvoc::BuildOptions options;
-    options.project = dir / L"loop.qvp";
-    options.output_folder = dir / L"out";
-    options.engine = dist_file(L"engine.exe");
-    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
-    ASSERT_TRUE(report) << report.error().message;
-    EXPECT_EQ(run_program({report->setup, L"/s"}).exit_code, all_checks_held);
+    fs::path setup = build_with_resources(L"translated", files, project);
+    ASSERT_FALSE(setup.empty());
+    EXPECT_EQ(run_program({setup, L"/s"}).exit_code, all_checks_held);
 }
 
 // The page's texts come from the translation of the chosen language, keyed by
 // form file and component; a text changed after it was translated stays as designed.
 TEST(ScriptLoop, APageShowsTheTranslationsOfItsTexts)
 {
-    fs::path dir = fresh_scratch_dir(L"translated-page");
-    fs::create_directories(dir / L"resources");
     const std::pair<const wchar_t*, const char*> files[] = {
         {L"Page Test.mtx", "Welcome.dfm.Welcome\r\nWelcome.dfm.lblIntro\r\nWelcome.dfm.btnNext\r\n"
                            "Welcome.dfm.lstChoices\r\nWelcome.dfm.lstChoices\r\n"},
@@ -331,22 +339,15 @@ TEST(ScriptLoop, APageShowsTheTranslationsOfItsTexts)
                          "    Height = 23\r\n    Caption = 'Next'\r\n    Tag = 1\r\n  end\r\nend\r\n"},
         {L"Welcome.dfm.qvof", ""},
     };
-    for (const auto& [name, text] : files)
-        std::ofstream(dir / L"resources" / name, std::ios::binary) << text;
     std::string project = "[setup]\ntitle = Page Test\nproduct-code = {3C3C3C3C-1111-2222-3333-44444444444A}\n"
                           "default-language = German\nresources = resources\n\n[script]\n"
                           "Set Variable\n| KYRTLOGO\n| TRUE\n"
                           "Display Dialog\n| Welcome\n| WIZARD\n| TRUE\n|\n|\n|\n"
                           "Terminate with Exit Code\n| 100\n";
-    std::ofstream(dir / L"page.qvp", std::ios::binary) << project;
-    qvoc::BuildOptions options;
-    options.project = dir / L"page.qvp";
-    options.output_folder = dir / L"out";
-    options.engine = dist_file(L"engine.exe");
-    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
-    ASSERT_TRUE(report) << report.error().message;
+    fs::path setup = build_with_resources(L"translated-page", files, project);
+    ASSERT_FALSE(setup.empty());
 
-    StartedProgram run = start_program({report->setup});
+    StartedProgram run = start_program({setup});
     HWND page = wait_for_page(L"Welcome.dfm", std::chrono::seconds(30));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(window_text(page), L"Willkommen bei Page Test");

@@ -168,10 +168,22 @@ StartedProgram start_program(const ProgramRun& run)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::wstring environment = child_environment();
-    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.data(), working_dir.wstring().c_str(), &startup, &info))
+    // Wine now and then fails a process start under load with ERROR_INTERNAL_ERROR
+    // (the new process died before it was set up); a second start works.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        started = CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                 environment.data(), working_dir.wstring().c_str(), &startup, &info);
+        error = started ? 0 : GetLastError();
+        if (!started && error != ERROR_INTERNAL_ERROR)
+            break;
+    }
+    if (!started)
         throw std::runtime_error("CreateProcess failed for " + to_utf8(run.program.wstring()) + ", error " +
-                                 std::to_string(GetLastError()));
+                                 std::to_string(error));
     win32::UniqueHandle thread(info.hThread);
     return StartedProgram{win32::UniqueHandle(info.hProcess)};
 }

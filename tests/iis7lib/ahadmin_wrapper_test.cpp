@@ -3,7 +3,7 @@
 // prefix's system folder, and the test reads that file back.
 #include "harness/harness.h"
 #include "iis7lib/ahadmin_wrapper_abi.h"
-#include "iis7lib/com_support.h"
+#include "platform/win32/com.h"
 
 #include <gtest/gtest.h>
 #include <msxml2.h>
@@ -147,7 +147,7 @@ public:
             return;
         m_document->put_async(VARIANT_FALSE);
         VARIANT_BOOL loaded = VARIANT_FALSE;
-        m_loaded = SUCCEEDED(m_document->load(Variant::from_text(file.wstring()).get(), &loaded)) &&
+        m_loaded = SUCCEEDED(m_document->load(win32::Variant::from_text(file.wstring()).get(), &loaded)) &&
                    loaded == VARIANT_TRUE;
     }
 
@@ -158,25 +158,25 @@ public:
     {
         if (!m_loaded)
             return std::nullopt;
-        ComPtr<IXMLDOMNode> node;
-        if (m_document->selectSingleNode(Bstr::from_ansi(xpath).get(), node.put()) != S_OK || !node)
+        win32::ComPtr<IXMLDOMNode> node;
+        if (m_document->selectSingleNode(win32::Bstr::from_ansi(xpath).get(), node.put()) != S_OK || !node)
             return std::nullopt;
-        Bstr value;
+        win32::Bstr value;
         node->get_text(value.put());
         return value.ansi();
     }
 
     long count(const std::string& xpath) const
     {
-        ComPtr<IXMLDOMNodeList> nodes;
+        win32::ComPtr<IXMLDOMNodeList> nodes;
         long length = -1;
-        if (m_loaded && SUCCEEDED(m_document->selectNodes(Bstr::from_ansi(xpath).get(), nodes.put())) && nodes)
+        if (m_loaded && SUCCEEDED(m_document->selectNodes(win32::Bstr::from_ansi(xpath).get(), nodes.put())) && nodes)
             nodes->get_length(&length);
         return length;
     }
 
 private:
-    ComPtr<IXMLDOMDocument> m_document;
+    win32::ComPtr<IXMLDOMDocument> m_document;
     bool m_loaded = false;
 };
 
@@ -257,7 +257,7 @@ protected:
                                      0);
     }
 
-    ComApartment apartment;
+    win32::ComApartment apartment;
     fs::path folder;
     fs::path file;
     bool made_inetsrv = false;

@@ -1,5 +1,5 @@
-// Small owners for the COM objects and values the IIS 7 library's stores use:
-// interface pointers, BSTRs, VARIANTs and the thread's apartment.
+// Small owners for COM objects and values: interface pointers, BSTRs,
+// VARIANTs and the thread's apartment.
 #pragma once
 
 #include "base/error.h"
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-namespace quillon::iis7 {
+namespace quillon::win32 {
 
 template <typename T>
 class ComPtr {
@@ -60,7 +60,7 @@ public:
             throw std::bad_alloc();
     }
     // From the engine's 8-bit text.
-    static Bstr from_ansi(std::string_view text) { return Bstr(win32::to_wide(text)); }
+    static Bstr from_ansi(std::string_view text) { return Bstr(to_wide(text)); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     Bstr(Bstr&& other) noexcept : m_value(std::exchange(other.m_value, nullptr)) {}
@@ -82,7 +82,7 @@ public:
     }
     std::string ansi() const
     {
-        return m_value == nullptr ? std::string() : win32::to_ansi(std::wstring_view(m_value, SysStringLen(m_value)));
+        return m_value == nullptr ? std::string() : to_ansi(std::wstring_view(m_value, SysStringLen(m_value)));
     }
 
 private:
@@ -149,4 +149,4 @@ inline std::unexpected<Error> com_error(HRESULT result, std::string what)
     return make_error(ErrorCode::win32, std::move(what), static_cast<std::uint32_t>(result));
 }
 
-} // namespace quillon::iis7
+} // namespace quillon::win32
