@@ -132,12 +132,17 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     if (!file_exists(database) && !file_exists(without_extension(database) + ".msp"))
         return {};
 
-    std::string marker;
+    // The single-instance marker is held open, unshared, for the whole run and
+    // deleted when it is closed, also when the process is killed: a marker
+    // that a crashed run left behind would otherwise end every later run of
+    // this build at once, with exit code 0.
+    win32::UniqueFile marker;
     if (ExpandBuildConstants("#SINGLEINSTANCE#", script) == "TRUE") {
-        marker = context.startup.temp_folder + script.revision_code() + ".qvo";
-        if (file_exists(marker))
-            return {};
-        std::ofstream(fs_path(marker)).close();
+        std::wstring path = win32::to_wide(context.startup.temp_folder + script.revision_code() + ".qvo");
+        marker = win32::UniqueFile(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!marker && GetLastError() == ERROR_SHARING_VIOLATION)
+            return {}; // another run of this build is going on
     }
 
     context.trace.line("    <kyrt>");
@@ -170,8 +175,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
 
     context.trace.line("    </kyrt>");
     context.trace.line("    <ExitScript>");
-    if (!marker.empty())
-        DeleteFileW(win32::to_wide(marker).c_str());
+    marker.reset();
     context.trace.line("    </ExitScript>");
     return result;
 }

@@ -110,26 +110,6 @@ TEST(ScriptRun, AnAcceptedScriptRunsThroughTheSeedingToTheEnd)
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
-TEST(ScriptRun, ASingleInstanceSetupDoesNotRunTwice)
-{
-    CompiledScript script = script_of({command("Set Variable", 1, {"X", "1"})});
-    script.build_constants = {{"SINGLEINSTANCE", "TRUE"}};
-    fs::path exe = make_setup(L"run-single", script, {});
-    fs::path marker = child_temp_dir() / L"{77777777-7777-8888-9999-AAAAAAAAAAAA}.qvo";
-    std::ofstream(marker).close(); // another run of this build is going on
-
-    fs::path log = exe.parent_path() / L"setup.log";
-    RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
-    EXPECT_EQ(outcome.exit_code, 0u);
-    EXPECT_EQ(log_text(log).find("<kyrt>"), std::string::npos) << "no command runs";
-    EXPECT_TRUE(fs::exists(marker)) << "the other run's marker stays";
-    fs::remove(marker);
-
-    run_program({exe, L"/s /l=" + log.wstring()});
-    EXPECT_NE(log_text(log).find("<kyrt>"), std::string::npos);
-    EXPECT_FALSE(fs::exists(marker)) << "the run removes its own marker at the end";
-}
-
 const std::vector<std::pair<std::wstring, std::string>> translations = {
     {L"Run Test.mtx", "{0B0B0B0B-0000-0000-0000-000000000001}\r\n"},
     {L"translations.Original", "Hello\r\n"},
@@ -138,6 +118,42 @@ const std::vector<std::pair<std::wstring, std::string>> translations = {
     {L"translations.Map", "map\r\n"},
     {L"shared.translations.French", "not a language\r\n"},
 };
+
+TEST(ScriptRun, ASingleInstanceSetupDoesNotRunTwice)
+{
+    CompiledScript script = script_of({command("Set Variable", 1, {"X", "1"})});
+    script.build_constants = {{"SINGLEINSTANCE", "TRUE"}};
+    fs::path exe = make_setup(L"run-single", script, {});
+    fs::path marker = child_temp_dir() / L"{77777777-7777-8888-9999-AAAAAAAAAAAA}.qvo";
+    fs::path log = exe.parent_path() / L"setup.log";
+    {
+        // Another run of this build is going on: it holds its marker.
+        win32::UniqueFile running(CreateFileW(marker.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        ASSERT_TRUE(running);
+        RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
+        EXPECT_EQ(outcome.exit_code, 0u);
+        EXPECT_EQ(log_text(log).find("<kyrt>"), std::string::npos) << "no command runs";
+    }
+    EXPECT_FALSE(fs::exists(marker)) << "gone with the run that held it";
+
+    // A run that is killed leaves no marker behind.
+    CompiledScript waiting = script;
+    waiting.language_dialog = true;
+    fs::path waiting_exe = make_setup(L"run-single-killed", waiting, translations);
+    StartedProgram killed = start_program({waiting_exe});
+    ASSERT_NE(wait_for_window(L"Select Setup Language", std::chrono::seconds(30)), nullptr);
+    EXPECT_TRUE(fs::exists(marker));
+    TerminateProcess(killed.process.get(), 1);
+    killed.wait(std::chrono::seconds(30));
+    EXPECT_FALSE(fs::exists(marker)) << "the system deletes it with the killed process's handle";
+
+    // Nor does a marker that an older engine left behind stop the next run.
+    std::ofstream(marker).close();
+    run_program({exe, L"/s /l=" + log.wstring()});
+    EXPECT_NE(log_text(log).find("<kyrt>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(marker)) << "the run removes its marker at the end";
+}
 
 TEST(ScriptRun, CancellingTheLanguageChoiceEndsTheRunWithoutACommand)
 {
