@@ -3,6 +3,7 @@
 #include "base/strings.h"
 #include "dialogs/html_document.h"
 #include "dialogs/html_links.h"
+#include "platform/win32/owning_window.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -13,7 +14,6 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -863,31 +863,11 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
     return DefWindowProcW(m_window, message, wparam, lparam);
 }
 
-LRESULT CALLBACK html_view_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept
+// A border and a vertical bar belong to this control whatever the creator asked for.
+void add_view_styles(HWND window)
 {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* view = new (std::nothrow) HtmlView(window);
-            if (view == nullptr)
-                return FALSE;
-            SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(view));
-            // A border and a vertical bar belong to this control whatever the creator asked for.
-            SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_VSCROLL);
-            SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
-            return DefWindowProcW(window, message, wparam, lparam);
-        }
-        auto* view = reinterpret_cast<HtmlView*>(GetWindowLongPtrW(window, 0));
-        if (message == WM_NCDESTROY) {
-            SetWindowLongPtrW(window, 0, 0);
-            delete view;
-            return DefWindowProcW(window, message, wparam, lparam);
-        }
-        if (view == nullptr)
-            return DefWindowProcW(window, message, wparam, lparam);
-        return view->handle(message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may unwind into the system's message dispatch
-    }
+    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_VSCROLL);
+    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
 }
 
 } // namespace
@@ -898,7 +878,7 @@ bool RegisterHtmlView(HINSTANCE instance)
         return true;
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof window_class;
-    window_class.lpfnWndProc = html_view_proc;
+    window_class.lpfnWndProc = win32::owning_window_proc<HtmlView, HtmlView, add_view_styles>;
     window_class.cbWndExtra = sizeof(HtmlView*);
     window_class.hInstance = instance;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);

@@ -1,6 +1,7 @@
 #include "dialogs/shell_controls.h"
 
 #include "base/scope_exit.h"
+#include "platform/win32/owning_window.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -11,7 +12,6 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -826,31 +826,10 @@ ShellControl* control_of(HWND window)
     return ours ? reinterpret_cast<ShellControl*>(GetWindowLongPtrW(window, 0)) : nullptr;
 }
 
-template <typename Control>
-LRESULT CALLBACK shell_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept
+// The dialog manager tabs into the inner control.
+void add_shell_styles(HWND window)
 {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* control = new (std::nothrow) Control(window);
-            if (control == nullptr)
-                return FALSE;
-            SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(control));
-            // The dialog manager tabs into the inner control.
-            SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-            return DefWindowProcW(window, message, wparam, lparam);
-        }
-        auto* control = reinterpret_cast<ShellControl*>(GetWindowLongPtrW(window, 0));
-        if (message == WM_NCDESTROY) {
-            SetWindowLongPtrW(window, 0, 0);
-            delete control;
-            return DefWindowProcW(window, message, wparam, lparam);
-        }
-        if (control == nullptr)
-            return DefWindowProcW(window, message, wparam, lparam);
-        return control->handle(message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may unwind into the system's message dispatch
-    }
+    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
 }
 
 } // namespace
@@ -864,9 +843,9 @@ bool RegisterShellControls(HINSTANCE instance)
         WNDPROC procedure;
     };
     const std::array<Entry, 3> entries = {{
-        {shell_tree_class, shell_proc<ShellTree>},
-        {shell_list_class, shell_proc<ShellList>},
-        {shell_combo_class, shell_proc<ShellCombo>},
+        {shell_tree_class, win32::owning_window_proc<ShellTree, ShellControl, add_shell_styles>},
+        {shell_list_class, win32::owning_window_proc<ShellList, ShellControl, add_shell_styles>},
+        {shell_combo_class, win32::owning_window_proc<ShellCombo, ShellControl, add_shell_styles>},
     }};
     bool ok = true;
     for (std::size_t i = 0; i < entries.size(); ++i) {

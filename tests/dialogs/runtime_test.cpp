@@ -181,21 +181,6 @@ TEST(TDialogRuntime, TextsAreFixedAtTheFirstPreparationInTheirTranslation)
     EXPECT_FALSE(ListView_GetCheckState(parts, 1));
 }
 
-// Handles the messages of this thread until the condition holds or the time is up.
-bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 TEST(TDialogRuntime, HtmlPagesStartTheirProgramLinksAndFollowTheirRefresh)
 {
     RuntimeFixture f;

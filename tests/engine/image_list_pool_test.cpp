@@ -2,6 +2,7 @@
 // test's own message pump, and the tray and menu are driven with the messages a
 // user's clicks would produce.
 #include "engine/uImageListPool.h"
+#include "harness/harness.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +18,6 @@ namespace quillon::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Handles this thread's messages until `done` holds or the time is up.
-template <typename Done>
-bool pump_until(Done done, std::chrono::milliseconds limit)
-{
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left <= 0ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
-}
 
 void pump_for(std::chrono::milliseconds time)
 {

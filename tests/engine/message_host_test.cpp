@@ -154,25 +154,6 @@ bool notification_area_present(HWND window)
     return true;
 }
 
-// Handles this thread's messages until `done` holds or the time is up.
-template <typename Done>
-bool pump_until(Done done, std::chrono::milliseconds limit)
-{
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left <= 0ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
-}
-
 TEST(MessageHost, MessageBoxStoresTheButtonPressed)
 {
     struct Case {

@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 #include <fstream>
@@ -280,14 +281,43 @@ HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds t
     }
 }
 
-std::wstring control_name(HWND control)
+namespace {
+
+// The engine names its windows with global atoms kept in window properties.
+std::wstring atom_property(HWND window, const wchar_t* property)
 {
-    auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(control, L"QuillonControlName")));
+    auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(window, property)));
     if (atom == 0)
         return {};
     wchar_t name[256] = {};
     UINT length = GlobalGetAtomNameW(atom, name, 256);
     return std::wstring(name, length);
+}
+
+} // namespace
+
+bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left <= std::chrono::milliseconds(0))
+            return false;
+        // In slices: the condition may change without a message to this thread.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left.count(), 50)),
+                                  QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
+std::wstring control_name(HWND control)
+{
+    return atom_property(control, L"QuillonControlName");
 }
 
 HWND find_control(HWND dialog, const std::wstring& name)
@@ -310,25 +340,11 @@ HWND find_control(HWND dialog, const std::wstring& name)
     return search.found;
 }
 
-namespace {
-
-std::wstring page_form_file(HWND window)
-{
-    auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(window, L"QuillonDialog")));
-    if (atom == 0)
-        return {};
-    wchar_t name[256] = {};
-    UINT length = GlobalGetAtomNameW(atom, name, 256);
-    return std::wstring(name, length);
-}
-
-} // namespace
-
 HWND current_page(std::wstring* form_file)
 {
     HWND page = find_own_window(L"TPoolTemplate", [](HWND) { return true; });
     if (form_file != nullptr)
-        *form_file = page != nullptr ? page_form_file(page) : std::wstring();
+        *form_file = page != nullptr ? atom_property(page, L"QuillonDialog") : std::wstring();
     return page;
 }
 

@@ -106,6 +106,9 @@ std::wstring control_text(HWND control);
 // started by the click does not block the driver).
 void click(HWND control);
 bool is_checked(HWND control);
+// Handles this thread's messages until `done` holds or the time is up; false on time-out.
+bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
 // Writes the window as it is on the screen to a BMP file.
 bool save_window_bitmap(HWND window, const std::filesystem::path& file);
 
