@@ -8,6 +8,7 @@
 #include "engine/support_folder.h"
 #include "engine/uSetupInit.h"
 #include "engine/uSetupSplash.h"
+#include "interp/mTerminate.h"
 #include "media/archive_library.h"
 #include "platform/win32/module_image.h"
 #include "platform/win32/unique_handle.h"
@@ -25,8 +26,8 @@ namespace quillon {
 
 namespace {
 
+// Start-up's own codes; a run's codes come from ScriptExitCode.
 enum ExitCode : DWORD {
-    exit_runtime_error = 11,
     exit_nothing_appended = 13,
     exit_resource_not_found = 14,
     exit_resource_extraction = 15,
@@ -263,11 +264,8 @@ bool Engine::run_script()
                              startup,     m_base_name, m_process, m_dialogs.get()};
     ScriptRunResult result = RunScript(context);
     if (result.end != ScriptRunEnd::rejected) {
-        if (result.exit_code)
-            m_exit_code = static_cast<DWORD>(*result.exit_code);
-        else if (result.runtime_error)
-            // An unattended run must not report a failed script as success.
-            m_exit_code = exit_runtime_error;
+        // An unattended run must not report a failed or cancelled script as success.
+        m_exit_code = ScriptExitCode(result.exit_code, result.runtime_error, result.outcome);
         return false;
     }
     // A rejected script ends the process at once and shows nothing; the log says why.

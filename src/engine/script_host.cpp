@@ -127,7 +127,8 @@ TaskbarState taskbar_state(TaskbarMode mode)
     return TaskbarState::normal;
 }
 
-constexpr DWORD silent_wait_slice_ms = 50;
+// The longest a worker's wait goes without its cancel check.
+constexpr DWORD wait_slice_ms = 50;
 
 } // namespace
 
@@ -138,23 +139,31 @@ void WindowsScriptHost::wait_step(WorkerSignal& ended)
         // No window to keep alive: wait for the worker in slices, letting the
         // pool's timers run between them so that a cancel still gives up a
         // worker that hangs.
-        ended.wait_for(std::chrono::milliseconds(silent_wait_slice_ms));
+        ended.wait_for(std::chrono::milliseconds(wait_slice_ms));
         pump_messages();
         return;
     }
-    BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got > 0) {
-        // Tab and arrow keys move between the controls of a modeless page.
-        HWND page = m_setup.dialogs != nullptr ? m_setup.dialogs->screen_window() : nullptr;
-        if (page != nullptr && IsDialogMessageW(page, &message))
+    // One message, waiting for it at most one slice: the cancel check and the
+    // watchdogs after each step must run even while no message comes (a
+    // worker's reports post nothing). The worker's end posts WM_NULL, which
+    // ends the wait at once.
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait_slice_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             return;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    } else if (got == 0) {
+    }
+    if (message.message == WM_QUIT) {
         // WM_QUIT belongs to the outer loop: leave it for that loop and wait without messages.
         PostQuitMessage(static_cast<int>(message.wParam));
-        ended.wait_for(std::chrono::milliseconds(silent_wait_slice_ms));
+        ended.wait_for(std::chrono::milliseconds(wait_slice_ms));
+        return;
     }
+    // Tab and arrow keys move between the controls of a modeless page.
+    HWND page = m_setup.dialogs != nullptr ? m_setup.dialogs->screen_window() : nullptr;
+    if (page != nullptr && IsDialogMessageW(page, &message))
+        return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
 }
 
 void WindowsScriptHost::wake_main_thread()

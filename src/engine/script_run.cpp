@@ -171,6 +171,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         host.attach_executor(executor);
         result.runtime_error = !executor.Run();
         result.exit_code = executor.exit_code();
+        result.outcome = executor.outcome();
     }
 
     context.trace.line("    </kyrt>");

@@ -39,6 +39,7 @@ struct ScriptRunResult {
     std::string message; // the compile pass's message for the log
     std::optional<std::int32_t> exit_code; // set by the script
     bool runtime_error = false;            // a command failed and ended the script
+    ScriptOutcome outcome = ScriptOutcome::completed;
 };
 
 // The process's exit code when the compile pass rejects a script.

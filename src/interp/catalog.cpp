@@ -14,6 +14,8 @@ using enum ParamForm;
 constexpr std::uint8_t m64 = mark_64;
 constexpr std::uint8_t mview = mark_view;
 constexpr std::uint8_t m64view = mark_64 | mark_view;
+constexpr std::uint8_t no_op = mark_no_op;
+constexpr std::uint8_t block = mark_block;
 
 constexpr std::array<std::uint8_t, 2> none{0, 0};
 constexpr std::array<std::uint8_t, 2> at(std::uint8_t first, std::uint8_t second = 0)
@@ -28,17 +30,17 @@ constexpr ParamSpec p_if[] = {{1, translated}, {2, text}, {3, translated}, {4, b
 constexpr ParamSpec p_label[] = {{1, written}};
 
 // Variables and strings.
-constexpr ParamSpec p_set_variable[] = {{1, result}, {2, translated}};
+constexpr ParamSpec p_set_variable[] = {{1, result_persisted}, {2, translated}};
 constexpr ParamSpec p_mathematics[] = {{1, text}, {2, text}, {3, integer}, {4, result_written}};
 constexpr ParamSpec p_parse_string[] = {{1, path},    {2, path},    {3, result_written}, {4, result_written},
                                         {5, integer}, {6, boolean}, {7, boolean}};
 constexpr ParamSpec p_replace_string[] = {{1, result}, {2, text}, {3, text}, {4, boolean}, {5, boolean}};
 constexpr ParamSpec p_convert_case[] = {{1, result_written}, {2, boolean}};
 constexpr ParamSpec p_extract_path[] = {{1, result_written}, {2, integer}};
-constexpr ParamSpec p_evaluate_expression[] = {{1, text}, {2, result_written}};
+constexpr ParamSpec p_evaluate_expression[] = {{1, expression}, {2, result_written}};
 constexpr ParamSpec p_get_temporary_file[] = {{1, result}};
 // The value is translated under a key made from the variable name, not the command identifier.
-constexpr ParamSpec p_localization_variable[] = {{1, result}, {2, translated}};
+constexpr ParamSpec p_localization_variable[] = {{1, result}, {2, translated_by_variable}};
 
 // Dialogs and messages.
 // The condition variable (4) is taken as stored; its handler strips a "$NAME$" reference.
@@ -47,8 +49,8 @@ constexpr ParamSpec p_display_dialog[] = {{1, text},    {2, result_written}, {3,
 constexpr ParamSpec p_message_box[] = {
     {1, translated}, {2, translated}, {3, integer}, {4, integer}, {5, result_written}};
 constexpr ParamSpec p_message_balloon[] = {{1, translated}, {2, translated}, {3, integer}, {4, integer}};
-// Each flag is compared exactly with "TRUE", not read as a Boolean.
-constexpr ParamSpec p_system_tray[] = {{1, text}, {2, text}, {3, text}, {4, text}};
+// Each flag is expanded and compared exactly with "TRUE", not read as a Boolean.
+constexpr ParamSpec p_system_tray[] = {{1, exact_flag}, {2, exact_flag}, {3, exact_flag}, {4, exact_flag}};
 
 // Termination. A code that is not a number gives exit code 0 rather than a
 // runtime error, so it is read as text.
@@ -80,7 +82,7 @@ constexpr ParamSpec p_get_system_settings[] = {{1, result_written}, {2, integer}
 constexpr ParamSpec p_get_os_or_sp_level[] = {{1, result_written}, {2, boolean}};
 constexpr ParamSpec p_get_folder_location[] = {{1, result_written}, {2, integer}, {3, boolean}};
 // Each flag is taken as stored and compared exactly with "TRUE".
-constexpr ParamSpec p_set_64_bit_mode[] = {{1, written}, {2, written}, {3, written}};
+constexpr ParamSpec p_set_64_bit_mode[] = {{1, exact_flag_written}, {2, exact_flag_written}, {3, exact_flag_written}};
 
 // Programs, processes and services.
 constexpr ParamSpec p_run_program[] = {{1, path}, {2, boolean}, {3, path}, {4, boolean}, {5, result_written}};
@@ -126,8 +128,8 @@ constexpr ParamSpec p_set_access_control[] = {
 };
 // The triggers (3 to 5), 8 and both parts of 9 are compared exactly with "TRUE".
 constexpr ParamSpec p_schedule_task[] = {
-    {1, translated}, {2, text}, {3, text},  {4, text},  {5, text},  {6, text},  {7, text},
-    {8, text},       {9, pair}, {10, text}, {11, text}, {12, text}, {13, text}, {14, text},
+    {1, translated}, {2, text}, {3, exact_flag}, {4, exact_flag}, {5, exact_flag}, {6, text},  {7, text},
+    {8, exact_flag}, {9, pair}, {10, text},      {11, text},      {12, text},      {13, text}, {14, text},
 };
 constexpr ParamSpec p_delete_scheduled_task[] = {{1, translated}, {2, text}};
 
@@ -135,8 +137,8 @@ constexpr ParamSpec p_delete_scheduled_task[] = {{1, translated}, {2, text}};
 constexpr ParamSpec p_define_component[] = {{1, translated}, {2, boolean}, {3, translated}};
 constexpr ParamSpec p_translated_1[] = {{1, translated}};
 constexpr ParamSpec p_get_component_state[] = {{1, translated}, {2, result}};
-// State, choice and visibility are used literally; the space is expanded.
-constexpr ParamSpec p_set_component_written[] = {{1, translated}, {2, written}};
+// State, choice and visibility are Booleans read as stored; the space is expanded.
+constexpr ParamSpec p_set_component_written[] = {{1, translated}, {2, boolean_written}};
 constexpr ParamSpec p_set_component_space[] = {{1, translated}, {2, text}};
 
 // Deferred install actions.
@@ -161,18 +163,18 @@ constexpr ParamSpec p_extract_7zip_archive[] = {{1, path}, {2, path},    {3, res
 
 constexpr CommandInfo catalog[] = {
     // Control flow.
-    {"If", control, 0, p_if, none},
-    {"Else If", control, 0, p_if, none},
-    {"Else", control, 0, {}, none},
-    {"End", control, 0, {}, none},
+    {"If", control, block, p_if, none},
+    {"Else If", control, block, p_if, none},
+    {"Else", control, block, {}, none},
+    {"End", control, block, {}, none},
     {"Wizard Loop", control, 0, {}, none},
-    {"Label", control, 0, p_label, none},
+    {"Label", control, no_op, p_label, none},
     {"GoTo Label", control, 0, p_label, none},
-    {"Comment", control, 0, {}, none},
-    {"Ignore", control, 0, {}, none},
-    // The author's editing structure: known names without a handler.
-    {"Code Folding Region", control, 0, {}, none},
-    {"Compiler Variable End", control, 0, {}, none},
+    {"Comment", control, no_op, {}, none},
+    {"Ignore", control, no_op, {}, none},
+    // The author's editing structure: known names that do nothing.
+    {"Code Folding Region", control, no_op, {}, none},
+    {"Compiler Variable End", control, no_op, {}, none},
 
     // Variables and strings.
     {"Set Variable", immediate, 0, p_set_variable, at(1)},
@@ -318,10 +320,6 @@ static_assert(
     }(),
     "command names must be unique");
 
-constexpr std::string_view no_op_names[] = {
-    "Label", "Code Folding Region", "Comment", "Ignore", "Compiler Variable End",
-};
-
 } // namespace
 
 const CommandInfo* FindCommand(std::string_view name) noexcept
@@ -340,7 +338,33 @@ std::span<const CommandInfo> CommandCatalog() noexcept
 
 bool IsNoOpCommand(std::string_view name) noexcept
 {
-    return std::ranges::find(no_op_names, name) != std::end(no_op_names);
+    const CommandInfo* info = FindCommand(name);
+    return info != nullptr && (info->marks & mark_no_op) != 0;
+}
+
+const ParamSpec* FindParameter(const CommandInfo& info, std::size_t position) noexcept
+{
+    for (const ParamSpec& spec : info.parameters)
+        if (spec.position == position)
+            return &spec;
+    return nullptr;
+}
+
+std::size_t TranslationOrdinal(const CommandInfo& info, std::size_t position) noexcept
+{
+    std::size_t ordinal = 0;
+    for (const ParamSpec& spec : info.parameters) {
+        if (spec.form == translated || spec.form == translated_path || spec.form == translated_by_variable)
+            ++ordinal;
+        if (spec.position == position)
+            return ordinal;
+    }
+    return 0;
+}
+
+std::string NotSupportedMessage(std::string_view name)
+{
+    return "\"" + std::string(name) + "\" is not supported by this engine";
 }
 
 } // namespace quillon

@@ -5,10 +5,17 @@
 #include "vars/expand.h"
 #include "vars/mEval.h"
 #include "vars/texts.h"
+#include "script/compile_texts.h"
+#include "script/localization.h"
+
+#include <algorithm>
 
 namespace quillon {
 
-CommandCall::CommandCall(TScriptExecutor& executor, std::size_t index) : m_executor(executor), m_index(index) {}
+CommandCall::CommandCall(TScriptExecutor& executor, std::size_t index)
+    : m_executor(executor), m_index(index), m_info(FindCommand(executor.script().CommandName(index)))
+{
+}
 
 TVariableManager& CommandCall::vars() const
 {
@@ -35,57 +42,116 @@ Result<std::string> CommandCall::raw(std::size_t k) const
     return script().Parameter(id(), k);
 }
 
+Result<ParamForm> CommandCall::form(std::size_t k, std::initializer_list<ParamForm> accepted,
+                                    std::string_view reader) const
+{
+    const ParamSpec* spec = m_info != nullptr ? FindParameter(*m_info, k) : nullptr;
+    if (spec != nullptr && std::ranges::find(accepted, spec->form) != accepted.end())
+        return spec->form;
+    return make_error(ErrorCode::internal, "The engine reads parameter " + std::to_string(k) + " of \"" + name() +
+                                               "\" as " + std::string(reader) +
+                                               ", which is not the form the command catalog gives for it");
+}
+
+Result<std::string> CommandCall::translate(std::size_t k, const std::string& value, std::string_view key) const
+{
+    ExecutorHost& host = m_executor.host();
+    if (!host.language_set())
+        return value;
+    return host.translate(value, key, TranslationOrdinal(*m_info, k));
+}
+
 Result<std::string> CommandCall::text(std::size_t k) const
 {
+    using enum ParamForm;
+    ParamForm how = TRY(form(k, {text, translated, translated_by_variable, written, expression, path, translated_path,
+                                 installer_value},
+                             "a text"));
     std::string value = TRY(raw(k));
+    switch (how) {
+    case translated:
+    case translated_path:
+        value = TRY(translate(k, value, id()));
+        break;
+    case translated_by_variable: {
+        // The key names the variable of parameter 1, as "Localization Variable" stores it.
+        std::string variable = strip_reference(TRY(raw(1)));
+        value = TRY(translate(k, value, LocalizationVariableKey(variable)));
+        break;
+    }
+    case written:
+    case expression:
+    case installer_value:
+        return value;
+    default:
+        break;
+    }
+    if (how == path || how == translated_path)
+        return NormalizePath(vars(), how == path ? value : Expand(vars(), value));
     return Expand(vars(), value);
 }
 
-Result<std::string> CommandCall::translated(std::size_t k, std::size_t ordinal) const
+Result<std::string> CommandCall::untranslated(std::size_t k) const
 {
+    ParamForm how = TRY(form(k, {ParamForm::translated, ParamForm::translated_path}, "an untranslated text"));
     std::string value = TRY(raw(k));
-    ExecutorHost& host = m_executor.host();
-    if (host.language_set())
-        value = TRY(host.translate(value, id(), ordinal));
-    return Expand(vars(), value);
+    return how == ParamForm::translated_path ? NormalizePath(vars(), value) : Expand(vars(), value);
 }
 
-Result<std::string> CommandCall::path(std::size_t k) const
+Result<bool> CommandCall::flag(std::size_t k) const
 {
+    using enum ParamForm;
+    ParamForm how = TRY(form(k, {boolean, boolean_written, exact_flag, exact_flag_written}, "a Boolean"));
     std::string value = TRY(raw(k));
-    return NormalizePath(vars(), value);
+    if (how == boolean || how == exact_flag)
+        value = Expand(vars(), value);
+    return how == boolean || how == boolean_written ? text_is_true(value) : value == "TRUE";
 }
 
-Result<std::string> CommandCall::translated_path(std::size_t k, std::size_t ordinal) const
+Result<std::int32_t> CommandCall::number(std::size_t k) const
 {
-    std::string value = TRY(translated(k, ordinal));
-    return NormalizePath(vars(), value);
+    TRY(form(k, {ParamForm::integer}, "an integer"));
+    return to_integer(Expand(vars(), TRY(raw(k))));
 }
 
-Result<bool> CommandCall::boolean(std::size_t k) const
+Result<std::int64_t> CommandCall::number64(std::size_t k) const
 {
-    std::string value = TRY(text(k));
-    return text_is_true(value);
+    TRY(form(k, {ParamForm::integer}, "an integer"));
+    return to_integer64(Expand(vars(), TRY(raw(k))));
 }
 
-Result<bool> CommandCall::exactly_true(std::size_t k) const
+Result<std::pair<std::string, std::string>> CommandCall::pair(std::size_t k) const
 {
-    Result<std::string> value = raw(k);
-    if (!value)
-        return std::unexpected(std::move(value).error());
-    return *value == "TRUE";
+    TRY(form(k, {ParamForm::pair}, "a pair"));
+    return split_pair(Expand(vars(), TRY(raw(k))));
 }
 
-Result<std::int32_t> CommandCall::integer(std::size_t k) const
+Result<std::string> CommandCall::result_name(std::size_t k) const
 {
-    std::string value = TRY(text(k));
-    return to_integer(value);
-}
-
-Result<std::string> CommandCall::result_name(std::size_t k, bool as_written) const
-{
+    using enum ParamForm;
+    ParamForm how = TRY(form(k, {result, result_written, result_persisted}, "a result variable"));
     std::string value = TRY(raw(k));
-    return as_written ? value : strip_reference(value);
+    if (how == result_written)
+        return value;
+    if (how == result_persisted)
+        value.resize(std::min(value.size(), value.find(compile_text::flag_marker)));
+    return strip_reference(value);
+}
+
+Result<bool> CommandCall::persisted(std::size_t k) const
+{
+    TRY(form(k, {ParamForm::result_persisted}, "a persisted result variable"));
+    std::string value = TRY(raw(k));
+    std::size_t marker = value.find(compile_text::flag_marker);
+    return marker != std::string::npos &&
+           std::string_view(value).substr(marker + compile_text::flag_marker.size()) == "TRUE";
+}
+
+Result<std::string> CommandCall::plugin_parameter(std::size_t k) const
+{
+    if (m_info != nullptr)
+        return make_error(ErrorCode::internal, "\"" + name() + "\" is a catalog command, not a plug-in command");
+    return raw(k);
 }
 
 void CommandCall::ensure_variable(std::string_view name) const

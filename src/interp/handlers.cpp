@@ -16,10 +16,21 @@ Result<void> set_64_bit_mode(CommandCall& call)
     static constexpr const char* modes[] = {"Win32", "ia64", "x64"};
     std::string mode = call.executor().platform_mode();
     for (std::size_t k = 1; k <= 3; ++k)
-        if (TRY(call.exactly_true(k)))
+        if (TRY(call.flag(k)))
             mode = modes[k - 1];
     call.executor().set_platform_mode(std::move(mode));
     return {};
+}
+
+Result<void> wizard_loop(CommandCall& call)
+{
+    call.executor().start_wizard();
+    return {};
+}
+
+Result<void> goto_label(CommandCall& call)
+{
+    return call.executor().goto_label(TRY(call.text(1)));
 }
 
 } // namespace
@@ -27,6 +38,8 @@ Result<void> set_64_bit_mode(CommandCall& call)
 HandlerTable StandardHandlers()
 {
     HandlerTable table;
+    table.add("Wizard Loop", wizard_loop);
+    table.add("GoTo Label", goto_label);
     table.add("Set 64 Bit Mode", set_64_bit_mode);
     RegisterTerminationCommands(table);
     RegisterVariableCommands(table);

@@ -19,12 +19,12 @@ Result<void> extract_7zip_archive(CommandCall& call)
     TScriptExecutor& executor = call.executor();
     ExecutorHost& host = executor.host();
     ArchiveExtraction job;
-    job.archive = TRY(call.path(1));
-    job.target_folder = TRY(call.path(2));
-    std::string result_variable = TRY(call.result_name(3, true));
+    job.archive = TRY(call.text(1));
+    job.target_folder = TRY(call.text(2));
+    std::string result_variable = TRY(call.result_name(3));
     job.password = TRY(call.text(4));
-    job.overwrite = TRY(call.boolean(5));
-    job.keep_paths = TRY(call.boolean(6));
+    job.overwrite = TRY(call.flag(5));
+    job.keep_paths = TRY(call.flag(6));
 
     struct Shared {
         Result<void> result;

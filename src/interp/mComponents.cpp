@@ -26,23 +26,19 @@ constexpr std::string_view save_feature_selections = "Save Feature Selections";
 constexpr std::string_view load_feature_selections = "Load Feature Selections";
 } // namespace command
 
-// The component name is every command's first translatable text.
-constexpr std::size_t name_ordinal = 1;
-constexpr std::size_t description_ordinal = 2;
-
 Result<std::string> component_name(const CommandCall& call)
 {
-    return call.translated(1, name_ordinal);
+    return call.text(1);
 }
 
 Result<void> define_component(CommandCall& call)
 {
     std::string name = TRY(component_name(call));
-    bool initial_state = TRY(call.boolean(2));
-    std::string description = TRY(call.translated(3, description_ordinal));
+    bool initial_state = TRY(call.flag(2));
+    std::string description = TRY(call.text(3));
     std::optional<std::string> untranslated;
     if (call.executor().host().language_set())
-        untranslated = TRY(call.text(1));
+        untranslated = TRY(call.untranslated(1));
     std::optional<std::string_view> untranslated_view;
     if (untranslated)
         untranslated_view = *untranslated;
@@ -60,7 +56,7 @@ Result<void> delete_component(CommandCall& call)
 Result<void> get_component_state(CommandCall& call)
 {
     std::string name = TRY(component_name(call));
-    std::string result = TRY(call.result_name(2, false));
+    std::string result = TRY(call.result_name(2));
     bool selected = call.executor().components().is_selected(name);
     call.store(result, selected ? component_text::selected : component_text::not_selected);
     return {};
@@ -69,7 +65,7 @@ Result<void> get_component_state(CommandCall& call)
 Result<void> get_component_space(CommandCall& call)
 {
     std::string name = TRY(component_name(call));
-    std::string result = TRY(call.result_name(2, false));
+    std::string result = TRY(call.result_name(2));
     TComponentModel& components = call.executor().components();
     std::int64_t bytes = name.empty() ? components.total_required_size() : components.size(name);
     call.store(result, std::to_string(bytes));
@@ -79,8 +75,7 @@ Result<void> get_component_space(CommandCall& call)
 // The state, choice and visibility flags are read as written, not expanded.
 Result<bool> written_flag(const CommandCall& call)
 {
-    std::string value = TRY(call.raw(2));
-    return text_is_true(value);
+    return call.flag(2);
 }
 
 Result<void> set_component_state(CommandCall& call)

@@ -38,10 +38,10 @@ Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
 {
     TScriptExecutor& executor = call.executor();
     ExecutorHost& host = executor.host();
-    std::string condition = TRY(call.raw(4));
+    std::string condition = TRY(call.text(4));
     if (!condition.empty()) {
         bool value = text_is_true(GetVar(call.vars(), strip_reference(condition)));
-        bool skip = text_is_true(TRY(call.text(6)));
+        bool skip = TRY(call.flag(6));
         if (value == skip)
             return {}; // passed over, in whichever direction the wizard goes
     }
@@ -53,7 +53,7 @@ Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
     keys.last_shown = key;
     TRY(host.prepare_dialog(key));
 
-    bool modal = executor.wizard_active() || TRY(call.boolean(3));
+    bool modal = executor.wizard_active() || TRY(call.flag(3));
     ExecutorHost::DialogOutcome outcome = TRY(host.show_dialog(key, modal));
     if (modal) {
         DefineVar(call.vars(), var_window_handle, "0", origin_display);
@@ -62,7 +62,7 @@ Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
         DefineVar(call.vars(), var_window_handle, std::to_string(outcome.window), origin_display);
         outcome.code = 0;
     }
-    std::string result = TRY(call.raw(2));
+    std::string result = TRY(call.result_name(2));
     if (!result.empty())
         if (std::optional<std::string> text = result_text(outcome)) {
             call.ensure_variable(result);

@@ -31,10 +31,6 @@ constexpr std::int32_t shortest_balloon_seconds = 10;
 constexpr std::int32_t longest_balloon_seconds = 30;
 constexpr std::int32_t milliseconds_per_second = 1000;
 
-// Both commands translate their first two parameters as the first and second texts.
-constexpr std::size_t first_text = 1;
-constexpr std::size_t second_text = 2;
-
 template <std::size_t count>
 std::uint32_t flag_for(const std::array<std::uint32_t, count>& flags, std::int32_t code)
 {
@@ -43,16 +39,16 @@ std::uint32_t flag_for(const std::array<std::uint32_t, count>& flags, std::int32
 
 Result<void> message_box_command(CommandCall& call)
 {
-    std::string caption = TRY(call.translated(1, first_text));
-    std::string text = TRY(call.translated(2, second_text));
-    const std::int32_t icon = TRY(call.integer(3));
-    const std::int32_t buttons = TRY(call.integer(4));
+    std::string caption = TRY(call.text(1));
+    std::string text = TRY(call.text(2));
+    const std::int32_t icon = TRY(call.number(3));
+    const std::int32_t buttons = TRY(call.number(4));
     ExecutorHost& host = call.executor().host();
     // Nobody to ask: the result variable keeps its value, and scripts rely on
     // that (REBOOTNOW starts as "OK").
     if (host.silent())
         return {};
-    std::string result_name = TRY(call.result_name(5, true));
+    std::string result_name = TRY(call.result_name(5));
 
     const std::uint32_t flags = MessageBoxFlags(icon, buttons);
     // Only a plain error notice shows as an error on the taskbar; anything
@@ -70,10 +66,10 @@ Result<void> message_box_command(CommandCall& call)
 
 Result<void> message_balloon_command(CommandCall& call)
 {
-    std::string title = TRY(call.translated(1, first_text));
-    std::string text = TRY(call.translated(2, second_text));
-    const std::int32_t icon = TRY(call.integer(3));
-    const std::int32_t seconds = BalloonTimeoutSeconds(TRY(call.integer(4)));
+    std::string title = TRY(call.text(1));
+    std::string text = TRY(call.text(2));
+    const std::int32_t icon = TRY(call.number(3));
+    const std::int32_t seconds = BalloonTimeoutSeconds(TRY(call.number(4)));
     ExecutorHost& host = call.executor().host();
     if (host.silent())
         return {};
@@ -91,7 +87,7 @@ Result<void> system_tray_command(CommandCall& call)
     // All flags first: a script that cannot be read changes nothing.
     std::array<bool, tray_steps.size()> wanted{};
     for (std::size_t k = 0; k < wanted.size(); ++k)
-        wanted[k] = TRY(call.exactly_true(k + 1));
+        wanted[k] = TRY(call.flag(k + 1));
     ExecutorHost& host = call.executor().host();
     for (std::size_t k = 0; k < wanted.size(); ++k)
         if (wanted[k])

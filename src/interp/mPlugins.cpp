@@ -45,8 +45,8 @@ Result<void> RunPluginCommand(CommandCall& call)
     TScriptExecutor& executor = call.executor();
     ExecutorHost& host = executor.host();
     TVariableManager& vars = call.vars();
-    std::string parameter = TRY(call.raw(1));
-    std::string library = TRY(call.raw(2));
+    std::string parameter = TRY(call.plugin_parameter(1));
+    std::string library = TRY(call.plugin_parameter(2));
 
     const std::string& media_folder = call.script().CommandMediaFolder(call.index());
     std::string path;

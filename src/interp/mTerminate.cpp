@@ -43,6 +43,20 @@ Result<void> reboot_and_resume(CommandCall& call)
 
 } // namespace
 
+std::uint32_t ScriptExitCode(std::optional<std::int32_t> script_code, bool runtime_error, ScriptOutcome outcome)
+{
+    if (script_code)
+        return static_cast<std::uint32_t>(*script_code);
+    if (runtime_error)
+        return exit_runtime_error;
+    switch (outcome) {
+    case ScriptOutcome::cancelled: return exit_user_cancel;
+    case ScriptOutcome::failed: return exit_install_failure;
+    case ScriptOutcome::completed: break;
+    }
+    return 0;
+}
+
 std::string ResumeCommand(std::string_view program, std::string_view tail)
 {
     // Unquoted, a path with blanks lets Windows run "C:\Program.exe" if someone planted one.

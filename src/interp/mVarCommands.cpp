@@ -31,8 +31,6 @@ constexpr std::string_view localization_variable = "Localization Variable";
 } // namespace command
 
 // Texts the script sees.
-constexpr std::string_view persistence_marker = "$KYRT$KYRT$";
-constexpr std::string_view persistence_on = "TRUE"; // compared exactly
 constexpr std::string_view var_abort = "ABORT";
 constexpr std::string_view var_is_cancelled = "KYRT_IsCancelled";
 constexpr std::string_view abort_origin = "Set Variable Tricke";
@@ -41,8 +39,6 @@ constexpr std::string_view var_progress = "PROGRESS";
 constexpr std::string_view var_progress_text = "PROGRESSTEXT";
 constexpr std::string_view var_temp_dir = "TEMPDIR";
 constexpr std::string_view temp_file_prefix = "qvo";
-constexpr std::string_view localization_key_open = "FORGEKIT$";
-constexpr std::string_view localization_key_close = "$FORGEKIT";
 
 constexpr std::int32_t default_timeout_seconds = 10;
 constexpr std::int32_t random_state_modulus = 32767;
@@ -68,14 +64,9 @@ Result<void> refresh_progress(CommandCall& call)
 
 Result<void> set_variable(CommandCall& call)
 {
-    std::string value = TRY(call.translated(2, 1));
-    std::string name = TRY(call.raw(1));
-    bool persist = false;
-    if (std::size_t marker = name.find(persistence_marker); marker != std::string::npos) {
-        persist = std::string_view(name).substr(marker + persistence_marker.size()) == persistence_on;
-        name.resize(marker);
-    }
-    name = strip_reference(name);
+    std::string value = TRY(call.text(2));
+    std::string name = TRY(call.result_name(1));
+    bool persist = TRY(call.persisted(1));
     call.store(name, value);
     if (persist && !name.empty())
         call.executor().persist_variable(name);
@@ -91,16 +82,9 @@ Result<void> set_variable(CommandCall& call)
 
 Result<void> localization_variable(CommandCall& call)
 {
-    std::string raw_name = TRY(call.raw(1));
-    std::string name = strip_reference(raw_name);
+    std::string name = TRY(call.result_name(1));
     call.ensure_variable(name);
-    std::string value = TRY(call.raw(2));
-    ExecutorHost& host = call.executor().host();
-    if (host.language_set()) {
-        std::string key = std::string(localization_key_open) + name + std::string(localization_key_close);
-        value = TRY(host.translate(value, key, 1));
-    }
-    call.store(name, Expand(call.vars(), value));
+    call.store(name, TRY(call.text(2)));
     return {};
 }
 
@@ -205,10 +189,9 @@ Result<std::string> calculate(CommandCall& call, std::int64_t operation)
 
 Result<void> mathematics(CommandCall& call)
 {
-    std::string result_name = TRY(call.result_name(4, true));
+    std::string result_name = TRY(call.result_name(4));
     call.ensure_variable(result_name);
-    std::string operation_text = TRY(call.text(3));
-    std::int64_t operation = TRY(to_integer64(operation_text));
+    std::int64_t operation = TRY(call.number64(3));
     std::string result = TRY(calculate(call, operation));
     call.store(result_name, result);
     return {};
@@ -305,15 +288,15 @@ Cut parse_string(const std::string& source, std::string_view search_source, std:
 
 Result<void> parse_string_command(CommandCall& call)
 {
-    std::string source = TRY(call.path(1));
-    std::string pattern = TRY(call.path(2));
-    std::string first_name = TRY(call.result_name(3, true));
-    std::string second_name = TRY(call.result_name(4, true));
+    std::string source = TRY(call.text(1));
+    std::string pattern = TRY(call.text(2));
+    std::string first_name = TRY(call.result_name(3));
+    std::string second_name = TRY(call.result_name(4));
     call.ensure_variable(first_name);
     call.ensure_variable(second_name);
-    std::int32_t mode = TRY(call.integer(5));
-    bool trim_results = TRY(call.boolean(6));
-    bool ignore_case = TRY(call.boolean(7));
+    std::int32_t mode = TRY(call.number(5));
+    bool trim_results = TRY(call.flag(6));
+    bool ignore_case = TRY(call.flag(7));
 
     Cut parts = ignore_case ? parse_string(source, ansi_lower(source), ansi_lower(pattern), mode)
                             : parse_string(source, source, pattern, mode);
@@ -353,12 +336,11 @@ std::string replace_text(std::string_view source, std::string_view find, std::st
 
 Result<void> replace_string(CommandCall& call)
 {
-    std::string raw_name = TRY(call.raw(1));
-    std::string name = strip_reference(raw_name);
+    std::string name = TRY(call.result_name(1));
     std::string find_text = TRY(call.text(2));
     std::string with_text = TRY(call.text(3));
-    bool ignore_case = TRY(call.boolean(4));
-    bool all = TRY(call.boolean(5));
+    bool ignore_case = TRY(call.flag(4));
+    bool all = TRY(call.flag(5));
     // One-line form on both sides, so that "$NEWLINE$" finds line breaks.
     std::string source = NewlinesToToken(GetVar(call.vars(), name));
     call.define(name, replace_text(source, NewlinesToToken(find_text), NewlinesToToken(with_text), ignore_case, all));
@@ -373,7 +355,7 @@ struct PathVariable {
 
 Result<PathVariable> read_path_variable(CommandCall& call)
 {
-    std::string name = TRY(call.result_name(1, true));
+    std::string name = TRY(call.result_name(1));
     std::string value = NormalizePath(call.vars(), GetVar(call.vars(), name));
     return PathVariable{std::move(name), std::move(value)};
 }
@@ -381,7 +363,7 @@ Result<PathVariable> read_path_variable(CommandCall& call)
 Result<void> convert_case(CommandCall& call)
 {
     PathVariable variable = TRY(read_path_variable(call));
-    bool upper = TRY(call.boolean(2));
+    bool upper = TRY(call.flag(2));
     call.store(variable.name, upper ? ansi_upper(variable.value) : ansi_lower(variable.value));
     return {};
 }
@@ -444,7 +426,7 @@ std::string long_form(ExecutorHost& host, std::string_view path)
 Result<void> convert_path(CommandCall& call)
 {
     PathVariable variable = TRY(read_path_variable(call));
-    bool to_short = TRY(call.boolean(2));
+    bool to_short = TRY(call.flag(2));
     ExecutorHost& host = call.executor().host();
     // A path the system cannot shorten (one that does not exist) stays unchanged.
     std::string converted = to_short ? host.short_path(variable.value).value_or(variable.value)
@@ -524,16 +506,16 @@ std::string extract_part(std::string_view path, std::int32_t part)
 Result<void> extract_path(CommandCall& call)
 {
     PathVariable variable = TRY(read_path_variable(call));
-    std::int32_t part = TRY(call.integer(2));
+    std::int32_t part = TRY(call.number(2));
     call.store(variable.name, extract_part(variable.value, part));
     return {};
 }
 
 Result<void> evaluate_expression(CommandCall& call)
 {
-    std::string result_name = TRY(call.result_name(2, true));
+    std::string result_name = TRY(call.result_name(2));
     call.ensure_variable(result_name);
-    std::string expression = TRY(call.raw(1));
+    std::string expression = TRY(call.text(1));
     std::string answer = TRY(EvaluateExpression(ExpandQuoted(call.vars(), expression)));
     call.store(result_name, answer);
     return {};
@@ -541,7 +523,7 @@ Result<void> evaluate_expression(CommandCall& call)
 
 Result<void> get_temporary_file(CommandCall& call)
 {
-    std::string name = TRY(call.result_name(1, false));
+    std::string name = TRY(call.result_name(1));
     // The host answers empty when the system cannot create the file; that empty text is stored.
     std::string path = call.executor().host().create_temp_file(GetVar(call.vars(), var_temp_dir),
                                                                std::string(temp_file_prefix));

@@ -7,6 +7,9 @@
 #include "vars/mEval.h"
 #include "vars/texts.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace quillon {
 
 namespace {
@@ -16,7 +19,6 @@ constexpr std::string_view cmd_else_if = "Else If";
 constexpr std::string_view cmd_else = "Else";
 constexpr std::string_view cmd_end = "End";
 constexpr std::string_view cmd_wizard_loop = "Wizard Loop";
-constexpr std::string_view cmd_goto = "GoTo Label";
 constexpr std::string_view cmd_display_dialog = "Display Dialog";
 constexpr std::string_view cmd_ignore = "Ignore";
 
@@ -35,15 +37,27 @@ Error past_the_end(std::string_view what)
 
 } // namespace
 
-void HandlerTable::add(std::string_view name, CommandHandler handler)
+HandlerTable::HandlerTable()
 {
-    m_handlers.insert_or_assign(std::string(name), std::move(handler));
+    for (const CommandInfo& info : CommandCatalog())
+        m_entries.push_back({&info, {}});
 }
 
-const CommandHandler* HandlerTable::find(std::string_view name) const
+void HandlerTable::add(std::string_view name, CommandHandler handler)
 {
-    auto found = m_handlers.find(name);
-    return found == m_handlers.end() ? nullptr : &found->second;
+    const CommandInfo* info = FindCommand(name);
+    if (info == nullptr) {
+        std::fprintf(stderr, "quillon: a handler was registered for \"%.*s\", which is not a catalog command\n",
+                     static_cast<int>(name.size()), name.data());
+        std::abort();
+    }
+    m_entries[static_cast<std::size_t>(info - CommandCatalog().data())].handler = std::move(handler);
+}
+
+const HandlerTable::Entry* HandlerTable::find(std::string_view name) const
+{
+    const CommandInfo* info = FindCommand(name);
+    return info == nullptr ? nullptr : &m_entries[static_cast<std::size_t>(info - CommandCatalog().data())];
 }
 
 std::map<std::string, std::size_t> BuildLabelTable(const TScriptImage& script)
@@ -75,6 +89,7 @@ bool TScriptExecutor::Run()
     m_skip = Skip::none;
     m_wizard_active = false;
     m_ended = false;
+    m_outcome = ScriptOutcome::completed;
     while (m_index < m_count && !m_ended) {
         if (m_index % pump_interval == 0)
             m_host.pump_messages();
@@ -280,22 +295,16 @@ Result<bool> TScriptExecutor::condition_holds(std::size_t index)
 Result<void> TScriptExecutor::dispatch(std::size_t index)
 {
     const std::string& command = name(index);
-    if (command == cmd_wizard_loop) {
-        start_wizard();
+    const HandlerTable::Entry* entry = m_handlers.find(command);
+    // Names of newer authoring tools, and the known names that do nothing.
+    if (entry == nullptr || (entry->info->marks & mark_no_op) != 0)
         return {};
-    }
-    if (command == cmd_goto) {
-        std::string label = TRY(m_script.Parameter(m_script.CommandId(index), 1));
-        return goto_label(label);
-    }
-    const CommandHandler* handler = m_handlers.find(command);
-    if (handler == nullptr)
-        return {}; // no-op commands and names of newer authoring tools
+    if (!entry->handler)
+        return make_error(ErrorCode::unsupported, NotSupportedMessage(command));
     CommandCall call(*this, index);
-    const CommandInfo* info = FindCommand(command);
-    bool redirected = info != nullptr && (info->marks & mark_64) != 0 && m_platform_mode != "Win32" &&
-                      m_host.disable_redirection();
-    Result<void> outcome = (*handler)(call);
+    bool redirected =
+        (entry->info->marks & mark_64) != 0 && m_platform_mode != "Win32" && m_host.disable_redirection();
+    Result<void> outcome = entry->handler(call);
     if (redirected)
         m_host.revert_redirection();
     return outcome;

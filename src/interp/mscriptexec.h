@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/catalog.h"
 #include "interp/command_call.h"
 #include "interp/mscriptexecthread.h"
 #include "interp/worker_types.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,9 +65,9 @@ public:
     virtual std::string command_tail() const { return {}; }
 
     // Worker threads. One pass of a worker's wait: handle one window message,
-    // waiting for the next when none is queued; in a silent run wait a short
-    // slice for `ended` instead (timers still run), so that a cancel reaches a
-    // worker that hangs.
+    // waiting for the next at most a short slice (50 ms) when none is queued;
+    // in a silent run wait that slice for `ended` instead (timers still run).
+    // No pass blocks longer, so that a cancel reaches a worker that hangs.
     virtual void wait_step(WorkerSignal& ended) { ended.wait_for(std::chrono::milliseconds(50)); }
     // Called from worker threads: wakes a wait_step blocked in the message queue.
     virtual void wake_main_thread() {}
@@ -140,14 +142,26 @@ public:
 
 using CommandHandler = std::function<Result<void>(CommandCall&)>;
 
-// Handlers by exact command name. Command families register theirs.
+// One entry per catalog command with its handler. Command families register
+// theirs; a catalog command without one is a runtime error when it runs, so
+// that a setup never looks successful having skipped what it asked for.
 class HandlerTable {
 public:
+    struct Entry {
+        const CommandInfo* info;
+        CommandHandler handler; // empty: not built in this engine
+    };
+
+    HandlerTable();
+    // The name must be in the catalog: a family that registers anything else
+    // is a fault of the engine, caught when the table is built.
     void add(std::string_view name, CommandHandler handler);
-    const CommandHandler* find(std::string_view name) const;
+    // The entry of a catalog name (exact, case-sensitive), or null.
+    const Entry* find(std::string_view name) const;
+    std::span<const Entry> entries() const { return m_entries; }
 
 private:
-    std::map<std::string, CommandHandler, std::less<>> m_handlers;
+    std::vector<Entry> m_entries; // in catalog order
 };
 
 // The handlers of every command family built so far.
@@ -171,6 +185,13 @@ struct ProcessState {
 
 enum class WizardDirection : std::int8_t { cancel = 0, next = 1, back = -1 };
 
+// Why the script ended, when it did not simply run out or end itself.
+enum class ScriptOutcome : std::uint8_t {
+    completed, // ran to its end, or a command ended it on purpose
+    cancelled, // a cancel ended it (ABORTONERROR)
+    failed,    // a media or installer failure ended it (ABORTONERROR)
+};
+
 class TScriptExecutor {
 public:
     TScriptExecutor(const TScriptImage& script, TVariableManager& vars, ExecutorHost& host,
@@ -185,9 +206,16 @@ public:
     ExecutorHost& host() { return m_host; }
     ProcessState& process() { return m_process; }
 
-    // Ends the script after the current command; the end-of-run sequence follows.
-    void end_script() { m_ended = true; }
+    // Ends the script after the current command; the end-of-run sequence
+    // follows. The first cancel or failure that ends it is kept for the exit code.
+    void end_script(ScriptOutcome why = ScriptOutcome::completed)
+    {
+        m_ended = true;
+        if (m_outcome == ScriptOutcome::completed)
+            m_outcome = why;
+    }
     bool ended() const { return m_ended; }
+    ScriptOutcome outcome() const { return m_outcome; }
     void set_exit_code(std::int32_t code) { m_exit_code = code; }
     std::optional<std::int32_t> exit_code() const { return m_exit_code; }
 
@@ -245,6 +273,7 @@ private:
     WizardDirection m_direction = WizardDirection::next;
     bool m_wizard_exit = false;
     bool m_ended = false;
+    ScriptOutcome m_outcome = ScriptOutcome::completed;
     std::optional<std::int32_t> m_exit_code;
     std::string m_shown_progress_text;
     std::int32_t m_shown_progress = 0;

@@ -160,6 +160,9 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
         m_busy = false;
     });
 
+    // A cancel made before the command reaches the worker at its first look.
+    if (variable_true(m_vars, worker_text::is_cancelled))
+        stop->store(true, std::memory_order_release);
     WorkerControl* control = this;
     TRY(start_detached_thread([gate, stop, ended, control, body = std::move(request.body)]() noexcept {
         try {
@@ -258,7 +261,7 @@ void ApplyCancelRules(TScriptExecutor& executor, std::string_view origin)
         host.clear_attention();
     }
     if (variable_true(vars, var_abort_on_error))
-        executor.end_script();
+        executor.end_script(ScriptOutcome::cancelled);
     else
         SetVar(vars, var_aborted_on_error, "TRUE", origin);
 }

@@ -23,6 +23,14 @@ TranslationMode translation_mode(const ConstantExpander& expand_constants)
 
 } // namespace
 
+std::string LocalizationVariableKey(std::string_view variable)
+{
+    std::string key(variable_key_start);
+    key += variable;
+    key += variable_key_end;
+    return key;
+}
+
 DiscoveredLanguages discover_languages(const std::vector<std::string>& translation_files,
                                        const std::string& support_folder, const std::string& default_language)
 {

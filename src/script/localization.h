@@ -28,6 +28,9 @@ struct DiscoveredLanguages {
 DiscoveredLanguages discover_languages(const std::vector<std::string>& translation_files,
                                        const std::string& support_folder, const std::string& default_language);
 
+// The matrix key of a "Localization Variable" text: made from the variable name, not the command identifier.
+std::string LocalizationVariableKey(std::string_view variable);
+
 class TLocalization {
 public:
     TLocalization(std::string support_folder, std::string product_title, LineFileReader reader,

@@ -240,7 +240,7 @@ TEST(MessageHost, SystemTrayTakesTheWizardToTheTrayAndBack)
     ASSERT_TRUE(IsIconic(page.window));
 
     HostRun run({{"System Tray", {"TRUE", "FALSE", "FALSE", "FALSE"}},
-                 {"Probe", {}},
+                 {"Write to Text File", {}},
                  {"System Tray", {"TRUE", "TRUE", "TRUE", "TRUE"}}},
                 {{"WINDOWHANDLE", page.handle_text()}});
     ASSERT_NE(run.host->pool(), nullptr);
@@ -248,7 +248,7 @@ TEST(MessageHost, SystemTrayTakesTheWizardToTheTrayAndBack)
     bool visible_in_tray = true;
     bool in_tray = false;
     bool icon_in_tray = false;
-    run.handlers.add("Probe", [&](CommandCall&) -> Result<void> {
+    run.handlers.add("Write to Text File", [&](CommandCall&) -> Result<void> {
         probed = true;
         visible_in_tray = IsWindowVisible(page.window) != FALSE;
         in_tray = run.host->in_tray();

@@ -127,21 +127,43 @@ TEST(WorkerHost, TimerDrivenCancelStopsAPluginThatHonoursIt)
     }
 }
 
+// A cancel made before the command, in a run with windows where no message
+// comes while the plug-in runs: the wait still looks at the cancel, so the
+// plug-in's very first progress call is answered false.
+TEST(WorkerHost, CancelBeforeTheCommandStopsAReportingPluginAtItsFirstCall)
+{
+    for (bool silent : {false, true}) {
+        SCOPED_TRACE(silent);
+        HostRun run({{"Set Variable", {"ABORT", "TRUE"}}, plugin("hang-count:CALLS"), {"Set Variable", {"AFTER", "ran"}}},
+                    {{"ABORTONERROR", "FALSE"}, {"ABORTEDONERROR", "TRUE"}}, silent);
+        auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(run.run());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 4s) << "not given up by a timer";
+        EXPECT_EQ(run.var("CALLS"), "0") << "no progress call was answered true";
+        EXPECT_EQ(run.var("AFTER"), "ran");
+    }
+}
+
 TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
 {
     struct Case {
         std::string abort_on_error;
         bool cancel_before; // "Set Variable" of ABORT before the command, else a timer while it runs
+        bool silent;
     };
-    const Case cases[] = {{"FALSE", false}, {"TRUE", false}, {"FALSE", true}, {"TRUE", true}};
+    const Case cases[] = {{"FALSE", false, true}, {"TRUE", false, true}, {"FALSE", true, true},
+                          {"TRUE", true, true},   {"FALSE", true, false}, {"TRUE", true, false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.abort_on_error + (c.cancel_before ? " before" : " while running"));
+        SCOPED_TRACE(c.abort_on_error + (c.cancel_before ? " before" : " while running") +
+                     (c.silent ? " silent" : " with windows"));
         std::vector<Cmd> commands;
         if (c.cancel_before)
             commands.push_back({"Set Variable", {"ABORT", "TRUE"}});
         commands.push_back(plugin("hang-hard"));
         commands.push_back({"Set Variable", {"AFTER", "ran"}});
-        HostRun run(commands, {{"ABORTONERROR", c.abort_on_error}}, true);
+        // With windows, "Setup cancelled" would wait for a click: ABORTEDONERROR already true keeps it away.
+        HostRun run(commands, {{"ABORTONERROR", c.abort_on_error}, {"ABORTEDONERROR", c.silent ? "FALSE" : "TRUE"}},
+                    c.silent);
         ASSERT_NE(run.host->pool(), nullptr);
         run.host->pool()->set_interval(PoolTimer::plug, 500);
         std::optional<CancelTimer> cancel;
@@ -153,6 +175,7 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
         EXPECT_TRUE(run.executor->workers().finished(WorkerKind::plugin));
         if (c.abort_on_error == "TRUE") {
             EXPECT_TRUE(run.executor->ended());
+            EXPECT_EQ(run.executor->outcome(), ScriptOutcome::cancelled);
             EXPECT_FALSE(run.vars.Exists("AFTER"));
         } else {
             EXPECT_EQ(run.var("AFTER"), "ran");

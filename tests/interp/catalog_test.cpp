@@ -24,7 +24,7 @@ std::optional<ParamForm> FormOf(const CommandInfo& info, int position)
 
 bool IsResultForm(ParamForm form)
 {
-    return form == ParamForm::result || form == ParamForm::result_written;
+    return form == ParamForm::result || form == ParamForm::result_written || form == ParamForm::result_persisted;
 }
 
 TEST(CommandCatalog, LookupIsExactAndCaseSensitive)
@@ -105,7 +105,10 @@ TEST(CommandCatalog, MarksUseOnlyKnownBits)
 {
     for (const CommandInfo& info : CommandCatalog()) {
         SCOPED_TRACE(info.name);
-        EXPECT_EQ(info.marks & ~(mark_64 | mark_view), 0);
+        EXPECT_EQ(info.marks & ~(mark_64 | mark_view | mark_no_op | mark_block), 0);
+        if ((info.marks & (mark_no_op | mark_block)) != 0) {
+            EXPECT_EQ(info.kind, CommandKind::control) << "only control commands are left to the loop";
+        }
     }
 }
 
@@ -126,16 +129,26 @@ struct Case {
 using enum ParamForm;
 constexpr std::uint8_t m64 = mark_64;
 constexpr std::uint8_t mview = mark_view;
+constexpr std::uint8_t no_op = mark_no_op;
+constexpr std::uint8_t block = mark_block;
 
 TEST(CommandCatalog, EntriesMatchTheCommandTables)
 {
     const Case cases[] = {
-        {"If", CommandKind::control, 0, {0, 0}, {{1, translated}, {2, text}, {3, translated}, {4, boolean}}},
-        {"Else If", CommandKind::control, 0, {0, 0}, {{1, translated}, {4, boolean}}},
-        {"End", CommandKind::control, 0, {0, 0}, {}, {1}},
+        {"If", CommandKind::control, block, {0, 0}, {{1, translated}, {2, text}, {3, translated}, {4, boolean}}},
+        {"Else If", CommandKind::control, block, {0, 0}, {{1, translated}, {4, boolean}}},
+        {"End", CommandKind::control, block, {0, 0}, {}, {1}},
         {"GoTo Label", CommandKind::control, 0, {0, 0}, {{1, written}}},
-        {"Comment", CommandKind::control, 0, {0, 0}, {}, {1}},
-        {"Set Variable", CommandKind::immediate, 0, {1, 0}, {{1, result}, {2, translated}}},
+        {"Comment", CommandKind::control, no_op, {0, 0}, {}, {1}},
+        {"Set Variable", CommandKind::immediate, 0, {1, 0}, {{1, result_persisted}, {2, translated}}},
+        {"Localization Variable", CommandKind::immediate, 0, {1, 0}, {{1, result}, {2, translated_by_variable}}},
+        {"Evaluate Expression", CommandKind::immediate, 0, {2, 0}, {{1, expression}, {2, result_written}}},
+        {"System Tray",
+         CommandKind::immediate,
+         0,
+         {0, 0},
+         {{1, exact_flag}, {2, exact_flag}, {3, exact_flag}, {4, exact_flag}}},
+        {"Set Component State", CommandKind::immediate, 0, {0, 0}, {{1, translated}, {2, boolean_written}}},
         {"Mathematics", CommandKind::immediate, m64, {4, 0}, {{3, integer}, {4, result_written}}},
         {"Parse String",
          CommandKind::immediate,
@@ -181,7 +194,11 @@ TEST(CommandCatalog, EntriesMatchTheCommandTables)
          m64 | mview,
          {1, 0},
          {{1, result_written}, {2, integer}, {3, boolean}}},
-        {"Set 64 Bit Mode", CommandKind::immediate, 0, {0, 0}, {{1, written}, {2, written}, {3, written}}},
+        {"Set 64 Bit Mode",
+         CommandKind::immediate,
+         0,
+         {0, 0},
+         {{1, exact_flag_written}, {2, exact_flag_written}, {3, exact_flag_written}}},
         {"Run Program As",
          CommandKind::worker,
          m64,

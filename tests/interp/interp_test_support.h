@@ -21,6 +21,11 @@
 
 namespace quillon::test {
 
+// Catalog commands whose handlers tests replace with probes of their own
+// (the handler table takes catalog names only). Both read parameter 1 as a path.
+inline constexpr std::string_view probe_command = "Write to Text File";
+inline constexpr std::string_view second_probe_command = "Delete Files Recursive";
+
 // A command for a script: name, parameters, and whether it is disabled.
 struct Cmd {
     std::string name;

@@ -9,7 +9,7 @@ namespace {
 
 Cmd mark(std::string text, bool disabled = false)
 {
-    return {"Mark", {std::move(text)}, disabled};
+    return {std::string(probe_command), {std::move(text)}, disabled};
 }
 
 // "If" on the variable against a value, comparison code 0 (equal).
@@ -28,19 +28,19 @@ Cmd plain(std::string name, bool disabled = false)
     return {std::move(name), {}, disabled};
 }
 
-// Runs the script with "Mark" appending its parameter to TRACE and "Display
+// Runs the script with the probe command appending its parameter to TRACE and "Display
 // Dialog" taking its modal results from a queue.
 struct TracedRun : ScriptRun {
     explicit TracedRun(const std::vector<Cmd>& commands, std::map<std::string, std::string> start = {},
                        std::deque<int> dialog_results = {})
         : ScriptRun(commands, std::move(start)), results(std::move(dialog_results))
     {
-        handlers.add("Mark", [this](CommandCall& call) -> Result<void> {
+        handlers.add(probe_command, [this](CommandCall& call) -> Result<void> {
             trace += TRY(call.text(1));
             return {};
         });
         handlers.add("Display Dialog", [this](CommandCall& call) -> Result<void> {
-            std::string page = TRY(call.raw(1));
+            std::string page = TRY(call.text(1));
             trace += "[" + page + "]";
             int result = 6;
             if (!results.empty()) {
@@ -147,13 +147,13 @@ TEST(ExecutionLoop, GoToJumpsOutOfBlocksAndIntoTheMiddleOfChains)
          "az"},
         {"a backward jump makes a loop that a condition ends",
          {{"Label", {"top"}}, mark("."), if_equal("DONE", "1"), {"GoTo Label", {"exit"}}, plain("End"),
-          {"Set Flag", {}}, {"GoTo Label", {"top"}}, {"Label", {"exit"}}, mark("z")},
+          {std::string(second_probe_command), {}}, {"GoTo Label", {"top"}}, {"Label", {"exit"}}, mark("z")},
          {{"DONE", "0"}},
          "..z"},
     };
     for (const LoopCase& test : cases) {
         TracedRun run(test.commands, test.start);
-        run.handlers.add("Set Flag", [](CommandCall& call) -> Result<void> {
+        run.handlers.add(second_probe_command, [](CommandCall& call) -> Result<void> {
             DefineVar(call.vars(), "DONE", "1", "test");
             return {};
         });
@@ -226,8 +226,8 @@ TEST(ExecutionLoop, HeadOfEveryIterationPumpsRefreshesAndSetsAbort)
     EXPECT_EQ(run.host.pumps, 3) << "at the commands 0, 314 and 628";
     EXPECT_EQ(run.host.refreshes, 700);
 
-    TracedRun abort({mark("$ABORT$"), {"Cancel", {}}, mark("$ABORT$")}, {{"KYRT_IsCancelled", "FALSE"}});
-    abort.handlers.add("Cancel", [](CommandCall& call) -> Result<void> {
+    TracedRun abort({mark("$ABORT$"), {std::string(second_probe_command), {}}, mark("$ABORT$")}, {{"KYRT_IsCancelled", "FALSE"}});
+    abort.handlers.add(second_probe_command, [](CommandCall& call) -> Result<void> {
         DefineVar(call.vars(), "KYRT_IsCancelled", "-1", "test");
         return {};
     });
@@ -237,9 +237,67 @@ TEST(ExecutionLoop, HeadOfEveryIterationPumpsRefreshesAndSetsAbort)
 
 TEST(ExecutionLoop, NamesMatchExactlyAndUnknownNamesDoNothing)
 {
-    TracedRun run({{"mark", {"lower"}}, {"Some Newer Command", {"x"}}, plain("Label"), mark("ok")});
+    TracedRun run({{"write to text file", {"lower"}}, {"Some Newer Command", {"x"}}, plain("Label"), mark("ok")});
     EXPECT_TRUE(run.run());
     EXPECT_EQ(run.trace, "ok");
+}
+
+// Every catalog command, run once with plain parameters: the known names that
+// do nothing do nothing, a built handler reads its parameters in the forms the
+// catalog gives, and a command whose handler is not built is a runtime error
+// naming it rather than a silent success.
+TEST(ExecutionLoop, EveryCatalogCommandRunsFailsAsUnsupportedOrDoesNothing)
+{
+    HandlerTable standard = StandardHandlers();
+    for (const CommandInfo& info : CommandCatalog()) {
+        SCOPED_TRACE(info.name);
+        if ((info.marks & mark_block) != 0)
+            continue; // "If", "Else If", "Else" and "End" are the loop's own
+        std::vector<std::string> parameters(20);
+        for (const ParamSpec& spec : info.parameters) {
+            std::string& value = parameters[spec.position - 1];
+            switch (spec.form) {
+            case ParamForm::integer: value = "0"; break;
+            case ParamForm::boolean:
+            case ParamForm::boolean_written:
+            case ParamForm::exact_flag:
+            case ParamForm::exact_flag_written: value = "FALSE"; break;
+            case ParamForm::result:
+            case ParamForm::result_written:
+            case ParamForm::result_persisted: value = "OUT"; break;
+            default: break;
+            }
+        }
+        if (info.name == "GoTo Label")
+            parameters[0] = "there";
+        ScriptRun run({{std::string(info.name), parameters}, {"Label", {"there"}}}, {{"SILENT", "TRUE"}});
+        run.host.silent_run = true;
+        bool ran = run.run();
+        std::string report = run.host.errors.empty() ? std::string() : run.host.errors.front();
+        const HandlerTable::Entry* entry = standard.find(info.name);
+        ASSERT_NE(entry, nullptr);
+        if ((info.marks & mark_no_op) != 0) {
+            EXPECT_TRUE(ran) << report;
+            EXPECT_FALSE(entry->handler) << "a no-op needs no handler";
+        } else if (!entry->handler) {
+            EXPECT_FALSE(ran);
+            EXPECT_NE(report.find(NotSupportedMessage(info.name)), std::string::npos) << report;
+        } else {
+            EXPECT_EQ(report.find("is not supported"), std::string::npos) << report;
+            EXPECT_EQ(report.find("form the command catalog gives"), std::string::npos) << report;
+        }
+    }
+}
+
+TEST(HandlerTable, OnlyCatalogNamesHaveEntries)
+{
+    HandlerTable table = StandardHandlers();
+    EXPECT_EQ(table.entries().size(), CommandCatalog().size());
+    EXPECT_EQ(table.find("set variable"), nullptr);
+    EXPECT_EQ(table.find("(Un)Install MSI Setup"), nullptr);
+    ASSERT_NE(table.find("Set Variable"), nullptr);
+    EXPECT_TRUE(table.find("Set Variable")->handler);
+    EXPECT_DEATH(table.add("Not A Command", [](CommandCall&) -> Result<void> { return {}; }), "not a catalog command");
 }
 
 TEST(ExecutionLoop, SetSixtyFourBitModeTakesTheLastExactTrue)

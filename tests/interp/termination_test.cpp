@@ -2,19 +2,21 @@
 #include "interp/mTerminate.h"
 #include "interp_test_support.h"
 
+#include <thread>
+
 namespace quillon::test {
 namespace {
 
 Cmd marker(std::string text)
 {
-    return {"Mark", {std::move(text)}};
+    return {std::string(probe_command), {std::move(text)}};
 }
 
 struct EndingRun : ScriptRun {
     explicit EndingRun(const std::vector<Cmd>& commands, std::map<std::string, std::string> start = {})
         : ScriptRun(commands, std::move(start))
     {
-        handlers.add("Mark", [this](CommandCall& call) -> Result<void> {
+        handlers.add(probe_command, [this](CommandCall& call) -> Result<void> {
             trace += TRY(call.text(1));
             return {};
         });
@@ -32,6 +34,54 @@ TEST(Termination, ExitCodesFromTheParameter)
         EXPECT_TRUE(run.run()) << "not a runtime error: " << parameter;
         EXPECT_EQ(run.executor->exit_code(), code) << parameter;
         EXPECT_EQ(run.trace, "a");
+    }
+}
+
+TEST(Termination, ProcessExitCodeOfARun)
+{
+    struct Case {
+        std::optional<std::int32_t> script_code;
+        bool runtime_error;
+        ScriptOutcome outcome;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, false, ScriptOutcome::completed, 0},
+        {std::nullopt, false, ScriptOutcome::cancelled, 1602},
+        {std::nullopt, false, ScriptOutcome::failed, 1603},
+        {std::nullopt, true, ScriptOutcome::completed, 11},
+        {std::nullopt, true, ScriptOutcome::cancelled, 11},
+        {3010, false, ScriptOutcome::cancelled, 3010}, // the script's own code always wins
+        {0, true, ScriptOutcome::failed, 0},
+        {-1, false, ScriptOutcome::completed, 0xFFFFFFFFu},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(ScriptExitCode(c.script_code, c.runtime_error, c.outcome), c.expected);
+    }
+}
+
+// A cancel that meets ABORTONERROR "TRUE" ends the script as cancelled; the first reason that ends it stays.
+TEST(Termination, CancelledWorkerWithAbortOnErrorEndsTheRunAsCancelled)
+{
+    for (std::string abort_on_error : {"TRUE", "FALSE"}) {
+        SCOPED_TRACE(abort_on_error);
+        EndingRun run({{"Set Variable", {"ABORT", "TRUE"}}, {"Extract 7Zip Archive", {"a.7z", "C:\\t", "R", "", "TRUE", "TRUE"}},
+                       marker("after")},
+                      {{"ABORTONERROR", abort_on_error}, {"ABORTEDONERROR", "TRUE"}});
+        run.host.extractor = [](const ArchiveExtraction&, const ArchiveProgress& progress) -> Result<void> {
+            while (progress("x", 1, 2))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return make_error(ErrorCode::cancelled, "stopped");
+        };
+        EXPECT_TRUE(run.run());
+        if (abort_on_error == "TRUE") {
+            EXPECT_EQ(run.executor->outcome(), ScriptOutcome::cancelled);
+            EXPECT_EQ(run.trace, "");
+        } else {
+            EXPECT_EQ(run.executor->outcome(), ScriptOutcome::completed);
+            EXPECT_EQ(run.trace, "after");
+        }
     }
 }
 

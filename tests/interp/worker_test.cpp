@@ -213,15 +213,27 @@ TEST(WorkerControl, WatchdogSparesAWorkerThatKeepsReporting)
 {
     WorkerRun run({{"KYRT_IsCancelled", "TRUE"}, {"ABORTONERROR", "FALSE"}});
     run.host.timer_interval = 250ms;
+    // A timer survives only on a report made since the main thread's last
+    // pass. Each pass waits (bounded) for the worker's next report, so that a
+    // loaded machine that leaves the worker unscheduled for a while cannot
+    // make it look silent.
+    std::atomic<int> reports = 0;
+    std::atomic<bool> done = false;
+    run.host.on_wait_step = [&] {
+        int seen = reports.load();
+        auto limit = std::chrono::steady_clock::now() + 2s;
+        while (!done.load() && reports.load() == seen && std::chrono::steady_clock::now() < limit)
+            std::this_thread::yield();
+    };
     // Ignores the request but reports steadily for several intervals, then ends.
-    Result<WorkerOutcome> outcome = run.run_worker(WorkerKind::find_files, [](WorkerContext& context) {
+    Result<WorkerOutcome> outcome = run.run_worker(WorkerKind::find_files, [&](WorkerContext& context) {
         auto until = std::chrono::steady_clock::now() + 1200ms;
         while (std::chrono::steady_clock::now() < until) {
-            // Without a pause: a timer survives only on a report made since the
-            // main thread's last pass, and sleeping is coarse on some systems.
             context.report_progress("$IGNORE$", 0, 100, 1);
+            ++reports;
             std::this_thread::yield();
         }
+        done = true;
     });
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->end, WorkerEnd::finished);

@@ -6,6 +6,7 @@
 //   reserved:NAME      the value *reserved holds      progress:N      N progress calls, "step i"
 //   hang               report "waiting" every 20 ms until told to stop, then hand back the
 //                      variables as they came in (a library that honours the stop request)
+//   hang-count:NAME    as hang, then set NAME to the number of calls answered true before the stop
 //   hang-hard          never return and never call back (a library that ignores it)
 //   fail, fail-late    return -1 from the first (length) or the second (text) call
 //   throw, throw-late  let a C++ exception out of the first or the second call
@@ -134,10 +135,13 @@ void report_progress(ProgressCallback progress, std::int32_t count)
     }
 }
 
-void wait_for_stop(ProgressCallback progress)
+// Answers the number of calls that were answered true.
+std::int32_t wait_for_stop(ProgressCallback progress)
 {
-    for (std::int32_t i = 0; progress != nullptr && progress(i % 100 + 1, "waiting"); ++i)
+    std::int32_t i = 0;
+    for (; progress != nullptr && progress(i % 100 + 1, "waiting"); ++i)
         Sleep(20);
+    return i;
 }
 
 [[gnu::noinline]] void throw_inside()
@@ -220,6 +224,12 @@ Outcome execute(const Request& request)
                 wait_for_stop(request.progress);
             outcome.text = std::string(request.variables);
             return outcome;
+        } else if (verb == "hang-count") {
+            // Both calls hand back the same text: the count of the first is kept for the second.
+            static std::int32_t answered_true = 0;
+            if (first)
+                answered_true = wait_for_stop(request.progress);
+            set_variable(variables, argument, std::to_string(answered_true));
         } else if (verb == "hang-hard") {
             for (;;)
                 Sleep(1000);
