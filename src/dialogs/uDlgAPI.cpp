@@ -137,7 +137,7 @@ bool is_button(ControlKind kind)
 
 } // namespace
 
-TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, DialogTexts texts)
+TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, TextSource texts)
     : m_folder(with_backslash(std::move(dialogs_folder))), m_vars(vars), m_texts(std::move(texts))
 {
     DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
@@ -610,7 +610,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                 else if (PlayFlashMovie(w, m_folder + "flash.ocx", movie))
                     dialog.flash_playing = true;
                 else
-                    set_text(w, m_texts.flash_failed);
+                    set_text(w, m_texts().flash_failed);
             }
             break;
         default:
@@ -670,16 +670,17 @@ void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
         return *available;
     };
     const std::string& component = dialog.current_component;
+    const SizeUnits units = m_texts().units;
     for (const TPoolTemplate::Control& control : dialog.form->controls()) {
         if (control.model->kind != ControlKind::static_text || control.window == nullptr)
             continue;
         std::string text;
         switch (control.model->tag) {
         case 2: text = newlines_to_crlf(m_components->description(component)); break;
-        case 3: text = SizeText(m_components->size(component), m_texts.units); break;
-        case 4: text = SizeText(m_components->total_required_size(), m_texts.units); break;
-        case 5: text = SizeText(space(), m_texts.units); break;
-        case 6: text = SizeText(m_components->remaining_space(space()), m_texts.units); break;
+        case 3: text = SizeText(m_components->size(component), units); break;
+        case 4: text = SizeText(m_components->total_required_size(), units); break;
+        case 5: text = SizeText(space(), units); break;
+        case 6: text = SizeText(m_components->remaining_space(space()), units); break;
         default: continue;
         }
         set_text(control.window, text);
@@ -768,7 +769,7 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
     case tag_cancel: {
         if (m_set_attention)
             m_set_attention(false);
-        int answer = MessageBoxW(dialog.form->window(), win32::to_wide(m_texts.confirm_cancel).c_str(),
+        int answer = MessageBoxW(dialog.form->window(), win32::to_wide(m_texts().confirm_cancel).c_str(),
                                  win32::to_wide(StandardCaption(m_vars)).c_str(),
                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
         if (answer == IDYES) {

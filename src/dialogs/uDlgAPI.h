@@ -23,7 +23,7 @@
 
 namespace quillon {
 
-// The engine texts the runtime shows.
+// The engine texts the runtime shows, in the language of the engine's messages.
 struct DialogTexts {
     std::string confirm_cancel = "Are you sure you want to cancel?";
     std::string flash_failed = "Unable to play Flash movie";
@@ -38,7 +38,10 @@ struct DialogResult {
 
 class TDialogRuntime {
 public:
-    TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, DialogTexts texts);
+    // `texts` is asked each time a text is shown, so that the texts follow a
+    // language the script chooses after start-up.
+    using TextSource = std::function<DialogTexts()>;
+    TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, TextSource texts);
     ~TDialogRuntime();
     TDialogRuntime(const TDialogRuntime&) = delete;
     TDialogRuntime& operator=(const TDialogRuntime&) = delete;
@@ -162,7 +165,7 @@ private:
 
     std::string m_folder;
     TVariableManager& m_vars;
-    DialogTexts m_texts;
+    TextSource m_texts;
     std::map<std::string, Dialog> m_dialogs;
     std::string m_current_key;
     std::string m_screen_key; // the dialog on the screen

@@ -219,10 +219,15 @@ void Engine::register_dialogs()
         m_init->set_progress(0, dialogs, 1);
         m_init->paint();
     }
-    DialogTexts texts;
-    texts.confirm_cancel = m_messages.text(40);
-    texts.flash_failed = m_messages.text(112);
-    texts.units = {m_messages.text(6), m_messages.text(7), m_messages.text(8)};
+    // Read when shown: the script may choose another language after start-up.
+    auto texts = [&messages = m_messages] {
+        DialogTexts current;
+        current.confirm_cancel = messages.text(MessageLine::confirm_cancel);
+        current.flash_failed = messages.text(MessageLine::flash_failed);
+        current.units = {messages.text(MessageLine::bytes), messages.text(MessageLine::kilobytes),
+                         messages.text(MessageLine::megabytes)};
+        return current;
+    };
     m_dialogs = std::make_unique<TDialogRuntime>(m_support_folder, m_variables, texts);
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
         if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))

@@ -15,6 +15,9 @@ enum class MessageLine : int {
     resource_decompression_failure = 3,
     database_not_found = 4,
     runtime_error_in_install = 5,
+    bytes = 6,
+    kilobytes = 7,
+    megabytes = 8,
     general_setup_failure = 19,
     percent_complete = 21,
     runtime_error_in_script = 20,
@@ -24,6 +27,7 @@ enum class MessageLine : int {
     pending_reboot = 88,
     select_language_caption = 89,
     select_language_prompt = 90,
+    flash_failed = 112,
 };
 
 // Not localizable: shown when the engine runs without an appended script.

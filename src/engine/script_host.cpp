@@ -77,7 +77,8 @@ WindowsScriptHost::WindowsScriptHost(ScriptHostSetup setup)
     : m_setup(std::move(setup)),
       m_localization(m_setup.support_folder, m_setup.script.product_title(), read_crlf_lines,
                      [this](std::string_view text) { return ExpandBuildConstants(text, m_setup.script); }),
-      m_localized(quillon::file_exists(m_localization.matrix_path())), m_silent(m_setup.silent),
+      m_localized(quillon::file_exists(m_localization.matrix_path())), m_startup_messages(m_setup.messages),
+      m_silent(m_setup.silent),
       m_main_thread(GetCurrentThreadId()), m_attention(m_setup.vars)
 {
     Result<std::unique_ptr<TImageListPool>> pool = TImageListPool::Create(&m_setup.messages);
@@ -274,7 +275,7 @@ void WindowsScriptHost::pump_messages()
     }
 }
 
-void WindowsScriptHost::refresh_switches()
+Result<void> WindowsScriptHost::refresh_switches()
 {
     TVariableManager& vars = m_setup.vars;
     std::string log_file = GetVar(vars, "LOGGED");
@@ -307,18 +308,29 @@ void WindowsScriptHost::refresh_switches()
     std::optional<std::string> current = vars.lookup("LANGUAGE");
     if (!current) {
         DefineVar(vars, "LANGUAGE", "", origin::initialization);
-        return;
+        return {};
     }
-    const std::string& language = *current;
-    if (m_localized && !language.empty() && language != m_localization.loaded_language()) {
-        Result<std::optional<std::string>> messages = m_localization.LoadLanguageTables(language, quillon::file_exists);
-        if (messages && *messages) {
-            if (std::ifstream file{fs_path(**messages), std::ios::binary}) {
-                std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-                LoadMessageTable(m_setup.messages, text, "");
-            }
-        }
+    return load_language(*current);
+}
+
+// A language's tables, and its engine messages when it brings a message file
+// (else the messages of the start-up). A language whose tables cannot be read
+// is a file error: the script asked for texts the setup does not carry.
+Result<void> WindowsScriptHost::load_language(const std::string& language)
+{
+    if (language.empty() || language == m_localization.loaded_language())
+        return {};
+    std::optional<std::string> message_file = TRY(m_localization.LoadLanguageTables(language, quillon::file_exists));
+    m_setup.messages = m_startup_messages;
+    if (message_file) {
+        std::ifstream file{fs_path(*message_file), std::ios::binary};
+        if (!file)
+            return make_error(ErrorCode::io, "Cannot open " + *message_file);
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        // The block named like the language, else the file's last block.
+        LoadMessageTable(m_setup.messages, text, language);
     }
+    return {};
 }
 
 void WindowsScriptHost::report_runtime_error(const std::string& report)

@@ -37,7 +37,7 @@ public:
     explicit WindowsScriptHost(ScriptHostSetup setup);
 
     void pump_messages() override;
-    void refresh_switches() override;
+    Result<void> refresh_switches() override;
     void report_runtime_error(const std::string& report) override;
     std::string runtime_error_heading() const override;
 
@@ -99,7 +99,10 @@ public:
 private:
     ScriptHostSetup m_setup;
     TLocalization m_localization;
+    Result<void> load_language(const std::string& language);
+
     bool m_localized; // the translation matrix was extracted with the resources
+    EngineMessages m_startup_messages; // for a language without a message file of its own
     bool m_silent;
     std::string m_log_file;
     void* m_redirection_cookie = nullptr;

@@ -5,6 +5,7 @@
 #include "engine/script_host.h"
 #include "engine/support_folder.h"
 #include "engine/uLanguage.h"
+#include "interp/mTerminate.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "script/compile_pass.h"
@@ -99,6 +100,38 @@ bool choose_language(ScriptRunContext& context)
     return true;
 }
 
+// The setup's medium (a CD, a USB stick) was taken out while the script ran:
+// EXEDIR is on a drive that is not a fixed disk and is gone.
+bool setup_medium_removed(const std::string& exe_folder)
+{
+    if (exe_folder.size() < 3 || exe_folder[1] != ':')
+        return false;
+    std::wstring root = win32::to_wide(exe_folder.substr(0, 3));
+    if (GetDriveTypeW(root.c_str()) == DRIVE_FIXED)
+        return false;
+    DWORD attributes = GetFileAttributesW(win32::to_wide(exe_folder).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Code of the engine may have to be read again from its medium when the run
+// returns into it; with the medium gone the run ends here, after the clean-up
+// the normal end would do, and the log says why.
+[[noreturn]] void end_after_medium_removed(ScriptRunContext& context, std::uint32_t exit_code)
+{
+    // FIXME: the engine-cache data is written here once the engine cache exists.
+    StartupTrace& trace = context.trace;
+    trace.line("  </RunScript>");
+    trace.line("  <Free>");
+    trace.line("  </Free>");
+    trace.line("  <CachedSupportDir>");
+    RemoveSupportFolder(context.startup.support_folder);
+    trace.line("  </CachedSupportDir>");
+    trace.line("  <RemovableMediaPrematureEject>");
+    trace.line("  </RemovableMediaPrematureEject>");
+    trace.line("</Quillon>");
+    ExitProcess(exit_code);
+}
+
 } // namespace
 
 ScriptRunResult RunScript(ScriptRunContext& context)
@@ -178,6 +211,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     context.trace.line("    <ExitScript>");
     marker.reset();
     context.trace.line("    </ExitScript>");
+    if (setup_medium_removed(GetVar(vars, "EXEDIR")))
+        end_after_medium_removed(context, ScriptExitCode(result.exit_code, result.runtime_error, result.outcome));
     return result;
 }
 

@@ -93,10 +93,16 @@ bool TScriptExecutor::Run()
     while (m_index < m_count && !m_ended) {
         if (m_index % pump_interval == 0)
             m_host.pump_messages();
-        m_host.refresh_switches();
-
-        if (Result<void> step = execute_current(); !step) {
+        // A switch that cannot take effect (a language without its tables) is
+        // the failure of the command that set it, the one run last.
+        Result<void> step = m_host.refresh_switches();
+        if (step)
+            step = execute_current();
+        if (!step) {
+            // The taskbar button shows the error while the report is up, as it does for a cancel.
+            m_host.set_attention(true);
             m_host.report_runtime_error(runtime_error_report(m_current, step.error()));
+            m_host.clear_attention();
             return false;
         }
     }

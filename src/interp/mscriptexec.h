@@ -33,7 +33,8 @@ public:
     virtual void pump_messages() {}
     // Reads the engine's switches back from their variables (log file, silent
     // flag, caption, cache override, DATE and TIME, LANGUAGE, engine cache).
-    virtual void refresh_switches() {}
+    // Fails when the tables of a newly set LANGUAGE cannot be loaded.
+    virtual Result<void> refresh_switches() { return {}; }
     // Whether a modeless progress dialog is on screen; if so, show the text and
     // the value (range 0 to 100) and let one pending message be handled.
     virtual bool progress_dialog_shown() { return false; }

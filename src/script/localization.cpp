@@ -65,11 +65,17 @@ Result<std::optional<std::string>> TLocalization::LoadLanguageTables(
 {
     if (language.empty() || language == m_loaded_language)
         return std::optional<std::string>();
+    // All or nothing: a file that cannot be read leaves the tables of the
+    // language loaded before, and the next attempt reads them all again.
+    std::vector<std::string> map = TRY(m_reader(m_support_folder + "translations.Map"));
+    std::vector<std::string> translated = TRY(m_reader(m_support_folder + "translations." + language));
+    std::vector<std::string> original = TRY(m_reader(m_support_folder + "translations.Original"));
+    std::vector<std::string> matrix = TRY(m_reader(m_matrix_path));
+    m_map = std::move(map);
+    m_translated = std::move(translated);
+    m_original = std::move(original);
+    m_matrix = std::move(matrix);
     m_loaded_language = language;
-    m_map = TRY(m_reader(m_support_folder + "translations.Map"));
-    m_translated = TRY(m_reader(m_support_folder + "translations." + language));
-    m_original = TRY(m_reader(m_support_folder + "translations.Original"));
-    m_matrix = TRY(m_reader(m_matrix_path));
     std::string messages = m_support_folder + "shared.translations." + language;
     if (exists && exists(messages))
         return std::optional<std::string>(messages);

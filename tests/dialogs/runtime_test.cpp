@@ -112,7 +112,7 @@ struct RuntimeFixture {
         components.StartFirstInstallation();
         components.Define("Core", "", true, {});
         components.SetSpace("Core", 2048);
-        runtime.emplace(to_utf8(folder.wstring()), vars, DialogTexts{});
+        runtime.emplace(to_utf8(folder.wstring()), vars, [this] { return texts; });
         runtime->set_components(&components);
     }
     HWND control(const std::string& key, const wchar_t* name) { return find_control(runtime->dialog(key)->window(), name); }
@@ -120,6 +120,7 @@ struct RuntimeFixture {
     fs::path folder;
     TVariableManager vars;
     TComponentModel components;
+    DialogTexts texts; // what the engine's messages say now
     std::optional<TDialogRuntime> runtime;
 };
 
@@ -140,6 +141,10 @@ TEST(TDialogRuntime, PreparingFillsThePageFromTheVariables)
     EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1) << "the item equal to the Hint variable";
     EXPECT_NE(control_text(f.control("1", L"htmStart")).find(L"Start page"), std::wstring::npos);
     EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes") << "space required by the selected components";
+    // The engine's texts are asked when shown: a language chosen later changes the units.
+    f.texts.units = {"Byte", "KB", "MB"};
+    ASSERT_TRUE(f.runtime->PrepareDialog("1"));
+    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 Byte");
 
     // The user's changes reach the variables.
     click(f.control("1", L"chkKeep"));

@@ -319,6 +319,62 @@ TEST(ScriptLoop, TranslationsOfTheChosenLanguageReachTheCommands)
     EXPECT_EQ(run_program({setup, L"/s"}).exit_code, all_checks_held);
 }
 
+// A message file of the engine: the unnamed block and named blocks, each of
+// 115 lines, with line 20 (the runtime error heading) set per block.
+std::string message_file(std::initializer_list<std::pair<std::string, std::string>> blocks)
+{
+    std::string text;
+    for (const auto& [name, heading] : blocks) {
+        if (!name.empty())
+            text += name + "\r\n";
+        for (int line = 1; line <= 115; ++line)
+            text += (line == 20 ? heading : "line " + std::to_string(line)) + "\r\n";
+    }
+    return text;
+}
+
+// The language the run ends up with chooses the engine's messages (the block
+// named like it, not the file's last one); a language whose translation file
+// is missing is a runtime error of the command that set it.
+TEST(ScriptLoop, TheLanguageChoosesTheEngineMessagesAndAMissingOneIsAFileError)
+{
+    const std::string messages = message_file({{"", "Runtime error in setup script:"},
+                                               {"German", "Laufzeitfehler im Setup-Skript:"},
+                                               {"French", "Erreur d'execution du script :"}});
+    const std::pair<const wchar_t*, const char*> files[] = {
+        {L"Language Test.mtx", "{4D4D4D4D-0000-0000-0000-000000000002}\r\n"},
+        {L"translations.Original", "Hello\r\n"},
+        {L"translations.German", "Hallo\r\n"},
+        {L"translations.Map", "map\r\n"},
+        {L"shared.translations.German", messages.c_str()},
+    };
+    const std::string head = "[setup]\ntitle = Language Test\nproduct-code = {3C3C3C3C-1111-2222-3333-44444444444A}\n"
+                             "default-language = German\nresources = resources\n\n[script]\n";
+    struct Case {
+        std::wstring name;
+        std::string script;
+        std::string in_log;
+        std::string not_in_log;
+    };
+    const Case cases[] = {
+        {L"language-messages", "Mathematics\n| 1\n| 0\n| 3\n| Y\nTerminate with Exit Code\n| 100\n",
+         "Laufzeitfehler im Setup-Skript:", "Erreur"},
+        {L"language-missing",
+         "Set Variable\n| LANGUAGE\n| Klingon\nSet Variable\n| AFTER\n| ran\nTerminate with Exit Code\n| 100\n",
+         "translations.Klingon", "Runtime error in setup script:"},
+    };
+    for (const Case& c : cases) {
+        fs::path setup = build_with_resources(c.name, files, head + c.script);
+        ASSERT_FALSE(setup.empty());
+        fs::path log = setup.parent_path() / L"setup.log";
+        RunOutcome outcome = run_program({setup, L"/s /l=" + log.wstring()});
+        EXPECT_EQ(outcome.exit_code, 11u) << to_utf8(c.name);
+        std::string text = log_of(log);
+        EXPECT_NE(text.find(c.in_log), std::string::npos) << to_utf8(c.name) << "\n" << text;
+        EXPECT_EQ(text.find(c.not_in_log), std::string::npos) << to_utf8(c.name) << "\n" << text;
+    }
+}
+
 // The page's texts come from the translation of the chosen language, keyed by
 // form file and component; a text changed after it was translated stays as designed.
 TEST(ScriptLoop, APageShowsTheTranslationsOfItsTexts)

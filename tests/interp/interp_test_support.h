@@ -36,7 +36,13 @@ struct Cmd {
 class RecordingHost : public ExecutorHost {
 public:
     void pump_messages() override { ++pumps; }
-    void refresh_switches() override { ++refreshes; }
+    Result<void> refresh_switches() override
+    {
+        ++refreshes;
+        if (refresh_failure && GetVar(*refresh_vars, "LANGUAGE") == *refresh_failure)
+            return make_error(ErrorCode::io, "Cannot open translations." + *refresh_failure);
+        return {};
+    }
     void report_runtime_error(const std::string& report) override { errors.push_back(report); }
     bool language_set() const override { return !translations.empty(); }
     Result<std::string> translate(const std::string& text, std::string_view key, std::size_t ordinal) override
@@ -124,6 +130,9 @@ public:
     std::atomic<int> wakes = 0;
     int timer_ticks = 0;
     std::function<void()> on_wait_step;
+    // A language whose tables cannot be loaded: refresh_switches fails while LANGUAGE names it.
+    std::optional<std::string> refresh_failure;
+    const TVariableManager* refresh_vars = nullptr;
     // Long by default: only tests that mean a worker to be given up shorten it,
     // so that a slow machine never gives up a worker that is about to stop.
     std::chrono::milliseconds timer_interval{std::chrono::seconds(20)};

@@ -212,10 +212,26 @@ TEST(ExecutionLoop, ARuntimeErrorReportsTheCommandAndStopsTheScript)
         << report;
     EXPECT_GT(report.size(), std::string("Runtime error in setup script:\r\rSource File: loop\rLine Number: 12\r\r").size())
         << "the failure's own message follows";
+    EXPECT_EQ(run.host.attention, (std::vector<std::string>{"error", "clear"}))
+        << "the taskbar shows the error while the report is up";
 
     TracedRun past_end({if_equal("A", "1"), mark("never")}, {{"A", "0"}});
     EXPECT_FALSE(past_end.run()) << "a block without End is a runtime error, not a silent end";
     EXPECT_EQ(past_end.host.errors.size(), 1u);
+}
+
+// A switch that cannot take effect before the next command (a language whose
+// tables are missing) is a runtime error of the command that set it.
+TEST(ExecutionLoop, ALanguageThatCannotBeLoadedFailsTheCommandThatSetIt)
+{
+    TracedRun run({mark("a"), {"Set Variable", {"LANGUAGE", "Klingon"}}, mark("b")});
+    run.host.refresh_failure = "Klingon";
+    run.host.refresh_vars = &run.vars;
+    EXPECT_FALSE(run.run());
+    EXPECT_EQ(run.trace, "a");
+    ASSERT_EQ(run.host.errors.size(), 1u);
+    EXPECT_NE(run.host.errors[0].find("Line Number: 12\r"), std::string::npos) << run.host.errors[0];
+    EXPECT_NE(run.host.errors[0].find("Cannot open translations.Klingon"), std::string::npos) << run.host.errors[0];
 }
 
 TEST(ExecutionLoop, HeadOfEveryIterationPumpsRefreshesAndSetsAbort)

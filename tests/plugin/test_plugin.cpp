@@ -8,6 +8,7 @@
 //                      variables as they came in (a library that honours the stop request)
 //   hang-count:NAME    as hang, then set NAME to the number of calls answered true before the stop
 //   hang-hard          never return and never call back (a library that ignores it)
+//   wait-file:PATH     create PATH + ".started", then wait (at most two minutes) until PATH exists
 //   fail, fail-late    return -1 from the first (length) or the second (text) call
 //   throw, throw-late  let a C++ exception out of the first or the second call
 //   crash, crash-late  write through a null pointer in the first or the second call
@@ -230,6 +231,17 @@ Outcome execute(const Request& request)
             if (first)
                 answered_true = wait_for_stop(request.progress);
             set_variable(variables, argument, std::to_string(answered_true));
+        } else if (verb == "wait-file") {
+            if (first) {
+                std::string path(argument);
+                HANDLE started = CreateFileA((path + ".started").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (started != INVALID_HANDLE_VALUE)
+                    CloseHandle(started);
+                for (int waited = 0; waited < 120000 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+                     waited += 50)
+                    Sleep(50);
+            }
         } else if (verb == "hang-hard") {
             for (;;)
                 Sleep(1000);

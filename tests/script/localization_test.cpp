@@ -104,6 +104,9 @@ TEST(TLocalization, LoadsOnlyWhenTheLanguageChanges)
     Result<std::optional<std::string>> missing = localization.LoadLanguageTables("French", exists);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().code, ErrorCode::not_found);
+    // Nothing of the failed load is kept: the German tables still translate.
+    EXPECT_EQ(localization.loaded_language(), "German");
+    EXPECT_EQ(*localization.LocalizeText("full", if_id, 1), "voll");
 }
 
 TEST(DiscoverLanguages, OffersEveryLanguageFileButMapOriginalAndShared)
