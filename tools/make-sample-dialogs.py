@@ -120,27 +120,31 @@ def licence():
 
 def destination():
     return form("Destination", "$TITLE$ Setup", [
-        banner("Destination Folder", "Click Next to install to this folder, or Change to choose another one."),
+        banner("Destination Folder", "Click Next to install to this folder, or pick another one in the tree."),
         line("bvlTop", 58),
-        label("lblInstallTo", 16, 76, 300, 13, "Install $TITLE$ to:"),
-        obj("edtTarget", "TEdit", [("Left", 16), ("Top", 96), ("Width", 372), ("Height", 21), ("Hint", q("TARGETDIR")),
+        label("lblInstallTo", 16, 68, 300, 13, "Install $TITLE$ to:"),
+        obj("edtTarget", "TEdit", [("Left", 16), ("Top", 86), ("Width", 372), ("Height", 21), ("Hint", q("TARGETDIR")),
                                    ("TabOrder", 1), ("Tag", 2)]),
-        obj("btnBrowse", "TButton", [("Left", 396), ("Top", 95), ("Width", 85), ("Height", 23), ("Caption", q("&Change...")),
+        obj("btnBrowse", "TButton", [("Left", 396), ("Top", 85), ("Width", 85), ("Height", 23), ("Caption", q("&Change...")),
                                      ("TabOrder", 2), ("Tag", 4)]),
-        obj("chkCustom", "TRzCheckBox", [("Left", 16), ("Top", 236), ("Width", 400), ("Height", 17),
-                                         ("Caption", q("C&hoose the features to install")),
-                                         ("Hint", q("CUSTOMSETUP")), ("TabOrder", 4)]),
-        obj("grpSpace", "TGroupBox", [("Left", 16), ("Top", 136), ("Width", 465), ("Height", 86),
-                                      ("Caption", q(" Disk space ")), ("TabOrder", 3)], [
-            label("lblRequired", 12, 22, 120, 13, "Space required:", indent=2),
-            obj("txtRequired", "TStaticText", [("Left", 150), ("Top", 22), ("Width", 200), ("Height", 17), ("Tag", 4),
+        # Tag 1: the tree starts at the destination's nearest existing folder, and
+        # a folder picked in it becomes the destination (the edit above shows it).
+        obj("tvFolders", "TPTShellTree", [("Left", 16), ("Top", 116), ("Width", 262), ("Height", 154), ("Tag", 1),
+                                          ("TabOrder", 3)]),
+        obj("grpSpace", "TGroupBox", [("Left", 290), ("Top", 116), ("Width", 191), ("Height", 100),
+                                      ("Caption", q(" Disk space ")), ("TabOrder", 4)], [
+            label("lblRequired", 10, 18, 170, 13, "Space required:", indent=2),
+            obj("txtRequired", "TStaticText", [("Left", 10), ("Top", 34), ("Width", 170), ("Height", 17), ("Tag", 4),
                                                ("Caption", q("0 bytes")), ("TabOrder", 0)], indent=2),
-            label("lblAvailable", 12, 42, 120, 13, "Space available:", indent=2),
-            obj("txtAvailable", "TStaticText", [("Left", 150), ("Top", 42), ("Width", 200), ("Height", 17), ("Tag", 5),
+            label("lblAvailable", 10, 56, 170, 13, "Space available:", indent=2),
+            obj("txtAvailable", "TStaticText", [("Left", 10), ("Top", 72), ("Width", 170), ("Height", 17), ("Tag", 5),
                                                 ("Caption", q("0 bytes")), ("TabOrder", 1)], indent=2),
         ]),
+        obj("chkCustom", "TRzCheckBox", [("Left", 16), ("Top", 282), ("Width", 400), ("Height", 17),
+                                         ("Caption", q("C&hoose the features to install")),
+                                         ("Hint", q("CUSTOMSETUP")), ("TabOrder", 5)]),
         line("bvlBottom", H - 46),
-    ] + buttons(5))
+    ] + buttons(6))
 
 
 def features():

@@ -282,6 +282,16 @@ public:
             control.parent = parent_index;
             control.source = &child;
             read_common(control, child, font, color);
+            if (control.kind == ControlKind::tree_view) {
+                if (const dfm::Property* nodes = find(child, "Items.NodeData");
+                    nodes != nullptr && nodes->value.kind == dfm::ValueKind::binary) {
+                    Result<std::vector<FormTreeNode>> parsed = ParseTreeNodeData(nodes->value.bytes);
+                    if (!parsed)
+                        return make_error(parsed.error().code, std::string(m_file) + ":" + std::to_string(child.line) +
+                                                                   ": " + child.name + ": " + parsed.error().message);
+                    control.nodes = std::move(*parsed);
+                }
+            }
             control.bounds = {int32(child, "Left", 0), int32(child, "Top", 0), int32(child, "Width", 0),
                               int32(child, "Height", 0)};
             control.shown = shown && control.visible;

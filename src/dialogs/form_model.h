@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "dialogs/dfm.h"
+#include "dialogs/tree_nodes.h"
 
 #include <cstdint>
 #include <optional>
@@ -124,6 +125,7 @@ struct FormControl {
     std::int32_t maximum = 100; // Max / MaxValue
     std::int32_t position = 0;  // Position / Progress
     std::string picture;        // bitmap file bytes from Picture.Data (without the class-name prefix)
+    std::vector<FormTreeNode> nodes; // a tree view's designed nodes (Items.NodeData)
     const dfm::Component* source = nullptr; // every property as read, for what is not resolved here
 };
 

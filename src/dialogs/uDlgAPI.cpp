@@ -1,8 +1,11 @@
 #include "dialogs/uDlgAPI.h"
 
+#include "base/paths.h"
 #include "base/scope_exit.h"
 #include "base/strings.h"
 #include "dialogs/flash_player.h"
+#include "dialogs/folder_binding.h"
+#include "dialogs/folder_controls.h"
 #include "dialogs/html_links.h"
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
@@ -62,48 +65,40 @@ void set_text(HWND window, std::string_view text)
     SetWindowTextW(window, win32::to_wide(text).c_str());
 }
 
-bool folder_exists(const std::string& path)
+PathKind probe_path(const std::string& path)
 {
+    if (path.empty())
+        return PathKind::missing;
     DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::folder : PathKind::file;
 }
 
 bool file_exists_here(const std::string& path)
 {
-    DWORD attributes = GetFileAttributesW(win32::to_wide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return probe_path(path) == PathKind::file;
 }
 
-std::string with_backslash(std::string folder)
+std::string mask_of(const FormControl& model)
 {
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
-    return folder;
+    const dfm::Property* mask = model.source != nullptr ? model.source->find("Mask") : nullptr;
+    return mask != nullptr ? mask->value.text : std::string();
 }
 
-std::string parent_of(const std::string& folder)
+// Points a folder, file or drive control where the view says; setting it calls no handler.
+void show_folder_view(const TPoolTemplate::Control& control, const FolderView& view)
 {
-    std::string trimmed = folder;
-    while (trimmed.size() > 3 && trimmed.back() == '\\')
-        trimmed.pop_back();
-    std::size_t slash = trimmed.find_last_of('\\');
-    return slash == std::string::npos ? trimmed : trimmed.substr(0, slash + 1);
-}
-
-// The nearest existing folder of a path, and the part of the path below it.
-std::pair<std::string, std::string> resolve_existing(const std::string& path)
-{
-    std::string folder = path;
-    while (!folder.empty() && !folder_exists(folder)) {
-        std::string parent = parent_of(folder);
-        if (parent == folder)
-            break;
-        folder = parent;
+    HWND w = control.window;
+    switch (control.model->kind) {
+    case ControlKind::shell_tree:
+    case ControlKind::shell_list:
+    case ControlKind::shell_combo: shell_set_folder(w, view.folder); break;
+    case ControlKind::directory_list_box: folder_list_show(w, view.folder); break;
+    case ControlKind::file_list_box: file_list_show(w, view.folder, mask_of(*control.model), view.file); break;
+    case ControlKind::drive_combo_box: drive_box_select(w, view.folder); break;
+    default: break;
     }
-    std::string tail = path.size() > folder.size() ? path.substr(folder.size()) : std::string();
-    if (!tail.empty() && tail.front() == '\\')
-        tail.erase(0, 1);
-    return {folder, tail};
 }
 
 std::int64_t free_space(const std::string& target)
@@ -199,6 +194,16 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
     stored.form->on_close = [this, &stored] { on_close_button(stored); };
     stored.form->on_minimize = [this, &stored] { return on_minimize(stored); };
     stored.form->on_restore = [this] { on_restore(); };
+    for (const TPoolTemplate::Control& control : stored.form->controls()) {
+        ControlKind kind = control.model->kind;
+        if (control.window == nullptr ||
+            (kind != ControlKind::shell_tree && kind != ControlKind::shell_list && kind != ControlKind::shell_combo))
+            continue;
+        shell_on_change(control.window, [this, &stored, &control](ShellChange change, const std::string& path) {
+            FolderEvent event = change == ShellChange::folder_opened ? FolderEvent::folder_opened : FolderEvent::selected;
+            on_folder_change(stored, control, event, path, change != ShellChange::file_item_selected);
+        });
+    }
     stored.form->on_tree_context = [this, &stored](const TPoolTemplate::Control& control, HTREEITEM item,
                                                    POINT screen) { on_tree_context(stored, control, item, screen); };
     // The refresh timer: a page on the screen follows the workers while the main thread waits for one.
@@ -402,7 +407,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
     dialog.released = false;
 
     std::string target = reduce_backslashes(expand("$TARGETDIR$"));
-    std::string destination = resolve_existing(target).first;
+    std::string destination = ResolveExisting(target, probe_path).first;
 
     m_binding = true;
     ScopeExit binding_off([this] { m_binding = false; });
@@ -569,16 +574,27 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             }
             break;
         case ControlKind::tree_view:
-            if (m.tag == 1)
+            if (m.tag == 1) {
                 fill_feature_tree(dialog, control);
+            } else {
+                // The designed nodes, their texts expanded (and translated, as templates).
+                std::vector<std::string> texts;
+                for (std::size_t i = 0; i < m.nodes.size(); ++i) {
+                    const std::u16string& design = m.nodes[i].text;
+                    texts.push_back(expand(template_text(dialog, m.name, i + 1,
+                                                         win32::to_ansi(std::wstring(design.begin(), design.end())))));
+                }
+                show_tree_nodes(w, m.nodes, texts);
+            }
             break;
         case ControlKind::shell_tree:
         case ControlKind::shell_list:
         case ControlKind::shell_combo:
-            if (bound && folder_exists(*bound))
-                shell_set_folder(w, *bound);
-            if (m.tag == 1)
-                shell_set_folder(w, destination);
+        case ControlKind::directory_list_box:
+        case ControlKind::file_list_box:
+        case ControlKind::drive_combo_box:
+            if (std::optional<FolderView> view = PreparedView(m.kind, m.tag, bound, destination, probe_path))
+                show_folder_view(control, *view);
             break;
         case ControlKind::html_viewer: {
             UINT_PTR timer_id = page_refresh_timer_base + static_cast<UINT_PTR>(&control - form.controls().data());
@@ -697,20 +713,11 @@ void TDialogRuntime::refresh_live_bound(Dialog& dialog)
         std::optional<std::string> value = m_vars.lookup(ansi_upper(strip_reference(control.model->hint)));
         if (!value)
             continue;
-        switch (control.model->kind) {
-        case ControlKind::edit:
-        case ControlKind::mask_edit:
+        if (control.model->kind == ControlKind::edit || control.model->kind == ControlKind::mask_edit) {
             if (window_text_ansi(control.window) != *value)
                 set_text(control.window, *value);
-            break;
-        case ControlKind::shell_tree:
-        case ControlKind::shell_list:
-        case ControlKind::shell_combo:
-            if (folder_exists(*value))
-                shell_set_folder(control.window, *value);
-            break;
-        default:
-            break;
+        } else if (std::optional<FolderView> view = LiveView(control.model->kind, *value, probe_path)) {
+            show_folder_view(control, *view);
         }
     }
     m_binding = was_binding;
@@ -746,10 +753,7 @@ void TDialogRuntime::set_destination(Dialog& dialog, const std::string& folder)
 {
     // The chosen folder keeps the part of TARGETDIR that does not exist yet:
     // D:\Apps for C:\Program Files\Vendor\Product gives D:\Apps\Vendor\Product.
-    std::string shown = m_shown_target.empty() ? folder : m_shown_target;
-    std::string destination = shown;
-    if (find_nocase(shown, folder) != 0)
-        destination = with_backslash(folder) + m_unresolved_tail;
+    std::string destination = DestinationAfterChoice(m_shown_target, m_unresolved_tail, folder);
     for (const TPoolTemplate::Control& control : dialog.form->controls())
         if ((control.model->kind == ControlKind::edit || control.model->kind == ControlKind::mask_edit) &&
             control.model->tag == tag_target_edit && control.window != nullptr)
@@ -899,6 +903,15 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
     case ControlKind::track_bar:
         store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change");
         break;
+    case ControlKind::file_list_box:
+        on_folder_change(dialog, control, FolderEvent::selected, file_list_selected(w), false);
+        return;
+    case ControlKind::directory_list_box:
+        on_folder_change(dialog, control, FolderEvent::selected, list_folder(w), true);
+        return;
+    case ControlKind::drive_combo_box:
+        on_folder_change(dialog, control, FolderEvent::selected, drive_box_selected(w), true);
+        return;
     case ControlKind::tree_view: {
         HTREEITEM selected = TreeView_GetSelection(w);
         std::string path;
@@ -919,6 +932,25 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
         refresh_feature_texts(dialog);
     if (live)
         refresh_live_bound(dialog);
+    apply_rules(dialog);
+}
+
+void TDialogRuntime::on_folder_change(Dialog& dialog, const TPoolTemplate::Control& control, FolderEvent event,
+                                      const std::string& path, bool item_is_folder)
+{
+    if (m_binding || dialog.released || path.empty())
+        return;
+    const FormControl& m = *control.model;
+    std::optional<FolderWrite> write = FolderChange(m.kind, event, m.tag, path, item_is_folder);
+    if (!write)
+        return;
+    std::string name = ansi_upper(strip_reference(m.hint));
+    if (!name.empty())
+        DefineVar(m_vars, name, write->value, write->origin);
+    // A folder control with Tag 1 chooses the destination, as the browse button does.
+    if (write->destination)
+        set_destination(dialog, *write->destination);
+    refresh_live_bound(dialog);
     apply_rules(dialog);
 }
 
@@ -952,7 +984,7 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
         return make_error(ErrorCode::not_found, "No dialog was loaded for the command " + key);
     Dialog& dialog = found->second;
     m_shown_target = reduce_backslashes(expand("$TARGETDIR$"));
-    m_unresolved_tail = resolve_existing(m_shown_target).second;
+    m_unresolved_tail = ResolveExisting(m_shown_target, probe_path).second;
     dialog.modeless = !modal;
     dialog.closing_allowed = false;
     dialog.runs_installer = modal && start_installer;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "dialogs/folder_binding.h"
 #include "dialogs/uPool.h"
 #include "msi/components.h"
 #include "vars/VariableManager.h"
@@ -140,6 +141,9 @@ private:
 
     void on_click(Dialog& dialog, const TPoolTemplate::Control& control);
     void on_change(Dialog& dialog, const TPoolTemplate::Control& control);
+    // A folder, file or drive control changed: `path` is what it reports (see FolderChange).
+    void on_folder_change(Dialog& dialog, const TPoolTemplate::Control& control, FolderEvent event,
+                          const std::string& path, bool item_is_folder);
     void on_timer(Dialog& dialog, UINT_PTR id);
     void on_close_button(Dialog& dialog);
     bool on_minimize(Dialog& dialog);

@@ -2,6 +2,7 @@
 
 #include "base/strings.h"
 #include "dialogs/dfm.h"
+#include "dialogs/folder_controls.h"
 #include "dialogs/html_view.h"
 #include "dialogs/shell_controls.h"
 #include "platform/win32/wide.h"
@@ -28,6 +29,13 @@ std::string identifier_of(const FormControl& control, std::string_view property)
 {
     const dfm::Property* found = control.source != nullptr ? control.source->find(property) : nullptr;
     return found != nullptr && found->value.kind == dfm::ValueKind::identifier ? found->value.text : std::string();
+}
+
+std::string current_folder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    return length == 0 || length >= MAX_PATH ? std::string() : win32::to_ansi(std::wstring_view(folder, length));
 }
 
 std::string text_of(const FormControl& control, std::string_view property)
@@ -337,12 +345,19 @@ HBITMAP bitmap_from_file_bytes(const std::string& bytes)
 
 } // namespace
 
-std::string window_text_ansi(HWND window)
+void show_tree_nodes(HWND tree, const std::vector<FormTreeNode>& nodes, const std::vector<std::string>& texts)
 {
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
-    return win32::to_ansi(text);
+    TreeView_DeleteAllItems(tree);
+    std::vector<HTREEITEM> items;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        std::wstring text = win32::to_wide(i < texts.size() ? texts[i] : std::string());
+        TVINSERTSTRUCTW insert{};
+        insert.hParent = nodes[i].parent && *nodes[i].parent < items.size() ? items[*nodes[i].parent] : TVI_ROOT;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT;
+        insert.item.pszText = text.data();
+        items.push_back(TreeView_InsertItem(tree, &insert));
+    }
 }
 
 Result<std::string> read_dialog_file(const std::string& path)
@@ -560,8 +575,9 @@ Result<void> TPoolTemplate::create_control(Control& control, const std::string& 
         const dfm::Property* multi = m.source->find("MultiSelect");
         if (multi != nullptr && is(multi->value.text, "True"))
             style |= LBS_EXTENDEDSEL;
+        // The folder and file lists keep the order they are filled in.
         const dfm::Property* sorted = m.source->find("Sorted");
-        if (sorted != nullptr && is(sorted->value.text, "True"))
+        if (m.kind == ControlKind::list_box && sorted != nullptr && is(sorted->value.text, "True"))
             style |= LBS_SORT;
         border();
         break;
@@ -737,19 +753,23 @@ void TPoolTemplate::fill_control(Control& control)
             SetWindowTextW(w, win32::to_wide(m.caption).c_str());
         break;
     }
-    case ControlKind::drive_combo_box: {
-        wchar_t spec[] = L"";
-        DlgDirListComboBoxW(m_window, spec, GetDlgCtrlID(w), 0, DDL_DRIVES | DDL_EXCLUSIVE);
-        SendMessageW(w, CB_SETCURSEL, 0, 0);
+    // The designer's folder controls show the current folder (the dialogs
+    // folder while a page is loaded) until the runtime points them elsewhere.
+    case ControlKind::drive_combo_box:
+        drive_box_fill(w);
+        drive_box_select(w, current_folder());
         break;
-    }
     case ControlKind::file_list_box:
-    case ControlKind::directory_list_box: {
-        // The designer's lists show the current folder until the runtime points them elsewhere.
-        wchar_t spec[MAX_PATH] = L"*.*";
-        UINT kind = m.kind == ControlKind::file_list_box ? DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE
-                                                         : DDL_DIRECTORY | DDL_EXCLUSIVE;
-        DlgDirListW(m_window, spec, GetDlgCtrlID(w), 0, kind);
+        file_list_show(w, current_folder(), text_of(m, "Mask"));
+        break;
+    case ControlKind::directory_list_box:
+        folder_list_show(w, current_folder());
+        break;
+    case ControlKind::tree_view: {
+        std::vector<std::string> texts;
+        for (const FormTreeNode& node : m.nodes)
+            texts.push_back(win32::to_ansi(std::wstring(node.text.begin(), node.text.end())));
+        show_tree_nodes(w, m.nodes, texts);
         break;
     }
     case ControlKind::check_box:
@@ -804,7 +824,6 @@ void TPoolTemplate::fill_control(Control& control)
     case ControlKind::shell_list:
     case ControlKind::shell_combo:
     case ControlKind::image:
-    case ControlKind::tree_view:
         break;
     default:
         SetWindowTextW(w, win32::to_wide(m.caption).c_str());
@@ -1095,6 +1114,14 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
         } else if (code == BN_CLICKED || code == STN_CLICKED) {
             if (on_click)
                 on_click(*control);
+        } else if (kind == ControlKind::directory_list_box) {
+            // A folder list changes its folder when an item is opened, not when it is selected.
+            if (code == LBN_DBLCLK) {
+                std::string folder =
+                    folder_list_item(control->window, static_cast<int>(SendMessageW(control->window, LB_GETCURSEL, 0, 0)));
+                if (!folder.empty() && folder_list_show(control->window, folder) && on_change)
+                    on_change(*control);
+            }
         } else if (code == EN_CHANGE || code == LBN_SELCHANGE || code == CBN_SELCHANGE || code == CBN_EDITCHANGE) {
             if (on_change)
                 on_change(*control);

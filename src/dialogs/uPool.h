@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "dialogs/form_model.h"
+#include "platform/win32/window_text.h"
 
 #include <windows.h>
 
@@ -98,11 +99,12 @@ private:
     std::vector<ATOM> m_atoms;
 };
 
+// Fills a tree view with nodes (parents before children), one text per node.
+void show_tree_nodes(HWND tree, const std::vector<FormTreeNode>& nodes, const std::vector<std::string>& texts);
+
 // Registers the window classes of the host form and of the controls drawn here.
 bool RegisterDialogClasses(HINSTANCE instance);
 
-// A window's own text (GetWindowText) in the 8-bit code page.
-std::string window_text_ansi(HWND window);
 // A whole file of the dialogs (form, rules, readme) as bytes.
 Result<std::string> read_dialog_file(const std::string& path);
 

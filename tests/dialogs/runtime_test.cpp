@@ -1,6 +1,7 @@
 // The dialog runtime in-process under Wine: how a page is filled from the
 // variables, how its controls write them back, and where pages are placed.
 #include "dialogs/html_view.h"
+#include "dialogs/shell_controls.h"
 #include "dialogs/uDlgAPI.h"
 #include "harness/harness.h"
 #include "platform/win32/wide.h"
@@ -427,6 +428,158 @@ TEST(TDialogRuntime, AFlashFrameSaysWhatItLacks)
     std::ofstream(f.folder / L"movie.swf", std::ios::binary) << "FWS";
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     EXPECT_EQ(window_text(f.control("1", L"flsIntro")), L"Unable to play Flash movie");
+}
+
+// Designed tree nodes as the form designer stores them (version 3): "Top of
+// $TITLE$" with the child "Leaf".
+std::string tree_node_data_hex()
+{
+    auto record = [](const std::u16string& text, int children) {
+        std::string bytes;
+        auto put = [&](std::int32_t value) {
+            for (int i = 0; i < 4; ++i)
+                bytes += static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
+        };
+        put(0), put(0), put(-1), put(-1), put(0), put(0), put(children);
+        bytes += '\x01';
+        bytes += static_cast<char>(text.size());
+        for (char16_t c : text)
+            bytes += static_cast<char>(c & 0xFF), bytes += static_cast<char>(c >> 8);
+        std::string sized;
+        std::int32_t size = static_cast<std::int32_t>(bytes.size());
+        for (int i = 0; i < 4; ++i)
+            sized += static_cast<char>((size >> (8 * i)) & 0xFF);
+        return sized + bytes;
+    };
+    std::string data = std::string("\x03\x01\x00\x00\x00", 5) + record(u"Top of $TITLE$", 1) + record(u"Leaf", 0);
+    std::string hex;
+    for (unsigned char c : data) {
+        static const char digits[] = "0123456789ABCDEF";
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+void command(HWND page, HWND control, WORD code)
+{
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+}
+
+HWND tree_item(HWND tree, UINT relation, HTREEITEM item = nullptr)
+{
+    return reinterpret_cast<HWND>(SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+// The folder, file and drive controls: where each points when the page is
+// prepared, what a user's choice writes (the destination edits too, for Tag
+// 1), and how live-bound ones follow their variable.
+TEST(TDialogRuntime, FolderFileAndDriveControlsWriteBackAndFollow)
+{
+    RuntimeFixture f;
+    const fs::path base = f.folder / L"Base";
+    fs::create_directories(base / L"Chosen" / L"Deeper");
+    fs::create_directories(base / L"Docs");
+    std::ofstream(base / L"Docs" / L"a.txt") << "a";
+    std::ofstream(base / L"Docs" / L"b.txt") << "b";
+    std::ofstream(base / L"Docs" / L"c.log") << "c";
+    std::string base_path = to_utf8(base.wstring());
+    std::replace(base_path.begin(), base_path.end(), '/', '\\');
+    const std::string docs = base_path + "\\Docs";
+    std::ofstream(f.folder / L"Folders.dfm", std::ios::binary)
+        << "object Folders: TForm\r\n  ClientWidth = 600\r\n  ClientHeight = 400\r\n"
+           "  object edtTarget: TEdit\r\n    Left = 8\r\n    Top = 8\r\n    Width = 500\r\n    Height = 21\r\n"
+           "    Hint = 'TARGETDIR'\r\n    Tag = 2\r\n  end\r\n"
+           "  object tvShell: TPTShellTree\r\n    Left = 8\r\n    Top = 40\r\n    Width = 180\r\n    Height = 150\r\n"
+           "    Hint = 'SHELLPICK'\r\n    Tag = 1\r\n  end\r\n"
+           "  object cbShell: TPTShellCombo\r\n    Left = 200\r\n    Top = 40\r\n    Width = 180\r\n    Height = 21\r\n"
+           "    Hint = 'FOLLOW'\r\n    Tag = 100\r\n  end\r\n"
+           "  object lstFolders: TDirectoryListBox\r\n    Left = 200\r\n    Top = 70\r\n    Width = 180\r\n"
+           "    Height = 120\r\n    Hint = 'DIRPICK'\r\n  end\r\n"
+           "  object lstFiles: TFileListBox\r\n    Left = 400\r\n    Top = 40\r\n    Width = 180\r\n    Height = 150\r\n"
+           "    Hint = 'FILEPICK'\r\n    Mask = '*.txt'\r\n  end\r\n"
+           "  object cbDrive: TDriveComboBox\r\n    Left = 8\r\n    Top = 200\r\n    Width = 120\r\n    Height = 21\r\n"
+           "    Hint = 'DRIVEPICK'\r\n  end\r\n"
+           "  object tvDesigned: TTreeView\r\n    Left = 200\r\n    Top = 200\r\n    Width = 180\r\n    Height = 100\r\n"
+           "    Hint = 'NODEPICK'\r\n    Items.NodeData = {\r\n      "
+        << tree_node_data_hex()
+        << "}\r\n  end\r\nend\r\n";
+    std::ofstream(f.folder / L"Folders.dfm.qvof", std::ios::binary);
+    // The destination does not exist below Base: the tree starts at Base, and the tail stays.
+    DefineVar(f.vars, "TARGETDIR", base_path + "\\Product\\App\\", "Initialization");
+    DefineVar(f.vars, "DIRPICK", base_path + "\\Chosen", "Initialization");
+    DefineVar(f.vars, "FILEPICK", docs + "\\b.txt", "Initialization");
+    DefineVar(f.vars, "FOLLOW", docs, "Initialization");
+    ASSERT_TRUE(f.runtime->RegisterDialog("7", to_utf8((f.folder / L"Folders.dfm").wstring())));
+    Result<void> prepared = f.runtime->PrepareDialog("7");
+    ASSERT_TRUE(prepared) << prepared.error().message;
+    ASSERT_TRUE(f.runtime->ShowDialog("7", false));
+    HWND page = f.runtime->dialog("7")->window();
+    HWND tree = f.control("7", L"tvShell");
+    HWND folders = f.control("7", L"lstFolders");
+    HWND files = f.control("7", L"lstFiles");
+    HWND drives = f.control("7", L"cbDrive");
+    HWND combo = f.control("7", L"cbShell");
+
+    // Prepared: the Tag 1 tree at the destination's nearest existing folder, the others at their variables.
+    EXPECT_EQ(shell_folder(tree), base_path);
+    EXPECT_EQ(control_text(folders), win32::to_wide(base_path + "\\Chosen"));
+    EXPECT_EQ(control_text(files), win32::to_wide(docs));
+    EXPECT_EQ(SendMessageW(files, LB_GETCOUNT, 0, 0), 2) << "the mask leaves c.log out";
+    EXPECT_EQ(SendMessageW(files, LB_GETCURSEL, 0, 0), 1) << "b.txt, the variable's file, is selected";
+    EXPECT_EQ(shell_folder(combo), docs);
+    EXPECT_FALSE(f.vars.Exists("SHELLPICK")) << "preparing writes nothing";
+
+    // The user picks Chosen in the tree: its variable, and the destination edit with TARGETDIR through it.
+    HWND inner = GetWindow(tree, GW_CHILD);
+    auto selected = reinterpret_cast<HTREEITEM>(tree_item(tree, TVGN_CARET));
+    ASSERT_NE(selected, nullptr);
+    SendMessageW(inner, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(selected));
+    auto chosen = reinterpret_cast<HTREEITEM>(tree_item(tree, TVGN_CHILD, selected));
+    ASSERT_NE(chosen, nullptr);
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
+    EXPECT_EQ(GetVar(f.vars, "SHELLPICK"), base_path + "\\Chosen");
+    EXPECT_EQ(control_text(f.control("7", L"edtTarget")), win32::to_wide(base_path + "\\Chosen\\Product\\App\\"));
+    EXPECT_EQ(GetVar(f.vars, "TARGETDIR"), base_path + "\\Chosen\\Product\\App\\");
+
+    // The classic folder list opens a folder on a double click, and then writes it.
+    int last = static_cast<int>(SendMessageW(folders, LB_GETCOUNT, 0, 0)) - 1;
+    SendMessageW(folders, LB_SETCURSEL, static_cast<WPARAM>(last), 0);
+    command(page, folders, LBN_SELCHANGE);
+    EXPECT_EQ(GetVar(f.vars, "DIRPICK"), base_path + "\\Chosen") << "a selection alone is no choice";
+    command(page, folders, LBN_DBLCLK);
+    EXPECT_EQ(GetVar(f.vars, "DIRPICK"), base_path + "\\Chosen\\Deeper");
+    EXPECT_EQ(control_text(folders), win32::to_wide(base_path + "\\Chosen\\Deeper"));
+
+    // The file list writes the selected file, the drive box the drive's root.
+    SendMessageW(files, LB_SETCURSEL, 0, 0);
+    command(page, files, LBN_SELCHANGE);
+    EXPECT_EQ(GetVar(f.vars, "FILEPICK"), docs + "\\a.txt");
+    LRESULT drive_c = SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
+    ASSERT_NE(drive_c, CB_ERR);
+    SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(drive_c), 0);
+    command(page, drives, CBN_SELCHANGE);
+    EXPECT_EQ(GetVar(f.vars, "DRIVEPICK"), "C:\\");
+
+    // A live-bound control follows its variable whenever anything on the page changes.
+    DefineVar(f.vars, "FOLLOW", base_path + "\\Chosen", "test");
+    type_text(f.control("7", L"edtTarget"), L"D:\\Elsewhere\\");
+    EXPECT_EQ(shell_folder(combo), base_path + "\\Chosen");
+
+    // A tree view without Tag 1 shows its designed nodes, expanded, and writes the selected one.
+    HWND designed = f.control("7", L"tvDesigned");
+    ASSERT_EQ(SendMessageW(designed, TVM_GETCOUNT, 0, 0), 2);
+    auto top = reinterpret_cast<HTREEITEM>(tree_item(designed, TVGN_ROOT));
+    wchar_t text[64] = {};
+    TVITEMW query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = top;
+    query.pszText = text;
+    query.cchTextMax = 64;
+    TreeView_GetItem(designed, &query);
+    EXPECT_STREQ(text, L"Top of Widget");
+    SendMessageW(designed, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(top));
+    EXPECT_EQ(GetVar(f.vars, "NODEPICK"), "Top of Widget");
 }
 
 TEST(TDialogRuntime, ProgressRefreshFollowsTheWorkerVariables)

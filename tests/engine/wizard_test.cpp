@@ -22,26 +22,28 @@ using namespace std::chrono_literals;
 constexpr auto page_timeout = 60s;
 const std::wstring typed_target = L"C:\\Quillon Test\\App";
 
-std::string checks()
+std::string check(int number, const std::string& variable, const std::string& expected)
 {
-    auto check = [](int number, const std::string& variable, const std::string& expected) {
-        return "If\n| " + variable + "\n| 0\n| " + expected + "\n| TRUE\n    Terminate with Exit Code\n    | " +
-               std::to_string(number) + "\nEnd\n";
-    };
-    return "\n" + check(1, "TARGETDIR", "C:\\Quillon Test\\App") + check(2, "LICENSEACCEPTED", "TRUE") +
+    return "If\n| " + variable + "\n| 0\n| " + expected + "\n| TRUE\n    Terminate with Exit Code\n    | " +
+           std::to_string(number) + "\nEnd\n";
+}
+
+std::string checks(const std::string& target)
+{
+    return "\n" + check(1, "TARGETDIR", target) + check(2, "LICENSEACCEPTED", "TRUE") +
            check(3, "CUSTOMSETUP", "FALSE") + check(4, "SHOWREADME", "FALSE") + check(5, "WIZARD", "NEXT") +
            check(6, "EXTRACTRESULT", "SUCCESS") +
            "Terminate with Exit Code\n| 100\n";
 }
 
 // The example project with the checks after its last page, built into a scratch folder.
-fs::path build_example(const std::wstring& name)
+fs::path build_example(const std::wstring& name, const std::wstring& target = typed_target)
 {
     fs::path dir = fresh_scratch_dir(name);
     fs::path example = test_data(L"..") / L".." / L"examples" / L"basic";
     fs::copy(example, dir / L"project", fs::copy_options::recursive);
     fs::path project = dir / L"project" / L"basic.qvp";
-    std::ofstream(project, std::ios::binary | std::ios::app) << checks();
+    std::ofstream(project, std::ios::binary | std::ios::app) << checks(to_utf8(target));
     qvoc::BuildOptions options;
     options.project = project;
     options.output_folder = dir / L"out";
@@ -55,8 +57,12 @@ fs::path build_example(const std::wstring& name)
 void shot(HWND page, const std::wstring& name)
 {
     wchar_t folder[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"QUILLON_SHOTS", folder, MAX_PATH) > 0)
-        save_window_bitmap(page, fs::path(folder) / (name + L".bmp"));
+    if (GetEnvironmentVariableW(L"QUILLON_SHOTS", folder, MAX_PATH) == 0)
+        return;
+    // The page paints itself in its own process: give it the time to.
+    RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::this_thread::sleep_for(700ms);
+    save_window_bitmap(page, fs::path(folder) / (name + L".bmp"));
 }
 
 HWND control(HWND page, const wchar_t* name)
@@ -103,8 +109,8 @@ HWND back_page(HWND page, const std::wstring& form_file)
 }
 
 // The program files of the example: every file of its payload folder, byte for
-// byte, in the destination the user typed.
-void expect_installed_payload()
+// byte, in the destination the user chose.
+void expect_installed_payload(const std::wstring& target = typed_target)
 {
     fs::path payload = test_data(L"..") / L".." / L"examples" / L"basic" / L"payload";
     int files = 0;
@@ -112,7 +118,7 @@ void expect_installed_payload()
         if (!entry.is_regular_file())
             continue;
         ++files;
-        fs::path installed = fs::path(typed_target) / fs::relative(entry.path(), payload);
+        fs::path installed = fs::path(target) / fs::relative(entry.path(), payload);
         EXPECT_EQ(read_file_bytes(installed), read_file_bytes(entry.path())) << to_utf8(installed.wstring());
     }
     EXPECT_GT(files, 0);
@@ -190,6 +196,138 @@ TEST(ExampleWizard, ForwardBackSkippedPageAndTheChoicesAtTheEnd)
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";
     expect_installed_payload();
+}
+
+// The destination page's folder tree: it starts at the nearest existing folder
+// of TARGETDIR, and the folder the user picks becomes the destination, with the
+// part of TARGETDIR that did not exist kept below it. The files land there.
+TEST(ExampleWizard, AFolderPickedInTheTreeBecomesTheDestination)
+{
+    const fs::path base = L"C:\\Quillon Tree\\Base";
+    fs::remove_all(L"C:\\Quillon Tree");
+    fs::create_directories(base / L"Chosen");
+    const std::wstring target = base.wstring() + L"\\Chosen\\Product\\";
+    fs::path setup = build_example(L"wizard_tree", target);
+    ASSERT_FALSE(setup.empty());
+    StartedProgram program = start_program({setup, L"TARGETDIR=\"" + base.wstring() + L"\\Product\\\""});
+
+    HWND page = wait_for_page(L"Welcome.dfm", page_timeout);
+    ASSERT_NE(page, nullptr);
+    page = next_page(page, L"License.dfm");
+    ASSERT_NE(page, nullptr);
+    click(control(page, L"rbAccept"));
+    EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(control(page, L"btnNext")) != FALSE; }));
+    page = next_page(page, L"Destination.dfm");
+    ASSERT_NE(page, nullptr);
+    HWND tree = control(page, L"tvFolders");
+    EXPECT_EQ(control_text(tree), base.wstring()) << "the tree starts at the nearest existing folder";
+
+    // Expand the folder shown (as a click on its button does) and pick its one subfolder.
+    auto selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    ASSERT_NE(selected, nullptr);
+    SendMessageW(GetWindow(tree, GW_CHILD), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(selected));
+    auto chosen =
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(selected)));
+    ASSERT_NE(chosen, nullptr);
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
+    EXPECT_TRUE(wait_until([&] { return control_text(control(page, L"edtTarget")) == target; }))
+        << to_utf8(control_text(control(page, L"edtTarget")));
+    shot(page, L"wizard-destination-tree");
+
+    page = next_page(page, L"Ready.dfm");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(control_text(control(page, L"lblFolder")), target);
+    click(control(page, L"btnNext"));
+    page = wait_for_page(L"Finish.dfm", page_timeout);
+    ASSERT_NE(page, nullptr);
+    click(control(page, L"chkLaunch"));
+    EXPECT_TRUE(wait_until([&] { return !is_checked(control(page, L"chkLaunch")); }));
+    click(control(page, L"btnNext"));
+    RunOutcome outcome = program.wait(page_timeout);
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";
+    expect_installed_payload(target);
+}
+
+// A page of the classic folder controls in a setup of its own: a double click
+// in the folder list opens a folder and makes it the destination; the file list
+// and the drive box write what the user selects.
+TEST(ClassicFolderControls, APageOfThemWritesTheUsersChoices)
+{
+    const fs::path base = L"C:\\Quillon Classic\\Base";
+    fs::remove_all(L"C:\\Quillon Classic");
+    fs::create_directories(base / L"Chosen");
+    std::ofstream(base / L"notes.txt") << "notes";
+    const std::string base_text = to_utf8(base.wstring());
+    fs::path dir = fresh_scratch_dir(L"classic_folders");
+    fs::create_directories(dir / L"res");
+    std::ofstream(dir / L"res" / L"Folders.dfm", std::ios::binary)
+        << "object Folders: TForm\r\n  Caption = 'Folders'\r\n  ClientWidth = 520\r\n  ClientHeight = 300\r\n"
+           "  object edtTarget: TEdit\r\n    Left = 8\r\n    Top = 8\r\n    Width = 500\r\n    Height = 21\r\n"
+           "    Hint = 'TARGETDIR'\r\n    Tag = 2\r\n  end\r\n"
+           "  object lstFolders: TDirectoryListBox\r\n    Left = 8\r\n    Top = 40\r\n    Width = 240\r\n"
+           "    Height = 200\r\n    Hint = 'PICKED'\r\n    Tag = 1\r\n  end\r\n"
+           "  object lstFiles: TFileListBox\r\n    Left = 260\r\n    Top = 40\r\n    Width = 250\r\n    Height = 150\r\n"
+           "    Hint = 'FILEPICK'\r\n    Mask = '*.txt'\r\n  end\r\n"
+           "  object cbDrive: TDriveComboBox\r\n    Left = 260\r\n    Top = 200\r\n    Width = 120\r\n"
+           "    Height = 21\r\n    Hint = 'DRIVEPICK'\r\n  end\r\n"
+           "  object btnNext: TButton\r\n    Left = 430\r\n    Top = 260\r\n    Width = 75\r\n    Height = 23\r\n"
+           "    Caption = 'Next'\r\n    Tag = 1\r\n  end\r\nend\r\n";
+    std::ofstream(dir / L"res" / L"Folders.dfm.qvof", std::ios::binary);
+    const std::string expected = base_text + "\\Chosen\\Product\\";
+    std::ofstream(dir / L"classic.qvp", std::ios::binary)
+        << "[setup]\ntitle = Classic Test\nproduct-code = {3C3C3C3C-1111-2222-3333-44444444444B}\nresources = res\n\n"
+           "[script]\n"
+           "Set Variable\n| TARGETDIR\n| " + base_text + "\\Product\\\n"
+           "Set Variable\n| FILEPICK\n| " + base_text + "\n"
+           "Set Variable\n| PICKED\n|\nSet Variable\n| DRIVEPICK\n|\n"
+           "Display Dialog\n| Folders\n| WIZARD\n| TRUE\n|\n|\n| FALSE\n" +
+           check(1, "TARGETDIR", expected) + check(2, "PICKED", base_text + "\\Chosen") +
+           check(3, "FILEPICK", base_text + "\\notes.txt") + check(4, "DRIVEPICK", "C:\\") +
+           "Terminate with Exit Code\n| 100\n";
+    qvoc::BuildOptions options;
+    options.project = dir / L"classic.qvp";
+    options.output_folder = dir / L"out";
+    options.engine = dist_file(L"engine.exe");
+    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+    ASSERT_TRUE(report) << report.error().message;
+    StartedProgram program = start_program({report->setup});
+
+    HWND page = wait_for_page(L"Folders.dfm", page_timeout);
+    ASSERT_NE(page, nullptr);
+    HWND folders = control(page, L"lstFolders");
+    HWND files = control(page, L"lstFiles");
+    HWND drives = control(page, L"cbDrive");
+    EXPECT_EQ(control_text(folders), base.wstring()) << "the destination's nearest existing folder";
+    EXPECT_EQ(control_text(files), base.wstring()) << "the folder its variable names";
+
+    // A double click on the last item, the one subfolder, as the mouse gives it.
+    auto last = static_cast<int>(SendMessageW(folders, LB_GETCOUNT, 0, 0)) - 1;
+    auto height = static_cast<int>(SendMessageW(folders, LB_GETITEMHEIGHT, 0, 0));
+    LPARAM at = MAKELPARAM(10, last * height + height / 2);
+    PostMessageW(folders, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(folders, WM_LBUTTONUP, 0, at);
+    PostMessageW(folders, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(folders, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(wait_until([&] { return control_text(folders) == base.wstring() + L"\\Chosen"; }))
+        << to_utf8(control_text(folders));
+    EXPECT_TRUE(wait_until([&] { return control_text(control(page, L"edtTarget")) == base.wstring() + L"\\Chosen\\Product\\"; }))
+        << to_utf8(control_text(control(page, L"edtTarget")));
+
+    // The file list's one file, clicked; the drive box's drive C: chosen.
+    PostMessageW(files, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, height / 2));
+    PostMessageW(files, WM_LBUTTONUP, 0, MAKELPARAM(10, height / 2));
+    LRESULT drive_c = SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
+    ASSERT_NE(drive_c, CB_ERR);
+    SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(drive_c), 0);
+    PostMessageW(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(drives), CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
+    EXPECT_TRUE(wait_until([&] { return SendMessageW(files, LB_GETCURSEL, 0, 0) == 0; }));
+    shot(page, L"classic-folders");
+
+    click(control(page, L"btnNext"));
+    RunOutcome outcome = program.wait(page_timeout);
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";
 }
 
 TEST(ExampleWizard, CancelAsksFirstAndEndsOnYes)

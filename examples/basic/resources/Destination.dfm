@@ -43,7 +43,7 @@ object Destination: TForm
       Top = 30
       Width = 420
       Height = 13
-      Caption = 'Click Next to install to this folder, or Change to choose another one.'
+      Caption = 'Click Next to install to this folder, or pick another one in the tree.'
     end
   end
   object bvlTop: TBevel
@@ -55,14 +55,14 @@ object Destination: TForm
   end
   object lblInstallTo: TLabel
     Left = 16
-    Top = 76
+    Top = 68
     Width = 300
     Height = 13
     Caption = 'Install $TITLE$ to:'
   end
   object edtTarget: TEdit
     Left = 16
-    Top = 96
+    Top = 86
     Width = 372
     Height = 21
     Hint = 'TARGETDIR'
@@ -71,61 +71,69 @@ object Destination: TForm
   end
   object btnBrowse: TButton
     Left = 396
-    Top = 95
+    Top = 85
     Width = 85
     Height = 23
     Caption = '&Change...'
     TabOrder = 2
     Tag = 4
   end
-  object chkCustom: TRzCheckBox
+  object tvFolders: TPTShellTree
     Left = 16
-    Top = 236
-    Width = 400
-    Height = 17
-    Caption = 'C&hoose the features to install'
-    Hint = 'CUSTOMSETUP'
-    TabOrder = 4
+    Top = 116
+    Width = 262
+    Height = 154
+    Tag = 1
+    TabOrder = 3
   end
   object grpSpace: TGroupBox
-    Left = 16
-    Top = 136
-    Width = 465
-    Height = 86
+    Left = 290
+    Top = 116
+    Width = 191
+    Height = 100
     Caption = ' Disk space '
-    TabOrder = 3
+    TabOrder = 4
     object lblRequired: TLabel
-      Left = 12
-      Top = 22
-      Width = 120
+      Left = 10
+      Top = 18
+      Width = 170
       Height = 13
       Caption = 'Space required:'
     end
     object txtRequired: TStaticText
-      Left = 150
-      Top = 22
-      Width = 200
+      Left = 10
+      Top = 34
+      Width = 170
       Height = 17
       Tag = 4
       Caption = '0 bytes'
       TabOrder = 0
     end
     object lblAvailable: TLabel
-      Left = 12
-      Top = 42
-      Width = 120
+      Left = 10
+      Top = 56
+      Width = 170
       Height = 13
       Caption = 'Space available:'
     end
     object txtAvailable: TStaticText
-      Left = 150
-      Top = 42
-      Width = 200
+      Left = 10
+      Top = 72
+      Width = 170
       Height = 17
       Tag = 5
       Caption = '0 bytes'
       TabOrder = 1
     end
+  end
+  object chkCustom: TRzCheckBox
+    Left = 16
+    Top = 282
+    Width = 400
+    Height = 17
+    Caption = 'C&hoose the features to install'
+    Hint = 'CUSTOMSETUP'
+    TabOrder = 5
   end
   object bvlBottom: TBevel
     Left = 0
@@ -140,7 +148,7 @@ object Destination: TForm
     Width = 75
     Height = 23
     Caption = '< &Back'
-    TabOrder = 5
+    TabOrder = 6
     Tag = 2
   end
   object btnNext: TButton
@@ -149,7 +157,7 @@ object Destination: TForm
     Width = 75
     Height = 23
     Caption = '&Next >'
-    TabOrder = 6
+    TabOrder = 7
     Tag = 1
     Default = True
   end
@@ -159,7 +167,7 @@ object Destination: TForm
     Width = 75
     Height = 23
     Caption = 'Cancel'
-    TabOrder = 7
+    TabOrder = 8
     Tag = 3
   end
 end

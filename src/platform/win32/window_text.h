@@ -1,0 +1,20 @@
+// A window's own text (GetWindowText) in the engine's 8-bit code page.
+#pragma once
+
+#include "platform/win32/wide.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace quillon {
+
+inline std::string window_text_ansi(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return win32::to_ansi(text);
+}
+
+} // namespace quillon
