@@ -1,5 +1,6 @@
 // The execution loop's own cost: a silent script of "Set Variable" commands
 // and "If"/"End" pairs, with the head-of-iteration work of every command.
+#include "bare_roles.h"
 #include "interp/mscriptexec.h"
 #include "loop_script.h"
 #include "vars/VariableManager.h"
@@ -16,13 +17,13 @@ void BM_LoopSilentSimpleCommands(benchmark::State& state)
     const std::size_t count = static_cast<std::size_t>(state.range(0));
     TScriptImage script = loop_script(count);
     HandlerTable handlers = StandardHandlers();
-    ExecutorHost host;
+    bench::BareRoles host;
     ProcessState process;
     for (auto _ : state) {
         TVariableManager vars;
         DefineVar(vars, "COUNTER", "7", "Initialization");
         DefineVar(vars, "KYRT_IsCancelled", "FALSE", "Initialization");
-        TScriptExecutor executor(script, vars, host, handlers, process, BuildLabelTable(script));
+        TScriptExecutor executor(script, vars, host.roles(), handlers, process, BuildLabelTable(script));
         benchmark::DoNotOptimize(executor.Run());
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));

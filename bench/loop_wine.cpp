@@ -1,6 +1,7 @@
 // The execution loop of the Windows build, timed under Wine: the same script
 // as loop_bench, once with the bare loop and once with the engine's own host
 // (switch refresh before every command, silent). Prints the best of five rounds.
+#include "bare_roles.h"
 #include "engine/messages.h"
 #include "engine/script_host.h"
 #include "engine/startup_trace.h"
@@ -30,7 +31,7 @@ double best_rate(const TScriptImage& script, MakeHost make_host)
         DefineVar(vars, "KYRT_IsCancelled", "FALSE", "Initialization");
         DefineVar(vars, "SILENT", "TRUE", "Initialization");
         auto host = make_host(vars);
-        TScriptExecutor executor(script, vars, *host, handlers, process, BuildLabelTable(script));
+        TScriptExecutor executor(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
         auto start = std::chrono::steady_clock::now();
         executor.Run();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -46,7 +47,7 @@ int main()
     TScriptImage script = quillon::bench::loop_script(command_count);
     StartupTrace trace("");
     EngineMessages messages;
-    double bare = best_rate(script, [](TVariableManager&) { return std::make_unique<ExecutorHost>(); });
+    double bare = best_rate(script, [](TVariableManager&) { return std::make_unique<bench::BareRoles>(); });
     double engine = best_rate(script, [&](TVariableManager& vars) {
         return std::make_unique<WindowsScriptHost>(ScriptHostSetup{
             script, vars, trace, messages, "C:\\nowhere\\", "C:\\nowhere\\setup.exe", "", "", true});

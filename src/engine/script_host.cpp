@@ -256,14 +256,14 @@ ArchiveExtractor WindowsScriptHost::archive_extractor() const
     };
 }
 
-std::string WindowsScriptHost::percent_complete_text() const
+std::string WindowsScriptHost::engine_text(EngineText which) const
 {
-    return m_setup.messages.text(MessageLine::percent_complete);
-}
-
-std::string WindowsScriptHost::general_failure_text() const
-{
-    return m_setup.messages.text(MessageLine::general_setup_failure);
+    switch (which) {
+    case EngineText::runtime_error_heading: return m_setup.messages.text(MessageLine::runtime_error_in_script);
+    case EngineText::percent_complete: return m_setup.messages.text(MessageLine::percent_complete);
+    case EngineText::general_setup_failure: return m_setup.messages.text(MessageLine::general_setup_failure);
+    }
+    return {};
 }
 
 void WindowsScriptHost::pump_messages()
@@ -336,11 +336,6 @@ Result<void> WindowsScriptHost::load_language(const std::string& language)
 void WindowsScriptHost::report_runtime_error(const std::string& report)
 {
     show_error_message(report);
-}
-
-std::string WindowsScriptHost::runtime_error_heading() const
-{
-    return m_setup.messages.text(MessageLine::runtime_error_in_script);
 }
 
 bool WindowsScriptHost::language_set() const
@@ -527,7 +522,7 @@ Result<void> WindowsScriptHost::prepare_dialog(const std::string& key)
     return prepared;
 }
 
-Result<ExecutorHost::DialogOutcome> WindowsScriptHost::show_dialog(const std::string& key, bool modal)
+Result<UserInterface::DialogOutcome> WindowsScriptHost::show_dialog(const std::string& key, bool modal)
 {
     if (m_setup.dialogs == nullptr)
         return make_error(ErrorCode::not_found, "No dialogs were loaded");

@@ -7,6 +7,7 @@
 #include "engine/messages.h"
 #include "engine/startup_trace.h"
 #include "engine/uImageListPool.h"
+#include "interp/executor_roles.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/localization.h"
@@ -32,14 +33,18 @@ struct ScriptHostSetup {
     TDialogRuntime* dialogs = nullptr;
 };
 
-class WindowsScriptHost : public ExecutorHost {
+class WindowsScriptHost : public RunEnvironment,
+                          public UserInterface,
+                          public SystemServices,
+                          public WorkerServices {
 public:
     explicit WindowsScriptHost(ScriptHostSetup setup);
+    ExecutorRoles roles() { return {*this, *this, *this, *this}; }
 
     void pump_messages() override;
     Result<void> refresh_switches() override;
     void report_runtime_error(const std::string& report) override;
-    std::string runtime_error_heading() const override;
+
 
     bool language_set() const override;
     Result<std::string> translate(const std::string& text, std::string_view key, std::size_t ordinal) override;
@@ -78,8 +83,7 @@ public:
     bool windows_7_or_later() const override;
     PluginCaller plugin_caller() const override;
     ArchiveExtractor archive_extractor() const override;
-    std::string percent_complete_text() const override;
-    std::string general_failure_text() const override;
+    std::string engine_text(EngineText which) const override;
 
     // "MessageBox", "MessageBalloon" and "System Tray" (script_host_messages.cpp).
     std::int32_t message_box(const std::string& caption, const std::string& text, std::uint32_t flags) override;

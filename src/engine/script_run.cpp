@@ -197,7 +197,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
                                 context.startup.exe_file, context.options.package_path, context.startup.command_tail,
                                 context.options.silent, context.dialogs});
         HandlerTable handlers = StandardHandlers();
-        TScriptExecutor executor(script, vars, host, handlers, context.process, BuildLabelTable(script));
+        TScriptExecutor executor(script, vars, host.roles(), handlers, context.process, BuildLabelTable(script));
         // The bootstrap above knows only first installations: the model starts
         // empty but for the predefined component.
         executor.components().StartFirstInstallation();

@@ -55,10 +55,10 @@ Result<ParamForm> CommandCall::form(std::size_t k, std::initializer_list<ParamFo
 
 Result<std::string> CommandCall::translate(std::size_t k, const std::string& value, std::string_view key) const
 {
-    ExecutorHost& host = m_executor.host();
-    if (!host.language_set())
+    RunEnvironment& run = m_executor.run_environment();
+    if (!run.language_set())
         return value;
-    return host.translate(value, key, TranslationOrdinal(*m_info, k));
+    return run.translate(value, key, TranslationOrdinal(*m_info, k));
 }
 
 Result<std::string> CommandCall::text(std::size_t k) const

@@ -17,7 +17,7 @@ constexpr std::string_view success_word = "SUCCESS";
 Result<void> extract_7zip_archive(CommandCall& call)
 {
     TScriptExecutor& executor = call.executor();
-    ExecutorHost& host = executor.host();
+
     ArchiveExtraction job;
     job.archive = TRY(call.text(1));
     job.target_folder = TRY(call.text(2));
@@ -33,8 +33,8 @@ Result<void> extract_7zip_archive(CommandCall& call)
     WorkerRequest request;
     request.kind = WorkerKind::direct_extract;
     request.cancel_origin = worker_text::cancel_at_extract_7zip_time;
-    request.body = [job, shared, extractor = host.archive_extractor(),
-                    complete = host.percent_complete_text()](WorkerContext& context) {
+    request.body = [job, shared, extractor = executor.worker_services().archive_extractor(),
+                    complete = executor.ui().engine_text(EngineText::percent_complete)](WorkerContext& context) {
         if (!extractor) {
             shared->result = make_error(ErrorCode::not_found, "The archive library could not be loaded");
             return;

@@ -37,7 +37,7 @@ Result<void> define_component(CommandCall& call)
     bool initial_state = TRY(call.flag(2));
     std::string description = TRY(call.text(3));
     std::optional<std::string> untranslated;
-    if (call.executor().host().language_set())
+    if (call.executor().run_environment().language_set())
         untranslated = TRY(call.untranslated(1));
     std::optional<std::string_view> untranslated_view;
     if (untranslated)

@@ -16,7 +16,7 @@ constexpr std::string_view origin_display = "Display Dialog";
 constexpr std::string_view origin_hide = "Hide Dialog";
 
 // The result texts by result code; codes without a text leave the variable as it is.
-std::optional<std::string> result_text(const ExecutorHost::DialogOutcome& outcome)
+std::optional<std::string> result_text(const UserInterface::DialogOutcome& outcome)
 {
     switch (outcome.code) {
     case 0: return "NOTMODAL";
@@ -37,7 +37,7 @@ struct DialogKeys {
 Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
 {
     TScriptExecutor& executor = call.executor();
-    ExecutorHost& host = executor.host();
+    UserInterface& host = executor.ui();
     std::string condition = TRY(call.text(4));
     if (!condition.empty()) {
         bool value = text_is_true(GetVar(call.vars(), strip_reference(condition)));
@@ -54,7 +54,7 @@ Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
     TRY(host.prepare_dialog(key));
 
     bool modal = executor.wizard_active() || TRY(call.flag(3));
-    ExecutorHost::DialogOutcome outcome = TRY(host.show_dialog(key, modal));
+    UserInterface::DialogOutcome outcome = TRY(host.show_dialog(key, modal));
     if (modal) {
         DefineVar(call.vars(), var_window_handle, "0", origin_display);
         keys.previous = key;
@@ -75,7 +75,7 @@ Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
 
 Result<void> hide_dialog(DialogKeys& keys, CommandCall& call)
 {
-    call.executor().host().hide_current_dialog();
+    call.executor().ui().hide_current_dialog();
     if (!keys.last_shown.empty()) {
         keys.previous = keys.last_shown;
         keys.last_shown.clear();

@@ -43,7 +43,7 @@ Result<void> message_box_command(CommandCall& call)
     std::string text = TRY(call.text(2));
     const std::int32_t icon = TRY(call.number(3));
     const std::int32_t buttons = TRY(call.number(4));
-    ExecutorHost& host = call.executor().host();
+    UserInterface& host = call.executor().ui();
     // Nobody to ask: the result variable keeps its value, and scripts rely on
     // that (REBOOTNOW starts as "OK").
     if (host.silent())
@@ -70,7 +70,7 @@ Result<void> message_balloon_command(CommandCall& call)
     std::string text = TRY(call.text(2));
     const std::int32_t icon = TRY(call.number(3));
     const std::int32_t seconds = BalloonTimeoutSeconds(TRY(call.number(4)));
-    ExecutorHost& host = call.executor().host();
+    UserInterface& host = call.executor().ui();
     if (host.silent())
         return {};
     host.show_balloon(title, text, icon, seconds * milliseconds_per_second);
@@ -78,9 +78,9 @@ Result<void> message_balloon_command(CommandCall& call)
 }
 
 // The four steps in the order the flags name them.
-constexpr std::array<void (ExecutorHost::*)(), 4> tray_steps = {
-    &ExecutorHost::tray_minimize, &ExecutorHost::tray_show_icon, &ExecutorHost::tray_restore,
-    &ExecutorHost::tray_remove_icon};
+constexpr std::array<void (UserInterface::*)(), 4> tray_steps = {
+    &UserInterface::tray_minimize, &UserInterface::tray_show_icon, &UserInterface::tray_restore,
+    &UserInterface::tray_remove_icon};
 
 Result<void> system_tray_command(CommandCall& call)
 {
@@ -88,7 +88,7 @@ Result<void> system_tray_command(CommandCall& call)
     std::array<bool, tray_steps.size()> wanted{};
     for (std::size_t k = 0; k < wanted.size(); ++k)
         wanted[k] = TRY(call.flag(k + 1));
-    ExecutorHost& host = call.executor().host();
+    UserInterface& host = call.executor().ui();
     for (std::size_t k = 0; k < wanted.size(); ++k)
         if (wanted[k])
             (host.*tray_steps[k])();

@@ -43,7 +43,8 @@ struct PluginResult {
 Result<void> RunPluginCommand(CommandCall& call)
 {
     TScriptExecutor& executor = call.executor();
-    ExecutorHost& host = executor.host();
+    UserInterface& ui = executor.ui();
+    SystemServices& system = executor.system();
     TVariableManager& vars = call.vars();
     std::string parameter = TRY(call.plugin_parameter(1));
     std::string library = TRY(call.plugin_parameter(2));
@@ -51,18 +52,18 @@ Result<void> RunPluginCommand(CommandCall& call)
     const std::string& media_folder = call.script().CommandMediaFolder(call.index());
     std::string path;
     if (media_folder.empty()) {
-        path = join_path(host.support_folder(), last_element(library));
+        path = join_path(system.support_folder(), last_element(library));
     } else {
         // FIXME: web media are fetched with the media commands; until then the
         // media folder is looked up beside the setup program.
         path = join_path(join_path(GetVar(vars, "EXEDIR"), media_folder), library);
     }
-    if (!host.file_exists(path)) {
-        if (!host.silent()) {
-            host.set_attention(false);
-            host.show_error_message(std::string(plugin_text::library_missing) + "\r\r" +
-                                    std::string(plugin_text::action_skipped));
-            host.clear_attention();
+    if (!system.file_exists(path)) {
+        if (!ui.silent()) {
+            ui.set_attention(false);
+            ui.show_error_message(std::string(plugin_text::library_missing) + "\r\r" +
+                                  std::string(plugin_text::action_skipped));
+            ui.clear_attention();
         }
         return {};
     }
@@ -73,15 +74,15 @@ Result<void> RunPluginCommand(CommandCall& call)
     invocation->parameter = parameter;
     invocation->window = static_cast<std::uintptr_t>(parse_int64(GetVar(vars, var_window_handle)).value_or(0));
 
-    bool bracket = !(equal_nocase(last_element(library), plugin_text::installer_library) && host.windows_7_or_later());
+    bool bracket = !(equal_nocase(last_element(library), plugin_text::installer_library) && system.windows_7_or_later());
     // FIXME: the registry view flag follows the platform mode here once the registry commands exist.
-    bool redirected = bracket && executor.platform_mode() != platform_win32 && host.disable_redirection();
+    bool redirected = bracket && executor.platform_mode() != platform_win32 && system.disable_redirection();
 
     auto result = std::make_shared<PluginResult>();
     WorkerRequest request;
     request.kind = WorkerKind::plugin;
     request.cancel_origin = worker_text::cancel_at_plug_in_time;
-    request.body = [invocation, result, caller = host.plugin_caller()](WorkerContext& context) {
+    request.body = [invocation, result, caller = executor.worker_services().plugin_caller()](WorkerContext& context) {
         PluginInvocation call_now = *invocation;
         call_now.progress = [&context](std::int32_t position, std::string_view text) {
             context.report_progress(text, 1, 100, position);
@@ -93,7 +94,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     };
     Result<WorkerOutcome> outcome = executor.workers().run(executor, std::move(request));
     if (redirected)
-        host.revert_redirection();
+        system.revert_redirection();
     TRY(outcome);
     if (executor.ended())
         return {};
@@ -102,7 +103,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     std::string output = outcome->end == WorkerEnd::finished ? result->output.value_or(std::string()) : std::string();
     if (output.empty()) {
         if (text_is_true(GetVar(vars, var_abort_on_error)))
-            return make_error(ErrorCode::internal, host.general_failure_text());
+            return make_error(ErrorCode::internal, ui.engine_text(EngineText::general_setup_failure));
         return {};
     }
     RestoreVariables(vars, output);

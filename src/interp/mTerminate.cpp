@@ -24,14 +24,14 @@ Result<void> terminate_with_exit_code(CommandCall& call)
 
 Result<void> reboot_computer(CommandCall& call)
 {
-    call.executor().host().restart_computer();
+    call.executor().system().restart_computer();
     call.executor().end_script();
     return {};
 }
 
 Result<void> reboot_and_resume(CommandCall& call)
 {
-    ExecutorHost& host = call.executor().host();
+    SystemServices& host = call.executor().system();
     std::string name = ResumeEntryName(call.script().product_code());
     if (!name.empty())
         host.write_resume_entry(text_is_true(GetVar(call.vars(), "ALLUSERS")), name,

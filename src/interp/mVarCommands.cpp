@@ -51,7 +51,7 @@ Result<void> refresh_progress(CommandCall& call)
     std::optional<std::int32_t> position = parse_int32(progress);
     if (!position)
         return make_error(ErrorCode::parse, "PROGRESS holds '" + progress + "', which is not a valid integer value");
-    ExecutorHost& host = call.executor().host();
+    RunEnvironment& host = call.executor().run_environment();
     // Busy while refreshing, so that the dialog's timer refreshes its progress controls too.
     WorkerControl& workers = call.executor().workers();
     bool was_busy = workers.busy();
@@ -395,7 +395,7 @@ std::string_view without_trailing_backslash(std::string_view path)
 // Climbs from the path towards its root asking the file system for the name
 // of each part; stops at a bare drive or at the first part it cannot find,
 // which stays as written. Iterative, so a deep path cannot exhaust the stack.
-std::string long_form(ExecutorHost& host, std::string_view path)
+std::string long_form(SystemServices& host, std::string_view path)
 {
     std::vector<std::string> names; // innermost first
     std::string_view rest = without_trailing_backslash(path);
@@ -427,7 +427,7 @@ Result<void> convert_path(CommandCall& call)
 {
     PathVariable variable = TRY(read_path_variable(call));
     bool to_short = TRY(call.flag(2));
-    ExecutorHost& host = call.executor().host();
+    SystemServices& host = call.executor().system();
     // A path the system cannot shorten (one that does not exist) stays unchanged.
     std::string converted = to_short ? host.short_path(variable.value).value_or(variable.value)
                                      : long_form(host, variable.value);
@@ -525,7 +525,7 @@ Result<void> get_temporary_file(CommandCall& call)
 {
     std::string name = TRY(call.result_name(1));
     // The host answers empty when the system cannot create the file; that empty text is stored.
-    std::string path = call.executor().host().create_temp_file(GetVar(call.vars(), var_temp_dir),
+    std::string path = call.executor().system().create_temp_file(GetVar(call.vars(), var_temp_dir),
                                                                std::string(temp_file_prefix));
     call.define(name, path);
     return {};

@@ -73,11 +73,11 @@ std::map<std::string, std::size_t> BuildLabelTable(const TScriptImage& script)
     return labels;
 }
 
-TScriptExecutor::TScriptExecutor(const TScriptImage& script, TVariableManager& vars, ExecutorHost& host,
+TScriptExecutor::TScriptExecutor(const TScriptImage& script, TVariableManager& vars, ExecutorRoles roles,
                                  const HandlerTable& handlers, ProcessState& process,
                                  std::map<std::string, std::size_t> labels)
-    : m_script(script), m_vars(vars), m_host(host), m_handlers(handlers), m_process(process),
-      m_labels(std::move(labels)), m_count(script.CommandCount()), m_workers(vars, host),
+    : m_script(script), m_vars(vars), m_roles(roles), m_handlers(handlers), m_process(process),
+      m_labels(std::move(labels)), m_count(script.CommandCount()), m_workers(vars, roles.workers),
       m_components(script.component_sizes())
 {
 }
@@ -92,17 +92,17 @@ bool TScriptExecutor::Run()
     m_outcome = ScriptOutcome::completed;
     while (m_index < m_count && !m_ended) {
         if (m_index % pump_interval == 0)
-            m_host.pump_messages();
+            m_roles.run.pump_messages();
         // A switch that cannot take effect (a language without its tables) is
         // the failure of the command that set it, the one run last.
-        Result<void> step = m_host.refresh_switches();
+        Result<void> step = m_roles.run.refresh_switches();
         if (step)
             step = execute_current();
         if (!step) {
             // The taskbar button shows the error while the report is up, as it does for a cancel.
-            m_host.set_attention(true);
-            m_host.report_runtime_error(runtime_error_report(m_current, step.error()));
-            m_host.clear_attention();
+            m_roles.ui.set_attention(true);
+            m_roles.ui.report_runtime_error(runtime_error_report(m_current, step.error()));
+            m_roles.ui.clear_attention();
             return false;
         }
     }
@@ -129,13 +129,13 @@ Result<void> TScriptExecutor::execute_current()
 
     DefineVar(m_vars, "ABORT", text_is_true(GetVar(m_vars, "KYRT_IsCancelled")) ? "TRUE" : "FALSE",
               origin::cancel_state);
-    if (m_host.progress_dialog_shown()) {
+    if (m_roles.run.progress_dialog_shown()) {
         std::string text = GetVar(m_vars, "PROGRESSTEXT");
         std::int32_t value = TRY(to_integer(GetVar(m_vars, "PROGRESS")));
         if (text != m_shown_progress_text || value != m_shown_progress) {
             m_shown_progress_text = text;
             m_shown_progress = value;
-            m_host.update_progress_dialog(text, value);
+            m_roles.run.update_progress_dialog(text, value);
         }
     }
 
@@ -291,9 +291,9 @@ Result<bool> TScriptExecutor::condition_holds(std::size_t index)
     std::string code = TRY(m_script.Parameter(id, 2));
     std::string value = TRY(m_script.Parameter(id, 3));
     std::string negate = TRY(m_script.Parameter(id, 4));
-    if (m_host.language_set()) {
-        variable = TRY(m_host.translate(variable, id, 1));
-        value = TRY(m_host.translate(value, id, 2));
+    if (m_roles.run.language_set()) {
+        variable = TRY(m_roles.run.translate(variable, id, 1));
+        value = TRY(m_roles.run.translate(value, id, 2));
     }
     return CompareForIf(m_vars, variable, code, value, negate);
 }
@@ -309,10 +309,10 @@ Result<void> TScriptExecutor::dispatch(std::size_t index)
         return make_error(ErrorCode::unsupported, NotSupportedMessage(command));
     CommandCall call(*this, index);
     bool redirected =
-        (entry->info->marks & mark_64) != 0 && m_platform_mode != "Win32" && m_host.disable_redirection();
+        (entry->info->marks & mark_64) != 0 && m_platform_mode != "Win32" && m_roles.system.disable_redirection();
     Result<void> outcome = entry->handler(call);
     if (redirected)
-        m_host.revert_redirection();
+        m_roles.system.revert_redirection();
     return outcome;
 }
 
@@ -359,7 +359,7 @@ void TScriptExecutor::persist_variable(std::string_view name)
 
 std::string TScriptExecutor::runtime_error_report(std::size_t index, const Error& error) const
 {
-    std::string report = m_host.runtime_error_heading() + "\r\r";
+    std::string report = m_roles.ui.engine_text(EngineText::runtime_error_heading) + "\r\r";
     report += "Source File: " + m_script.SourceFile(index) + "\r";
     report += "Line Number: " + std::to_string(m_script.SourceLine(index)) + "\r\r";
     report += error.message;

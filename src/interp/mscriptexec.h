@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "interp/catalog.h"
 #include "interp/command_call.h"
+#include "interp/executor_roles.h"
 #include "interp/mscriptexecthread.h"
 #include "interp/worker_types.h"
 #include "msi/components.h"
@@ -22,124 +23,6 @@
 #include <vector>
 
 namespace quillon {
-
-// What the loop and the handlers need from the engine around them. The
-// Windows engine implements it with real windows; tests use a recording one.
-class ExecutorHost {
-public:
-    virtual ~ExecutorHost() = default;
-
-    // Lets the user interface handle every pending message.
-    virtual void pump_messages() {}
-    // Reads the engine's switches back from their variables (log file, silent
-    // flag, caption, cache override, DATE and TIME, LANGUAGE, engine cache).
-    // Fails when the tables of a newly set LANGUAGE cannot be loaded.
-    virtual Result<void> refresh_switches() { return {}; }
-    // Whether a modeless progress dialog is on screen; if so, show the text and
-    // the value (range 0 to 100) and let one pending message be handled.
-    virtual bool progress_dialog_shown() { return false; }
-    virtual void update_progress_dialog(const std::string& /*text*/, std::int32_t /*value*/) {}
-    // The runtime error report: shown under the standard caption unless the run is silent.
-    virtual void report_runtime_error(const std::string& /*report*/) {}
-    // Its first line, in the language of the engine's messages.
-    virtual std::string runtime_error_heading() const { return "Runtime error in setup script:"; }
-
-    // Translation of script texts: whether a language is set, and the
-    // ordinal-th translatable text under a key (a command identifier).
-    virtual bool language_set() const { return false; }
-    virtual Result<std::string> translate(const std::string& text, std::string_view /*key*/, std::size_t /*ordinal*/)
-    {
-        return text;
-    }
-
-    // The file-system redirection of a 32-bit process on 64-bit Windows:
-    // turned off around commands marked 64 when the platform mode is not
-    // "Win32". Returns whether it was turned off (and must be reverted).
-    virtual bool disable_redirection() { return false; }
-    virtual void revert_redirection() {}
-
-    // Restarting Windows, and the RunOnce entry of "Reboot and Resume".
-    virtual void restart_computer() {}
-    virtual void write_resume_entry(bool /*all_users*/, const std::string& /*name*/, const std::string& /*command*/) {}
-    // What the resume entry runs: the package or the engine, and the command-line tail.
-    virtual std::string resume_program() const { return {}; }
-    virtual std::string command_tail() const { return {}; }
-
-    // Worker threads. One pass of a worker's wait: handle one window message,
-    // waiting for the next at most a short slice (50 ms) when none is queued;
-    // in a silent run wait that slice for `ended` instead (timers still run).
-    // No pass blocks longer, so that a cancel reaches a worker that hangs.
-    virtual void wait_step(WorkerSignal& ended) { ended.wait_for(std::chrono::milliseconds(50)); }
-    // Called from worker threads: wakes a wait_step blocked in the message queue.
-    virtual void wake_main_thread() {}
-    // The worker timers of the hidden main form: one-shot, disarmed before on_tick runs.
-    virtual void arm_worker_timer(WorkerKind /*kind*/, std::function<void()> /*on_tick*/) {}
-    virtual void disarm_worker_timer(WorkerKind /*kind*/) {}
-    virtual bool worker_timer_armed(WorkerKind /*kind*/) const { return false; }
-
-    // The taskbar attention while a message is shown, and a message box with the
-    // error icon under the standard caption (none in a silent run).
-    virtual void set_attention(bool /*error*/) {}
-    virtual void clear_attention() {}
-    virtual void show_error_message(const std::string& /*text*/) {}
-    virtual bool silent() const { return false; }
-
-    // Plug-in libraries: where they lie, and the call of one (made on the worker
-    // thread). No answer counts as the library returning -1.
-    virtual std::string support_folder() const { return {}; }
-    virtual bool file_exists(const std::string& /*path*/) { return false; }
-    virtual bool windows_7_or_later() const { return true; }
-    // The caller of plug-in libraries. It is copied to the worker, which may
-    // outlive this host when it is given up, so it must not refer to the host.
-    virtual PluginCaller plugin_caller() const { return {}; }
-    // The archive library for "Extract 7Zip Archive", called on the worker
-    // thread; like the plug-in caller it must not refer to the host.
-    virtual ArchiveExtractor archive_extractor() const { return {}; }
-    // "% complete", in the language of the engine's messages.
-    virtual std::string percent_complete_text() const { return "% complete"; }
-    // "General setup failure", in the language of the engine's messages.
-    virtual std::string general_failure_text() const { return "General setup failure"; }
-
-    // "MessageBox": a message box under the given caption, owned by the current
-    // modeless dialog (shown again without an owner when that fails); the
-    // answer (IDOK, IDCANCEL, ...), 0 when nothing was shown.
-    virtual std::int32_t message_box(const std::string& /*caption*/, const std::string& /*text*/,
-                                     std::uint32_t /*flags*/)
-    {
-        return 0;
-    }
-    // "MessageBalloon": a balloon tip at the tray icon; icon 0 information, 1 warning, 2 error.
-    virtual void show_balloon(const std::string& /*title*/, const std::string& /*text*/, std::int32_t /*icon*/,
-                              std::int32_t /*timeout_ms*/)
-    {
-    }
-    // The four steps of "System Tray".
-    virtual void tray_minimize() {}
-    virtual void tray_show_icon() {}
-    virtual void tray_restore() {}
-    virtual void tray_remove_icon() {}
-
-    // The dialog runtime, for "Display Dialog" and "Hide Dialog". A key is the
-    // decimal index of the dialog's "Display Dialog" command.
-    virtual void release_dialog(const std::string& /*key*/) {}
-    virtual Result<void> prepare_dialog(const std::string& /*key*/) { return {}; }
-    // The result code (2 cancel, 6 next, 7 back, 8 custom with its text), or
-    // for a modeless dialog its window handle. A silent run answers 6.
-    struct DialogOutcome {
-        std::int32_t code = 6;
-        std::string custom;
-        std::uintptr_t window = 0;
-    };
-    virtual Result<DialogOutcome> show_dialog(const std::string& /*key*/, bool /*modal*/) { return DialogOutcome{}; }
-    virtual void hide_current_dialog() {}
-
-    // Short (8.3) and long names, and temporary files ("Convert Path", "Get Temporary File").
-    virtual std::optional<std::string> short_path(const std::string& /*path*/) { return std::nullopt; }
-    // The name the file system reports for the last part of a path, or nothing when it is not found.
-    virtual std::optional<std::string> found_name(const std::string& /*path*/) { return std::nullopt; }
-    // Creates an empty file with a unique name in the folder; its full path, or empty.
-    virtual std::string create_temp_file(const std::string& /*folder*/, const std::string& /*prefix*/) { return {}; }
-};
 
 using CommandHandler = std::function<Result<void>(CommandCall&)>;
 
@@ -195,7 +78,7 @@ enum class ScriptOutcome : std::uint8_t {
 
 class TScriptExecutor {
 public:
-    TScriptExecutor(const TScriptImage& script, TVariableManager& vars, ExecutorHost& host,
+    TScriptExecutor(const TScriptImage& script, TVariableManager& vars, ExecutorRoles roles,
                     const HandlerTable& handlers, ProcessState& process, std::map<std::string, std::size_t> labels);
 
     // Runs the script to its end. Returns false when a runtime error ended it
@@ -204,7 +87,10 @@ public:
 
     const TScriptImage& script() const { return m_script; }
     TVariableManager& vars() { return m_vars; }
-    ExecutorHost& host() { return m_host; }
+    RunEnvironment& run_environment() { return m_roles.run; }
+    UserInterface& ui() { return m_roles.ui; }
+    SystemServices& system() { return m_roles.system; }
+    WorkerServices& worker_services() { return m_roles.workers; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence
@@ -258,7 +144,7 @@ private:
 
     const TScriptImage& m_script;
     TVariableManager& m_vars;
-    ExecutorHost& m_host;
+    ExecutorRoles m_roles;
     const HandlerTable& m_handlers;
     ProcessState& m_process;
     std::map<std::string, std::size_t> m_labels; // upper-case name -> index of its "Label"

@@ -254,7 +254,7 @@ void WorkerControl::abandon(Slot& slot)
 void ApplyCancelRules(TScriptExecutor& executor, std::string_view origin)
 {
     TVariableManager& vars = executor.vars();
-    ExecutorHost& host = executor.host();
+    UserInterface& host = executor.ui();
     if (!variable_true(vars, var_aborted_on_error)) {
         host.set_attention(true);
         host.show_error_message(std::string(worker_text::setup_cancelled));

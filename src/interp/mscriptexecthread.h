@@ -21,7 +21,7 @@
 
 namespace quillon {
 
-class ExecutorHost;
+class WorkerServices;
 class TScriptExecutor;
 
 namespace worker_text {
@@ -81,7 +81,7 @@ private:
 // thread ended inside the store's lock or the heap's would take the setup with it.
 class WorkerGate {
 public:
-    WorkerGate(TVariableManager& vars, ExecutorHost& host, std::uint64_t generation)
+    WorkerGate(TVariableManager& vars, WorkerServices& host, std::uint64_t generation)
         : m_vars(vars), m_host(host), m_generation(generation)
     {
     }
@@ -107,7 +107,7 @@ private:
     mutable std::mutex m_mutex;
     bool m_open = true;
     TVariableManager& m_vars;
-    ExecutorHost& m_host;
+    WorkerServices& m_host;
     const std::uint64_t m_generation;
     std::atomic<std::uint64_t> m_reports = 0;
 };
@@ -157,7 +157,7 @@ struct WorkerOutcome {
 // the marshalled calls and the timers that give up a cancelled worker.
 class WorkerControl {
 public:
-    WorkerControl(TVariableManager& vars, ExecutorHost& host) : m_vars(vars), m_host(host) {}
+    WorkerControl(TVariableManager& vars, WorkerServices& host) : m_vars(vars), m_host(host) {}
     WorkerControl(const WorkerControl&) = delete;
     WorkerControl& operator=(const WorkerControl&) = delete;
 
@@ -187,7 +187,7 @@ private:
     void abandon(Slot& slot);
 
     TVariableManager& m_vars;
-    ExecutorHost& m_host;
+    WorkerServices& m_host;
     bool m_busy = false;
     std::uint64_t m_generation = 0;
     std::array<Slot, worker_kind_count> m_slots;

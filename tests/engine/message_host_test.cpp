@@ -32,7 +32,7 @@ struct HostRun {
             DefineVar(vars, name, value, "Initialization");
         host.emplace(ScriptHostSetup{script, vars, trace, messages, "", "setup.exe", "", "", false});
         handlers = StandardHandlers();
-        executor.emplace(script, vars, *host, handlers, process, BuildLabelTable(script));
+        executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }
 
     bool run() { return executor->Run(); }

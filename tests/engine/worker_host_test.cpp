@@ -42,7 +42,7 @@ struct HostRun {
         host.emplace(ScriptHostSetup{script, vars, trace, messages, to_utf8(folder.wstring()), "setup.exe", "", "",
                                      silent});
         handlers = StandardHandlers();
-        executor.emplace(script, vars, *host, handlers, process, BuildLabelTable(script));
+        executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }
 
     bool run() { return executor->Run(); }

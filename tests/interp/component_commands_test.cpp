@@ -238,7 +238,7 @@ TEST_F(ComponentFileCommands, FileCommandsRunWithoutRedirectionInA64BitMode)
                        {"Load Feature Selections", {path("selection.txt")}},
                        define("A", "TRUE")});
         RedirectionHost host;
-        TScriptExecutor executor(run.script, run.vars, host, run.handlers, run.process, BuildLabelTable(run.script));
+        TScriptExecutor executor(run.script, run.vars, host.roles(), run.handlers, run.process, BuildLabelTable(run.script));
         ASSERT_TRUE(executor.Run()) << host.errors.front();
         if (mode == "x64")
             EXPECT_THAT(host.calls, ElementsAre("off", "on", "off", "on"));

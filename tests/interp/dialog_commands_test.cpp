@@ -46,7 +46,7 @@ struct DialogRun {
     }
     bool run()
     {
-        executor.emplace(script, vars, host, handlers, process, BuildLabelTable(script));
+        executor.emplace(script, vars, host.roles(), handlers, process, BuildLabelTable(script));
         return executor->Run();
     }
     std::string var(std::string_view name) const { return GetVar(vars, name); }

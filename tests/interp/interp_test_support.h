@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/strings.h"
+#include "interp/executor_roles.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/compile_pass.h"
@@ -33,9 +34,31 @@ struct Cmd {
     bool disabled = false;
 };
 
-class RecordingHost : public ExecutorHost {
+// The four roles of a run in one fake that records what was asked of it.
+class RecordingHost : public RunEnvironment, public UserInterface, public SystemServices, public WorkerServices {
 public:
+    ExecutorRoles roles() { return {*this, *this, *this, *this}; }
+
     void pump_messages() override { ++pumps; }
+    bool progress_dialog_shown() override { return false; }
+    void update_progress_dialog(const std::string&, std::int32_t) override {}
+    std::string engine_text(EngineText which) const override
+    {
+        switch (which) {
+        case EngineText::runtime_error_heading: return "Runtime error in setup script:";
+        case EngineText::percent_complete: return "% complete";
+        case EngineText::general_setup_failure: return "General setup failure";
+        }
+        return {};
+    }
+    bool disable_redirection() override { return false; }
+    void revert_redirection() override {}
+    bool windows_7_or_later() const override { return true; }
+    // No pages: a fake whose tests show pages overrides these.
+    void release_dialog(const std::string&) override {}
+    Result<void> prepare_dialog(const std::string&) override { return {}; }
+    Result<DialogOutcome> show_dialog(const std::string&, bool) override { return DialogOutcome{}; }
+    void hide_current_dialog() override {}
     Result<void> refresh_switches() override
     {
         ++refreshes;
@@ -233,7 +256,7 @@ struct ScriptRun {
     // Runs through the compile pass's label table; returns Run()'s answer.
     bool run()
     {
-        executor.emplace(script, vars, host, handlers, process, BuildLabelTable(script));
+        executor.emplace(script, vars, host.roles(), handlers, process, BuildLabelTable(script));
         return executor->Run();
     }
 

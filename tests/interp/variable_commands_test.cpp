@@ -130,7 +130,7 @@ struct ProgressHost : RecordingHost {
 // Runs the script with a host whose progress dialog may be on screen.
 bool run_with(ScriptRun& run, ProgressHost& host)
 {
-    TScriptExecutor executor(run.script, run.vars, host, run.handlers, run.process, BuildLabelTable(run.script));
+    TScriptExecutor executor(run.script, run.vars, host.roles(), run.handlers, run.process, BuildLabelTable(run.script));
     return executor.Run();
 }
 

@@ -70,7 +70,7 @@ struct WorkerRun : ScriptRun {
     explicit WorkerRun(std::map<std::string, std::string> start = {})
         : ScriptRun({{"Set Variable", {"X", "1"}}}, std::move(start))
     {
-        executor.emplace(script, vars, host, handlers, process, BuildLabelTable(script));
+        executor.emplace(script, vars, host.roles(), handlers, process, BuildLabelTable(script));
     }
     Result<WorkerOutcome> run_worker(WorkerKind kind, std::function<void(WorkerContext&)> body)
     {

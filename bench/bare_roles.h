@@ -1,0 +1,59 @@
+// The four roles of a run doing nothing, so that a benchmark times the loop
+// and the handlers alone: a silent run without windows, files or workers.
+#pragma once
+
+#include "interp/executor_roles.h"
+
+namespace quillon::bench {
+
+class BareRoles : public RunEnvironment, public UserInterface, public SystemServices, public WorkerServices {
+public:
+    ExecutorRoles roles() { return {*this, *this, *this, *this}; }
+
+    void pump_messages() override {}
+    Result<void> refresh_switches() override { return {}; }
+    bool progress_dialog_shown() override { return false; }
+    void update_progress_dialog(const std::string&, std::int32_t) override {}
+    bool language_set() const override { return false; }
+    Result<std::string> translate(const std::string& text, std::string_view, std::size_t) override { return text; }
+
+    bool silent() const override { return true; }
+    std::string engine_text(EngineText) const override { return {}; }
+    void report_runtime_error(const std::string&) override {}
+    void set_attention(bool) override {}
+    void clear_attention() override {}
+    void show_error_message(const std::string&) override {}
+    std::int32_t message_box(const std::string&, const std::string&, std::uint32_t) override { return 0; }
+    void show_balloon(const std::string&, const std::string&, std::int32_t, std::int32_t) override {}
+    void tray_minimize() override {}
+    void tray_show_icon() override {}
+    void tray_restore() override {}
+    void tray_remove_icon() override {}
+    void release_dialog(const std::string&) override {}
+    Result<void> prepare_dialog(const std::string&) override { return {}; }
+    Result<DialogOutcome> show_dialog(const std::string&, bool) override { return DialogOutcome{}; }
+    void hide_current_dialog() override {}
+
+    bool disable_redirection() override { return false; }
+    void revert_redirection() override {}
+    void restart_computer() override {}
+    void write_resume_entry(bool, const std::string&, const std::string&) override {}
+    std::string resume_program() const override { return {}; }
+    std::string command_tail() const override { return {}; }
+    std::optional<std::string> short_path(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> found_name(const std::string&) override { return std::nullopt; }
+    std::string create_temp_file(const std::string&, const std::string&) override { return {}; }
+    std::string support_folder() const override { return {}; }
+    bool file_exists(const std::string&) override { return false; }
+    bool windows_7_or_later() const override { return true; }
+
+    void wait_step(WorkerSignal& ended) override { ended.wait_for(std::chrono::milliseconds(50)); }
+    void wake_main_thread() override {}
+    void arm_worker_timer(WorkerKind, std::function<void()>) override {}
+    void disarm_worker_timer(WorkerKind) override {}
+    bool worker_timer_armed(WorkerKind) const override { return false; }
+    PluginCaller plugin_caller() const override { return {}; }
+    ArchiveExtractor archive_extractor() const override { return {}; }
+};
+
+} // namespace quillon::bench
