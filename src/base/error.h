@@ -33,8 +33,14 @@ struct Error {
     std::string describe() const;
 };
 
+// A result that is dropped unread is a lost failure: the compiler says so.
 template <typename T>
-using Result = std::expected<T, Error>;
+class [[nodiscard]] Result : public std::expected<T, Error> {
+public:
+    using std::expected<T, Error>::expected;
+    Result(const std::expected<T, Error>& other) : std::expected<T, Error>(other) {}
+    Result(std::expected<T, Error>&& other) : std::expected<T, Error>(std::move(other)) {}
+};
 
 inline std::unexpected<Error> make_error(ErrorCode code, std::string message, std::uint32_t system_code = 0)
 {
