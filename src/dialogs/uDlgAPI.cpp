@@ -1,4 +1,5 @@
 #include "dialogs/uDlgAPI.h"
+#include "vars/reserved_names.h"
 
 #include "base/paths.h"
 #include "base/scope_exit.h"
@@ -135,7 +136,7 @@ bool is_button(ControlKind kind)
 TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, TextSource texts)
     : m_folder(with_backslash(std::move(dialogs_folder))), m_vars(vars), m_texts(std::move(texts))
 {
-    DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
+    DefineVar(m_vars, var::is_cancelled, "FALSE", origin_show_design);
 }
 
 TDialogRuntime::~TDialogRuntime()
@@ -300,15 +301,15 @@ void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
             // The first tick starts the installer, so that its page is up before the first message.
             if (!dialog.installer_started) {
                 dialog.installer_started = true;
-                m_vars.SetValue("KYRT_thCancelled", "FALSE");
-                m_vars.SetValue("KYRT_thFinished", "FALSE");
+                m_vars.SetValue(var::thread_cancelled, "FALSE");
+                m_vars.SetValue(var::thread_finished, "FALSE");
                 if (m_installer_start)
                     m_installer_start();
                 return;
             }
             if (!IsIconic(window))
                 RefreshProgress("$KYRT$", false, 0, 0, 0);
-            if (text_is_true(GetVar(m_vars, "KYRT_thFinished")))
+            if (text_is_true(GetVar(m_vars, var::thread_finished)))
                 dialog.result = 1;
             return;
         }
@@ -415,7 +416,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
     // The caption, with the wizard's brand unless the logo is switched off.
     std::string caption = expand(template_text(dialog, form.model().name, 1, form.model().caption));
     const std::string suffix = " - Quillon Wizard";
-    bool unbranded = GetVar(m_vars, "KYRTLOGO") == "TRUE";
+    bool unbranded = GetVar(m_vars, var::logo) == "TRUE";
     if (unbranded && caption.ends_with(suffix))
         caption.resize(caption.size() - suffix.size());
     else if (!unbranded && !caption.ends_with(suffix))
@@ -436,7 +437,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::group_box:
         case ControlKind::tab_sheet:
         case ControlKind::static_text:
-            set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, "PROGRESSTEXT")
+            set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, var::progress_text)
                                                                           : expand(caption_template()));
             InvalidateRect(w, nullptr, TRUE);
             break;
@@ -477,7 +478,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                 text = newlines_to_crlf(reduce_backslashes(expand(*bound)));
             if (m.tag == 1 || m.tag == 2) {
                 std::string base = m.tag == 1 ? "readme" : "license";
-                std::string language = GetVar(m_vars, "LANGUAGE");
+                std::string language = GetVar(m_vars, var::language);
                 std::vector<std::string> names;
                 if (m.kind == ControlKind::rich_edit)
                     names = {base + "." + language + ".rtf", base + ".rtf"};
@@ -568,7 +569,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::progress_bar:
         case ControlKind::gauge:
             if (m.tag == 1) {
-                std::optional<std::int32_t> progress = parse_int32(GetVar(m_vars, "PROGRESS"));
+                std::optional<std::int32_t> progress = parse_int32(GetVar(m_vars, var::progress));
                 SendMessageW(w, PBM_SETRANGE32, 0, 100);
                 SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(progress ? std::clamp(*progress, 0, 100) : 100), 0);
             }
@@ -601,7 +602,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             html_view_on_link(w, [this, &dialog](const std::string& href) { return follow_link(dialog, href); });
             html_view_on_page(w, [this, &dialog, w, timer_id] { on_html_page(dialog, w, timer_id); });
             if (m.tag == 1) {
-                std::string language = GetVar(m_vars, "LANGUAGE");
+                std::string language = GetVar(m_vars, var::language);
                 if (file_exists_here(m_folder + "index." + language + ".htm"))
                     html_view_load_file(w, m_folder + "index." + language + ".htm");
                 else if (file_exists_here(m_folder + "index.htm"))
@@ -617,7 +618,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             break;
         case ControlKind::flash_frame:
             if (m.tag == 1 && !dialog.flash_playing) {
-                std::string language = GetVar(m_vars, "LANGUAGE");
+                std::string language = GetVar(m_vars, var::language);
                 std::string movie = m_folder + "movie." + language + ".swf";
                 if (!file_exists_here(movie))
                     movie = m_folder + "movie.swf";
@@ -777,7 +778,7 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
                                  win32::to_wide(StandardCaption(m_vars)).c_str(),
                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
         if (answer == IDYES) {
-            DefineVar(m_vars, "KYRT_IsCancelled", "TRUE", origin_show_design);
+            DefineVar(m_vars, var::is_cancelled, "TRUE", origin_show_design);
             EnableWindow(control.window, FALSE);
             // The installer sees the cancel through the variables and ends its page itself.
             if (!dialog.runs_installer)
@@ -971,7 +972,7 @@ void TDialogRuntime::place(Dialog& dialog)
 
 Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool modal, bool start_installer)
 {
-    DefineVar(m_vars, "KYRT_IsCancelled", "FALSE", origin_show_design);
+    DefineVar(m_vars, var::is_cancelled, "FALSE", origin_show_design);
     m_current_key = key;
     DialogResult result;
     if (m_silent) {
@@ -1082,21 +1083,21 @@ void TDialogRuntime::HideCurrentDialog()
 bool TDialogRuntime::RefreshProgress(std::string_view text, bool publish_cancel, std::int64_t minimum,
                                      std::int64_t maximum, std::int64_t position)
 {
-    bool cancelled = text_is_true(GetVar(m_vars, "KYRT_IsCancelled"));
+    bool cancelled = text_is_true(GetVar(m_vars, var::is_cancelled));
     if (publish_cancel)
-        m_vars.SetValue("KYRT_thCancelled", cancelled ? "TRUE" : "FALSE");
+        m_vars.SetValue(var::thread_cancelled, cancelled ? "TRUE" : "FALSE");
     if (m_silent)
         return cancelled;
     std::string shown(text);
     if (text == "$KYRT$") {
-        shown = GetVar(m_vars, "KYRT_thProgressText");
-        position = parse_int64(GetVar(m_vars, "KYRT_thProgress")).value_or(0);
-        maximum = parse_int64(GetVar(m_vars, "KYRT_thMax")).value_or(100);
-        minimum = parse_int64(GetVar(m_vars, "KYRT_thMin")).value_or(0);
+        shown = GetVar(m_vars, var::thread_progress_text);
+        position = parse_int64(GetVar(m_vars, var::thread_progress)).value_or(0);
+        maximum = parse_int64(GetVar(m_vars, var::thread_maximum)).value_or(100);
+        minimum = parse_int64(GetVar(m_vars, var::thread_minimum)).value_or(0);
     }
     if (Dialog* dialog = current()) {
         if (m_taskbar_progress)
-            m_taskbar_progress(dialog->form->window(), expand(GetVar(m_vars, "PROGRESSMODE")) == "MARQUEE", position,
+            m_taskbar_progress(dialog->form->window(), expand(GetVar(m_vars, var::progress_mode)) == "MARQUEE", position,
                                maximum);
         refresh_dialog_progress(*dialog, shown, minimum, maximum, position);
     }
@@ -1106,7 +1107,7 @@ bool TDialogRuntime::RefreshProgress(std::string_view text, bool publish_cancel,
 void TDialogRuntime::refresh_dialog_progress(Dialog& dialog, std::string_view text, std::int64_t minimum,
                                              std::int64_t maximum, std::int64_t position)
 {
-    bool marquee = expand(GetVar(m_vars, "PROGRESSMODE")) == "MARQUEE";
+    bool marquee = expand(GetVar(m_vars, var::progress_mode)) == "MARQUEE";
     // Progress bars take 32-bit positions: large ranges are scaled down together.
     int shift = maximum > INT32_MAX ? 10 : 0;
     for (const TPoolTemplate::Control& control : dialog.form->controls()) {

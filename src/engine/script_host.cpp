@@ -1,4 +1,5 @@
 #include "engine/script_host.h"
+#include "vars/reserved_names.h"
 
 #include "engine/feature_menu.h"
 #include "engine/machine_facts.h"
@@ -67,7 +68,7 @@ Result<std::vector<std::string>> read_crlf_lines(const std::string& path)
 // The current dialog, which owns message boxes; none when WINDOWHANDLE names no window.
 HWND current_window(const TVariableManager& vars)
 {
-    auto handle = parse_int64(GetVar(vars, "WINDOWHANDLE"));
+    auto handle = parse_int64(GetVar(vars, var::window_handle));
     HWND window = handle ? reinterpret_cast<HWND>(static_cast<std::intptr_t>(*handle)) : nullptr;
     return window != nullptr && IsWindow(window) ? window : nullptr;
 }
@@ -278,12 +279,12 @@ void WindowsScriptHost::pump_messages()
 Result<void> WindowsScriptHost::refresh_switches()
 {
     TVariableManager& vars = m_setup.vars;
-    std::string log_file = GetVar(vars, "LOGGED");
+    std::string log_file = GetVar(vars, var::logged);
     if (log_file != m_log_file) {
         m_log_file = log_file;
         m_setup.trace.set_log_file(log_file);
     }
-    m_silent = text_is_true(GetVar(vars, "SILENT"));
+    m_silent = text_is_true(GetVar(vars, var::silent));
     vars.set_silent(m_silent);
     if (m_setup.dialogs != nullptr)
         m_setup.dialogs->set_silent(m_silent);
@@ -303,11 +304,11 @@ Result<void> WindowsScriptHost::refresh_switches()
             m_time = current_time_text();
         }
     }
-    DefineVar(vars, "DATE", m_date, origin::initialization);
-    DefineVar(vars, "TIME", m_time, origin::initialization);
-    std::optional<std::string> current = vars.lookup("LANGUAGE");
+    DefineVar(vars, var::date, m_date, origin::initialization);
+    DefineVar(vars, var::time, m_time, origin::initialization);
+    std::optional<std::string> current = vars.lookup(var::language);
     if (!current) {
-        DefineVar(vars, "LANGUAGE", "", origin::initialization);
+        DefineVar(vars, var::language, "", origin::initialization);
         return {};
     }
     return load_language(*current);
@@ -340,7 +341,7 @@ void WindowsScriptHost::report_runtime_error(const std::string& report)
 
 bool WindowsScriptHost::language_set() const
 {
-    return !GetVar(m_setup.vars, "LANGUAGE").empty() && m_localization.language_loaded();
+    return !GetVar(m_setup.vars, var::language).empty() && m_localization.language_loaded();
 }
 
 Result<std::string> WindowsScriptHost::translate(const std::string& text, std::string_view key, std::size_t ordinal)

@@ -1,5 +1,6 @@
 // "MessageBox", "MessageBalloon" and "System Tray" on Windows.
 #include "engine/script_host.h"
+#include "vars/reserved_names.h"
 
 #include "interp/mMessageCommands.h"
 #include "platform/win32/wide.h"
@@ -21,7 +22,6 @@ static_assert(message_box::icon_error == MB_ICONERROR && message_box::icon_quest
 namespace {
 
 // The tray icon's tip and the overlay's description.
-constexpr std::string_view var_title = "TITLE";
 
 BalloonIcon balloon_icon(std::int32_t code)
 {
@@ -37,7 +37,7 @@ void show_tray_icon(TImageListPool* pool, const TVariableManager& vars, HWND win
 {
     if (pool == nullptr)
         return;
-    std::string title = GetVar(vars, var_title);
+    std::string title = GetVar(vars, var::title);
     pool->add_tray_icon(title);
     pool->set_taskbar_overlay(window, true, title);
 }
@@ -80,7 +80,7 @@ void WindowsScriptHost::show_balloon(const std::string& title, const std::string
     if (!m_pool)
         return;
     const auto timeout = static_cast<std::uint32_t>(std::max(timeout_ms, 0));
-    m_pool->add_tray_icon(GetVar(m_setup.vars, var_title));
+    m_pool->add_tray_icon(GetVar(m_setup.vars, var::title));
     m_pool->tray_balloon(title, text, balloon_icon(icon), timeout);
     set_attention(false);
     // Systems after XP keep a balloon up as long as their accessibility

@@ -1,4 +1,5 @@
 #include "engine/script_run.h"
+#include "vars/reserved_names.h"
 
 #include "engine/engine_resources.h"
 #include "engine/machine_facts.h"
@@ -47,18 +48,18 @@ void first_installation_bootstrap(ScriptRunContext& context, const MachineFacts&
 {
     TVariableManager& vars = context.vars;
     const TScriptImage& script = context.script;
-    DefineVar(vars, "PRODUCTCODE", script.product_code(), origin::bootstrap);
-    DefineVar(vars, "REVISIONCODE", script.revision_code(), origin::bootstrap);
-    DefineVar(vars, "DATADIR", context.startup.engine_folder + "data\\", origin::bootstrap);
-    DefineVar(vars, "NEEDSUPGRADE", "FALSE", origin::bootstrap);
-    DefineVar(vars, "MAINTENANCE", "FALSE", origin::bootstrap);
+    DefineVar(vars, var::product_code, script.product_code(), origin::bootstrap);
+    DefineVar(vars, var::revision_code, script.revision_code(), origin::bootstrap);
+    DefineVar(vars, var::data_dir, context.startup.engine_folder + "data\\", origin::bootstrap);
+    DefineVar(vars, var::needs_upgrade, "FALSE", origin::bootstrap);
+    DefineVar(vars, var::maintenance, "FALSE", origin::bootstrap);
     wchar_t program_files[MAX_PATH] = L"";
     DWORD length = GetEnvironmentVariableW(L"ProgramFiles", program_files, MAX_PATH);
     std::string target = length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
-    DefineVar(vars, "TARGETDIR", target + "\\" + script.product_title() + "\\", origin::bootstrap);
-    DefineVar(vars, "STARTMENU", script.product_title(), origin::bootstrap);
-    DefineVar(vars, "ALLUSERS", machine.all_users ? "TRUE" : "FALSE", origin::bootstrap);
-    DefineVar(vars, "NEWINSTANCE", "FALSE", origin::initialization);
+    DefineVar(vars, var::target_dir, target + "\\" + script.product_title() + "\\", origin::bootstrap);
+    DefineVar(vars, var::start_menu, script.product_title(), origin::bootstrap);
+    DefineVar(vars, var::all_users, machine.all_users ? "TRUE" : "FALSE", origin::bootstrap);
+    DefineVar(vars, var::new_instance, "FALSE", origin::initialization);
 }
 
 std::vector<std::string> translation_files(const std::string& support_folder)
@@ -80,14 +81,14 @@ bool choose_language(ScriptRunContext& context)
 {
     TVariableManager& vars = context.vars;
     const TScriptImage& script = context.script;
-    DefineVar(vars, "LANGUAGE", "", origin::initialization);
+    DefineVar(vars, var::language, "", origin::initialization);
     const std::string& support = context.startup.support_folder;
     if (!file_exists(support + script.product_title() + ".mtx"))
         return true;
     DiscoveredLanguages found = discover_languages(translation_files(support), support, script.default_language());
     std::string current = found.current;
     bool patch = file_exists(without_extension(context.startup.database_path) + ".msp");
-    if (!found.available.empty() && script.language_dialog() && GetVar(vars, "MAINTENANCE") != "TRUE" && !patch) {
+    if (!found.available.empty() && script.language_dialog() && GetVar(vars, var::maintenance) != "TRUE" && !patch) {
         std::optional<std::string> chosen =
             ChooseLanguage(found.available, script.default_language(),
                            UserLanguageName(UserLanguageKind::default_language), context.options.silent,
@@ -96,7 +97,7 @@ bool choose_language(ScriptRunContext& context)
             return false;
         current = *chosen;
     }
-    DefineVar(vars, "LANGUAGE", current, origin::initialization);
+    DefineVar(vars, var::language, current, origin::initialization);
     return true;
 }
 
@@ -211,7 +212,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     context.trace.line("    <ExitScript>");
     marker.reset();
     context.trace.line("    </ExitScript>");
-    if (setup_medium_removed(GetVar(vars, "EXEDIR")))
+    if (setup_medium_removed(GetVar(vars, var::exe_dir)))
         end_after_medium_removed(context, ScriptExitCode(result.exit_code, result.runtime_error, result.outcome));
     return result;
 }

@@ -1,4 +1,5 @@
 #include "interp/mComponents.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "interp/command_call.h"
@@ -120,13 +121,13 @@ Result<void> save_feature_selections(CommandCall& call)
     TScriptExecutor& executor = call.executor();
     const TVariableManager& vars = call.vars();
     SelectionRunValues values;
-    values.target_dir = GetVar(vars, component_text::target_dir);
-    values.all_users = GetVar(vars, component_text::all_users);
-    values.start_menu = GetVar(vars, component_text::start_menu);
+    values.target_dir = GetVar(vars, var::target_dir);
+    values.all_users = GetVar(vars, var::all_users);
+    values.start_menu = GetVar(vars, var::start_menu);
     for (const std::string& name : executor.persisted_variables())
         values.saved_variables.emplace_back(name, GetVar(vars, name));
     values.platform_mode = executor.platform_mode();
-    values.override_cache = GetVar(vars, component_text::override_cache);
+    values.override_cache = GetVar(vars, var::override_cache);
     return WriteSelectionFile(path, FormatSelectionFile(executor.components(), values));
 }
 

@@ -1,4 +1,5 @@
 #include "interp/mDialogCommands.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "interp/command_call.h"
@@ -11,7 +12,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view var_window_handle = "WINDOWHANDLE";
 constexpr std::string_view origin_display = "Display Dialog";
 constexpr std::string_view origin_hide = "Hide Dialog";
 
@@ -56,10 +56,10 @@ Result<void> display_dialog(DialogKeys& keys, CommandCall& call)
     bool modal = executor.wizard_active() || TRY(call.flag(3));
     UserInterface::DialogOutcome outcome = TRY(host.show_dialog(key, modal));
     if (modal) {
-        DefineVar(call.vars(), var_window_handle, "0", origin_display);
+        DefineVar(call.vars(), var::window_handle, "0", origin_display);
         keys.previous = key;
     } else {
-        DefineVar(call.vars(), var_window_handle, std::to_string(outcome.window), origin_display);
+        DefineVar(call.vars(), var::window_handle, std::to_string(outcome.window), origin_display);
         outcome.code = 0;
     }
     std::string result = TRY(call.result_name(2));
@@ -80,7 +80,7 @@ Result<void> hide_dialog(DialogKeys& keys, CommandCall& call)
         keys.previous = keys.last_shown;
         keys.last_shown.clear();
     }
-    DefineVar(call.vars(), var_window_handle, "0", origin_hide);
+    DefineVar(call.vars(), var::window_handle, "0", origin_hide);
     return {};
 }
 

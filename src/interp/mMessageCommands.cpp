@@ -1,4 +1,5 @@
 #include "interp/mMessageCommands.h"
+#include "vars/reserved_names.h"
 
 #include "interp/command_call.h"
 
@@ -18,7 +19,7 @@ constexpr std::string_view system_tray = "System Tray";
 } // namespace command
 
 // Texts the script sees: the answers of "MessageBox", by the system's answer 1 (IDOK) to 7 (IDNO).
-constexpr std::array<std::string_view, 7> answer_texts = {"OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO"};
+constexpr std::array<std::string_view, 7> answer_texts = {"OK", "CANCEL", var::abort, "RETRY", "IGNORE", "YES", "NO"};
 
 // By icon code and by button code.
 constexpr std::array<std::uint32_t, 4> icon_flags = {message_box::icon_information, message_box::icon_question,

@@ -1,4 +1,5 @@
 #include "interp/mPlugins.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "interp/mscriptexec.h"
@@ -13,9 +14,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view var_window_handle = "WINDOWHANDLE";
-constexpr std::string_view var_abort_on_error = "ABORTONERROR";
-constexpr std::string_view var_aborted_on_error = "ABORTEDONERROR";
 constexpr std::string_view platform_win32 = "Win32";
 
 std::string_view last_element(std::string_view path)
@@ -56,7 +54,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     } else {
         // FIXME: web media are fetched with the media commands; until then the
         // media folder is looked up beside the setup program.
-        path = join_path(join_path(GetVar(vars, "EXEDIR"), media_folder), library);
+        path = join_path(join_path(GetVar(vars, var::exe_dir), media_folder), library);
     }
     if (!system.file_exists(path)) {
         if (!ui.silent()) {
@@ -72,7 +70,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     invocation->library_path = path;
     invocation->variables = SnapshotVariables(vars);
     invocation->parameter = parameter;
-    invocation->window = static_cast<std::uintptr_t>(parse_int64(GetVar(vars, var_window_handle)).value_or(0));
+    invocation->window = static_cast<std::uintptr_t>(parse_int64(GetVar(vars, var::window_handle)).value_or(0));
 
     bool bracket = !(equal_nocase(last_element(library), plugin_text::installer_library) && system.windows_7_or_later());
     // FIXME: the registry view flag follows the platform mode here once the registry commands exist.
@@ -102,7 +100,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     // A worker given up after a cancel has handed back nothing.
     std::string output = outcome->end == WorkerEnd::finished ? result->output.value_or(std::string()) : std::string();
     if (output.empty()) {
-        if (text_is_true(GetVar(vars, var_abort_on_error)))
+        if (text_is_true(GetVar(vars, var::abort_on_error)))
             return make_error(ErrorCode::internal, ui.engine_text(EngineText::general_setup_failure));
         return {};
     }
@@ -110,7 +108,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     // The returned set was made before the cancel was recorded; later commands
     // must still see that this one was cancelled.
     if (outcome->cancelled)
-        SetVar(vars, var_aborted_on_error, "TRUE", worker_text::cancel_at_plug_in_time);
+        SetVar(vars, var::aborted_on_error, "TRUE", worker_text::cancel_at_plug_in_time);
     return {};
 }
 

@@ -1,4 +1,5 @@
 #include "interp/mTerminate.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "vars/mEval.h"
@@ -34,7 +35,7 @@ Result<void> reboot_and_resume(CommandCall& call)
     SystemServices& host = call.executor().system();
     std::string name = ResumeEntryName(call.script().product_code());
     if (!name.empty())
-        host.write_resume_entry(text_is_true(GetVar(call.vars(), "ALLUSERS")), name,
+        host.write_resume_entry(text_is_true(GetVar(call.vars(), var::all_users)), name,
                                 ResumeCommand(host.resume_program(), host.command_tail()));
     host.restart_computer();
     call.executor().end_script();

@@ -1,4 +1,5 @@
 #include "interp/mVarCommands.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "interp/command_call.h"
@@ -31,13 +32,7 @@ constexpr std::string_view localization_variable = "Localization Variable";
 } // namespace command
 
 // Texts the script sees.
-constexpr std::string_view var_abort = "ABORT";
-constexpr std::string_view var_is_cancelled = "KYRT_IsCancelled";
 constexpr std::string_view abort_origin = "Set Variable Tricke";
-constexpr std::string_view var_timeout = "KYRT_TIMEOUT";
-constexpr std::string_view var_progress = "PROGRESS";
-constexpr std::string_view var_progress_text = "PROGRESSTEXT";
-constexpr std::string_view var_temp_dir = "TEMPDIR";
 constexpr std::string_view temp_file_prefix = "qvo";
 
 constexpr std::int32_t default_timeout_seconds = 10;
@@ -47,7 +42,7 @@ constexpr std::int32_t random_state_modulus = 32767;
 // progress wants to see it before a long command starts.
 Result<void> refresh_progress(CommandCall& call)
 {
-    std::string progress = GetVar(call.vars(), var_progress);
+    std::string progress = GetVar(call.vars(), var::progress);
     std::optional<std::int32_t> position = parse_int32(progress);
     if (!position)
         return make_error(ErrorCode::parse, "PROGRESS holds '" + progress + "', which is not a valid integer value");
@@ -57,7 +52,7 @@ Result<void> refresh_progress(CommandCall& call)
     bool was_busy = workers.busy();
     workers.set_busy(true);
     if (host.progress_dialog_shown())
-        host.update_progress_dialog(GetVar(call.vars(), var_progress_text), *position);
+        host.update_progress_dialog(GetVar(call.vars(), var::progress_text), *position);
     workers.set_busy(was_busy);
     return {};
 }
@@ -71,11 +66,11 @@ Result<void> set_variable(CommandCall& call)
     if (persist && !name.empty())
         call.executor().persist_variable(name);
 
-    if (equal_nocase(name, var_abort))
-        SetVar(call.vars(), var_is_cancelled, value, abort_origin);
-    else if (equal_nocase(name, var_timeout))
+    if (equal_nocase(name, var::abort))
+        SetVar(call.vars(), var::is_cancelled, value, abort_origin);
+    else if (equal_nocase(name, var::timeout))
         call.executor().process().timeout_seconds = parse_int32(value).value_or(default_timeout_seconds);
-    else if (equal_nocase(name, var_progress) || equal_nocase(name, var_progress_text))
+    else if (equal_nocase(name, var::progress) || equal_nocase(name, var::progress_text))
         TRY(refresh_progress(call));
     return {};
 }
@@ -525,7 +520,7 @@ Result<void> get_temporary_file(CommandCall& call)
 {
     std::string name = TRY(call.result_name(1));
     // The host answers empty when the system cannot create the file; that empty text is stored.
-    std::string path = call.executor().system().create_temp_file(GetVar(call.vars(), var_temp_dir),
+    std::string path = call.executor().system().create_temp_file(GetVar(call.vars(), var::temp_dir),
                                                                std::string(temp_file_prefix));
     call.define(name, path);
     return {};

@@ -1,4 +1,5 @@
 #include "interp/mscriptexec.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "interp/catalog.h"
@@ -127,11 +128,11 @@ Result<void> TScriptExecutor::execute_current()
     if (disabled(current))
         return {};
 
-    DefineVar(m_vars, "ABORT", text_is_true(GetVar(m_vars, "KYRT_IsCancelled")) ? "TRUE" : "FALSE",
+    DefineVar(m_vars, var::abort, text_is_true(GetVar(m_vars, var::is_cancelled)) ? "TRUE" : "FALSE",
               origin::cancel_state);
     if (m_roles.run.progress_dialog_shown()) {
-        std::string text = GetVar(m_vars, "PROGRESSTEXT");
-        std::int32_t value = TRY(to_integer(GetVar(m_vars, "PROGRESS")));
+        std::string text = GetVar(m_vars, var::progress_text);
+        std::int32_t value = TRY(to_integer(GetVar(m_vars, var::progress)));
         if (text != m_shown_progress_text || value != m_shown_progress) {
             m_shown_progress_text = text;
             m_shown_progress = value;

@@ -1,4 +1,5 @@
 #include "interp/mscriptexecthread.h"
+#include "vars/reserved_names.h"
 
 #include "base/clock.h"
 #include "base/scope_exit.h"
@@ -15,11 +16,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view var_progress_mode = "PROGRESSMODE";
-constexpr std::string_view var_progress = "PROGRESS";
-constexpr std::string_view var_progress_text = "PROGRESSTEXT";
-constexpr std::string_view var_abort_on_error = "ABORTONERROR";
-constexpr std::string_view var_aborted_on_error = "ABORTEDONERROR";
 constexpr std::string_view mode_error = "ERROR";
 constexpr std::string_view mode_pause = "PAUSE";
 constexpr std::string_view mode_marquee = "MARQUEE";
@@ -29,18 +25,18 @@ using Writer = std::function<void(std::string_view name, std::string_view value)
 void report_progress(const Writer& write, std::string_view text, std::int64_t minimum, std::int64_t maximum,
                      std::int64_t position)
 {
-    write(worker_text::last_delegate_tick, std::to_string(tick_count()));
+    write(var::last_delegate_tick, std::to_string(tick_count()));
     // "$KYRT$" takes all four values from the variables themselves: writing them
     // back would change nothing, so the call is the heartbeat alone.
     if (text == worker_text::heartbeat_only)
         return;
     if (position != position_unchanged) {
-        write(worker_text::maximum, std::to_string(maximum));
-        write(worker_text::minimum, std::to_string(minimum));
-        write(worker_text::progress, std::to_string(position));
+        write(var::thread_maximum, std::to_string(maximum));
+        write(var::thread_minimum, std::to_string(minimum));
+        write(var::thread_progress, std::to_string(position));
     }
     if (text != worker_text::keep_text)
-        write(worker_text::progress_text, text);
+        write(var::thread_progress_text, text);
 }
 
 bool variable_true(const TVariableManager& vars, std::string_view name)
@@ -76,7 +72,7 @@ TaskbarMode ProgressAttention::mode_of(std::string_view progress_mode)
 
 TaskbarMode ProgressAttention::current() const
 {
-    return mode_of(GetVar(m_vars, var_progress_mode));
+    return mode_of(GetVar(m_vars, var::progress_mode));
 }
 
 TaskbarMode ProgressAttention::set(bool error)
@@ -84,15 +80,15 @@ TaskbarMode ProgressAttention::set(bool error)
     // Saved once: a second attention before the first is cleared must not
     // make "ERROR" the mode to return to.
     if (!m_saved)
-        m_saved = GetVar(m_vars, var_progress_mode);
-    DefineVar(m_vars, var_progress_mode, error ? mode_error : mode_pause, origin::cancel_state);
+        m_saved = GetVar(m_vars, var::progress_mode);
+    DefineVar(m_vars, var::progress_mode, error ? mode_error : mode_pause, origin::cancel_state);
     return current();
 }
 
 TaskbarMode ProgressAttention::clear()
 {
     if (m_saved) {
-        DefineVar(m_vars, var_progress_mode, *m_saved, origin::cancel_state);
+        DefineVar(m_vars, var::progress_mode, *m_saved, origin::cancel_state);
         m_saved.reset();
     }
     return current();
@@ -161,7 +157,7 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
     });
 
     // A cancel made before the command reaches the worker at its first look.
-    if (variable_true(m_vars, worker_text::is_cancelled))
+    if (variable_true(m_vars, var::is_cancelled))
         stop->store(true, std::memory_order_release);
     WorkerControl* control = this;
     TRY(start_detached_thread([gate, stop, ended, control, body = std::move(request.body)]() noexcept {
@@ -182,18 +178,18 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
     const bool heartbeat = worker_ending(request.kind) == WorkerEnding::watchdog;
     while (!slot.finished) {
         if (request.publishes_program_progress) {
-            std::int64_t position = parse_int64(GetVar(m_vars, var_progress)).value_or(0);
-            ReportProgress(m_vars, GetVar(m_vars, var_progress_text), 0, 100, position);
+            std::int64_t position = parse_int64(GetVar(m_vars, var::progress)).value_or(0);
+            ReportProgress(m_vars, GetVar(m_vars, var::progress_text), 0, 100, position);
         }
         m_host.wait_step(*ended);
         run_queued_calls();
         if (slot.finished)
             break;
-        if (variable_true(m_vars, worker_text::is_cancelled)) {
+        if (variable_true(m_vars, var::is_cancelled)) {
             stop->store(true, std::memory_order_release);
             if (heartbeat) {
                 slot.reports_seen = gate->reports();
-                m_vars.SetValue(worker_text::last_active_tick, GetVar(m_vars, worker_text::last_delegate_tick));
+                m_vars.SetValue(var::last_active_tick, GetVar(m_vars, var::last_delegate_tick));
             }
             if (!m_host.worker_timer_armed(request.kind))
                 m_host.arm_worker_timer(request.kind,
@@ -202,7 +198,7 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
     }
     m_host.disarm_worker_timer(request.kind);
     outcome.end = slot.abandoned ? WorkerEnd::abandoned : WorkerEnd::finished;
-    outcome.cancelled = variable_true(m_vars, worker_text::is_cancelled);
+    outcome.cancelled = variable_true(m_vars, var::is_cancelled);
     if (outcome.cancelled)
         ApplyCancelRules(executor, request.cancel_origin);
     return outcome;
@@ -230,12 +226,12 @@ void WorkerControl::timer_fired(WorkerKind kind, std::uint64_t generation)
     if (slot.generation != generation || slot.finished)
         return;
     if (worker_ending(kind) == WorkerEnding::watchdog) {
-        std::string delegate = GetVar(m_vars, worker_text::last_delegate_tick);
+        std::string delegate = GetVar(m_vars, var::last_delegate_tick);
         std::uint64_t reports = slot.gate->reports();
-        if (GetVar(m_vars, worker_text::last_active_tick) != delegate || reports != slot.reports_seen) {
+        if (GetVar(m_vars, var::last_active_tick) != delegate || reports != slot.reports_seen) {
             // The worker reported since the last check: give it another interval.
             slot.reports_seen = reports;
-            m_vars.SetValue(worker_text::last_active_tick, delegate);
+            m_vars.SetValue(var::last_active_tick, delegate);
             m_host.arm_worker_timer(kind, [this, kind, generation] { timer_fired(kind, generation); });
             return;
         }
@@ -255,15 +251,15 @@ void ApplyCancelRules(TScriptExecutor& executor, std::string_view origin)
 {
     TVariableManager& vars = executor.vars();
     UserInterface& host = executor.ui();
-    if (!variable_true(vars, var_aborted_on_error)) {
+    if (!variable_true(vars, var::aborted_on_error)) {
         host.set_attention(true);
         host.show_error_message(std::string(worker_text::setup_cancelled));
         host.clear_attention();
     }
-    if (variable_true(vars, var_abort_on_error))
+    if (variable_true(vars, var::abort_on_error))
         executor.end_script(ScriptOutcome::cancelled);
     else
-        SetVar(vars, var_aborted_on_error, "TRUE", origin);
+        SetVar(vars, var::aborted_on_error, "TRUE", origin);
 }
 
 } // namespace quillon

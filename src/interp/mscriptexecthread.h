@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "vars/reserved_names.h"
 #include "interp/worker_types.h"
 #include "vars/VariableManager.h"
 
@@ -25,15 +26,6 @@ class WorkerServices;
 class TScriptExecutor;
 
 namespace worker_text {
-inline constexpr std::string_view progress = "KYRT_thProgress";
-inline constexpr std::string_view maximum = "KYRT_thMax";
-inline constexpr std::string_view minimum = "KYRT_thMin";
-inline constexpr std::string_view progress_text = "KYRT_thProgressText";
-inline constexpr std::string_view finished = "KYRT_thFinished";
-inline constexpr std::string_view cancelled = "KYRT_thCancelled";
-inline constexpr std::string_view is_cancelled = "KYRT_IsCancelled";
-inline constexpr std::string_view last_delegate_tick = "KYRT_LastDelegateTick";
-inline constexpr std::string_view last_active_tick = "KYRT_LastActiveTick";
 
 // Texts of ReportProgress: "$KYRT$" is a pure heartbeat, "$IGNORE$" keeps the status text.
 inline constexpr std::string_view heartbeat_only = "$KYRT$";

@@ -1,4 +1,5 @@
 #include "msi/components.h"
+#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "vars/mEval.h"
@@ -560,7 +561,7 @@ std::string FormatSelectionFile(const TComponentModel& model, const SelectionRun
     }
     write_line(out, component_text::platform_mode_name);
     write_line(out, values.platform_mode);
-    write_line(out, component_text::override_cache);
+    write_line(out, var::override_cache);
     write_line(out, values.override_cache);
     return out;
 }
@@ -647,9 +648,9 @@ void ApplySelectionVariables(TVariableManager& vars, const SelectionFile& file,
                              const std::function<void(std::string_view name)>& keep)
 {
     const std::pair<std::string_view, const std::optional<std::string>*> singles[] = {
-        {component_text::target_dir, &file.target_dir},
-        {component_text::all_users, &file.all_users},
-        {component_text::start_menu, &file.start_menu},
+        {var::target_dir, &file.target_dir},
+        {var::all_users, &file.all_users},
+        {var::start_menu, &file.start_menu},
     };
     for (const auto& [name, value] : singles)
         if (*value)

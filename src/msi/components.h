@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "vars/reserved_names.h"
 #include "vars/VariableManager.h"
 
 #include <cstddef>
@@ -25,10 +26,6 @@ inline constexpr std::string_view selected = "TRUE";
 inline constexpr std::string_view not_selected = "FALSE";
 inline constexpr std::string_view section_end = "$";
 inline constexpr std::string_view platform_mode_name = "KYRT64WOW";
-inline constexpr std::string_view override_cache = "OVERRIDECACHE";
-inline constexpr std::string_view target_dir = "TARGETDIR";
-inline constexpr std::string_view all_users = "ALLUSERS";
-inline constexpr std::string_view start_menu = "STARTMENU";
 } // namespace component_text
 
 // The unit words of a size text; language files may replace them.

@@ -1,4 +1,5 @@
 #include "vars/predefined.h"
+#include "vars/reserved_names.h"
 
 #include "vars/texts.h"
 
@@ -20,15 +21,15 @@ void seed_thread_state(TVariableManager& vars, std::uint32_t tick_count)
 {
     const std::string tick = std::to_string(tick_count);
     for (const auto& [name, value] : std::initializer_list<std::pair<std::string_view, std::string_view>>{
-             {"KYRT_thProgress", "0"},
-             {"KYRT_thMax", "100"},
-             {"KYRT_thMin", "0"},
-             {"KYRT_thProgressText", ""},
-             {"KYRT_thFinished", "FALSE"},
-             {"KYRT_thCancelled", "FALSE"},
-             {"KYRT_IsCancelled", "FALSE"},
-             {"KYRT_LastDelegateTick", tick},
-             {"KYRT_LastActiveTick", tick},
+             {var::thread_progress, "0"},
+             {var::thread_maximum, "100"},
+             {var::thread_minimum, "0"},
+             {var::thread_progress_text, ""},
+             {var::thread_finished, "FALSE"},
+             {var::thread_cancelled, "FALSE"},
+             {var::is_cancelled, "FALSE"},
+             {var::last_delegate_tick, tick},
+             {var::last_active_tick, tick},
          })
         vars.Add(name, value);
 }
@@ -36,9 +37,9 @@ void seed_thread_state(TVariableManager& vars, std::uint32_t tick_count)
 void seed_pre_initialization(TVariableManager& vars, const StartupFacts& startup, const MachineFacts& machine,
                              std::string_view default_target_dir)
 {
-    DefineVar(vars, "TARGETDIR", default_target_dir, origin::pre_initialization);
-    DefineVar(vars, "STARTMENU", startup.product_title, origin::pre_initialization);
-    DefineVar(vars, "ALLUSERS", boolean_text(machine.all_users), origin::pre_initialization);
+    DefineVar(vars, var::target_dir, default_target_dir, origin::pre_initialization);
+    DefineVar(vars, var::start_menu, startup.product_title, origin::pre_initialization);
+    DefineVar(vars, var::all_users, boolean_text(machine.all_users), origin::pre_initialization);
 }
 
 std::string folder_of(std::string_view path)
@@ -58,34 +59,34 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     auto define = [&](std::string_view name, std::string_view value) {
         DefineVar(vars, name, value, origin::initialization);
     };
-    define("KYRT_TIMEOUT", "10");
+    define(var::timeout, "10");
     define("KYRT_COMPRESS_INSTALLER_CACHE", "TRUE");
     define("KYRT_DISABLE_ROLLBACK", "FALSE");
     define("KYRT_DISABLE_VISTA_RESTART_MANAGER", "FALSE");
     define("IISHOST", "localhost");
-    if (!VarExists(vars, "OVERRIDECACHE"))
-        define("OVERRIDECACHE", "");
-    define("KYRTLOGO", "");
+    if (!VarExists(vars, var::override_cache))
+        define(var::override_cache, "");
+    define(var::logo, "");
     define("SELECTED", "0");
-    define("WINDOWHANDLE", "0");
-    define("EXEFILE", startup.exe_file);
-    define("EXEDIR", folder_of(startup.exe_file));
-    define("PROGRESSTEXT", "");
-    define("PROGRESSMODE", "");
-    define("ABORT", "FALSE");
-    define("PROGRESS", "0");
-    define("LASTERROR", "");
+    define(var::window_handle, "0");
+    define(var::exe_file, startup.exe_file);
+    define(var::exe_dir, folder_of(startup.exe_file));
+    define(var::progress_text, "");
+    define(var::progress_mode, "");
+    define(var::abort, "FALSE");
+    define(var::progress, "0");
+    define(var::last_error, "");
     define("LICENSE", "FALSE");
-    define("USERNAME", machine.registered_owner);
-    define("USERCOMPANY", machine.registered_organization);
+    define(var::user_name, machine.registered_owner);
+    define(var::user_company, machine.registered_organization);
     define("COPYWEBLOCK", "");
     define("REBOOTCOMPUTER", "FALSE");
     define("RUNAPP", "TRUE");
-    define("WIZARD", "NEXT");
-    define("VERSION", startup.product_version);
-    define("SILENT", boolean_text(startup.silent));
-    define("LOGGED", startup.log_file);
-    define("CMDLINE", startup.command_tail);
+    define(var::wizard, "NEXT");
+    define(var::version, startup.product_version);
+    define(var::silent, boolean_text(startup.silent));
+    define(var::logged, startup.log_file);
+    define(var::command_line, startup.command_tail);
     define("REBOOTNOW", "OK");
     define("SFXPATH", folder_of(startup.package_path));
     define("SFXFILE", file_name_of(startup.package_path));
@@ -97,19 +98,19 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define("MODIFY", "TRUE");
     define("REPAIR", "FALSE");
     define("REMOVE", "FALSE");
-    define("ROOTDIR", startup.engine_folder);
-    define("TITLE", startup.product_title);
-    define("COMPANY", startup.publisher);
+    define(var::root_dir, startup.engine_folder);
+    define(var::title, startup.product_title);
+    define(var::company, startup.publisher);
     define("ADVERTISE", "FALSE");
-    define("DATE", machine.date);
-    define("TIME", machine.time);
-    define("TEMPDIR", startup.temp_folder);
-    define("ABORTONERROR", "TRUE");
-    define("ABORTEDONERROR", "FALSE");
+    define(var::date, machine.date);
+    define(var::time, machine.time);
+    define(var::temp_dir, startup.temp_folder);
+    define(var::abort_on_error, "TRUE");
+    define(var::aborted_on_error, "FALSE");
     define("SAVEDATA", "FALSE");
-    define("SUPPORTDIR", startup.support_folder);
-    define("MSIFILE", startup.database_path);
-    define("LANGUAGE", "");
+    define(var::support_dir, startup.support_folder);
+    define(var::msi_file, startup.database_path);
+    define(var::language, "");
 }
 
 std::string StandardCaption(std::string_view title, bool branded, std::string_view wizard_word)
@@ -128,7 +129,7 @@ std::string StandardCaption(std::string_view title, bool branded, std::string_vi
 
 std::string StandardCaption(const TVariableManager& vars, std::string_view wizard_word)
 {
-    return StandardCaption(GetVar(vars, "TITLE"), GetVar(vars, "KYRTLOGO") == "TRUE", wizard_word);
+    return StandardCaption(GetVar(vars, var::title), GetVar(vars, var::logo) == "TRUE", wizard_word);
 }
 
 } // namespace quillon
