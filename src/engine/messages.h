@@ -23,11 +23,16 @@ enum class MessageLine : int {
     runtime_error_in_script = 20,
     wizard_caption = 23,
     preparing_wizard = 24,
+    ok_button = 38,
+    cancel_button = 39,
     confirm_cancel = 40,
     pending_reboot = 88,
     select_language_caption = 89,
     select_language_prompt = 90,
     flash_failed = 112,
+    install_node = 113,
+    install_feature = 114,
+    feature_unavailable = 115,
 };
 
 // Not localizable: shown when the engine runs without an appended script.
@@ -40,6 +45,7 @@ public:
     EngineMessages();
 
     const std::string& text(MessageLine line) const { return m_lines[static_cast<std::size_t>(line)]; }
+    // By line number, for the message file's own format; the engine asks by name.
     const std::string& text(int line) const { return m_lines[static_cast<std::size_t>(line)]; }
     // Lines 91 to 111 of a block are read and ignored.
     static bool is_ignored_line(int line) { return line >= 91 && line <= 111; }

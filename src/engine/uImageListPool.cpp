@@ -27,23 +27,23 @@ struct PopupItem {
     FeatureMenuAction action;
     std::string_view name;
     std::string_view caption; // English; replaced by the message line when there is one
-    int message_line;         // 0: the caption is not localized
+    std::optional<MessageLine> message_line; // none: the caption is not localized
     int image;                // in ImageList
     bool visible;
     bool separator_before;
 };
 
 constexpr PopupItem popup_items[] = {
-    {FeatureMenuAction::install_node, "InstallComponentOnly1", "Will be &installed on local hard drive", 113, 4, true,
+    {FeatureMenuAction::install_node, "InstallComponentOnly1", "Will be &installed on local hard drive", MessageLine::install_node, 4, true,
      false},
     {FeatureMenuAction::install_feature, "InstallComponentwithSubComponents1",
-     "&Entire feature will be installed on local hard drive", 114, 5, true, false},
-    {FeatureMenuAction::unavailable, "Entirefeaturewillbeunavailable1", "Entire feature will be &unavailable", 115, 2,
+     "&Entire feature will be installed on local hard drive", MessageLine::install_feature, 5, true, false},
+    {FeatureMenuAction::unavailable, "Entirefeaturewillbeunavailable1", "Entire feature will be &unavailable", MessageLine::feature_unavailable, 2,
      true, true},
-    {FeatureMenuAction::node_only_off, "DoNotInstallComponentOnly1", "Do Not Install Component &Only", 0, 2, false,
+    {FeatureMenuAction::node_only_off, "DoNotInstallComponentOnly1", "Do Not Install Component &Only", std::nullopt, 2, false,
      false},
     {FeatureMenuAction::node_and_children_off, "DoNotInstallComponentorSubComponents1",
-     "Do &Not Install Component or Sub Components", 0, 3, false, false},
+     "Do &Not Install Component or Sub Components", std::nullopt, 3, false, false},
 };
 
 const PopupItem* find_item(FeatureMenuAction action)
@@ -388,8 +388,8 @@ Result<void> TImageListPool::create_menus(const EngineMessages* messages)
         }
         std::string caption(item.caption);
         // An empty localized text would leave a blank item: keep the English one then.
-        if (messages != nullptr && item.message_line != 0 && !messages->text(item.message_line).empty())
-            caption = messages->text(item.message_line);
+        if (messages != nullptr && item.message_line && !messages->text(*item.message_line).empty())
+            caption = messages->text(*item.message_line);
         std::wstring wide = win32::to_wide(caption);
         MENUITEMINFOW info{};
         info.cbSize = sizeof info;

@@ -110,9 +110,9 @@ std::optional<std::string> ChooseLanguage(const std::vector<std::string>& availa
     for (const std::string& language : available)
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::to_wide(language).c_str()));
     SendMessageW(combo, CB_SETCURSEL, preselected, 0);
-    make_child(form, L"BUTTON", L"BitBtn1", messages.text(38), BS_DEFPUSHBUTTON | WS_TABSTOP,
+    make_child(form, L"BUTTON", L"BitBtn1", messages.text(MessageLine::ok_button), BS_DEFPUSHBUTTON | WS_TABSTOP,
                {client_width - 190, client_height - 40, 80, 26}, IDOK, font);
-    make_child(form, L"BUTTON", L"BitBtn2", messages.text(39), BS_PUSHBUTTON | WS_TABSTOP,
+    make_child(form, L"BUTTON", L"BitBtn2", messages.text(MessageLine::cancel_button), BS_PUSHBUTTON | WS_TABSTOP,
                {client_width - 96, client_height - 40, 80, 26}, IDCANCEL, font);
 
     ShowWindow(form, SW_SHOW);
