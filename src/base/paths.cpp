@@ -45,6 +45,15 @@ std::string join_path(std::string_view folder, std::string_view name)
     return path;
 }
 
+std::string without_extension(std::string_view path)
+{
+    std::size_t dot = path.find_last_of('.');
+    std::size_t slash = path.find_last_of("\\/");
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::string(path);
+    return std::string(path.substr(0, dot));
+}
+
 std::string parent_folder(std::string_view folder)
 {
     std::string trimmed = without_backslash(folder);

@@ -21,6 +21,8 @@ std::string join_path(std::string_view folder, std::string_view name);
 // The folder above (without a trailing backslash, "C:\" for a drive's root);
 // a drive's root and a path without a backslash stay as they are.
 std::string parent_folder(std::string_view folder);
+// The path without the extension of its last part ("C:\a.b\setup.msi" gives "C:\a.b\setup").
+std::string without_extension(std::string_view path);
 // "C:\" and the like.
 bool is_drive_root(std::string_view folder);
 

@@ -1,4 +1,5 @@
 #include "dialogs/html_view.h"
+#include "base/paths.h"
 
 #include "base/strings.h"
 #include "dialogs/html_document.h"
@@ -195,12 +196,6 @@ std::optional<std::string> read_page(const std::string& path)
         return win32::to_ansi(wide);
     }
     return bytes;
-}
-
-std::string folder_of(const std::string& path)
-{
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 std::string full_path(const std::string& path)
@@ -665,7 +660,7 @@ bool HtmlView::load_file(const std::string& path)
     std::optional<std::string> page = read_page(full);
     if (!page)
         return false;
-    m_base = folder_of(full);
+    m_base = folder_part(full);
     set_document(parse_page(*page), full);
     return true;
 }

@@ -1,4 +1,5 @@
 #include "dialogs/uPool.h"
+#include "base/paths.h"
 
 #include "base/strings.h"
 #include "dialogs/dfm.h"
@@ -308,12 +309,6 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 }
 
 
-std::string file_name_of(const std::string& path)
-{
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Common AVI clips of shell32, by the designer's CommonAVI names.
 int common_avi(const std::string& name)
 {
@@ -401,7 +396,7 @@ Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::Load(const std::string& fo
 {
     std::string bytes = TRY(read_dialog_file(form_file));
     std::unique_ptr<TPoolTemplate> form(new TPoolTemplate());
-    form->m_hint = file_name_of(form_file);
+    form->m_hint = file_name_part(form_file);
     dfm::Component root = TRY(dfm::ParseFormFile(
         std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()), form->m_hint));
     form->m_model = TRY(BuildFormModel(std::move(root), form->m_hint));

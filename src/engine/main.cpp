@@ -1,6 +1,7 @@
 // The engine's main routine: from process start to the hand-over to the script
 // run, and the clean-up after it.
 #include "engine/command_line.h"
+#include "base/paths.h"
 #include "engine/engine_resources.h"
 #include "engine/messages.h"
 #include "engine/script_run.h"
@@ -33,13 +34,6 @@ enum ExitCode : DWORD {
     exit_resource_extraction = 15,
     exit_database_not_found = 16,
 };
-
-std::string with_backslash(std::string folder)
-{
-    if (folder.empty() || folder.back() != '\\')
-        folder.push_back('\\');
-    return folder;
-}
 
 // Marks the engine as a host application so that the taskbar does not pin the
 // temporary setup copy; failures do not matter.

@@ -1,4 +1,5 @@
 #include "engine/script_run.h"
+#include "base/paths.h"
 #include "vars/reserved_names.h"
 
 #include "engine/engine_resources.h"
@@ -20,13 +21,6 @@
 namespace quillon {
 
 namespace {
-
-std::string without_extension(const std::string& path)
-{
-    std::size_t dot = path.find_last_of('.');
-    std::size_t slash = path.find_last_of('\\');
-    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
-}
 
 // A resume entry that an earlier run left for a reboot is not wanted any more.
 void delete_resume_entry(const std::string& product_code)

@@ -1,4 +1,5 @@
 #include "interp/mPlugins.h"
+#include "base/paths.h"
 #include "vars/reserved_names.h"
 
 #include "base/strings.h"
@@ -15,21 +16,6 @@ namespace quillon {
 namespace {
 
 constexpr std::string_view platform_win32 = "Win32";
-
-std::string_view last_element(std::string_view path)
-{
-    std::size_t slash = path.find_last_of('\\');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::string join_path(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    if (!path.empty() && path.back() != '\\')
-        path += '\\';
-    path += name;
-    return path;
-}
 
 // What the worker hands back: the output text, or nothing for -1.
 struct PluginResult {
@@ -50,7 +36,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     const std::string& media_folder = call.script().CommandMediaFolder(call.index());
     std::string path;
     if (media_folder.empty()) {
-        path = join_path(system.support_folder(), last_element(library));
+        path = join_path(system.support_folder(), file_name_part(library));
     } else {
         // FIXME: web media are fetched with the media commands; until then the
         // media folder is looked up beside the setup program.
@@ -72,7 +58,7 @@ Result<void> RunPluginCommand(CommandCall& call)
     invocation->parameter = parameter;
     invocation->window = static_cast<std::uintptr_t>(parse_int64(GetVar(vars, var::window_handle)).value_or(0));
 
-    bool bracket = !(equal_nocase(last_element(library), plugin_text::installer_library) && system.windows_7_or_later());
+    bool bracket = !(equal_nocase(file_name_part(library), plugin_text::installer_library) && system.windows_7_or_later());
     // FIXME: the registry view flag follows the platform mode here once the registry commands exist.
     bool redirected = bracket && executor.platform_mode() != platform_win32 && system.disable_redirection();
 

@@ -1,4 +1,5 @@
 #include "vars/predefined.h"
+#include "base/paths.h"
 #include "vars/reserved_names.h"
 
 #include "vars/texts.h"
@@ -42,18 +43,6 @@ void seed_pre_initialization(TVariableManager& vars, const StartupFacts& startup
     DefineVar(vars, var::all_users, boolean_text(machine.all_users), origin::pre_initialization);
 }
 
-std::string folder_of(std::string_view path)
-{
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
-std::string file_name_of(std::string_view path)
-{
-    std::size_t slash = path.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 void seed_initialization(TVariableManager& vars, const StartupFacts& startup, const MachineFacts& machine)
 {
     auto define = [&](std::string_view name, std::string_view value) {
@@ -70,7 +59,7 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define("SELECTED", "0");
     define(var::window_handle, "0");
     define(var::exe_file, startup.exe_file);
-    define(var::exe_dir, folder_of(startup.exe_file));
+    define(var::exe_dir, folder_part(startup.exe_file));
     define(var::progress_text, "");
     define(var::progress_mode, "");
     define(var::abort, "FALSE");
@@ -88,9 +77,9 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define(var::logged, startup.log_file);
     define(var::command_line, startup.command_tail);
     define("REBOOTNOW", "OK");
-    define("SFXPATH", folder_of(startup.package_path));
-    define("SFXFILE", file_name_of(startup.package_path));
-    define("GPOPATH", folder_of(startup.group_policy_path));
+    define("SFXPATH", folder_part(startup.package_path));
+    define("SFXFILE", file_name_part(startup.package_path));
+    define("GPOPATH", folder_part(startup.group_policy_path));
     define("COMPLETE", "TRUE");
     define("NEWLINE", vars_text::crlf);
     define("MINIMUM", "FALSE");

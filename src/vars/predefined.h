@@ -47,10 +47,6 @@ void seed_pre_initialization(TVariableManager& vars, const StartupFacts& startup
 // The "Initialization" variables, in their order.
 void seed_initialization(TVariableManager& vars, const StartupFacts& startup, const MachineFacts& machine);
 
-// The folder of a path with a trailing "\", or empty; and its file name.
-std::string folder_of(std::string_view path);
-std::string file_name_of(std::string_view path);
-
 // Every window caption of the engine: the title alone when branded, else
 // title + " - Quillon" + wizard word, or "Quillon" + wizard word without a title.
 std::string StandardCaption(std::string_view title, bool branded, std::string_view wizard_word = " Wizard");

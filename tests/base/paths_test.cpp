@@ -42,6 +42,8 @@ TEST(Paths, PartsAndJoins)
     EXPECT_EQ(join_path("C:\\a", "b"), "C:\\a\\b");
     EXPECT_EQ(join_path("C:\\a\\", "b"), "C:\\a\\b");
     EXPECT_EQ(join_path("", "b"), "b");
+    EXPECT_EQ(without_extension("C:\\a.b\\setup.msi"), "C:\\a.b\\setup");
+    EXPECT_EQ(without_extension("C:\\a.b\\setup"), "C:\\a.b\\setup");
     EXPECT_TRUE(is_drive_root("D:\\"));
     EXPECT_TRUE(is_drive_root("D:"));
     EXPECT_FALSE(is_drive_root("D:\\x"));
