@@ -5,6 +5,7 @@
 #include "dialogs/html_document.h"
 #include "dialogs/html_links.h"
 #include "platform/win32/owning_window.h"
+#include "platform/win32/gdi.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -22,50 +23,11 @@ namespace quillon {
 
 namespace {
 
-inline void delete_font(HFONT font) noexcept
-{
-    DeleteObject(font);
-}
-inline void delete_bitmap(HBITMAP bitmap) noexcept
-{
-    DeleteObject(bitmap);
-}
-inline void delete_dc(HDC dc) noexcept
-{
-    DeleteDC(dc);
-}
-using UniqueFont = win32::UniqueResource<HFONT, delete_font>;
-using UniqueBitmap = win32::UniqueResource<HBITMAP, delete_bitmap>;
-using UniqueMemoryDc = win32::UniqueResource<HDC, delete_dc>;
-
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) noexcept : m_window(window), m_dc(GetDC(window)) {}
-    ~WindowDc()
-    {
-        if (m_dc != nullptr)
-            ReleaseDC(m_window, m_dc);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const noexcept { return m_dc; }
-
-private:
-    HWND m_window;
-    HDC m_dc;
-};
-
-class SelectObjectScope {
-public:
-    SelectObjectScope(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_old(SelectObject(dc, object)) {}
-    ~SelectObjectScope() { SelectObject(m_dc, m_old); }
-    SelectObjectScope(const SelectObjectScope&) = delete;
-    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_old;
-};
+using win32::SelectedObject;
+using win32::UniqueBitmap;
+using win32::UniqueFont;
+using win32::UniqueMemoryDc;
+using win32::WindowDc;
 
 constexpr int padding = 6;
 constexpr int indent_per_level = 24;
@@ -315,7 +277,7 @@ const Font& HtmlView::font(HDC dc, const FontKey& key)
     Font entry;
     entry.handle.reset(CreateFontIndirectW(&wanted));
     HFONT selected = entry.handle ? entry.handle.get() : base_font;
-    SelectObjectScope scope(dc, selected);
+    SelectedObject scope(dc, selected);
     GetTextMetricsW(dc, &entry.metrics);
     return m_fonts.emplace(key, std::move(entry)).first->second;
 }
@@ -354,7 +316,7 @@ int HtmlView::layout_block(HDC dc, const html::Block& block, int left, int right
     }
 
     auto measure = [&](const std::wstring& text, const FontKey& key) {
-        SelectObjectScope scope(dc, font(dc, key).handle.get());
+        SelectedObject scope(dc, font(dc, key).handle.get());
         SIZE size{};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
         return static_cast<int>(size.cx);
@@ -460,7 +422,7 @@ int HtmlView::layout_block(HDC dc, const html::Block& block, int left, int right
                     place(rest, atoms[i].font, atoms[i].link, width);
                     break;
                 }
-                SelectObjectScope scope(dc, font(dc, atoms[i].font).handle.get());
+                SelectedObject scope(dc, font(dc, atoms[i].font).handle.get());
                 int fit = 0;
                 SIZE size{};
                 GetTextExtentExPointW(dc, rest.c_str(), static_cast<int>(rest.size()), std::max(0, right - x), &fit,
@@ -614,7 +576,7 @@ void HtmlView::paint(HDC target, const RECT& area)
     UniqueMemoryDc memory(CreateCompatibleDC(target));
     UniqueBitmap bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
     HDC dc = memory ? memory.get() : target;
-    std::optional<SelectObjectScope> bitmap_scope;
+    std::optional<SelectedObject> bitmap_scope;
     if (memory && bitmap)
         bitmap_scope.emplace(dc, bitmap.get());
     else
@@ -627,7 +589,7 @@ void HtmlView::paint(HDC target, const RECT& area)
         int top = piece.line_top - m_scroll;
         if (top >= area.bottom || top + piece.line_height <= area.top)
             continue;
-        SelectObjectScope scope(dc, font(dc, piece.font).handle.get());
+        SelectedObject scope(dc, font(dc, piece.font).handle.get());
         SetTextColor(dc, piece.link >= 0 && enabled ? link_color : text_color);
         TextOutW(dc, piece.x, piece.text_top - m_scroll, piece.text.c_str(), static_cast<int>(piece.text.size()));
     }

@@ -6,6 +6,7 @@
 #include "dialogs/folder_controls.h"
 #include "dialogs/html_view.h"
 #include "dialogs/shell_controls.h"
+#include "platform/win32/gdi.h"
 #include "platform/win32/wide.h"
 
 #include <commctrl.h>
@@ -78,9 +79,8 @@ struct PaintState {
 
 void fill(HDC dc, const RECT& rect, COLORREF color)
 {
-    HBRUSH brush = CreateSolidBrush(color);
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
+    win32::UniqueBrush brush(CreateSolidBrush(color));
+    FillRect(dc, &rect, brush.get());
 }
 
 COLORREF property_color(const FormControl& control, std::string_view property, COLORREF fallback)
@@ -114,14 +114,13 @@ void paint_panel(HDC dc, RECT rect, const PaintState& state)
     }
     std::wstring caption = win32::to_wide(control.caption);
     if (!caption.empty()) {
-        HGDIOBJ old = SelectObject(dc, state.font);
+        win32::SelectedObject font(dc, state.font);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, rgb_of(control.font.color));
         UINT align = control.alignment == TextAlignment::left    ? DT_LEFT
                      : control.alignment == TextAlignment::right ? DT_RIGHT
                                                                  : DT_CENTER;
         DrawTextW(dc, caption.c_str(), -1, &rect, align | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(dc, old);
     }
 }
 
@@ -131,7 +130,7 @@ void paint_group_box(HDC dc, RECT rect, const PaintState& state)
 {
     const FormControl& control = *state.model;
     fill(dc, rect, rgb_of(control.color));
-    HGDIOBJ old = SelectObject(dc, state.font);
+    win32::SelectedObject font(dc, state.font);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     RECT frame = rect;
@@ -146,7 +145,6 @@ void paint_group_box(HDC dc, RECT rect, const PaintState& state)
         SetTextColor(dc, rgb_of(control.enabled ? control.font.color : FormColor{true, 17}));
         DrawTextW(dc, caption.c_str(), -1, &text, DT_SINGLELINE);
     }
-    SelectObject(dc, old);
 }
 
 void paint_bevel(HDC dc, RECT rect, const PaintState& state)
@@ -176,11 +174,12 @@ void paint_shape(HDC dc, RECT rect, const PaintState& state)
     const FormControl& control = *state.model;
     fill(dc, rect, rgb_of(control.color));
     bool clear = is(identifier_of(control, "Brush.Style"), "bsClear");
-    HBRUSH brush = clear ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))
-                         : CreateSolidBrush(property_color(control, "Brush.Color", RGB(255, 255, 255)));
-    HPEN pen = CreatePen(PS_SOLID, 1, property_color(control, "Pen.Color", RGB(0, 0, 0)));
-    HGDIOBJ old_brush = SelectObject(dc, brush);
-    HGDIOBJ old_pen = SelectObject(dc, pen);
+    win32::UniqueBrush solid;
+    if (!clear)
+        solid.reset(CreateSolidBrush(property_color(control, "Brush.Color", RGB(255, 255, 255))));
+    win32::UniquePen pen(CreatePen(PS_SOLID, 1, property_color(control, "Pen.Color", RGB(0, 0, 0))));
+    win32::SelectedObject selected_brush(dc, clear ? GetStockObject(NULL_BRUSH) : solid.get());
+    win32::SelectedObject selected_pen(dc, pen.get());
     std::string shape = identifier_of(control, "Shape");
     int w = rect.right - rect.left;
     int h = rect.bottom - rect.top;
@@ -197,11 +196,6 @@ void paint_shape(HDC dc, RECT rect, const PaintState& state)
         RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, std::min(w, h) / 4, std::min(w, h) / 4);
     else
         Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-    SelectObject(dc, old_brush);
-    SelectObject(dc, old_pen);
-    DeleteObject(pen);
-    if (!clear)
-        DeleteObject(brush);
 }
 
 void paint_gauge(HDC dc, RECT rect, const PaintState& state)
@@ -219,11 +213,10 @@ void paint_gauge(HDC dc, RECT rect, const PaintState& state)
     const dfm::Property* show_text = control.source != nullptr ? control.source->find("ShowText") : nullptr;
     if (show_text == nullptr || !is(show_text->value.text, "False")) {
         std::wstring percent = std::to_wstring(done * 100 / span) + L"%";
-        HGDIOBJ old = SelectObject(dc, state.font);
+        win32::SelectedObject font(dc, state.font);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(128, 128, 128));
         DrawTextW(dc, percent.c_str(), -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(dc, old);
     }
 }
 
@@ -251,13 +244,12 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
             if (state->model->kind == ControlKind::flash_frame) {
                 wchar_t text[512] = {};
                 if (GetWindowTextW(window, text, 512) > 0) {
-                    HGDIOBJ old = SelectObject(dc, state->font);
+                    win32::SelectedObject font(dc, state->font);
                     SetBkMode(dc, TRANSPARENT);
                     SetTextColor(dc, rgb_of(state->model->font.color));
                     RECT inside = rect;
                     InflateRect(&inside, -4, -4);
                     DrawTextW(dc, text, -1, &inside, DT_CENTER | DT_WORDBREAK);
-                    SelectObject(dc, old);
                 }
             }
         }
@@ -331,11 +323,9 @@ HBITMAP bitmap_from_file_bytes(const std::string& bytes)
     if (header.bfOffBits >= bytes.size())
         return nullptr;
     const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.data() + sizeof(BITMAPFILEHEADER));
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bytes.data() + header.bfOffBits, info,
-                                    DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return bitmap;
+    win32::WindowDc screen;
+    return CreateDIBitmap(screen.get(), &info->bmiHeader, CBM_INIT, bytes.data() + header.bfOffBits, info,
+                          DIB_RGB_COLORS);
 }
 
 } // namespace
@@ -410,14 +400,6 @@ TPoolTemplate::~TPoolTemplate()
         SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
         DestroyWindow(m_window);
     }
-    for (Control& control : m_controls)
-        if (control.bitmap != nullptr)
-            DeleteObject(control.bitmap);
-    for (auto& [font, handle] : m_fonts)
-        DeleteObject(handle);
-    for (auto& [color, brush] : m_brushes)
-        if (!color.system)
-            DeleteObject(brush);
     for (ATOM atom : m_atoms)
         GlobalDeleteAtom(atom);
 }
@@ -426,15 +408,13 @@ HFONT TPoolTemplate::font_for(const FormFont& font)
 {
     for (auto& [known, handle] : m_fonts)
         if (known == font)
-            return handle;
-    HDC screen = GetDC(nullptr);
-    int height = MulDiv(font.height, GetDeviceCaps(screen, LOGPIXELSY), design_pixels_per_inch);
-    ReleaseDC(nullptr, screen);
+            return handle.get();
+    int height = MulDiv(font.height, GetDeviceCaps(win32::WindowDc().get(), LOGPIXELSY), design_pixels_per_inch);
     HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, font.underline,
                                font.strike_out, static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                win32::to_wide(font.name).c_str());
-    m_fonts.emplace_back(font, handle);
+    m_fonts.emplace_back(font, win32::UniqueFont(handle));
     return handle;
 }
 
@@ -442,10 +422,12 @@ HBRUSH TPoolTemplate::brush_for(const FormColor& color)
 {
     for (auto& [known, brush] : m_brushes)
         if (known == color)
-            return brush;
-    HBRUSH brush = color.system ? GetSysColorBrush(static_cast<int>(color.value))
-                                : CreateSolidBrush(static_cast<COLORREF>(color.value));
-    m_brushes.emplace_back(color, brush);
+            return brush.get();
+    // The system's colour brushes are shared and never deleted: only solid ones are owned.
+    if (color.system)
+        return GetSysColorBrush(static_cast<int>(color.value));
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(color.value));
+    m_brushes.emplace_back(color, win32::UniqueBrush(brush));
     return brush;
 }
 
@@ -677,14 +659,14 @@ Result<void> TPoolTemplate::create_control(Control& control, const std::string& 
     SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(m.font)), FALSE);
 
     if (m.kind == ControlKind::image) {
-        control.bitmap = bitmap_from_file_bytes(m.picture);
-        if (control.bitmap == nullptr && !dialogs_folder.empty()) {
-            std::string path = dialogs_folder + (dialogs_folder.ends_with('\\') ? "" : "\\") + m.name + ".bmp";
-            control.bitmap = static_cast<HBITMAP>(
-                LoadImageW(nullptr, win32::to_wide(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        control.bitmap.reset(bitmap_from_file_bytes(m.picture));
+        if (!control.bitmap && !dialogs_folder.empty()) {
+            std::string path = join_path(dialogs_folder, m.name + ".bmp");
+            control.bitmap.reset(static_cast<HBITMAP>(
+                LoadImageW(nullptr, win32::to_wide(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
         }
-        if (control.bitmap != nullptr)
-            SendMessageW(control.window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(control.bitmap));
+        if (control.bitmap)
+            SendMessageW(control.window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(control.bitmap.get()));
     }
     return {};
 }

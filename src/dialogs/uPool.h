@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "dialogs/form_model.h"
+#include "platform/win32/gdi.h"
 #include "platform/win32/window_text.h"
 
 #include <windows.h>
@@ -33,7 +34,7 @@ public:
         const FormControl* model = nullptr;
         HWND window = nullptr;
         HWND buddy = nullptr; // second window of a control (an up-down's partner)
-        HBITMAP bitmap = nullptr;
+        win32::UniqueBitmap bitmap;
     };
 
     // Loads the form file (text or binary) and creates the form hidden.
@@ -94,8 +95,8 @@ private:
     std::string m_hint;
     HWND m_window = nullptr;
     std::vector<Control> m_controls;
-    std::vector<std::pair<FormFont, HFONT>> m_fonts;
-    std::vector<std::pair<FormColor, HBRUSH>> m_brushes;
+    std::vector<std::pair<FormFont, win32::UniqueFont>> m_fonts;
+    std::vector<std::pair<FormColor, win32::UniqueBrush>> m_brushes; // solid colours; system brushes are shared
     std::vector<ATOM> m_atoms;
 };
 

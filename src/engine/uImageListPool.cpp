@@ -206,15 +206,9 @@ Result<HBITMAP> make_mask(const Canvas& canvas)
 // Colour and mask, so that the list draws transparently with either version of the common controls.
 Result<void> add_image(HIMAGELIST list, const Canvas& canvas)
 {
-    HBITMAP colour = TRY(make_dib(canvas));
-    auto mask = make_mask(canvas);
-    if (!mask) {
-        DeleteObject(colour);
-        return std::unexpected(mask.error());
-    }
-    int added = ImageList_Add(list, colour, *mask);
-    DeleteObject(colour);
-    DeleteObject(*mask);
+    win32::UniqueBitmap colour(TRY(make_dib(canvas)));
+    win32::UniqueBitmap mask(TRY(make_mask(canvas)));
+    int added = ImageList_Add(list, colour.get(), mask.get());
     if (added < 0)
         return make_error(ErrorCode::win32, "Cannot add an image to an image list", GetLastError());
     return {};

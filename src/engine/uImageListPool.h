@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "engine/feature_menu.h"
 #include "engine/messages.h"
+#include "platform/win32/gdi.h"
 #include "platform/win32/unique_handle.h"
 
 #include <windows.h>
@@ -109,16 +110,11 @@ private:
         std::function<void()> on_tick;
     };
 
-    static void destroy_window(HWND window) noexcept { DestroyWindow(window); }
-    static void destroy_menu(HMENU menu) noexcept { DestroyMenu(menu); }
-    static void destroy_image_list(HIMAGELIST list) noexcept { ImageList_Destroy(list); }
-    static void delete_bitmap(HBITMAP bitmap) noexcept { DeleteObject(bitmap); }
-    static void destroy_icon(HICON icon) noexcept { DestroyIcon(icon); }
-    using UniqueWindow = win32::UniqueResource<HWND, &TImageListPool::destroy_window>;
-    using UniqueMenu = win32::UniqueResource<HMENU, &TImageListPool::destroy_menu>;
-    using UniqueImageList = win32::UniqueResource<HIMAGELIST, &TImageListPool::destroy_image_list>;
-    using UniqueBitmap = win32::UniqueResource<HBITMAP, &TImageListPool::delete_bitmap>;
-    using UniqueIcon = win32::UniqueResource<HICON, &TImageListPool::destroy_icon>;
+    using UniqueWindow = win32::UniqueWindow;
+    using UniqueMenu = win32::UniqueMenu;
+    using UniqueImageList = win32::UniqueImageList;
+    using UniqueBitmap = win32::UniqueBitmap;
+    using UniqueIcon = win32::UniqueIcon;
 
     TImageListPool();
     static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;

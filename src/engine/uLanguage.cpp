@@ -1,4 +1,5 @@
 #include "engine/uLanguage.h"
+#include "platform/win32/gdi.h"
 
 #include "engine/language_choice.h"
 #include "platform/win32/wide.h"
@@ -95,7 +96,8 @@ std::optional<std::string> ChooseLanguage(const std::vector<std::string>& availa
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    win32::UniqueFont owned_font(CreateFontIndirectW(&metrics.lfMessageFont));
+    HFONT font = owned_font.get();
 
     bool xp_or_later = win32::windows_version_at_least(5, 1);
     HWND image1 = make_child(form, L"STATIC", L"Image1", "", SS_ICON, {16, 16, 32, 32}, 0, font);
@@ -127,7 +129,6 @@ std::optional<std::string> ChooseLanguage(const std::vector<std::string>& availa
     }
     LRESULT selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
     DestroyWindow(form);
-    DeleteObject(font);
     if (!state.accepted)
         return std::nullopt;
     if (selected < 0 || static_cast<std::size_t>(selected) >= available.size())

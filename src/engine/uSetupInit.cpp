@@ -70,7 +70,7 @@ TSetupInit::TSetupInit(const std::string& caption, const std::string& label_text
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    m_font = CreateFontIndirectW(&metrics.lfMessageFont);
+    m_font.reset(CreateFontIndirectW(&metrics.lfMessageFont));
 
     m_image1 = make_child(m_window, L"STATIC", L"Image1", SS_ICON, 16, 16, 32, 32);
     m_image2 = make_child(m_window, L"STATIC", L"Image2", SS_ICON, 16, 16, 32, 32);
@@ -81,7 +81,7 @@ TSetupInit::TSetupInit(const std::string& caption, const std::string& label_text
 
     m_label = make_child(m_window, L"STATIC", L"Label1", WS_VISIBLE | SS_LEFT, 64, 14, client_width - 80, 48);
     SetWindowTextW(m_label, win32::to_wide(label_text).c_str());
-    SendMessageW(m_label, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
+    SendMessageW(m_label, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), TRUE);
 
     m_progress = make_child(m_window, PROGRESS_CLASSW, L"ProgressBar", WS_VISIBLE, 16, 74, client_width - 32, 18);
 }
@@ -90,8 +90,6 @@ TSetupInit::~TSetupInit()
 {
     if (m_window != nullptr)
         DestroyWindow(m_window);
-    if (m_font != nullptr)
-        DeleteObject(m_font);
 }
 
 SIZE TSetupInit::size() const

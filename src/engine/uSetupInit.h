@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include "platform/win32/gdi.h"
 
 #include <string>
 
@@ -32,7 +33,7 @@ private:
     HWND m_image1 = nullptr;   // "Image1", shown on Windows XP and later
     HWND m_image2 = nullptr;   // "Image2", shown before
     HWND m_progress = nullptr; // "ProgressBar"
-    HFONT m_font = nullptr;
+    win32::UniqueFont m_font;
 };
 
 // Places the start-up form below and to the right of the splash, pulled back on screen.

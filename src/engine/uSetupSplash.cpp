@@ -10,8 +10,6 @@ TSetupSplash::~TSetupSplash()
 {
     if (m_window != nullptr)
         DestroyWindow(m_window);
-    if (m_bitmap != nullptr)
-        DeleteObject(m_bitmap);
 }
 
 LRESULT CALLBACK TSetupSplash::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -21,11 +19,11 @@ LRESULT CALLBACK TSetupSplash::window_proc(HWND window, UINT message, WPARAM wpa
 
 bool TSetupSplash::load(const std::wstring& bitmap_path)
 {
-    m_bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, bitmap_path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (m_bitmap == nullptr)
+    m_bitmap.reset(static_cast<HBITMAP>(LoadImageW(nullptr, bitmap_path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+    if (!m_bitmap)
         return false;
     BITMAP info{};
-    GetObjectW(m_bitmap, sizeof info, &info);
+    GetObjectW(m_bitmap.get(), sizeof info, &info);
     m_size = {info.bmWidth, info.bmHeight};
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -43,7 +41,7 @@ bool TSetupSplash::load(const std::wstring& bitmap_path)
     m_image = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, m_size.cx, m_size.cy,
                               m_window, nullptr, instance, nullptr);
     SetPropW(m_image, L"QuillonName", reinterpret_cast<HANDLE>(const_cast<wchar_t*>(L"Image")));
-    SendMessageW(m_image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_bitmap));
+    SendMessageW(m_image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_bitmap.get()));
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include "platform/win32/gdi.h"
 
 #include <string>
 
@@ -28,7 +29,7 @@ private:
 
     HWND m_window = nullptr;
     HWND m_image = nullptr; // "Image"
-    HBITMAP m_bitmap = nullptr;
+    win32::UniqueBitmap m_bitmap;
     SIZE m_size{};
 };
 
