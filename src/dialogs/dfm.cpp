@@ -4,7 +4,7 @@
 #include "dialogs/dfm.h"
 
 #include "base/strings.h"
-#include "script/byte_reader.h"
+#include "base/byte_cursor.h"
 
 #include <charconv>
 #include <cmath>
@@ -830,7 +830,7 @@ private:
     }
 
     std::span<const std::byte> m_data;
-    ByteReader m_reader;
+    ByteCursor m_reader;
     std::string_view m_file_name;
     const ParseOptions& m_options;
     std::size_t m_offset = kSignature.size();

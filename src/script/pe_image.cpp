@@ -1,6 +1,6 @@
 #include "script/pe_image.h"
 
-#include "script/byte_reader.h"
+#include "base/byte_cursor.h"
 
 #include <algorithm>
 #include <string>
@@ -31,7 +31,7 @@ std::unexpected<Error> damaged(const std::string& what)
 
 Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image)
 {
-    ByteReader reader(image);
+    ByteCursor reader(image);
 
     auto magic = reader.u16_at(dos_magic_offset);
     if (!magic || *magic != dos_magic)

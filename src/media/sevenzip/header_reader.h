@@ -1,7 +1,8 @@
-// Bounded reader of 7z header bytes: every read is checked against the end,
-// and every count is checked against the bytes left before anything is sized by it.
+// Reading 7z header bytes: every read is checked against the end, and every
+// count against the bytes left before anything is sized by it.
 #pragma once
 
+#include "base/byte_cursor.h"
 #include "base/error.h"
 
 #include <cstddef>
@@ -22,30 +23,20 @@ inline std::unexpected<Error> unsupported(std::string message)
     return make_error(ErrorCode::unsupported, "7z archive: " + std::move(message));
 }
 
+// The 7z reader of header bytes over the bounded cursor: a read past the end
+// is a corrupt archive, and every count is checked against the bytes left
+// before anything is sized by it.
 class HeaderReader
 {
   public:
-    explicit HeaderReader(std::span<const std::byte> bytes) noexcept : m_bytes(bytes) {}
+    explicit HeaderReader(std::span<const std::byte> bytes) noexcept : m_cursor(bytes) {}
 
-    std::size_t remaining() const noexcept { return m_bytes.size() - m_position; }
-    bool at_end() const noexcept { return m_position == m_bytes.size(); }
+    std::size_t remaining() const noexcept { return m_cursor.remaining(); }
+    bool at_end() const noexcept { return m_cursor.at_end(); }
 
-    Result<std::uint8_t> byte()
-    {
-        if (remaining() < 1)
-            return truncated();
-        return std::to_integer<std::uint8_t>(m_bytes[m_position++]);
-    }
-
-    Result<std::uint32_t> u32()
-    {
-        auto value = fixed(4);
-        if (!value)
-            return std::unexpected(value.error());
-        return static_cast<std::uint32_t>(*value);
-    }
-
-    Result<std::uint64_t> u64() { return fixed(8); }
+    Result<std::uint8_t> byte() { return checked(m_cursor.u8()); }
+    Result<std::uint32_t> u32() { return checked(m_cursor.u32()); }
+    Result<std::uint64_t> u64() { return checked(m_cursor.u64()); }
 
     // The 7z variable-length number: the count of leading one bits of the
     // first byte is the count of extra little-endian bytes.
@@ -76,14 +67,7 @@ class HeaderReader
         return value;
     }
 
-    Result<std::span<const std::byte>> bytes(std::uint64_t size)
-    {
-        if (size > remaining())
-            return truncated();
-        auto view = m_bytes.subspan(m_position, static_cast<std::size_t>(size));
-        m_position += static_cast<std::size_t>(size);
-        return view;
-    }
+    Result<std::span<const std::byte>> bytes(std::uint64_t size) { return checked(m_cursor.bytes(size)); }
 
     Result<void> skip(std::uint64_t size)
     {
@@ -92,21 +76,15 @@ class HeaderReader
     }
 
   private:
-    static std::unexpected<Error> truncated() { return corrupt("the header ends early"); }
-
-    Result<std::uint64_t> fixed(std::size_t width)
+    template <typename T>
+    static Result<T> checked(std::optional<T> value)
     {
-        if (remaining() < width)
-            return truncated();
-        std::uint64_t value = 0;
-        for (std::size_t i = 0; i < width; ++i)
-            value |= std::uint64_t{std::to_integer<std::uint8_t>(m_bytes[m_position + i])} << (8 * i);
-        m_position += width;
-        return value;
+        if (!value)
+            return corrupt("the header ends early");
+        return *value;
     }
 
-    std::span<const std::byte> m_bytes;
-    std::size_t m_position = 0;
+    ByteCursor m_cursor;
 };
 
 } // namespace quillon::sevenzip
