@@ -19,7 +19,6 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <optional>
 
@@ -79,10 +78,12 @@ private:
     void show_error(const std::string& text, HWND owner);
     std::string standard_caption() const { return m_messages.text(MessageLine::wizard_caption); }
     void create_start_forms();
-    // Steps that may end the start-up early return the exit code.
-    std::optional<DWORD> load_script();
-    std::optional<DWORD> prepare_support_folder();
-    void register_dialogs();
+    // Steps that may end the start-up early answer its exit code; a failure
+    // is an error of the start-up (exit code 11).
+    Result<std::optional<DWORD>> load_script();
+    Result<std::optional<DWORD>> prepare_support_folder();
+    Result<void> register_dialogs();
+    Result<std::optional<DWORD>> start_and_run();
     void close_start_forms();
     // True when the compile pass rejected the script.
     bool run_script();
@@ -135,16 +136,12 @@ void Engine::create_start_forms()
     m_init->show();
 }
 
-std::optional<DWORD> Engine::load_script()
+Result<std::optional<DWORD>> Engine::load_script()
 {
     m_trace->line("    <StubSize>");
-    Result<std::uint64_t> stub_size = win32::module_stub_size(GetModuleHandleW(nullptr));
-    if (!stub_size)
-        throw std::runtime_error(stub_size.error().describe());
-    Result<TScriptImage> image = [&] {
-        // Copying to "qvo.tmp" and reading the sections happen in one call.
-        return LoadScriptImage(fs_path(m_executable), fs_path(m_temp_folder), *stub_size);
-    }();
+    std::uint64_t stub_size = TRY(win32::module_stub_size(GetModuleHandleW(nullptr)));
+    // Copying to "qvo.tmp" and reading the sections happen in one call.
+    Result<TScriptImage> image = LoadScriptImage(fs_path(m_executable), fs_path(m_temp_folder), stub_size);
     if (!image && is_nothing_appended(image.error())) {
         show_error(std::string(internal_use_only), start_form_window());
         return exit_nothing_appended;
@@ -153,20 +150,15 @@ std::optional<DWORD> Engine::load_script()
     m_trace->line("    <StubData>");
     m_trace->line("    </StubData>");
     m_trace->line("    <GlobalLists>");
-    if (!image)
-        throw std::runtime_error(image.error().describe());
-    m_script = std::move(*image);
+    m_script = TRY(std::move(image));
     m_trace->line("    </GlobalLists>");
     return std::nullopt;
 }
 
-std::optional<DWORD> Engine::prepare_support_folder()
+Result<std::optional<DWORD>> Engine::prepare_support_folder()
 {
     m_trace->line("    <SupportDir>");
-    Result<std::string> folder = CreateSupportFolder(m_temp_folder);
-    if (!folder)
-        throw std::runtime_error(folder.error().describe());
-    m_support_folder = *folder;
+    m_support_folder = TRY(CreateSupportFolder(m_temp_folder));
     m_database_path = m_support_folder + m_base_name + ".msi";
     m_trace->line("    </SupportDir>");
 
@@ -202,7 +194,7 @@ std::optional<DWORD> Engine::prepare_support_folder()
     return std::nullopt;
 }
 
-void Engine::register_dialogs()
+Result<void> Engine::register_dialogs()
 {
     m_trace->line("    <Dialogs>");
     int dialogs = 0;
@@ -226,13 +218,9 @@ void Engine::register_dialogs()
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
         if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))
             continue;
-        Result<std::string> name = m_script->Parameter(m_script->CommandId(i), 1);
-        if (!name)
-            throw std::runtime_error(name.error().message);
+        std::string name = TRY(m_script->Parameter(m_script->CommandId(i), 1));
         // A dialog that cannot be loaded ends the start-up like any other failure of it.
-        Result<HWND> loaded = m_dialogs->RegisterDialog(std::to_string(i), m_support_folder + *name + ".dfm");
-        if (!loaded)
-            throw std::runtime_error(loaded.error().message);
+        TRY(m_dialogs->RegisterDialog(std::to_string(i), m_support_folder + name + ".dfm"));
         if (m_init) {
             m_init->step_progress();
             m_init->paint();
@@ -241,6 +229,30 @@ void Engine::register_dialogs()
         }
     }
     m_trace->line("    </Dialogs>");
+    return {};
+}
+
+Result<std::optional<DWORD>> Engine::start_and_run()
+{
+    if (std::optional<DWORD> code = TRY(load_script()))
+        return code;
+    if (std::optional<DWORD> code = TRY(prepare_support_folder()))
+        return code;
+    TRY(register_dialogs());
+    close_start_forms();
+    m_trace->line("  </SetupSplash>");
+    m_trace->line("  <RunScript>");
+    if (run_script()) {
+        // Nothing of a rejected script runs; its extracted resources need not stay behind.
+        RemoveSupportFolder(m_support_folder);
+        return std::optional<DWORD>(exit_script_rejected);
+    }
+    m_trace->line("  </RunScript>");
+    m_trace->line("  <Free>");
+    m_dialogs.reset();
+    m_script.reset();
+    m_trace->line("  </Free>");
+    return std::optional<DWORD>();
 }
 
 bool Engine::run_script()
@@ -311,32 +323,18 @@ DWORD Engine::run()
     if (!m_options.quiet_start())
         create_start_forms();
 
-    try {
-        if (auto code = load_script())
-            return *code;
-        if (auto code = prepare_support_folder())
-            return *code;
-        register_dialogs();
-        close_start_forms();
-        m_trace->line("  </SetupSplash>");
-        m_trace->line("  <RunScript>");
-        if (run_script()) {
-            // Nothing of a rejected script runs; its extracted resources need not stay behind.
-            RemoveSupportFolder(m_support_folder);
-            return exit_script_rejected;
-        }
-        m_trace->line("  </RunScript>");
-        m_trace->line("  <Free>");
-        m_dialogs.reset();
-        m_script.reset();
-        m_trace->line("  </Free>");
-    } catch (const std::exception& error) {
+    Result<std::optional<DWORD>> ended = start_and_run();
+    if (!ended) {
         close_start_forms();
         m_exit_code = exit_runtime_error;
         if (!m_options.silent)
             MessageBoxW(nullptr,
-                        win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) + error.what()).c_str(),
+                        win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) +
+                                       ended.error().describe())
+                            .c_str(),
                         win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
+    } else if (*ended) {
+        return **ended; // the start-up ended early, or the script was rejected
     }
 
     m_trace->line("  <CachedSupportDir>");
