@@ -22,8 +22,6 @@ enum class ErrorCode : std::uint8_t {
     internal,     // a broken invariant of the engine itself
 };
 
-const char* error_code_name(ErrorCode code) noexcept;
-
 struct Error {
     ErrorCode code = ErrorCode::internal;
     std::uint32_t system_code = 0; // captured at the failing call, 0 when none

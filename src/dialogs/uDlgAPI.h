@@ -109,9 +109,8 @@ public:
         m_taskbar_progress = std::move(show);
     }
 
-    // The dialog on the screen, if any, and whether a key is current.
+    // The dialog on the screen, if any.
     HWND screen_window() const;
-    bool has_dialog(const std::string& key) const { return m_dialogs.contains(key); }
     TPoolTemplate* dialog(const std::string& key);
 
 private:

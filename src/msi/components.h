@@ -172,7 +172,6 @@ private:
     std::optional<std::size_t> size_slot(std::string_view name) const;
     std::optional<std::size_t> size_slot_upper(std::string_view name) const;
     void store_description(std::size_t index, std::string_view description);
-    bool locked_by_list(std::string_view name) const;
 
     std::vector<std::string> m_names;
     std::vector<std::string> m_states; // parallel to m_names; may be shorter after a stored file was read

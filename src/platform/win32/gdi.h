@@ -13,7 +13,6 @@
 namespace quillon::win32 {
 
 namespace detail {
-inline void delete_object(HGDIOBJ object) noexcept { DeleteObject(object); }
 inline void delete_font(HFONT font) noexcept { DeleteObject(font); }
 inline void delete_brush(HBRUSH brush) noexcept { DeleteObject(brush); }
 inline void delete_pen(HPEN pen) noexcept { DeleteObject(pen); }
