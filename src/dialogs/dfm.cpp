@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -573,7 +574,15 @@ Result<Value> TextParser::parse_value(std::size_t depth)
         TRY(advance());
         return value;
     case TokenKind::string: return parse_string();
-    case TokenKind::identifier: return identifier_value(TRY(parse_qualified("value")));
+    case TokenKind::identifier: {
+        // Booleans as the binary form spells them, however a hand-edited file writes them.
+        std::string name = TRY(parse_qualified("value"));
+        if (equal_ascii_nocase(name, "True"))
+            name = "True";
+        else if (equal_ascii_nocase(name, "False"))
+            name = "False";
+        return identifier_value(std::move(name));
+    }
     case TokenKind::binary:
         value.kind = ValueKind::binary;
         value.bytes = std::move(m_token.bytes);
@@ -790,8 +799,10 @@ std::u16string utf8_to_utf16(std::string_view text)
 
 class BinaryParser {
 public:
-    BinaryParser(std::span<const std::byte> data, std::string_view file_name, const ParseOptions& options)
-        : m_data(data), m_reader(data), m_file_name(file_name), m_options(options)
+    // `base`: where the data starts in the file (after a resource header), for the messages.
+    BinaryParser(std::span<const std::byte> data, std::string_view file_name, const ParseOptions& options,
+                 std::size_t base = 0)
+        : m_data(data), m_reader(data), m_file_name(file_name), m_options(options), m_base(base)
     {
     }
 
@@ -821,8 +832,8 @@ private:
     }
     std::unexpected<Error> corrupt(std::size_t offset, std::string_view message) const
     {
-        return make_error(ErrorCode::corrupt, std::string(m_file_name) + ": byte " + std::to_string(offset) + ": " +
-                                                  std::string(message));
+        return make_error(ErrorCode::corrupt, std::string(m_file_name) + ": byte " + std::to_string(m_base + offset) +
+                                                  ": " + std::string(message));
     }
     std::unexpected<Error> truncated(std::string_view what) const
     {
@@ -833,6 +844,7 @@ private:
     ByteCursor m_reader;
     std::string_view m_file_name;
     const ParseOptions& m_options;
+    std::size_t m_base;
     std::size_t m_offset = kSignature.size();
 };
 
@@ -1038,10 +1050,11 @@ Result<Value> BinaryParser::read_value(std::size_t depth)
             value.set.push_back(std::move(member));
         }
     case vaCollection: return read_collection(depth + 1, at);
-    case vaNull: return corrupt(at, "an end-of-list marker stands where a value belongs");
+    // A Null value; where a list or a collection may end, the same byte ends it instead.
+    case vaNull: return identifier_value("Null");
     default:
         if (type >= vaFirstUnknown && type <= vaLastNewer)
-            return make_error(ErrorCode::unsupported, std::string(m_file_name) + ": byte " + std::to_string(at) +
+            return make_error(ErrorCode::unsupported, std::string(m_file_name) + ": byte " + std::to_string(m_base + at) +
                                                           ": value type " + std::to_string(type) +
                                                           " is not supported");
         return corrupt(at, "unknown value type " + std::to_string(type));
@@ -1072,6 +1085,57 @@ Result<Value> BinaryParser::read_collection(std::size_t depth, std::size_t at)
     return value;
 }
 
+// The 16-bit resource header a form designer writes before a binary form it
+// saves as a file:
+//
+//   header = 0xFF type:u16 name flags:u16 size:u32     (type 10, RT_RCDATA)
+//   name   = 0xFF ordinal:u16 | characters 0x00         (the class name, upper case)
+//
+// The form follows and takes `size` bytes.
+Result<std::span<const std::byte>> form_after_resource_header(std::span<const std::byte> data,
+                                                              std::string_view file_name)
+{
+    auto damaged = [&](std::size_t at, std::string_view what) {
+        return make_error(ErrorCode::corrupt, std::string(file_name) + ": byte " + std::to_string(at) +
+                                                  ": the resource header " + std::string(what));
+    };
+    constexpr std::uint16_t rcdata = 10;
+    ByteCursor cursor(data);
+    (void)cursor.u8(); // the 0xFF that marks the header
+    std::optional<std::uint16_t> type = cursor.u16();
+    if (!type)
+        return damaged(cursor.position(), "ends early");
+    if (*type != rcdata)
+        return damaged(1, "names resource type " + std::to_string(*type) + ", not a form's (10)");
+    std::optional<std::uint8_t> first = cursor.u8();
+    if (!first)
+        return damaged(cursor.position(), "ends early");
+    if (*first == 0xFF) {
+        if (!cursor.u16())
+            return damaged(cursor.position(), "ends inside the resource's number");
+    } else {
+        for (std::uint8_t c = *first; c != 0;) {
+            std::optional<std::uint8_t> next = cursor.u8();
+            if (!next)
+                return damaged(cursor.position(), "ends inside the resource's name");
+            c = *next;
+        }
+    }
+    std::optional<std::uint16_t> flags = cursor.u16();
+    std::optional<std::uint32_t> size = flags ? cursor.u32() : std::nullopt;
+    if (!size)
+        return damaged(cursor.position(), "ends early");
+    std::size_t start = cursor.position();
+    if (*size > cursor.remaining())
+        return damaged(start, "announces " + std::to_string(*size) + " bytes of form, but the file holds " +
+                                  std::to_string(cursor.remaining()));
+    std::span<const std::byte> form = data.subspan(start, *size);
+    std::string_view signature(reinterpret_cast<const char*>(form.data()), std::min(form.size(), kSignature.size()));
+    if (signature != kSignature)
+        return damaged(start, "is not followed by a binary form (\"TPF0\")");
+    return form;
+}
+
 } // namespace
 
 Result<Component> ParseFormFile(std::span<const std::byte> data, std::string_view file_name,
@@ -1080,6 +1144,11 @@ Result<Component> ParseFormFile(std::span<const std::byte> data, std::string_vie
     std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
     if (text.starts_with(kSignature))
         return BinaryParser(data, file_name, options).parse_form();
+    // A binary form as a designer saves it: a resource header first.
+    if (!data.empty() && std::to_integer<std::uint8_t>(data[0]) == 0xFF) {
+        std::span<const std::byte> form = TRY(form_after_resource_header(data, file_name));
+        return BinaryParser(form, file_name, options, static_cast<std::size_t>(form.data() - data.data())).parse_form();
+    }
     // A UTF-8 byte order mark before a text form; the strings keep their bytes.
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);

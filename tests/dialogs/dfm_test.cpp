@@ -608,6 +608,90 @@ TEST(ParseFormFile, BadTextFailsWithFileAndLine)
     }
 }
 
+// A binary form as a form designer saves it to a file: the 16-bit resource
+// header (0xFF, type 10, the upper-case class name, flags, size) before "TPF0".
+std::string with_resource_header(const std::string& form, std::string_view name = "TSETUPFORM")
+{
+    std::string bytes = "\xFF\x0A";
+    bytes += '\0';
+    bytes += name;
+    bytes += '\0';
+    bytes += "\x30\x10";
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>((form.size() >> (8 * i)) & 0xFF);
+    return bytes + form;
+}
+
+TEST(ParseFormFile, BinaryFormBehindAResourceHeaderGivesTheSameTree)
+{
+    auto text = parse(kSetupFormText);
+    ASSERT_TRUE(text.has_value()) << text.error().message;
+    auto saved = parse(with_resource_header(setup_form_binary()));
+    ASSERT_TRUE(saved.has_value()) << saved.error().message;
+    EXPECT_EQ(dump(*saved), dump(*text));
+    // A resource named by number rather than by name.
+    std::string numbered = "\xFF\x0A";
+    numbered += '\0';
+    numbered += "\xFF\x01";
+    numbered += '\0';
+    numbered += "\x30\x10";
+    std::string form = setup_form_binary();
+    for (int i = 0; i < 4; ++i)
+        numbered += static_cast<char>((form.size() >> (8 * i)) & 0xFF);
+    auto by_number = parse(numbered + form);
+    ASSERT_TRUE(by_number.has_value()) << by_number.error().message;
+    EXPECT_EQ(dump(*by_number), dump(*text));
+}
+
+TEST(ParseFormFile, BadResourceHeadersAreCorruptWithTheirOffset)
+{
+    const std::string whole = with_resource_header(setup_form_binary());
+    const std::size_t header_size = whole.size() - setup_form_binary().size();
+    // Cut inside the header, or inside the form it announces.
+    for (std::size_t size = 1; size < whole.size(); size += (size < header_size + 8 ? 1 : 97)) {
+        SCOPED_TRACE(size);
+        auto result = parse(std::string_view(whole).substr(0, size));
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().code, ErrorCode::corrupt);
+        EXPECT_EQ(result.error().message.rfind("dlg.dfm: byte ", 0), 0u) << result.error().message;
+    }
+    std::string other_type = whole;
+    other_type[1] = 3;
+    auto icon = parse(other_type);
+    ASSERT_FALSE(icon.has_value());
+    EXPECT_NE(icon.error().message.find("resource type 3"), std::string::npos) << icon.error().message;
+    std::string no_form = with_resource_header("TPF1 not a form");
+    auto missing = parse(no_form);
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_NE(missing.error().message.find("TPF0"), std::string::npos) << missing.error().message;
+    // An error inside the form counts its bytes from the start of the file.
+    FormBytes bad;
+    bad.object("T", "A").prop("P").byte(99).end().end();
+    auto inner = parse(with_resource_header(bad.bytes(), "T"));
+    ASSERT_FALSE(inner.has_value());
+    EXPECT_NE(inner.error().message.find("byte " + std::to_string(10 + 11)), std::string::npos)
+        << inner.error().message;
+}
+
+TEST(ParseFormFile, NullIsAValueAndBooleansHaveOneSpelling)
+{
+    FormBytes f;
+    f.object("T", "A").prop("Value").byte(0).prop("Items.Strings").list().str("x").end().end().end();
+    auto binary = parse(f.bytes());
+    ASSERT_TRUE(binary.has_value()) << binary.error().message;
+    ASSERT_EQ(binary->properties.size(), 2u);
+    EXPECT_EQ(binary->properties[0].value.kind, ValueKind::identifier);
+    EXPECT_EQ(binary->properties[0].value.text, "Null");
+    EXPECT_EQ(binary->properties[1].value.list.size(), 1u) << "in a list the same byte still ends it";
+
+    auto text = parse("object A: T\n  Visible = false\n  Enabled = TRUE\n  Value = Null\n  Other = falsely\nend\n");
+    ASSERT_TRUE(text.has_value()) << text.error().message;
+    EXPECT_EQ(text->properties[0].value.text, "False");
+    EXPECT_EQ(text->properties[1].value.text, "True");
+    EXPECT_EQ(text->properties[2].value.text, "Null");
+    EXPECT_EQ(text->properties[3].value.text, "falsely") << "only the Boolean names";
+}
+
 TEST(ParseFormFile, BinaryTruncatedAtEveryByteIsCorrupt)
 {
     const std::string form = setup_form_binary();
@@ -639,8 +723,6 @@ TEST(ParseFormFile, BadBinaryFailsWithFileAndOffset)
          "dlg.dfm: byte 10: unknown value type 99"},
         {"newer value type", form().byte(21).le(0, 8).end().end(), ErrorCode::unsupported,
          "dlg.dfm: byte 10: value type 21 is not supported"},
-        {"end-of-list marker as a value", form().byte(0).end().end(), ErrorCode::corrupt,
-         "dlg.dfm: byte 10: an end-of-list"},
         {"long string longer than the file", form().byte(12).le(0xFFFFFFFF, 4).append("abc"), ErrorCode::corrupt,
          "dlg.dfm: byte 15: the file ends inside a long string"},
         {"wide string longer than the file", form().byte(18).le(0x80000000, 4).append("ab"), ErrorCode::corrupt,

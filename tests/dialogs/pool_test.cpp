@@ -1,6 +1,7 @@
 // Dialog host forms under Wine: the example project's wizard pages and a form
 // with every class open as real windows; a test finds each control by its
 // name and reads its place, text and state through Win32 calls.
+#include "dfm_writer.h"
 #include "dialogs/rules.h"
 #include "dialogs/uPool.h"
 #include "harness/harness.h"
@@ -93,6 +94,57 @@ TEST(TPoolTemplate, SampleDialogsPlaceEveryControlWhereTheFormSays)
             EXPECT_EQ(font_of(find_control(window, L"lblSubtitle")).lfWeight, FW_NORMAL);
             RECT banner = client_rect_of(find_control(window, L"pnlBanner"), window);
             EXPECT_EQ(banner.right - banner.left, 497) << "aligned to the top, full width";
+        }
+    }
+}
+
+// A page saved in binary by a form designer (a resource header before the
+// stream) shows the same controls, at the same places, with the same texts and
+// states, as its text twin.
+TEST(TPoolTemplate, ABinaryPageWithItsResourceHeaderShowsAsItsTextTwin)
+{
+    fs::path dir = fresh_scratch_dir(L"binary_pages");
+    for (const char* name : {"Welcome", "License", "Destination", "Features", "Finish"}) {
+        SCOPED_TRACE(name);
+        std::string text_path = example_dialog(name);
+        std::optional<std::string> text = read_file_bytes(win32::to_wide(text_path));
+        ASSERT_TRUE(text);
+        Result<dfm::Component> tree = dfm::ParseFormFile(std::as_bytes(std::span(text->data(), text->size())), name);
+        ASSERT_TRUE(tree) << tree.error().message;
+        fs::path binary_path = dir / (win32::to_wide(name) + L".dfm");
+        std::ofstream(binary_path, std::ios::binary) << BinaryFormWriter::saved_form(*tree);
+        std::optional<std::string> saved = read_file_bytes(binary_path);
+        ASSERT_TRUE(saved);
+        ASSERT_EQ(static_cast<unsigned char>((*saved)[0]), 0xFF) << "the resource header comes first";
+
+        std::unique_ptr<TPoolTemplate> from_text = load(text_path);
+        std::unique_ptr<TPoolTemplate> from_binary = load(to_utf8(binary_path.wstring()));
+        ASSERT_NE(from_text, nullptr);
+        ASSERT_NE(from_binary, nullptr);
+        EXPECT_EQ(window_text(from_binary->window()), window_text(from_text->window()));
+        ASSERT_EQ(from_binary->model().controls.size(), from_text->model().controls.size());
+        for (const FormControl& control : from_text->model().controls) {
+            SCOPED_TRACE(control.name);
+            HWND a = find_control(from_text->window(), win32::to_wide(control.name));
+            HWND b = find_control(from_binary->window(), win32::to_wide(control.name));
+            ASSERT_NE(a, nullptr);
+            ASSERT_NE(b, nullptr);
+            RECT ra = client_rect_of(a, from_text->window());
+            RECT rb = client_rect_of(b, from_binary->window());
+            EXPECT_TRUE(EqualRect(&ra, &rb));
+            EXPECT_EQ(control_text(b), control_text(a));
+            EXPECT_EQ(IsWindowVisible(b), IsWindowVisible(a));
+            EXPECT_EQ(IsWindowEnabled(b), IsWindowEnabled(a));
+            wchar_t class_a[64] = {}, class_b[64] = {};
+            GetClassNameW(a, class_a, 64);
+            GetClassNameW(b, class_b, 64);
+            EXPECT_STREQ(class_b, class_a);
+            EXPECT_EQ(is_checked(b), is_checked(a));
+        }
+        wchar_t shots[MAX_PATH] = {};
+        if (GetEnvironmentVariableW(L"QUILLON_SHOTS", shots, MAX_PATH) > 0) {
+            save_window_bitmap(from_text->window(), fs::path(shots) / (win32::to_wide(name) + L"-text.bmp"));
+            save_window_bitmap(from_binary->window(), fs::path(shots) / (win32::to_wide(name) + L"-binary.bmp"));
         }
     }
 }
