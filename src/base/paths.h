@@ -23,6 +23,14 @@ std::string join_path(std::string_view folder, std::string_view name);
 std::string parent_folder(std::string_view folder);
 // The path without the extension of its last part ("C:\a.b\setup.msi" gives "C:\a.b\setup").
 std::string without_extension(std::string_view path);
+// The long-path form of an absolute path, for folders and files the engine
+// made itself and may nest beyond 260 characters: "C:\a" gives "\\?\C:\a",
+// "\\server\share\a" gives "\\?\UNC\server\share\a". That form turns the
+// system's own clean-up of a path off, so the path is cleaned here first: "/"
+// read as "\", doubled separators and "." dropped, ".." taken back (never
+// above the root). A path already in that form, or one that is not absolute
+// (a relative one, or "C:" without a backslash), stays as it is.
+std::string long_path_form(std::string_view path);
 // "C:\" and the like.
 bool is_drive_root(std::string_view folder);
 

@@ -1,6 +1,9 @@
 #include "engine/support_folder.h"
 
+#include "base/paths.h"
+
 #ifdef _WIN32
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 #include <windows.h>
@@ -27,36 +30,107 @@ bool file_exists(const std::string& ansi_path)
     return !ansi_path.empty() && fs::is_regular_file(fs_path(ansi_path), ignored);
 }
 
+#ifdef _WIN32
+
+namespace {
+
+// The support folder and what the resource archive put into it may nest
+// beyond 260 characters: the engine reaches everything it made itself
+// through the long-path form.
+std::wstring long_wide(const std::string& path)
+{
+    return win32::to_wide(long_path_form(path));
+}
+
+DWORD attributes_of(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str());
+}
+
+void make_writable(const std::wstring& path)
+{
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// One pass: every file deleted, every folder emptied and removed. A link to a
+// folder is removed as a link; what it points to is not ours.
+void empty_folder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data{};
+    win32::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find)
+        return;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        std::wstring path = folder + L"\\" + name;
+        bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        make_writable(path);
+        if (directory) {
+            if (!link)
+                empty_folder(path);
+            RemoveDirectoryW(path.c_str());
+        } else {
+            DeleteFileW(path.c_str());
+        }
+    } while (FindNextFileW(find.get(), &data));
+}
+
+} // namespace
+
 Result<std::string> CreateSupportFolder(const std::string& temp_folder)
 {
+    std::error_code ignored;
+    fs::create_directories(fs_path(temp_folder), ignored);
     for (unsigned n = 1; n < 100000; ++n) {
         std::string folder = temp_folder + "qvo" + std::to_string(n) + "\\";
-        std::error_code error;
-        if (fs::exists(fs_path(folder), error))
-            continue;
-        fs::create_directories(fs_path(temp_folder), error);
         // Creating is the test: of two setups starting at once, only one gets a number.
-        bool created = fs::create_directory(fs_path(folder), error);
-        if (error)
-            return make_error(ErrorCode::io, "Unable to create the support folder " + folder + ": " + error.message(),
-                              static_cast<std::uint32_t>(error.value()));
-        if (created)
+        if (CreateDirectoryW(long_wide(folder).c_str(), nullptr))
             return folder;
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS)
+            return make_error(ErrorCode::win32, "Unable to create the support folder " + folder, error);
     }
     return make_error(ErrorCode::io, "No free support folder name in " + temp_folder);
 }
 
+bool RemoveSupportFolder(const std::string& folder)
+{
+    std::wstring path = long_wide(without_backslash(folder));
+    if (attributes_of(path) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    for (int pass = 0; pass < 3; ++pass)
+        empty_folder(path);
+    make_writable(path);
+    return RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+void CopyDatabaseFiles(const std::string& engine_folder, const std::string& base_name,
+                       const std::string& support_folder)
+{
+    for (const char* extension : {".msi", ".msp"}) {
+        std::wstring source = long_wide(engine_folder + base_name + extension);
+        std::wstring target = long_wide(support_folder + base_name + extension);
+        if (attributes_of(source) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (attributes_of(target) != INVALID_FILE_ATTRIBUTES)
+            make_writable(target);
+        if (CopyFileW(source.c_str(), target.c_str(), FALSE))
+            make_writable(target);
+    }
+}
+
+#else
+
 namespace {
 
-// Clears read-only, hidden and system attributes so that the file can be replaced or deleted.
+// Clears the read-only bit so that the file can be replaced or deleted.
 void make_writable(const fs::path& path)
 {
-#ifdef _WIN32
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-#else
     std::error_code ignored;
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
-#endif
 }
 
 void empty_folder(const fs::path& folder)
@@ -76,6 +150,25 @@ void empty_folder(const fs::path& folder)
 }
 
 } // namespace
+
+Result<std::string> CreateSupportFolder(const std::string& temp_folder)
+{
+    for (unsigned n = 1; n < 100000; ++n) {
+        std::string folder = temp_folder + "qvo" + std::to_string(n) + "\\";
+        std::error_code error;
+        if (fs::exists(fs_path(folder), error))
+            continue;
+        fs::create_directories(fs_path(temp_folder), error);
+        // Creating is the test: of two setups starting at once, only one gets a number.
+        bool created = fs::create_directory(fs_path(folder), error);
+        if (error)
+            return make_error(ErrorCode::io, "Unable to create the support folder " + folder + ": " + error.message(),
+                              static_cast<std::uint32_t>(error.value()));
+        if (created)
+            return folder;
+    }
+    return make_error(ErrorCode::io, "No free support folder name in " + temp_folder);
+}
 
 bool RemoveSupportFolder(const std::string& folder)
 {
@@ -99,15 +192,12 @@ void CopyDatabaseFiles(const std::string& engine_folder, const std::string& base
             continue;
         if (fs::exists(target, error))
             make_writable(target);
-#ifdef _WIN32
-        if (CopyFileW(source.c_str(), target.c_str(), FALSE))
-            make_writable(target);
-#else
         fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
         if (!error)
             make_writable(target);
-#endif
     }
 }
+
+#endif
 
 } // namespace quillon

@@ -1,4 +1,5 @@
 #include "media/archive_library.h"
+#include "base/paths.h"
 
 #include "media/qvo_lib/qvo_abi.h"
 #include "platform/win32/unique_handle.h"
@@ -153,7 +154,9 @@ Result<void> ArchiveLibrary::ExtractWholeArchive(const std::string& archive, con
 
 Result<void> ExtractResources(ArchiveLibrary& library, const std::string& archive, const std::string& support_folder)
 {
-    return library.ExtractWholeArchive(archive, "", support_folder, [](const std::string&, std::int64_t, std::int64_t) {
+    // The support folder is ours and may nest beyond 260 characters: its long-path form.
+    return library.ExtractWholeArchive(archive, "", long_path_form(support_folder),
+                                       [](const std::string&, std::int64_t, std::int64_t) {
         return true;
     }, true, true);
 }

@@ -50,5 +50,29 @@ TEST(Paths, PartsAndJoins)
     EXPECT_FALSE(is_drive_root("\\"));
 }
 
+TEST(Paths, LongPathForms)
+{
+    struct Case {
+        const char* path;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\Temp\\qvo1\\", "\\\\?\\C:\\Temp\\qvo1\\"},
+        {"C:\\Temp\\qvo1", "\\\\?\\C:\\Temp\\qvo1"},
+        {"C:/Temp//qvo1/./a/../b", "\\\\?\\C:\\Temp\\qvo1\\b"},
+        {"C:\\..\\..\\x", "\\\\?\\C:\\x"},
+        {"C:\\", "\\\\?\\C:\\"},
+        {"\\\\server\\share\\dir\\f.txt", "\\\\?\\UNC\\server\\share\\dir\\f.txt"},
+        {"\\\\server\\share", "\\\\?\\UNC\\server\\share\\"},
+        {"\\\\?\\C:\\already\\..\\kept", "\\\\?\\C:\\already\\..\\kept"},
+        {"relative\\path", "relative\\path"},
+        {"C:drive-relative", "C:drive-relative"},
+        {"\\\\server", "\\\\server"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(long_path_form(c.path), c.expected) << c.path;
+}
+
 } // namespace
 } // namespace quillon

@@ -1,7 +1,10 @@
 // The archive library "qvo.lib" as the engine uses it, under Wine, on archives
 // made by Debian's 7z.
 #include "harness/harness.h"
+#include "base/paths.h"
+#include "engine/support_folder.h"
 #include "media/archive_library.h"
+#include "qvoc/sevenzip_writer.h"
 #include "platform/win32/wide.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +64,41 @@ TEST(ArchiveLibrary, ListsAndExtractsEveryMember)
         EXPECT_EQ(fs::file_size(target / L"data\\pattern.bin"), 2048u * 4u);
         EXPECT_TRUE(fs::is_directory(target / L"emptydir"));
     }
+}
+
+// A resource archive member whose Windows path passes 260 characters (about
+// 480 here): it is extracted into the support folder, and the end-of-run
+// clean-up removes it and every folder above it.
+TEST(ArchiveLibrary, ASupportFolderWithPathsPastMaxPathIsExtractedAndRemovedWhole)
+{
+    fs::path scratch = fresh_scratch_dir(L"long-paths");
+    std::ofstream(scratch / L"payload.txt", std::ios::binary) << "deep inside";
+    std::vector<qvoc::ArchiveItem> items;
+    std::u16string name;
+    for (int level = 0; level < 8; ++level) {
+        name += (level > 0 ? u"/" : u"") + std::u16string(50, static_cast<char16_t>(u'a' + level));
+        items.push_back({name, true, {}, 0, 0, qvoc::attribute_directory});
+    }
+    items.push_back({name + u"/payload.txt", false, scratch / L"payload.txt", 11, 0, qvoc::attribute_archive});
+    fs::path archive = scratch / L"setup.res";
+    ASSERT_TRUE(qvoc::write_7z_archive(archive, items));
+
+    Result<std::string> support = CreateSupportFolder(ansi(scratch / L"temp") + "\\");
+    ASSERT_TRUE(support) << support.error().message;
+    ArchiveLibrary library = load_library();
+    Result<void> extracted = ExtractResources(library, ansi(archive), *support);
+    ASSERT_TRUE(extracted) << extracted.error().message;
+    std::string member = *support;
+    for (char16_t c : name)
+        member += c == u'/' ? '\\' : static_cast<char>(c);
+    member += "\\payload.txt";
+    ASSERT_GT(member.size(), 460u);
+    std::wstring long_member = win32::to_wide(long_path_form(member));
+    EXPECT_NE(GetFileAttributesW(long_member.c_str()), INVALID_FILE_ATTRIBUTES) << "extracted";
+
+    EXPECT_TRUE(RemoveSupportFolder(*support));
+    EXPECT_EQ(GetFileAttributesW(long_member.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(fs::exists(win32::to_wide(*support))) << "the support folder and every folder in it are gone";
 }
 
 TEST(ArchiveLibrary, EncryptedHeadersNeedThePassword)
