@@ -271,16 +271,17 @@ void TDialogRuntime::on_tree_context(Dialog& dialog, const TPoolTemplate::Contro
     auto node = static_cast<std::size_t>(found - dialog.tree_items.begin());
     // No menu for a node that stands only for a path segment, or for a locked component.
     const std::optional<std::size_t>& component = dialog.tree[node].component;
-    if (!component || *component >= m_components->names().size() ||
-        m_components->is_locked(m_components->names()[*component]))
+    const Component* record = component ? m_components->component_at(*component) : nullptr;
+    if (!record || m_components->is_locked(record->name))
         return;
     if (!m_feature_menu(dialog.form->window(), screen, dialog.tree, node))
         return;
     for (std::size_t i = 0; i < dialog.tree.size(); ++i) {
         ComponentTreeNode& entry = dialog.tree[i];
-        if (!entry.component || *entry.component >= m_components->names().size())
+        const Component* shown = entry.component ? m_components->component_at(*entry.component) : nullptr;
+        if (!shown)
             continue;
-        entry.image = m_components->is_selected(m_components->names()[*entry.component]) ? 1 : 0;
+        entry.image = m_components->is_selected(shown->name) ? 1 : 0;
         TVITEMW update{};
         update.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
         update.hItem = dialog.tree_items[i];

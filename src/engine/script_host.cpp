@@ -451,7 +451,8 @@ void WindowsScriptHost::attach_executor(TScriptExecutor& executor)
         ApplyFeatureMenuAction(
             tree, node, *action, [&model](std::size_t component, bool selected) { model.set_selected(component, selected); },
             [&model](std::size_t component) {
-                return component < model.names().size() && model.is_locked(model.names()[component]);
+                const Component* record = model.component_at(component);
+                return record && model.is_locked(record->name);
             });
         return true;
     });

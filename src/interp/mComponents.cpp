@@ -4,6 +4,7 @@
 #include "base/strings.h"
 #include "interp/command_call.h"
 #include "msi/components.h"
+#include "msi/selection_file.h"
 #include "vars/mEval.h"
 
 #include <optional>
@@ -141,7 +142,7 @@ Result<void> load_feature_selections(CommandCall& call)
     if (!file)
         return make_error(file.error().code, "'" + path + "': " + file.error().message);
     TScriptExecutor& executor = call.executor();
-    executor.components().Merge(*file);
+    executor.components().Merge(file->lists);
     ApplySelectionVariables(call.vars(), *file, [&](std::string_view name) { executor.persist_variable(name); });
     if (file->platform_mode && !file->platform_mode->empty())
         executor.set_platform_mode(*file->platform_mode);

@@ -1,15 +1,9 @@
 #include "msi/components.h"
-#include "vars/reserved_names.h"
 
 #include "base/strings.h"
 #include "vars/mEval.h"
-#include "vars/texts.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <limits>
-#include <memory>
 
 namespace quillon {
 
@@ -18,8 +12,6 @@ namespace {
 constexpr std::int64_t kibibyte = 1024;
 constexpr std::int64_t mebibyte = 1024 * kibibyte;
 constexpr std::int64_t gibibyte = 1024 * mebibyte;
-
-constexpr std::string_view crlf = "\r\n";
 
 std::int64_t saturating_add(std::int64_t a, std::int64_t b)
 {
@@ -110,67 +102,6 @@ std::string state_text(bool selected)
     return std::string(selected ? component_text::selected : component_text::not_selected);
 }
 
-// Every line break becomes the token: a bare CR or LF inside a value would
-// otherwise split it into two lines and shift every pair after it.
-std::string one_line(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            out += vars_text::newline_token;
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-void write_line(std::string& out, std::string_view text)
-{
-    out += one_line(text);
-    out += crlf;
-}
-
-void write_list(std::string& out, const std::vector<std::string>& list)
-{
-    for (const std::string& entry : list)
-        write_line(out, entry);
-    write_line(out, component_text::section_end);
-}
-
-// Lines ended by CR LF (a bare LF is accepted too); a last line without its
-// line break counts.
-std::vector<std::string> split_lines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using UniqueCFile = std::unique_ptr<std::FILE, FileCloser>;
-
-Error file_error(std::string_view what, const std::string& path, int error_number)
-{
-    return Error{ErrorCode::io, static_cast<std::uint32_t>(error_number),
-                 std::string(what) + " '" + path + "': " + std::strerror(error_number)};
-}
-
 } // namespace
 
 std::string SizeText(std::int64_t bytes, const SizeUnits& units)
@@ -201,16 +132,26 @@ std::string ComponentParent(std::string_view name)
     return std::string(name);
 }
 
-TComponentModel::TComponentModel(std::vector<std::string> sizes) : m_sizes(std::move(sizes)) {}
+std::vector<SizeEntry> size_table(const std::vector<std::string>& flat)
+{
+    std::vector<SizeEntry> table;
+    table.reserve(flat.size() / 2 + 1);
+    for (std::size_t k = 0; k < flat.size(); k += 2)
+        table.push_back({flat[k], k + 1 < flat.size() ? flat[k + 1] : std::string("0")});
+    return table;
+}
+
+TComponentModel::TComponentModel(const std::vector<std::string>& sizes)
+{
+    m_lists.sizes = size_table(sizes);
+}
 
 void TComponentModel::Clear()
 {
-    m_names.clear();
-    m_states.clear();
-    m_descriptions.clear();
-    m_deleted.clear();
-    m_hidden.clear();
-    m_locked.clear();
+    m_lists.components.clear();
+    m_lists.deleted.clear();
+    m_lists.hidden.clear();
+    m_lists.locked.clear();
 }
 
 void TComponentModel::StartFirstInstallation()
@@ -225,34 +166,30 @@ void TComponentModel::Define(std::string_view name, std::string_view description
 {
     // The script's size list knows components by their untranslated names.
     if (untranslated_name) {
-        if (std::int64_t bytes = size(*untranslated_name); bytes != 0) {
-            m_sizes.emplace_back(name);
-            m_sizes.push_back(std::to_string(bytes));
-        }
+        if (std::int64_t bytes = size(*untranslated_name); bytes != 0)
+            m_lists.sizes.push_back({std::string(name), std::to_string(bytes)});
     }
     std::optional<std::size_t> existing = index(name);
     std::size_t position = 0;
     if (existing) {
         position = *existing;
-        remove_first(m_deleted, name);
+        remove_first(m_lists.deleted, name);
     } else {
-        m_names.emplace_back(name);
-        position = m_names.size() - 1;
+        m_lists.components.push_back({std::string(name), {}, {}});
+        position = m_lists.components.size() - 1;
     }
-    store_description(position, description);
-    if (!size_slot(name)) {
-        m_sizes.emplace_back(name);
-        m_sizes.emplace_back("0");
-    }
+    m_lists.components[position].description = std::string(description);
+    if (!size_slot(name))
+        m_lists.sizes.push_back({std::string(name), "0"});
     // A redefinition keeps the selection that the user or a loaded file made.
-    if (state(position).empty())
+    if (m_lists.components[position].state.empty())
         set_state_at(position, initial_state);
 }
 
 void TComponentModel::Delete(std::string_view name)
 {
-    if (exists(name) && !in_list(m_deleted, name))
-        m_deleted.emplace_back(name);
+    if (exists(name) && !in_list(m_lists.deleted, name))
+        m_lists.deleted.emplace_back(name);
 }
 
 bool TComponentModel::SetState(std::string_view name, bool selected)
@@ -269,37 +206,32 @@ bool TComponentModel::SetSpace(std::string_view name, std::int64_t bytes)
     if (!exists(name))
         return false;
     std::string text = std::to_string(bytes);
-    if (std::optional<std::size_t> slot = size_slot_upper(name)) {
-        if (*slot + 1 < m_sizes.size())
-            m_sizes[*slot + 1] = std::move(text);
-        else
-            m_sizes.push_back(std::move(text));
-    } else {
-        m_sizes.emplace_back(name);
-        m_sizes.push_back(std::move(text));
-    }
+    if (std::optional<std::size_t> slot = size_slot_upper(name))
+        m_lists.sizes[*slot].bytes = std::move(text);
+    else
+        m_lists.sizes.push_back({std::string(name), std::move(text)});
     return true;
 }
 
 void TComponentModel::SetChoice(std::string_view name, bool allowed)
 {
     if (allowed)
-        remove_first(m_locked, name);
-    else if (exists(name) && !in_list(m_locked, name))
-        m_locked.emplace_back(name);
+        remove_first(m_lists.locked, name);
+    else if (exists(name) && !in_list(m_lists.locked, name))
+        m_lists.locked.emplace_back(name);
 }
 
 void TComponentModel::SetVisibility(std::string_view name, bool visible)
 {
     if (visible)
-        remove_first(m_hidden, name);
-    else if (exists(name) && !in_list(m_hidden, name))
-        m_hidden.emplace_back(name);
+        remove_first(m_lists.hidden, name);
+    else if (exists(name) && !in_list(m_lists.hidden, name))
+        m_lists.hidden.emplace_back(name);
 }
 
 void TComponentModel::set_selected(std::size_t position, bool selected)
 {
-    if (position < m_names.size())
+    if (position < m_lists.components.size())
         set_state_at(position, selected);
 }
 
@@ -310,55 +242,56 @@ bool TComponentModel::exists(std::string_view name) const
 
 std::optional<std::size_t> TComponentModel::index(std::string_view name) const
 {
-    for (std::size_t i = 0; i < m_names.size(); ++i)
-        if (equal_nocase(m_names[i], name))
+    for (std::size_t i = 0; i < m_lists.components.size(); ++i)
+        if (equal_nocase(m_lists.components[i].name, name))
             return i;
     return std::nullopt;
 }
 
+const Component* TComponentModel::component_at(std::size_t position) const
+{
+    return position < m_lists.components.size() ? &m_lists.components[position] : nullptr;
+}
+
 bool TComponentModel::is_deleted(std::string_view name) const
 {
-    return in_list(m_deleted, name);
+    return in_list(m_lists.deleted, name);
 }
 
 bool TComponentModel::is_selected(std::string_view name) const
 {
     std::optional<std::size_t> position = index(name);
-    return position && !is_deleted(name) && text_is_true(state(*position));
+    return position && !is_deleted(name) && text_is_true(m_lists.components[*position].state);
 }
 
 bool TComponentModel::is_locked(std::string_view name) const
 {
-    return listed_with_ancestors(m_locked, name);
+    return listed_with_ancestors(m_lists.locked, name);
 }
 
 bool TComponentModel::is_hidden(std::string_view name) const
 {
-    return listed_with_ancestors(m_hidden, name);
+    return listed_with_ancestors(m_lists.hidden, name);
 }
 
 std::string TComponentModel::description(std::string_view name) const
 {
     std::optional<std::size_t> position = index(name);
-    if (!position || *position >= m_descriptions.size())
-        return {};
-    return m_descriptions[*position];
+    return position ? m_lists.components[*position].description : std::string();
 }
 
 std::int64_t TComponentModel::size(std::string_view name) const
 {
     std::optional<std::size_t> slot = size_slot(name);
-    if (!slot || *slot + 1 >= m_sizes.size())
-        return 0;
-    return parse_int64(m_sizes[*slot + 1]).value_or(0);
+    return slot ? parse_int64(m_lists.sizes[*slot].bytes).value_or(0) : 0;
 }
 
 std::int64_t TComponentModel::selected_size() const
 {
     std::int64_t total = 0;
-    for (std::size_t i = 0; i < m_names.size(); ++i)
-        if (text_is_true(state(i)) && !is_deleted(m_names[i]))
-            total = saturating_add(total, size(m_names[i]));
+    for (const Component& component : m_lists.components)
+        if (text_is_true(component.state) && !is_deleted(component.name))
+            total = saturating_add(total, size(component.name));
     return total;
 }
 
@@ -375,11 +308,11 @@ std::int64_t TComponentModel::remaining_space(std::int64_t free_space) const
 std::vector<ComponentTreeNode> TComponentModel::FillTree() const
 {
     std::vector<ComponentTreeNode> tree;
-    for (std::size_t i = 0; i < m_names.size(); ++i) {
-        const std::string& name = m_names[i];
-        if (is_predefined(name) || is_deleted(name) || is_hidden(name))
+    for (std::size_t i = 0; i < m_lists.components.size(); ++i) {
+        const Component& component = m_lists.components[i];
+        if (is_predefined(component.name) || is_deleted(component.name) || is_hidden(component.name))
             continue;
-        std::vector<std::string_view> segments = segments_of(name);
+        std::vector<std::string_view> segments = segments_of(component.name);
         if (segments.empty())
             continue;
         // A top-level segment is looked up among the top-level nodes only: a
@@ -400,7 +333,7 @@ std::vector<ComponentTreeNode> TComponentModel::FillTree() const
             current = found;
         }
         tree[*current].component = i;
-        tree[*current].image = text_is_true(state(i)) ? 1 : 0;
+        tree[*current].image = text_is_true(component.state) ? 1 : 0;
     }
     return tree;
 }
@@ -418,7 +351,7 @@ void TComponentModel::SetNodeSelected(std::vector<ComponentTreeNode>& tree, std:
         if (visited[current])
             continue;
         visited[current] = true;
-        if (std::optional<std::size_t> component = tree[current].component; component && *component < m_names.size()) {
+        if (std::optional<std::size_t> component = tree[current].component; component && component_at(*component)) {
             set_state_at(*component, selected);
             tree[current].image = selected ? 1 : 0;
         }
@@ -427,9 +360,11 @@ void TComponentModel::SetNodeSelected(std::vector<ComponentTreeNode>& tree, std:
         for (std::size_t child = tree.size(); child-- > 0;) {
             if (tree[child].parent != current)
                 continue;
-            std::optional<std::size_t> component = tree[child].component;
-            if (component && *component < m_names.size() && is_locked(m_names[*component]))
-                continue;
+            if (const std::optional<std::size_t>& component = tree[child].component) {
+                const Component* record = component_at(*component);
+                if (record && is_locked(record->name))
+                    continue;
+            }
             pending.push_back(child);
         }
     }
@@ -438,88 +373,75 @@ void TComponentModel::SetNodeSelected(std::vector<ComponentTreeNode>& tree, std:
 std::vector<ComponentCheckItem> TComponentModel::FillCheckList() const
 {
     std::vector<ComponentCheckItem> items;
-    for (std::size_t i = 0; i < m_names.size(); ++i) {
-        const std::string& name = m_names[i];
+    for (const Component& component : m_lists.components) {
+        const std::string& name = component.name;
         if (name.find('\\') != std::string::npos || is_predefined(name) || is_deleted(name) ||
-            in_list(m_hidden, name))
+            in_list(m_lists.hidden, name))
             continue;
-        items.push_back({name, text_is_true(state(i))});
+        items.push_back({name, text_is_true(component.state)});
     }
     return items;
 }
 
 void TComponentModel::CheckListClicked(std::vector<ComponentCheckItem>& items)
 {
+    std::vector<Component>& components = m_lists.components;
     std::vector<std::string> upper_names;
-    upper_names.reserve(m_names.size());
-    for (const std::string& name : m_names)
-        upper_names.push_back(ansi_upper(name));
+    upper_names.reserve(components.size());
+    for (const Component& component : components)
+        upper_names.push_back(ansi_upper(component.name));
     for (ComponentCheckItem& item : items) {
         std::string prefix = ansi_upper(item.text);
         bool value = item.checked;
-        for (std::size_t i = 0; i < m_names.size(); ++i) {
+        for (std::size_t i = 0; i < components.size(); ++i) {
             // The predefined component holds what the script installs outside
             // every feature; an item whose text happens to prefix its name
             // must not switch it off.
-            if (!upper_names[i].starts_with(prefix) || is_predefined(m_names[i]))
+            if (!upper_names[i].starts_with(prefix) || is_predefined(components[i].name))
                 continue;
-            if (!is_locked(m_names[i]))
+            if (!is_locked(components[i].name))
                 set_state_at(i, value);
-            item.checked = text_is_true(state(i));
+            item.checked = text_is_true(components[i].state);
         }
     }
 }
 
-void TComponentModel::Merge(const SelectionFile& file)
+void TComponentModel::Merge(const ComponentLists& stored)
 {
-    for (std::size_t k = 0; k < file.names.size(); ++k) {
-        // A file with fewer states than names has nothing to say about the rest.
-        if (k >= file.states.size() || file.states[k].empty())
+    for (const Component& entry : stored.components) {
+        // A stored component without a state has nothing to say.
+        if (entry.state.empty())
             continue;
-        bool selected = text_is_true(file.states[k]);
-        for (std::size_t i = 0; i < m_names.size(); ++i)
-            if (equal_nocase(m_names[i], file.names[k]))
+        bool selected = text_is_true(entry.state);
+        for (std::size_t i = 0; i < m_lists.components.size(); ++i)
+            if (equal_nocase(m_lists.components[i].name, entry.name))
                 set_state_at(i, selected);
     }
-    m_deleted = file.deleted;
-    m_hidden = file.hidden;
-    m_locked = file.locked;
+    m_lists.deleted = stored.deleted;
+    m_lists.hidden = stored.hidden;
+    m_lists.locked = stored.locked;
 }
 
-void TComponentModel::Append(const SelectionFile& file, LoadSizes sizes)
+void TComponentModel::Append(const ComponentLists& stored, LoadSizes sizes)
 {
-    // Padding keeps the states parallel to the names across the append.
-    m_states.resize(m_names.size());
-    m_names.insert(m_names.end(), file.names.begin(), file.names.end());
-    for (std::size_t k = 0; k < file.names.size(); ++k)
-        m_states.push_back(k < file.states.size() ? file.states[k] : std::string());
-    m_deleted.insert(m_deleted.end(), file.deleted.begin(), file.deleted.end());
-    m_hidden.insert(m_hidden.end(), file.hidden.begin(), file.hidden.end());
-    m_locked.insert(m_locked.end(), file.locked.begin(), file.locked.end());
+    auto append = [](auto& to, const auto& from) { to.insert(to.end(), from.begin(), from.end()); };
+    append(m_lists.components, stored.components);
+    append(m_lists.deleted, stored.deleted);
+    append(m_lists.hidden, stored.hidden);
+    append(m_lists.locked, stored.locked);
     if (sizes == LoadSizes::append)
-        m_sizes.insert(m_sizes.end(), file.sizes.begin(), file.sizes.end());
-}
-
-std::string TComponentModel::state(std::size_t position) const
-{
-    return position < m_states.size() ? m_states[position] : std::string();
+        append(m_lists.sizes, stored.sizes);
 }
 
 void TComponentModel::set_state_at(std::size_t position, bool selected)
 {
-    // States may lag behind the names after a stored file was read; padding
-    // keeps every later component at its own index.
-    if (m_states.size() <= position)
-        m_states.resize(position + 1);
-    m_states[position] = state_text(selected);
+    m_lists.components[position].state = state_text(selected);
 }
 
-// Only the name positions of the pairs are compared: a component named like a
-// size ("5000") must not pick up, or overwrite, the name that follows a size.
 std::optional<std::size_t> TComponentModel::size_slot(std::string_view name) const
 {
-    for (std::size_t k = 0; k < m_sizes.size(); k += 2)
-        if (equal_nocase(m_sizes[k], name))
+    for (std::size_t k = 0; k < m_lists.sizes.size(); ++k)
+        if (equal_nocase(m_lists.sizes[k].name, name))
             return k;
     return std::nullopt;
 }
@@ -527,141 +449,10 @@ std::optional<std::size_t> TComponentModel::size_slot(std::string_view name) con
 std::optional<std::size_t> TComponentModel::size_slot_upper(std::string_view name) const
 {
     std::string upper = ansi_upper(name);
-    for (std::size_t k = 0; k < m_sizes.size(); k += 2)
-        if (ansi_upper(m_sizes[k]) == upper)
+    for (std::size_t k = 0; k < m_lists.sizes.size(); ++k)
+        if (ansi_upper(m_lists.sizes[k].name) == upper)
             return k;
     return std::nullopt;
-}
-
-void TComponentModel::store_description(std::size_t position, std::string_view description)
-{
-    if (m_descriptions.size() <= position)
-        m_descriptions.resize(position + 1);
-    m_descriptions[position] = std::string(description);
-}
-
-std::string FormatSelectionFile(const TComponentModel& model, const SelectionRunValues& values)
-{
-    std::string out;
-    write_list(out, model.names());
-    for (std::size_t i = 0; i < model.names().size(); ++i)
-        write_line(out, model.state(i));
-    write_line(out, component_text::section_end);
-    write_list(out, model.deleted());
-    write_list(out, model.hidden());
-    write_list(out, model.locked());
-    write_list(out, model.sizes());
-    write_line(out, values.target_dir);
-    write_line(out, values.all_users);
-    write_line(out, values.start_menu);
-    write_line(out, values.data_folder);
-    for (const auto& [name, value] : values.saved_variables) {
-        write_line(out, name);
-        write_line(out, value);
-    }
-    write_line(out, component_text::platform_mode_name);
-    write_line(out, values.platform_mode);
-    write_line(out, var::override_cache);
-    write_line(out, values.override_cache);
-    return out;
-}
-
-Result<SelectionFile> ParseSelectionFile(std::string_view text)
-{
-    std::vector<std::string> lines = split_lines(text);
-    SelectionFile file;
-    std::vector<std::string>* lists[] = {&file.names,  &file.states, &file.deleted,
-                                         &file.hidden, &file.locked, &file.sizes};
-    std::size_t position = 0;
-    for (std::vector<std::string>* list : lists) {
-        while (true) {
-            if (position >= lines.size())
-                return make_error(ErrorCode::corrupt,
-                                  "the file ends before its component lists are complete; it is not a component "
-                                  "selection file");
-            std::string& line = lines[position++];
-            if (line == component_text::section_end)
-                break;
-            list->push_back(std::move(line));
-        }
-    }
-    std::optional<std::string>* singles[] = {&file.target_dir, &file.all_users, &file.start_menu, &file.data_folder};
-    for (std::optional<std::string>* single : singles)
-        if (position < lines.size())
-            *single = std::move(lines[position++]);
-    bool after_platform = false;
-    for (; position + 1 < lines.size(); position += 2) {
-        std::string& name = lines[position];
-        std::string& value = lines[position + 1];
-        if (after_platform) {
-            file.variables.push_back({std::move(name), std::move(value), false});
-            after_platform = false;
-        } else if (name == component_text::platform_mode_name) {
-            file.platform_mode = std::move(value);
-            after_platform = true;
-        } else {
-            file.variables.push_back({std::move(name), std::move(value), true});
-        }
-    }
-    return file;
-}
-
-Result<std::optional<std::string>> ReadSelectionFile(const std::string& path)
-{
-    errno = 0;
-    UniqueCFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        int error_number = errno;
-        if (error_number == ENOENT)
-            return std::optional<std::string>();
-        return std::unexpected(file_error("Cannot open the component selection file", path, error_number));
-    }
-    std::string bytes;
-    char buffer[16384];
-    while (std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get()))
-        bytes.append(buffer, count);
-    if (std::ferror(file.get()))
-        return std::unexpected(file_error("Cannot read the component selection file", path, errno));
-    return std::optional<std::string>(std::move(bytes));
-}
-
-Result<void> WriteSelectionFile(const std::string& path, std::string_view text)
-{
-    errno = 0;
-    UniqueCFile file(std::fopen(path.c_str(), "wb"));
-    if (!file)
-        return std::unexpected(file_error("Cannot create the component selection file", path, errno));
-    bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    int error_number = errno;
-    // Closing flushes the buffer, where a full disk shows itself.
-    std::FILE* raw = file.release();
-    if (std::fclose(raw) != 0 && written) {
-        written = false;
-        error_number = errno;
-    }
-    if (!written)
-        return std::unexpected(file_error("Cannot write the component selection file", path, error_number));
-    return {};
-}
-
-void ApplySelectionVariables(TVariableManager& vars, const SelectionFile& file,
-                             const std::function<void(std::string_view name)>& keep)
-{
-    const std::pair<std::string_view, const std::optional<std::string>*> singles[] = {
-        {var::target_dir, &file.target_dir},
-        {var::all_users, &file.all_users},
-        {var::start_menu, &file.start_menu},
-    };
-    for (const auto& [name, value] : singles)
-        if (*value)
-            DefineVar(vars, name, **value, origin::load_components);
-    for (const LoadedVariable& variable : file.variables) {
-        if (variable.name.empty())
-            continue;
-        DefineVar(vars, variable.name, variable.value, origin::load_components);
-        if (variable.saved && keep)
-            keep(variable.name);
-    }
 }
 
 } // namespace quillon

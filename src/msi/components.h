@@ -1,17 +1,13 @@
 // The component model: the components (features) a script defines, which are
-// selected, hidden, locked or deleted, their sizes and descriptions, and the
-// component selection file that carries them from one run to the next. The
+// selected, hidden, locked or deleted, their sizes and descriptions. The
 // wizard's tree and check-list controls call the fill and click functions
-// below with plain structures, so that all of it runs without a window.
+// below with plain structures, so that all of it runs without a window. The
+// selection file that carries the model from one run to the next is
+// msi/selection_file.h.
 #pragma once
-
-#include "base/error.h"
-#include "vars/reserved_names.h"
-#include "vars/VariableManager.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,47 +54,52 @@ struct ComponentCheckItem {
     bool checked = false;
 };
 
-// The parts of a selection file that are not component lists.
-struct SelectionRunValues {
-    std::string target_dir;
-    std::string all_users;
-    std::string start_menu;
-    std::string data_folder; // empty from "Save Feature Selections"; the engine cache writes its short path
-    std::vector<std::pair<std::string, std::string>> saved_variables; // name, current value, in marking order
-    std::string platform_mode;
-    std::string override_cache;
-};
-
-// A variable pair read back from a selection file.
-struct LoadedVariable {
+// One component of the model, defined by the script or read from a stored
+// file. The state is the text a definition, a click or a
+// stored file gave it ("TRUE", "FALSE", or whatever a stored file held); empty
+// until one of them sets it, so that a definition can tell whether to apply
+// its initial state.
+struct Component {
     std::string name;
-    std::string value;
-    bool saved = true; // joins the saved-variable list (not the pair after the platform mode)
+    std::string state;
+    std::string description; // not stored in a selection file
+    bool operator==(const Component&) const = default;
 };
 
-// A selection file as read: the six lists and what follows them. Values that
-// the file does not hold (a file cut short after its lists) stay empty optionals.
-struct SelectionFile {
-    std::vector<std::string> names;
-    std::vector<std::string> states;
+// One entry of the size table: a component name and its size in bytes as
+// text. The table is keyed by name, not by component: it starts as the
+// script's list, which also names components a run never defines, and keeps
+// the untranslated names beside the translated ones.
+struct SizeEntry {
+    std::string name;
+    std::string bytes;
+    bool operator==(const SizeEntry&) const = default;
+};
+
+// What a selection file stores of the model. The deleted, hidden and locked
+// lists hold names as they were given, not flags of defined components: a
+// stored list may name components this run does not define, and hiding or
+// locking a name reaches every component below it.
+struct ComponentLists {
+    std::vector<Component> components;
     std::vector<std::string> deleted;
     std::vector<std::string> hidden;
     std::vector<std::string> locked;
-    std::vector<std::string> sizes;
-    std::optional<std::string> target_dir;
-    std::optional<std::string> all_users;
-    std::optional<std::string> start_menu;
-    std::optional<std::string> data_folder;
-    std::vector<LoadedVariable> variables;
-    std::optional<std::string> platform_mode;
+    std::vector<SizeEntry> sizes;
+    bool operator==(const ComponentLists&) const = default;
 };
 
 enum class LoadSizes : std::uint8_t { append, skip };
 
+// The size table of a flat list (name, size, name, size, ...). A last name
+// without its size gets "0", what a component nobody sized has: leaving it
+// unpaired would shift every pair appended after it.
+std::vector<SizeEntry> size_table(const std::vector<std::string>& flat);
+
 class TComponentModel {
 public:
-    // The size list starts as the script's predefined list (name, size, ...).
-    explicit TComponentModel(std::vector<std::string> sizes = {});
+    // The size table starts as the script's list (name, size, ...).
+    explicit TComponentModel(const std::vector<std::string>& sizes = {});
 
     // Empties every list except the sizes.
     void Clear();
@@ -116,11 +117,14 @@ public:
     bool SetSpace(std::string_view name, std::int64_t bytes);
     void SetChoice(std::string_view name, bool allowed);
     void SetVisibility(std::string_view name, bool visible);
-    // For the wizard controls; an index beyond the names does nothing.
+    // For the wizard controls; an index beyond the components does nothing.
     void set_selected(std::size_t index, bool selected);
 
     bool exists(std::string_view name) const; // deleted ones included
     std::optional<std::size_t> index(std::string_view name) const;
+    // The component at a model index; none beyond the list, since a control's
+    // node may hold an index from an older fill.
+    const Component* component_at(std::size_t index) const;
     bool is_deleted(std::string_view name) const;
     bool is_selected(std::string_view name) const; // exists, not deleted, state true
     bool is_locked(std::string_view name) const;   // the name or an ancestor is locked
@@ -150,53 +154,22 @@ public:
     // of the last of them.
     void CheckListClicked(std::vector<ComponentCheckItem>& items);
 
-    // "Load Feature Selections": the file's states for the components defined
+    // "Load Feature Selections": the stored states for the components defined
     // now; the deleted, hidden and locked lists replaced; sizes ignored.
-    void Merge(const SelectionFile& file);
+    void Merge(const ComponentLists& stored);
     // The engine cache's read: the lists appended as they are.
-    void Append(const SelectionFile& file, LoadSizes sizes);
+    void Append(const ComponentLists& stored, LoadSizes sizes);
 
-    const std::vector<std::string>& names() const { return m_names; }
-    const std::vector<std::string>& states() const { return m_states; }
-    const std::vector<std::string>& descriptions() const { return m_descriptions; }
-    const std::vector<std::string>& sizes() const { return m_sizes; }
-    const std::vector<std::string>& deleted() const { return m_deleted; }
-    const std::vector<std::string>& hidden() const { return m_hidden; }
-    const std::vector<std::string>& locked() const { return m_locked; }
-    // The state text of a component index, empty when not yet set.
-    std::string state(std::size_t index) const;
+    const ComponentLists& lists() const { return m_lists; }
 
 private:
     void set_state_at(std::size_t index, bool selected);
-    // The position of the size entry of a name in the size list.
+    // The position of the entry of a name in the size table.
     std::optional<std::size_t> size_slot(std::string_view name) const;
     std::optional<std::size_t> size_slot_upper(std::string_view name) const;
-    void store_description(std::size_t index, std::string_view description);
 
-    std::vector<std::string> m_names;
-    std::vector<std::string> m_states; // parallel to m_names; may be shorter after a stored file was read
-    std::vector<std::string> m_descriptions;
-    std::vector<std::string> m_sizes; // name, size, name, size, ...
-    std::vector<std::string> m_deleted;
-    std::vector<std::string> m_hidden;
-    std::vector<std::string> m_locked;
+    ComponentLists m_lists;
     std::int64_t m_baseline = 0;
 };
-
-// The selection file's text: CR LF lines, the lists each ended by "$".
-std::string FormatSelectionFile(const TComponentModel& model, const SelectionRunValues& values);
-// A text that ends before its six lists are complete is not a selection file.
-Result<SelectionFile> ParseSelectionFile(std::string_view text);
-
-// The file's bytes, or nothing when the file does not exist.
-Result<std::optional<std::string>> ReadSelectionFile(const std::string& path);
-// Creates or overwrites the file.
-Result<void> WriteSelectionFile(const std::string& path, std::string_view text);
-
-// Sets TARGETDIR, ALLUSERS, STARTMENU and the variable pairs of a loaded file
-// (origin "LoadComponents") and calls keep(name) for each name that joins the
-// saved-variable list. The platform mode is the caller's.
-void ApplySelectionVariables(TVariableManager& vars, const SelectionFile& file,
-                             const std::function<void(std::string_view name)>& keep);
 
 } // namespace quillon

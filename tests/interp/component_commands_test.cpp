@@ -46,7 +46,8 @@ TEST(ComponentCommands, NamesAndDescriptionsAreTranslatedThenExpanded)
     run.host.translations[command_id(2) + "/1"] = "werkzeuge";
     ASSERT_TRUE(run.run()) << run.host.errors.front();
     TComponentModel& model = run.executor->components();
-    EXPECT_THAT(model.names(), ElementsAre("Werkzeuge"));
+    ASSERT_EQ(model.lists().components.size(), 1u);
+    EXPECT_EQ(model.lists().components[0].name, "Werkzeuge");
     EXPECT_EQ(model.description("Werkzeuge"), "Die Werkzeuge");
     EXPECT_EQ(run.var("STATE"), "TRUE");
     EXPECT_EQ(run.var("UNTRANSLATED"), "FALSE");

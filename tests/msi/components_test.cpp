@@ -1,15 +1,11 @@
 // The component model: definitions, queries, sizes, the feature tree and check
-// list, and the component selection file with its merging read.
+// list, and what it takes from stored lists.
 #include "msi/components.h"
-#include "vars/VariableManager.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -23,7 +19,24 @@ using ::testing::IsEmpty;
 std::string state_of(const TComponentModel& model, std::string_view name)
 {
     std::optional<std::size_t> index = model.index(name);
-    return index ? model.state(*index) : "<undefined>";
+    return index ? model.lists().components[*index].state : "<undefined>";
+}
+
+std::vector<std::string> names_of(const TComponentModel& model)
+{
+    std::vector<std::string> names;
+    for (const Component& component : model.lists().components)
+        names.push_back(component.name);
+    return names;
+}
+
+// "name=bytes" for each entry of the size table.
+std::vector<std::string> sizes_of(const TComponentModel& model)
+{
+    std::vector<std::string> sizes;
+    for (const SizeEntry& entry : model.lists().sizes)
+        sizes.push_back(entry.name + "=" + entry.bytes);
+    return sizes;
 }
 
 TEST(TComponentModel, RedefiningKeepsTheStateAndTakesTheNewDescription)
@@ -31,10 +44,10 @@ TEST(TComponentModel, RedefiningKeepsTheStateAndTakesTheNewDescription)
     TComponentModel model;
     model.Define("Tools", "first", true);
     model.Define("TOOLS", "second", false);
-    EXPECT_THAT(model.names(), ElementsAre("Tools"));
+    EXPECT_THAT(names_of(model), ElementsAre("Tools"));
     EXPECT_EQ(state_of(model, "Tools"), "TRUE");
     EXPECT_EQ(model.description("tools"), "second");
-    EXPECT_THAT(model.sizes(), ElementsAre("Tools", "0")) << "one size pair, not one per definition";
+    EXPECT_THAT(sizes_of(model), ElementsAre("Tools=0")) << "one size pair, not one per definition";
 
     model.SetState("Tools", false);
     model.Define("Tools", "third", true);
@@ -47,28 +60,27 @@ TEST(TComponentModel, DeleteThenRedefineRemovesTheDeletionAndKeepsTheState)
     model.Define("Tools", "", true);
     model.Delete("Tools");
     model.Delete("tools");
-    EXPECT_THAT(model.deleted(), ElementsAre("Tools")) << "listed once";
+    EXPECT_THAT(model.lists().deleted, ElementsAre("Tools")) << "listed once";
     EXPECT_TRUE(model.exists("Tools"));
     EXPECT_FALSE(model.is_selected("Tools")) << "a deleted component reads as not selected";
     EXPECT_EQ(state_of(model, "Tools"), "TRUE");
 
     model.Define("Tools", "", false);
-    EXPECT_THAT(model.deleted(), IsEmpty());
+    EXPECT_THAT(model.lists().deleted, IsEmpty());
     EXPECT_TRUE(model.is_selected("Tools"));
 
     model.Delete("Missing");
-    EXPECT_THAT(model.deleted(), IsEmpty()) << "an undefined component is not marked";
+    EXPECT_THAT(model.lists().deleted, IsEmpty()) << "an undefined component is not marked";
 }
 
-TEST(TComponentModel, ANewComponentAfterAShortStateListGetsItsOwnState)
+TEST(TComponentModel, AStoredComponentWithoutAStateTakesItFromItsDefinition)
 {
-    // A stored file may carry fewer states than names; later definitions must
-    // not take the state slot of an earlier component.
+    // A stored file may carry fewer states than names: those components come
+    // without a state, and a new definition after them keeps its own.
     TComponentModel model;
-    SelectionFile file;
-    file.names = {"A", "B"};
-    file.states = {"FALSE"};
-    model.Append(file, LoadSizes::skip);
+    ComponentLists stored;
+    stored.components = {{"A", "FALSE", ""}, {"B", "", ""}};
+    model.Append(stored, LoadSizes::skip);
     model.Define("C", "", true);
     EXPECT_EQ(state_of(model, "A"), "FALSE");
     EXPECT_EQ(state_of(model, "B"), "");
@@ -85,8 +97,8 @@ TEST(TComponentModel, LocalizedDefinitionCarriesTheSizeOfTheUntranslatedName)
     EXPECT_EQ(model.size("Werkzeuge"), 1500);
     model.Define("Leer", "", true, std::string_view("Empty"));
     EXPECT_EQ(model.size("Leer"), 0);
-    EXPECT_THAT(model.sizes(), ElementsAre("KYRT-PREDEF-COMPONENT", "98967557", "Tools", "1500", "Empty", "0",
-                                           "Werkzeuge", "1500", "Leer", "0"));
+    EXPECT_THAT(sizes_of(model),
+                ElementsAre("KYRT-PREDEF-COMPONENT=98967557", "Tools=1500", "Empty=0", "Werkzeuge=1500", "Leer=0"));
 }
 
 TEST(TComponentModel, StartFirstInstallationEmptiesAllButTheSizes)
@@ -98,13 +110,13 @@ TEST(TComponentModel, StartFirstInstallationEmptiesAllButTheSizes)
     model.Delete("A");
     model.set_installed_baseline(5);
     model.StartFirstInstallation();
-    EXPECT_THAT(model.names(), ElementsAre("KYRT-PREDEF-COMPONENT"));
-    EXPECT_THAT(model.states(), ElementsAre("TRUE"));
-    EXPECT_THAT(model.deleted(), IsEmpty());
-    EXPECT_THAT(model.hidden(), IsEmpty());
-    EXPECT_THAT(model.locked(), IsEmpty());
+    EXPECT_THAT(names_of(model), ElementsAre("KYRT-PREDEF-COMPONENT"));
+    EXPECT_EQ(state_of(model, "KYRT-PREDEF-COMPONENT"), "TRUE");
+    EXPECT_THAT(model.lists().deleted, IsEmpty());
+    EXPECT_THAT(model.lists().hidden, IsEmpty());
+    EXPECT_THAT(model.lists().locked, IsEmpty());
     EXPECT_EQ(model.installed_baseline(), 0);
-    EXPECT_THAT(model.sizes(), ElementsAre("KYRT-PREDEF-COMPONENT", "100", "A", "0"));
+    EXPECT_THAT(sizes_of(model), ElementsAre("KYRT-PREDEF-COMPONENT=100", "A=0"));
     EXPECT_EQ(model.total_required_size(), 100);
 }
 
@@ -134,8 +146,8 @@ TEST(TComponentModel, HiddenAndLockedFollowTheAncestors)
     model.SetChoice("docs", false);
     model.SetVisibility("Undefined", false);
     model.SetChoice("Undefined", false);
-    EXPECT_THAT(model.hidden(), ElementsAre("Tools\\Editors"));
-    EXPECT_THAT(model.locked(), ElementsAre("docs"));
+    EXPECT_THAT(model.lists().hidden, ElementsAre("Tools\\Editors"));
+    EXPECT_THAT(model.lists().locked, ElementsAre("docs"));
 
     struct Case {
         std::string_view name;
@@ -162,11 +174,11 @@ TEST(TComponentModel, HiddenAndLockedFollowTheAncestors)
 TEST(TComponentModel, ShowingAgainRemovesOnlyTheFirstEntry)
 {
     TComponentModel model;
-    SelectionFile file;
-    file.hidden = {"A", "a"};
-    model.Append(file, LoadSizes::skip);
+    ComponentLists stored;
+    stored.hidden = {"A", "a"};
+    model.Append(stored, LoadSizes::skip);
     model.SetVisibility("A", true);
-    EXPECT_THAT(model.hidden(), ElementsAre("a"));
+    EXPECT_THAT(model.lists().hidden, ElementsAre("a"));
     EXPECT_TRUE(model.is_hidden("A"));
 }
 
@@ -196,7 +208,7 @@ TEST(TComponentModel, SetSpaceReplacesTheEntryOfTheNameInAnyCaseOrAppendsOne)
 {
     TComponentModel model({"Tools", "10000", "Other", "5"});
     EXPECT_FALSE(model.SetSpace("Tools", 1)) << "only defined components take a size";
-    EXPECT_THAT(model.sizes(), ElementsAre("Tools", "10000", "Other", "5"));
+    EXPECT_THAT(sizes_of(model), ElementsAre("Tools=10000", "Other=5"));
 
     model.Define("tools", "", true);
     model.Define("New", "", true);
@@ -205,7 +217,7 @@ TEST(TComponentModel, SetSpaceReplacesTheEntryOfTheNameInAnyCaseOrAppendsOne)
     model.Define("10000", "", true);
     EXPECT_TRUE(model.SetSpace("10000", 3));
     EXPECT_TRUE(model.SetSpace("TOOLS", 9000000000));
-    EXPECT_THAT(model.sizes(), ElementsAre("Tools", "9000000000", "Other", "5", "New", "0", "10000", "3"));
+    EXPECT_THAT(sizes_of(model), ElementsAre("Tools=9000000000", "Other=5", "New=0", "10000=3"));
     EXPECT_EQ(model.size("Tools"), 9000000000);
 }
 
@@ -292,7 +304,7 @@ std::vector<NodeView> view(const TComponentModel& model, const std::vector<Compo
     for (const ComponentTreeNode& node : tree) {
         std::optional<std::string> component;
         if (node.component)
-            component = model.names().at(*node.component);
+            component = model.lists().components.at(*node.component).name;
         nodes.push_back({node.text, node.parent, component, node.image});
     }
     return nodes;
@@ -419,102 +431,8 @@ TEST(TComponentModel, ALockedComponentsItemSpringsBack)
     EXPECT_TRUE(items[1].checked);
 }
 
-// A model with something in every list.
-TComponentModel sample_model()
-{
-    TComponentModel model({"KYRT-PREDEF-COMPONENT", "100"});
-    model.StartFirstInstallation();
-    model.Define("Tools", "the tools", true);
-    model.Define("Tools\\Editors", "", false);
-    model.Define("Docs", "", true);
-    model.SetSpace("Tools", 2500);
-    model.Delete("Docs");
-    model.SetVisibility("Tools\\Editors", false);
-    model.SetChoice("Tools", false);
-    return model;
-}
 
-SelectionRunValues sample_values()
-{
-    SelectionRunValues values;
-    values.target_dir = "C:\\Program Files\\Sample\\";
-    values.all_users = "TRUE";
-    values.start_menu = "Sample";
-    values.saved_variables = {{"SERIAL", "12-34"}, {"NOTES", "line one\r\nline two\nline three"}, {"EMPTY", ""}};
-    values.platform_mode = "x64";
-    values.override_cache = "C:\\Cache\\";
-    return values;
-}
-
-TEST(SelectionFile, WritesTheFixedLayout)
-{
-    std::string text = FormatSelectionFile(sample_model(), sample_values());
-    EXPECT_EQ(text, "KYRT-PREDEF-COMPONENT\r\nTools\r\nTools\\Editors\r\nDocs\r\n$\r\n"
-                    "TRUE\r\nTRUE\r\nFALSE\r\nTRUE\r\n$\r\n"
-                    "Docs\r\n$\r\n"
-                    "Tools\\Editors\r\n$\r\n"
-                    "Tools\r\n$\r\n"
-                    "KYRT-PREDEF-COMPONENT\r\n100\r\nTools\r\n2500\r\nTools\\Editors\r\n0\r\nDocs\r\n0\r\n$\r\n"
-                    "C:\\Program Files\\Sample\\\r\nTRUE\r\nSample\r\n\r\n"
-                    "SERIAL\r\n12-34\r\n"
-                    "NOTES\r\nline one$NEWLINE$line two$NEWLINE$line three\r\n"
-                    "EMPTY\r\n\r\n"
-                    "KYRT64WOW\r\nx64\r\n"
-                    "OVERRIDECACHE\r\nC:\\Cache\\\r\n");
-}
-
-TEST(SelectionFile, ReadsBackWhatItWrote)
-{
-    TComponentModel model = sample_model();
-    Result<SelectionFile> file = ParseSelectionFile(FormatSelectionFile(model, sample_values()));
-    ASSERT_TRUE(file) << file.error().message;
-    EXPECT_EQ(file->names, model.names());
-    EXPECT_EQ(file->states, model.states());
-    EXPECT_EQ(file->deleted, model.deleted());
-    EXPECT_EQ(file->hidden, model.hidden());
-    EXPECT_EQ(file->locked, model.locked());
-    EXPECT_EQ(file->sizes, model.sizes());
-    EXPECT_EQ(file->target_dir, "C:\\Program Files\\Sample\\");
-    EXPECT_EQ(file->all_users, "TRUE");
-    EXPECT_EQ(file->start_menu, "Sample");
-    EXPECT_EQ(file->data_folder, "");
-    EXPECT_EQ(file->platform_mode, "x64");
-    ASSERT_EQ(file->variables.size(), 4u);
-    EXPECT_EQ(file->variables[0].name, "SERIAL");
-    EXPECT_EQ(file->variables[1].value, "line one$NEWLINE$line two$NEWLINE$line three");
-    EXPECT_EQ(file->variables[2].name, "EMPTY");
-    EXPECT_EQ(file->variables[2].value, "");
-    EXPECT_TRUE(file->variables[2].saved);
-    EXPECT_EQ(file->variables[3].name, "OVERRIDECACHE");
-    EXPECT_EQ(file->variables[3].value, "C:\\Cache\\");
-    EXPECT_FALSE(file->variables[3].saved) << "the pair after the platform mode is not a saved variable";
-}
-
-TEST(SelectionFile, ReadingToleratesBareLineFeedsAndAnOddLastLine)
-{
-    Result<SelectionFile> file = ParseSelectionFile("A\nB\r\n$\nTRUE\n$\n$\n$\n$\n$\nC:\\T\\\nFALSE\nMenu\n\n"
-                                                    "X\nx value\nDANGLING");
-    ASSERT_TRUE(file) << file.error().message;
-    EXPECT_THAT(file->names, ElementsAre("A", "B"));
-    EXPECT_THAT(file->states, ElementsAre("TRUE"));
-    EXPECT_EQ(file->start_menu, "Menu");
-    ASSERT_EQ(file->variables.size(), 1u);
-    EXPECT_EQ(file->variables[0].value, "x value");
-    EXPECT_FALSE(file->platform_mode);
-}
-
-TEST(SelectionFile, AFileWithoutItsSixListsIsRefused)
-{
-    const std::string_view cases[] = {"", "just some text\r\n", "A\r\n$\r\nTRUE\r\n$\r\n$\r\n$\r\n$\r\n"};
-    for (std::string_view text : cases) {
-        SCOPED_TRACE(text);
-        Result<SelectionFile> file = ParseSelectionFile(text);
-        ASSERT_FALSE(file);
-        EXPECT_EQ(file.error().code, ErrorCode::corrupt);
-    }
-}
-
-TEST(SelectionFile, MergeFollowsTheFileOnlyWhereItHasSomethingToSay)
+TEST(TComponentModel, MergeFollowsTheStoredListsOnlyWhereTheyHaveSomethingToSay)
 {
     TComponentModel model({"Tools", "10"});
     model.Define("Tools", "", true);
@@ -526,43 +444,40 @@ TEST(SelectionFile, MergeFollowsTheFileOnlyWhereItHasSomethingToSay)
     model.SetChoice("Docs", false);
     model.Delete("Gone");
 
-    SelectionFile file;
-    // tools in another case; Unknown is not defined; Extra has no state line.
-    file.names = {"tools", "Docs", "Unknown", "Extra"};
-    file.states = {"FALSE", "-1", "TRUE"};
-    file.deleted = {"Docs"};
-    file.hidden = {};
-    file.locked = {"Unknown"};
-    file.sizes = {"Tools", "99999"};
-    model.Merge(file);
+    ComponentLists stored;
+    // tools in another case; Unknown is not defined; Extra came without a state line.
+    stored.components = {{"tools", "FALSE", ""}, {"Docs", "-1", ""}, {"Unknown", "TRUE", ""}, {"Extra", "", ""}};
+    stored.deleted = {"Docs"};
+    stored.hidden = {};
+    stored.locked = {"Unknown"};
+    stored.sizes = {{"Tools", "99999"}};
+    model.Merge(stored);
 
     EXPECT_EQ(state_of(model, "Tools"), "FALSE");
     EXPECT_EQ(state_of(model, "Docs"), "TRUE") << "a true value is stored as TRUE";
     EXPECT_EQ(state_of(model, "Late"), "TRUE") << "absent from the file: keeps its state";
-    EXPECT_EQ(state_of(model, "Extra"), "FALSE") << "no state line: keeps its state";
+    EXPECT_EQ(state_of(model, "Extra"), "FALSE") << "no state: keeps its state";
     EXPECT_FALSE(model.exists("Unknown")) << "a stored name does not define a component";
-    EXPECT_THAT(model.deleted(), ElementsAre("Docs"));
-    EXPECT_THAT(model.hidden(), IsEmpty());
-    EXPECT_THAT(model.locked(), ElementsAre("Unknown"));
-    EXPECT_THAT(model.sizes(), ElementsAre("Tools", "10", "Docs", "0", "Late", "0", "Extra", "0", "Gone", "0"))
+    EXPECT_THAT(model.lists().deleted, ElementsAre("Docs"));
+    EXPECT_THAT(model.lists().hidden, IsEmpty());
+    EXPECT_THAT(model.lists().locked, ElementsAre("Unknown"));
+    EXPECT_THAT(sizes_of(model), ElementsAre("Tools=10", "Docs=0", "Late=0", "Extra=0", "Gone=0"))
         << "stored sizes are discarded";
     EXPECT_TRUE(model.is_selected("Gone")) << "the file's deleted list replaced the current one";
 }
 
-TEST(SelectionFile, AppendTakesTheListsAsTheyAre)
+TEST(TComponentModel, AppendTakesTheListsAsTheyAre)
 {
     TComponentModel model({"KYRT-PREDEF-COMPONENT", "0"});
-    SelectionFile file;
-    file.names = {"A", "B"};
-    file.states = {"TRUE", "FALSE"};
-    file.deleted = {"B"};
-    file.hidden = {"A"};
-    file.locked = {"A"};
-    file.sizes = {"A", "700"};
-    model.Append(file, LoadSizes::append);
-    EXPECT_THAT(model.names(), ElementsAre("A", "B"));
-    EXPECT_THAT(model.states(), ElementsAre("TRUE", "FALSE"));
-    EXPECT_THAT(model.sizes(), ElementsAre("KYRT-PREDEF-COMPONENT", "0", "A", "700"));
+    ComponentLists stored;
+    stored.components = {{"A", "TRUE", ""}, {"B", "FALSE", ""}};
+    stored.deleted = {"B"};
+    stored.hidden = {"A"};
+    stored.locked = {"A"};
+    stored.sizes = {{"A", "700"}};
+    model.Append(stored, LoadSizes::append);
+    EXPECT_EQ(model.lists().components, stored.components);
+    EXPECT_THAT(sizes_of(model), ElementsAre("KYRT-PREDEF-COMPONENT=0", "A=700"));
     EXPECT_TRUE(model.is_hidden("A"));
     EXPECT_TRUE(model.is_locked("A"));
     EXPECT_TRUE(model.is_deleted("B"));
@@ -570,78 +485,19 @@ TEST(SelectionFile, AppendTakesTheListsAsTheyAre)
     EXPECT_EQ(model.total_required_size(), 0);
 
     TComponentModel without_sizes({"KYRT-PREDEF-COMPONENT", "0"});
-    without_sizes.Append(file, LoadSizes::skip);
-    EXPECT_THAT(without_sizes.sizes(), ElementsAre("KYRT-PREDEF-COMPONENT", "0"));
+    without_sizes.Append(stored, LoadSizes::skip);
+    EXPECT_THAT(sizes_of(without_sizes), ElementsAre("KYRT-PREDEF-COMPONENT=0"));
 }
 
-TEST(SelectionFile, ApplyingSetsTheRunValuesAndReportsTheSavedNames)
+TEST(TComponentModel, AnIndexFromAnOlderFillFindsNoComponent)
 {
-    TVariableManager vars;
-    DefineVar(vars, "TARGETDIR", "C:\\Before\\", "Bootstrap");
-    DefineVar(vars, "STARTMENU", "Before", "Bootstrap");
-    SelectionFile file;
-    file.target_dir = "C:\\After\\";
-    file.variables = {{"SERIAL", "12", true}, {"", "ignored", true}, {"OVERRIDECACHE", "C:\\C\\", false}};
-    std::vector<std::string> kept;
-    ApplySelectionVariables(vars, file, [&](std::string_view name) { kept.emplace_back(name); });
-    EXPECT_EQ(GetVar(vars, "TARGETDIR"), "C:\\After\\");
-    EXPECT_EQ(GetVar(vars, "STARTMENU"), "Before") << "a file cut short sets only what it holds";
-    EXPECT_FALSE(VarExists(vars, "ALLUSERS"));
-    EXPECT_EQ(GetVar(vars, "SERIAL"), "12");
-    EXPECT_EQ(GetVar(vars, "OVERRIDECACHE"), "C:\\C\\");
-    EXPECT_THAT(kept, ElementsAre("SERIAL"));
-}
-
-class SelectionFileOnDisk : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const char* scratch = std::getenv("QUILLON_SCRATCH");
-        std::filesystem::path base = scratch ? std::filesystem::path(scratch) : std::filesystem::temp_directory_path();
-        m_folder =
-            base / (std::string("components-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_folder);
-        std::filesystem::create_directories(m_folder);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-    std::string path(std::string_view name) const { return (m_folder / name).string(); }
-
-    std::filesystem::path m_folder;
-};
-
-TEST_F(SelectionFileOnDisk, WriteOverwritesAndReadGivesTheBytesBack)
-{
-    std::string file = path("selection.txt");
-    std::ofstream(file, std::ios::binary) << "an older and much longer content that must not survive";
-    std::string text = "A\r\n$\r\n\xE4\xF6\r\n";
-    ASSERT_TRUE(WriteSelectionFile(file, text));
-    Result<std::optional<std::string>> read = ReadSelectionFile(file);
-    ASSERT_TRUE(read) << read.error().message;
-    ASSERT_TRUE(*read);
-    EXPECT_EQ(**read, text);
-}
-
-TEST_F(SelectionFileOnDisk, AMissingFileIsNothingButAnUnreadableOneIsAnError)
-{
-    Result<std::optional<std::string>> missing = ReadSelectionFile(path("missing.txt"));
-    ASSERT_TRUE(missing) << missing.error().message;
-    EXPECT_FALSE(*missing);
-    Result<std::optional<std::string>> in_missing_folder = ReadSelectionFile(path("no-folder/missing.txt"));
-    ASSERT_TRUE(in_missing_folder) << in_missing_folder.error().message;
-    EXPECT_FALSE(*in_missing_folder);
-
-    std::filesystem::create_directories(m_folder / "folder");
-    Result<std::optional<std::string>> folder = ReadSelectionFile(path("folder"));
-    ASSERT_FALSE(folder) << "a folder is not a missing file";
-    EXPECT_EQ(folder.error().code, ErrorCode::io);
-
-    Result<void> unwritable = WriteSelectionFile(path("no-folder/selection.txt"), "x");
-    ASSERT_FALSE(unwritable);
-    EXPECT_EQ(unwritable.error().code, ErrorCode::io);
+    TComponentModel model;
+    model.Define("A", "", true);
+    ASSERT_NE(model.component_at(0), nullptr);
+    EXPECT_EQ(model.component_at(0)->name, "A");
+    EXPECT_EQ(model.component_at(1), nullptr);
+    model.set_selected(1, false); // nothing to change
+    EXPECT_TRUE(model.is_selected("A"));
 }
 
 } // namespace
