@@ -2,6 +2,7 @@
 
 #include "base/scope_exit.h"
 #include "platform/win32/owning_window.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -836,8 +837,7 @@ void add_shell_styles(HWND window)
 
 bool RegisterShellControls(HINSTANCE instance)
 {
-    INITCOMMONCONTROLSEX common{sizeof common, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
-    InitCommonControlsEx(&common);
+    win32::init_common_controls(ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES);
     struct Entry {
         const wchar_t* name;
         WNDPROC procedure;

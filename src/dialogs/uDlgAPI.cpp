@@ -11,6 +11,7 @@
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
 #include "dialogs/shell_controls.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/wide.h"
 #include "vars/expand.h"
 #include "vars/mEval.h"
@@ -341,7 +342,7 @@ bool TDialogRuntime::follow_link(const Dialog& dialog, const std::string& href)
     std::wstring target = win32::to_wide(action.target);
     switch (action.kind) {
     case LinkAction::Kind::play_sound:
-        PlaySoundW(target.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+        win32::play_sound(target.c_str(), SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
         return true;
     case LinkAction::Kind::start_program: {
         std::wstring parameters = win32::to_wide(action.parameters);

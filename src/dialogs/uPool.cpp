@@ -7,6 +7,7 @@
 #include "dialogs/html_view.h"
 #include "dialogs/shell_controls.h"
 #include "platform/win32/gdi.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/wide.h"
 
 #include <commctrl.h>
@@ -355,11 +356,9 @@ Result<std::string> read_dialog_file(const std::string& path)
 
 bool RegisterDialogClasses(HINSTANCE instance)
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES |
-                                                       ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES |
-                                                       ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_ANIMATE_CLASS};
-    InitCommonControlsEx(&controls);
-    LoadLibraryW(L"riched20.dll"); // the rich edit class; stays loaded for the process
+    win32::init_common_controls(ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_ANIMATE_CLASS);
+    win32::register_rich_edit_class();
 
     WNDCLASSEXW form{};
     form.cbSize = sizeof form;

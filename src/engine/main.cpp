@@ -12,6 +12,7 @@
 #include "interp/mTerminate.h"
 #include "media/archive_library.h"
 #include "platform/win32/module_image.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_version.h"
@@ -25,6 +26,15 @@
 namespace quillon {
 
 namespace {
+
+// Before the static constructors of the engine's other objects (priority 101 is
+// the first a program may take) and long before a window, COM or the shell
+// loads a library on the engine's behalf: from here on no library by bare name
+// comes from the setup's folder or the current folder.
+[[gnu::constructor(101)]] void restrict_library_search_first()
+{
+    win32::restrict_library_search();
+}
 
 // Start-up's own codes; a run's codes come from ScriptExitCode.
 enum ExitCode : DWORD {
@@ -61,11 +71,7 @@ void register_host_app(const std::string& executable_name)
 void restrict_to_first_processor()
 {
     using SetAffinity = BOOL(WINAPI*)(HANDLE, DWORD_PTR);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto set_affinity = kernel != nullptr
-                            ? reinterpret_cast<SetAffinity>(
-                                  reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessAffinityMask")))
-                            : nullptr;
+    auto set_affinity = win32::proc<SetAffinity>(GetModuleHandleW(L"kernel32.dll"), "SetProcessAffinityMask");
     if (set_affinity != nullptr)
         set_affinity(GetCurrentProcess(), 1);
 }

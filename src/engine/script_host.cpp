@@ -7,6 +7,7 @@
 #include "engine/support_folder.h"
 #include "media/archive_library.h"
 #include "platform/win32/plugin_library.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_version.h"
 #include "platform/win32/wide.h"
@@ -31,8 +32,7 @@ namespace {
 template <typename Function>
 Function kernel32_function(const char* name)
 {
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    return kernel32 == nullptr ? nullptr : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)));
+    return win32::proc<Function>(GetModuleHandleW(L"kernel32.dll"), name);
 }
 
 bool running_under_wow64()

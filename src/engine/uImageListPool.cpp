@@ -1,5 +1,7 @@
 #include "engine/uImageListPool.h"
 
+#include "platform/win32/system_functions.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/wide.h"
 
 #include <objbase.h>
@@ -208,7 +210,7 @@ Result<void> add_image(HIMAGELIST list, const Canvas& canvas)
 {
     win32::UniqueBitmap colour(TRY(make_dib(canvas)));
     win32::UniqueBitmap mask(TRY(make_mask(canvas)));
-    int added = ImageList_Add(list, colour.get(), mask.get());
+    int added = win32::image_list_add(list, colour.get(), mask.get());
     if (added < 0)
         return make_error(ErrorCode::win32, "Cannot add an image to an image list", GetLastError());
     return {};
@@ -255,11 +257,7 @@ void copy_truncated(wchar_t (&target)[N], std::wstring_view text)
 void allow_message_from_shell(HWND window, UINT message)
 {
     using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (user32 == nullptr)
-        return;
-    auto filter =
-        reinterpret_cast<Filter>(reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    auto filter = win32::proc<Filter>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
     if (filter != nullptr)
         filter(window, message, MSGFLT_ALLOW, nullptr);
 }
@@ -331,7 +329,7 @@ TImageListPool::~TImageListPool()
 
 Result<void> TImageListPool::create_images()
 {
-    m_image_list.reset(ImageList_Create(32, 16, ILC_COLOR32 | ILC_MASK, tree_image_count, 0));
+    m_image_list.reset(win32::image_list_create(32, 16, ILC_COLOR32 | ILC_MASK, tree_image_count, 0));
     if (!m_image_list)
         return make_error(ErrorCode::win32, "Cannot create the image list ImageList", GetLastError());
     for (int index = 0; index < tree_image_count; ++index) {
@@ -340,7 +338,7 @@ Result<void> TImageListPool::create_images()
         m_menu_bitmaps[static_cast<std::size_t>(index)].reset(TRY(make_dib(image)));
     }
 
-    m_image_list7.reset(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 0));
+    m_image_list7.reset(win32::image_list_create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 0));
     if (!m_image_list7)
         return make_error(ErrorCode::win32, "Cannot create the image list ImageList7", GetLastError());
     Canvas overlay(32, 32);
@@ -348,7 +346,7 @@ Result<void> TImageListPool::create_images()
     overlay.disc(16, 16, 6, white);
     TRY(add_image(m_image_list7.get(), overlay));
     // The taskbar copies the icon it is given, so one icon serves every call.
-    m_overlay_icon.reset(ImageList_GetIcon(m_image_list7.get(), 0, ILD_NORMAL));
+    m_overlay_icon.reset(win32::image_list_get_icon(m_image_list7.get(), 0, ILD_NORMAL));
 
     // Opaque on the dialog colour: static controls ignore transparency.
     std::uint32_t face = 0xFF000000 | GetSysColor(COLOR_BTNFACE);

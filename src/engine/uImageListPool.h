@@ -9,6 +9,7 @@
 #include "engine/feature_menu.h"
 #include "engine/messages.h"
 #include "platform/win32/gdi.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/unique_handle.h"
 
 #include <windows.h>

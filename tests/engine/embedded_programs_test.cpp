@@ -168,8 +168,9 @@ TEST(IisWrapperFile, DeletesTheFileOnlyWhenMarked)
 
 // The assembly-cache utilities at work. Wine ships fusion.dll only as a builtin
 // without a file (the Mono package would install one), and its loader does not
-// load a builtin without a file: the test puts Wine's own fusion.dll beside the
-// utilities, where a program finds its libraries first.
+// load a builtin without a file: the test puts Wine's own fusion.dll where the
+// .NET Framework keeps it. Not beside the utilities: they never load a library
+// from their own folder (it is the setup's support folder).
 
 // A minimal assembly for runtime 2.0 with a public key, as far as the cache reads one:
 // PE headers, the CLI header, and metadata with the #~, #Strings and #Blob
@@ -317,7 +318,13 @@ protected:
         ASSERT_TRUE(v2) << v2.error().describe();
         remove_probe_from_cache();
     }
-    void TearDown() override { remove_probe_from_cache(); }
+    void TearDown() override
+    {
+        remove_probe_from_cache();
+        std::error_code ignored;
+        if (m_placed_framework)
+            fs::remove_all(framework_root(), ignored);
+    }
 
     struct Outcome {
         DWORD exit_code = 0xFFFFFFFF;
@@ -385,20 +392,28 @@ protected:
         fs::remove_all(probe_cache_folder(), ignored);
     }
 
+    static fs::path framework_root() { return fs::path(windows_folder()) / L"Microsoft.NET"; }
+    static fs::path framework_fusion() { return framework_root() / L"Framework64" / L"v4.0.30319" / L"fusion.dll"; }
     bool have_fusion() const
     {
         std::error_code ignored;
-        return fs::exists(m_folder / L"fusion.dll", ignored);
+        return fs::exists(framework_fusion(), ignored);
     }
+    // Only where the system has no framework of its own; removed again after the test.
     void place_wine_fusion()
     {
+        std::error_code ignored;
         std::optional<fs::path> fusion = wine_fusion_dll();
-        if (fusion)
-            fs::copy_file(*fusion, m_folder / L"fusion.dll");
+        if (!fusion || fs::exists(framework_root(), ignored))
+            return;
+        m_placed_framework = true;
+        fs::create_directories(framework_fusion().parent_path());
+        fs::copy_file(*fusion, framework_fusion());
     }
 
     EngineResources m_engine;
     fs::path m_folder;
+    bool m_placed_framework = false;
 };
 
 TEST_F(GacUtility, RejectsBadCommandLines)
