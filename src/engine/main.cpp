@@ -98,7 +98,7 @@ private:
     EngineMessages m_messages;
     TVariableManager m_variables; // the process's variable store
     ProcessState m_process;       // the random generator and time-out live for the process
-    std::unique_ptr<TDialogRuntime> m_dialogs; // the wizard's pages, from start-up to the end of the run
+    std::unique_ptr<EngineHost> m_host; // the engine's objects around the run, with the pages, from start-up on
     StartupOptions m_options;
     std::unique_ptr<StartupTrace> m_trace;
     std::unique_ptr<TSetupSplash> m_splash;
@@ -211,22 +211,15 @@ Result<void> Engine::register_dialogs()
         m_init->set_progress(0, dialogs, 1);
         m_init->paint();
     }
-    // Read when shown: the script may choose another language after start-up.
-    auto texts = [&messages = m_messages] {
-        DialogTexts current;
-        current.confirm_cancel = messages.text(MessageLine::confirm_cancel);
-        current.flash_failed = messages.text(MessageLine::flash_failed);
-        current.units = {messages.text(MessageLine::bytes), messages.text(MessageLine::kilobytes),
-                         messages.text(MessageLine::megabytes)};
-        return current;
-    };
-    m_dialogs = std::make_unique<TDialogRuntime>(m_support_folder, m_variables, texts);
+    m_host = std::make_unique<EngineHost>(EngineHostSetup{
+        *m_script, m_variables, *m_trace, m_messages,
+        SetupLocation{m_support_folder, m_executable, m_options.package_path, m_tail}, m_options.silent});
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
         if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))
             continue;
         std::string name = TRY(m_script->Parameter(m_script->CommandId(i), 1));
         // A dialog that cannot be loaded ends the start-up like any other failure of it.
-        TRY(m_dialogs->RegisterDialog(std::to_string(i), m_support_folder + name + ".dfm"));
+        TRY(m_host->dialogs().RegisterDialog(std::to_string(i), m_support_folder + name + ".dfm"));
         if (m_init) {
             m_init->step_progress();
             m_init->paint();
@@ -255,7 +248,7 @@ Result<std::optional<DWORD>> Engine::start_and_run()
     }
     m_trace->line("  </RunScript>");
     m_trace->line("  <Free>");
-    m_dialogs.reset();
+    m_host.reset();
     m_script.reset();
     m_trace->line("  </Free>");
     return std::optional<DWORD>();
@@ -278,7 +271,7 @@ bool Engine::run_script()
     startup.publisher = m_script->publisher();
     startup.product_version = m_script->product_version();
     ScriptRunContext context{*m_script,   m_variables, *m_trace,  m_messages,      m_options,
-                             startup,     m_base_name, m_process, m_dialogs.get()};
+                             startup,     m_base_name, m_process, *m_host};
     ScriptRunResult result = RunScript(context);
     if (result.end != ScriptRunEnd::rejected) {
         // An unattended run must not report a failed or cancelled script as success.

@@ -2,7 +2,7 @@
 // loop, the hidden main form's timers and the project's test plug-in library.
 // A cancel arrives from a window timer while the worker runs, as a dialog's
 // Cancel button would deliver it.
-#include "engine/script_host.h"
+#include "engine/engine_host.h"
 #include "harness/harness.h"
 #include "interp/interp_test_support.h"
 #include "vars/predefined.h"
@@ -39,8 +39,8 @@ struct HostRun {
         seed_thread_state(vars, GetTickCount());
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");
-        host.emplace(ScriptHostSetup{script, vars, trace, messages, to_utf8(folder.wstring()), "setup.exe", "", "",
-                                     silent});
+        host.emplace(EngineHostSetup{script, vars, trace, messages,
+                                     SetupLocation{to_utf8(folder.wstring()), "setup.exe", "", ""}, silent});
         handlers = StandardHandlers();
         executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }
@@ -53,7 +53,7 @@ struct HostRun {
     StartupTrace trace;
     EngineMessages messages;
     fs::path folder;
-    std::optional<WindowsScriptHost> host;
+    std::optional<EngineHost> host;
     HandlerTable handlers;
     ProcessState process;
     std::optional<TScriptExecutor> executor;
@@ -164,8 +164,8 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
         // With windows, "Setup cancelled" would wait for a click: ABORTEDONERROR already true keeps it away.
         HostRun run(commands, {{"ABORTONERROR", c.abort_on_error}, {"ABORTEDONERROR", c.silent ? "FALSE" : "TRUE"}},
                     c.silent);
-        ASSERT_NE(run.host->pool(), nullptr);
-        run.host->pool()->set_interval(PoolTimer::plug, 500);
+        ASSERT_NE(run.host->shell().pool(), nullptr);
+        run.host->shell().pool()->set_interval(PoolTimer::plug, 500);
         std::optional<CancelTimer> cancel;
         if (!c.cancel_before)
             cancel.emplace(run.vars, 300);
