@@ -52,7 +52,8 @@ int main()
         return std::make_unique<EngineHost>(EngineHostSetup{
             script, vars, trace, messages, SetupLocation{"C:\\nowhere\\", "C:\\nowhere\\setup.exe", "", ""}, true});
     });
-    std::printf("loop under Wine, %zu commands: bare loop %.2f M commands/s, with the engine's host %.2f M commands/s\n",
-                command_count, bare / 1e6, engine / 1e6);
+    std::printf(
+        "loop under Wine, %zu commands: bare loop %.2f M commands/s, with the engine's host %.2f M commands/s\n",
+        command_count, bare / 1e6, engine / 1e6);
     return 0;
 }

@@ -150,8 +150,8 @@ std::string TDialogRuntime::expand(std::string_view text) const
     return Expand(m_vars, text);
 }
 
-const std::string& TDialogRuntime::template_text(const Dialog& dialog, const std::string& component,
-                                               std::size_t index, const std::string& design)
+const std::string& TDialogRuntime::template_text(const Dialog& dialog, const std::string& component, std::size_t index,
+                                                 const std::string& design)
 {
     std::string key = dialog.form->hint() + "." + component;
     std::string slot = key + '\n' + std::to_string(index);
@@ -202,7 +202,8 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
             (kind != ControlKind::shell_tree && kind != ControlKind::shell_list && kind != ControlKind::shell_combo))
             continue;
         shell_on_change(control.window, [this, &stored, &control](ShellChange change, const std::string& path) {
-            FolderEvent event = change == ShellChange::folder_opened ? FolderEvent::folder_opened : FolderEvent::selected;
+            FolderEvent event =
+                change == ShellChange::folder_opened ? FolderEvent::folder_opened : FolderEvent::selected;
             on_folder_change(stored, control, event, path, change != ShellChange::file_item_selected);
         });
     }
@@ -352,8 +353,7 @@ bool TDialogRuntime::follow_link(const Dialog& dialog, const std::string& href)
     case LinkAction::Kind::shell_open:
         ShellExecuteW(dialog.form->window(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         return true;
-    case LinkAction::Kind::none:
-        break;
+    case LinkAction::Kind::none: break;
     }
     return false;
 }
@@ -374,7 +374,8 @@ void TDialogRuntime::on_html_page(Dialog& dialog, HWND view, UINT_PTR timer_id)
     if (!file_exists_here(target))
         return;
     dialog.page_refresh[timer_id] = {view, html_view_file(view), target};
-    SetTimer(dialog.form->window(), timer_id, static_cast<UINT>(std::clamp(refresh->first, 0, 24 * 3600)) * 1000, nullptr);
+    SetTimer(dialog.form->window(), timer_id, static_cast<UINT>(std::clamp(refresh->first, 0, 24 * 3600)) * 1000,
+             nullptr);
 }
 
 TPoolTemplate* TDialogRuntime::dialog(const std::string& key)
@@ -437,15 +438,13 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::tab_sheet:
         case ControlKind::static_text:
             set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, var::progress_text)
-                                                                          : expand(caption_template()));
+                                                                         : expand(caption_template()));
             InvalidateRect(w, nullptr, TRUE);
             break;
         case ControlKind::button:
         case ControlKind::bit_button:
         case ControlKind::speed_button:
-        case ControlKind::bmp_button:
-            set_text(w, expand(caption_template()));
-            break;
+        case ControlKind::bmp_button: set_text(w, expand(caption_template())); break;
         case ControlKind::check_box:
         case ControlKind::radio_button:
             set_text(w, expand(caption_template()));
@@ -494,8 +493,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                     text = "Add a " + base + "." + language + ".txt or " + base +
                            ".txt file to your project as a support file/creative to display it here.";
                 else
-                    text = "Add a " + base + "." + language + ".rtf or " + base + ".rtf, or " + base + "." +
-                           language + ".txt or " + base +
+                    text = "Add a " + base + "." + language + ".rtf or " + base + ".rtf, or " + base + "." + language +
+                           ".txt or " + base +
                            ".txt file to your project as a support file/creative to display it here.";
             }
             set_text(w, text);
@@ -513,8 +512,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             }
             if (bound) {
                 std::wstring value = win32::to_wide(*bound);
-                LRESULT index = SendMessageW(w, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT,
-                                             static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(value.c_str()));
+                LRESULT index = SendMessageW(w, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(value.c_str()));
                 if (index >= 0)
                     SendMessageW(w, list ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index), 0);
                 else if (!list)
@@ -612,9 +611,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             }
             break;
         }
-        case ControlKind::animate:
-            SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
-            break;
+        case ControlKind::animate: SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF)); break;
         case ControlKind::flash_frame:
             if (m.tag == 1 && !dialog.flash_playing) {
                 std::string language = GetVar(m_vars, var::language);
@@ -629,8 +626,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                     set_text(w, m_roles.run.texts().flash_failed);
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     refresh_feature_texts(dialog);
@@ -726,11 +722,10 @@ void TDialogRuntime::refresh_live_bound(Dialog& dialog)
 void TDialogRuntime::apply_rules(Dialog& dialog)
 {
     TPoolTemplate& form = *dialog.form;
-    ApplyDialogRules(dialog.rules,
-                     {[&form](std::string_view c, std::string_view p) { return form.property(c, p); },
-                      [&form](std::string_view c, std::string_view p, std::string_view text) {
-                          form.set_property(c, p, text);
-                      }});
+    ApplyDialogRules(dialog.rules, {[&form](std::string_view c, std::string_view p) { return form.property(c, p); },
+                                    [&form](std::string_view c, std::string_view p, std::string_view text) {
+                                        form.set_property(c, p, text);
+                                    }});
 }
 
 std::optional<std::string> TDialogRuntime::browse_folder(HWND owner)
@@ -772,9 +767,9 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
     case tag_back: dialog.result = 7; break;
     case tag_cancel: {
         m_roles.shell.set_attention(false);
-        int answer = MessageBoxW(dialog.form->window(), win32::to_wide(m_roles.run.texts().confirm_cancel).c_str(),
-                                 win32::to_wide(StandardCaption(m_vars)).c_str(),
-                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        int answer =
+            MessageBoxW(dialog.form->window(), win32::to_wide(m_roles.run.texts().confirm_cancel).c_str(),
+                        win32::to_wide(StandardCaption(m_vars)).c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
         if (answer == IDYES) {
             DefineVar(m_vars, var::is_cancelled, "TRUE", origin_show_design);
             EnableWindow(control.window, FALSE);
@@ -805,8 +800,7 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
         dialog.result = 8;
         dialog.custom = m.name;
         break;
-    default:
-        break;
+    default: break;
     }
     apply_rules(dialog);
 }
@@ -858,7 +852,8 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
         for (int i = 0; i < count; ++i) {
             if (SendMessageW(w, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0)
                 continue;
-            std::wstring item(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)), L'\0');
+            std::wstring item(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)),
+                              L'\0');
             SendMessageW(w, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
             lines += (lines.empty() ? "" : "$NEWLINE$") + win32::to_ansi(item);
         }
@@ -893,12 +888,8 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
             store(lines, "CheckListBox1ClickCheck");
         }
         break;
-    case ControlKind::combo_box:
-        store(window_text_ansi(w), "ComboBox1Change");
-        break;
-    case ControlKind::track_bar:
-        store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change");
-        break;
+    case ControlKind::combo_box: store(window_text_ansi(w), "ComboBox1Change"); break;
+    case ControlKind::track_bar: store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change"); break;
     case ControlKind::file_list_box:
         on_folder_change(dialog, control, FolderEvent::selected, file_list_selected(w), false);
         return;
@@ -921,8 +912,7 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
             store(tree_item_text(w, selected), "TreeView1Change");
         break;
     }
-    default:
-        break;
+    default: break;
     }
     if (feature_texts)
         refresh_feature_texts(dialog);
@@ -1091,8 +1081,8 @@ bool TDialogRuntime::RefreshProgress(std::string_view text, bool publish_cancel,
         minimum = parse_int64(GetVar(m_vars, var::thread_minimum)).value_or(0);
     }
     if (Dialog* dialog = current()) {
-        m_roles.shell.show_taskbar_progress(dialog->form->window(), expand(GetVar(m_vars, var::progress_mode)) == "MARQUEE", position,
-                               maximum);
+        m_roles.shell.show_taskbar_progress(dialog->form->window(),
+                                            expand(GetVar(m_vars, var::progress_mode)) == "MARQUEE", position, maximum);
         refresh_dialog_progress(*dialog, shown, minimum, maximum, position);
     }
     return cancelled;

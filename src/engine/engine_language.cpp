@@ -29,9 +29,8 @@ Result<std::vector<std::string>> read_crlf_lines(const std::string& path)
 }
 
 EngineLanguage::EngineLanguage(const TScriptImage& script, std::string support_folder, EngineMessages& messages)
-    : m_script(script),
-      m_localization(std::move(support_folder), script.product_title(), read_crlf_lines,
-                     [this](std::string_view text) { return ExpandBuildConstants(text, m_script); }),
+    : m_script(script), m_localization(std::move(support_folder), script.product_title(), read_crlf_lines,
+                                       [this](std::string_view text) { return ExpandBuildConstants(text, m_script); }),
       m_localized(quillon::file_exists(m_localization.matrix_path())), m_messages(messages),
       m_startup_messages(messages)
 {
@@ -54,8 +53,7 @@ Result<void> EngineLanguage::load(const std::string& language)
     return {};
 }
 
-Result<std::string> EngineLanguage::translate(const std::string& text, std::string_view key,
-                                              std::size_t ordinal) const
+Result<std::string> EngineLanguage::translate(const std::string& text, std::string_view key, std::size_t ordinal) const
 {
     return m_localization.LocalizeText(text, key, ordinal);
 }

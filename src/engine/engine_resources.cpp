@@ -31,8 +31,8 @@ std::string english_language_name(int identifier)
 
 std::string UserLanguageName(UserLanguageKind kind)
 {
-    std::string hex =
-        locale_info(LOCALE_USER_DEFAULT, kind == UserLanguageKind::current ? LOCALE_ILANGUAGE : LOCALE_IDEFAULTLANGUAGE);
+    std::string hex = locale_info(LOCALE_USER_DEFAULT,
+                                  kind == UserLanguageKind::current ? LOCALE_ILANGUAGE : LOCALE_IDEFAULTLANGUAGE);
     int identifier = 0;
     try {
         identifier = hex.empty() ? 0 : std::stoi(hex, nullptr, 16);

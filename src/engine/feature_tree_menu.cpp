@@ -22,14 +22,14 @@ struct PopupItem {
 };
 
 constexpr PopupItem popup_items[] = {
-    {FeatureMenuAction::install_node, "InstallComponentOnly1", "Will be &installed on local hard drive", MessageLine::install_node, 4, true,
-     false},
+    {FeatureMenuAction::install_node, "InstallComponentOnly1", "Will be &installed on local hard drive",
+     MessageLine::install_node, 4, true, false},
     {FeatureMenuAction::install_feature, "InstallComponentwithSubComponents1",
      "&Entire feature will be installed on local hard drive", MessageLine::install_feature, 5, true, false},
-    {FeatureMenuAction::unavailable, "Entirefeaturewillbeunavailable1", "Entire feature will be &unavailable", MessageLine::feature_unavailable, 2,
-     true, true},
-    {FeatureMenuAction::node_only_off, "DoNotInstallComponentOnly1", "Do Not Install Component &Only", std::nullopt, 2, false,
-     false},
+    {FeatureMenuAction::unavailable, "Entirefeaturewillbeunavailable1", "Entire feature will be &unavailable",
+     MessageLine::feature_unavailable, 2, true, true},
+    {FeatureMenuAction::node_only_off, "DoNotInstallComponentOnly1", "Do Not Install Component &Only", std::nullopt, 2,
+     false, false},
     {FeatureMenuAction::node_and_children_off, "DoNotInstallComponentorSubComponents1",
      "Do &Not Install Component or Sub Components", std::nullopt, 3, false, false},
 };

@@ -121,8 +121,7 @@ void Engine::show_error(const std::string& text, HWND owner)
 {
     if (m_options.silent)
         return;
-    MessageBoxW(owner, win32::to_wide(text).c_str(), win32::to_wide(standard_caption()).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(owner, win32::to_wide(text).c_str(), win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void Engine::create_start_forms()
@@ -270,8 +269,8 @@ bool Engine::run_script()
     startup.product_title = m_script->product_title();
     startup.publisher = m_script->publisher();
     startup.product_version = m_script->product_version();
-    ScriptRunContext context{*m_script,   m_variables, *m_trace,  m_messages,      m_options,
-                             startup,     m_base_name, m_process, *m_host};
+    ScriptRunContext context{*m_script, m_variables, *m_trace,  m_messages, m_options,
+                             startup,   m_base_name, m_process, *m_host};
     ScriptRunResult result = RunScript(context);
     if (result.end != ScriptRunEnd::rejected) {
         // An unattended run must not report a failed or cancelled script as success.
@@ -327,11 +326,11 @@ DWORD Engine::run()
         close_start_forms();
         m_exit_code = exit_runtime_error;
         if (!m_options.silent)
-            MessageBoxW(nullptr,
-                        win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) +
-                                       ended.error().describe())
-                            .c_str(),
-                        win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
+            MessageBoxW(
+                nullptr,
+                win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) + ended.error().describe())
+                    .c_str(),
+                win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
     } else if (*ended) {
         return **ended; // the start-up ended early, or the script was rejected
     }

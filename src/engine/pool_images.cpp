@@ -98,9 +98,7 @@ Canvas tree_image(int index)
 {
     Canvas canvas(32, 16);
     switch (index) {
-    case 0:
-        canvas.cross(0, 0, 16);
-        break;
+    case 0: canvas.cross(0, 0, 16); break;
     case 1:
     case 4:
         canvas.drive(0, 0, 16);

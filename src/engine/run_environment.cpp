@@ -84,8 +84,7 @@ bool WindowsRunEnvironment::language_set() const
     return !GetVar(m_vars, var::language).empty() && m_language.loaded();
 }
 
-Result<std::string> WindowsRunEnvironment::translate(const std::string& text, std::string_view key,
-                                                     std::size_t ordinal)
+Result<std::string> WindowsRunEnvironment::translate(const std::string& text, std::string_view key, std::size_t ordinal)
 {
     return m_language.translate(text, key, ordinal);
 }

@@ -23,8 +23,8 @@ struct RunSwitches {
 
 class WindowsRunEnvironment : public RunEnvironment {
 public:
-    WindowsRunEnvironment(TVariableManager& vars, StartupTrace& trace, RunSwitches& switches,
-                          EngineLanguage& language, TDialogRuntime& dialogs);
+    WindowsRunEnvironment(TVariableManager& vars, StartupTrace& trace, RunSwitches& switches, EngineLanguage& language,
+                          TDialogRuntime& dialogs);
 
     void pump_messages() override;
     Result<void> refresh_switches() override;

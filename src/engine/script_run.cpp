@@ -46,7 +46,8 @@ void first_installation_bootstrap(ScriptRunContext& context, const MachineFacts&
     DefineVar(vars, var::maintenance, "FALSE", origin::bootstrap);
     wchar_t program_files[MAX_PATH] = L"";
     DWORD length = GetEnvironmentVariableW(L"ProgramFiles", program_files, MAX_PATH);
-    std::string target = length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
+    std::string target =
+        length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
     DefineVar(vars, var::target_dir, target + "\\" + script.product_title() + "\\", origin::bootstrap);
     DefineVar(vars, var::start_menu, script.product_title(), origin::bootstrap);
     DefineVar(vars, var::all_users, machine.all_users ? "TRUE" : "FALSE", origin::bootstrap);
@@ -80,10 +81,9 @@ bool choose_language(ScriptRunContext& context)
     std::string current = found.current;
     bool patch = file_exists(without_extension(context.startup.database_path) + ".msp");
     if (!found.available.empty() && script.language_dialog() && GetVar(vars, var::maintenance) != "TRUE" && !patch) {
-        std::optional<std::string> chosen =
-            ChooseLanguage(found.available, script.default_language(),
-                           UserLanguageName(UserLanguageKind::default_language), context.options.silent,
-                           context.messages);
+        std::optional<std::string> chosen = ChooseLanguage(found.available, script.default_language(),
+                                                           UserLanguageName(UserLanguageKind::default_language),
+                                                           context.options.silent, context.messages);
         if (!chosen)
             return false;
         current = *chosen;

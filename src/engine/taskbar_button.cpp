@@ -59,20 +59,11 @@ void TaskbarButton::set_state(HWND window, TaskbarState state)
         return;
     TBPFLAG flag = TBPF_NOPROGRESS;
     switch (state) {
-    case TaskbarState::normal:
-        flag = TBPF_NORMAL;
-        break;
-    case TaskbarState::indeterminate:
-        flag = TBPF_INDETERMINATE;
-        break;
-    case TaskbarState::error:
-        flag = TBPF_ERROR;
-        break;
-    case TaskbarState::paused:
-        flag = TBPF_PAUSED;
-        break;
-    case TaskbarState::none:
-        break;
+    case TaskbarState::normal: flag = TBPF_NORMAL; break;
+    case TaskbarState::indeterminate: flag = TBPF_INDETERMINATE; break;
+    case TaskbarState::error: flag = TBPF_ERROR; break;
+    case TaskbarState::paused: flag = TBPF_PAUSED; break;
+    case TaskbarState::none: break;
     }
     bar->list->SetProgressState(window, flag);
 }

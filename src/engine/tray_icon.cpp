@@ -72,8 +72,8 @@ void TrayIcon::on_taskbar_created()
         notify(NIM_ADD, NIF_ICON | NIF_TIP | NIF_MESSAGE);
 }
 
-bool TrayIcon::notify(DWORD operation, DWORD flags, std::wstring_view title, std::wstring_view text,
-                      DWORD info_flags, UINT timeout)
+bool TrayIcon::notify(DWORD operation, DWORD flags, std::wstring_view title, std::wstring_view text, DWORD info_flags,
+                      UINT timeout)
 {
     if (m_window == nullptr)
         return false;
@@ -112,24 +112,16 @@ bool TrayIcon::remove()
     return notify(NIM_DELETE, 0);
 }
 
-bool TrayIcon::balloon(std::string_view title, std::string_view text, BalloonIcon icon,
-                       std::uint32_t timeout_ms)
+bool TrayIcon::balloon(std::string_view title, std::string_view text, BalloonIcon icon, std::uint32_t timeout_ms)
 {
     if (!m_shown)
         return false;
     DWORD info_flags = NIIF_NONE;
     switch (icon) {
-    case BalloonIcon::none:
-        break;
-    case BalloonIcon::info:
-        info_flags = NIIF_INFO;
-        break;
-    case BalloonIcon::warning:
-        info_flags = NIIF_WARNING;
-        break;
-    case BalloonIcon::error:
-        info_flags = NIIF_ERROR;
-        break;
+    case BalloonIcon::none: break;
+    case BalloonIcon::info: info_flags = NIIF_INFO; break;
+    case BalloonIcon::warning: info_flags = NIIF_WARNING; break;
+    case BalloonIcon::error: info_flags = NIIF_ERROR; break;
     }
     return notify(NIM_MODIFY, NIF_INFO, win32::to_wide(title), win32::to_wide(text), info_flags, timeout_ms);
 }

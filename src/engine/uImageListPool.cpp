@@ -82,12 +82,8 @@ LRESULT CALLBACK TImageListPool::window_proc(HWND window, UINT message, WPARAM w
 std::optional<LRESULT> TImageListPool::handle(UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
-    case WM_TIMER:
-        m_timers.fire(wparam);
-        return 0;
-    case TrayIcon::callback_message:
-        m_tray.on_callback(lparam);
-        return 0;
+    case WM_TIMER: m_timers.fire(wparam); return 0;
+    case TrayIcon::callback_message: m_tray.on_callback(lparam); return 0;
     case WM_CLOSE:
         // The form lives as long as the engine; a close request (a task manager's) does not end it.
         return 0;
@@ -98,8 +94,7 @@ std::optional<LRESULT> TImageListPool::handle(UINT message, WPARAM wparam, LPARA
         m_timers.attach(nullptr);
         m_tray.attach(nullptr);
         return 0;
-    default:
-        break;
+    default: break;
     }
     if (m_taskbar_created != 0 && message == m_taskbar_created) {
         m_tray.on_taskbar_created();

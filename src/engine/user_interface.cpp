@@ -16,9 +16,8 @@ static_assert(message_box::ok == MB_OK && message_box::ok_cancel == MB_OKCANCEL 
 static_assert(message_box::icon_error == MB_ICONERROR && message_box::icon_question == MB_ICONQUESTION &&
               message_box::icon_warning == MB_ICONWARNING && message_box::icon_information == MB_ICONINFORMATION);
 
-WindowsUserInterface::WindowsUserInterface(TVariableManager& vars, StartupTrace& trace,
-                                           const EngineMessages& messages, const RunSwitches& switches,
-                                           WizardShell& shell, TDialogRuntime& dialogs)
+WindowsUserInterface::WindowsUserInterface(TVariableManager& vars, StartupTrace& trace, const EngineMessages& messages,
+                                           const RunSwitches& switches, WizardShell& shell, TDialogRuntime& dialogs)
     : m_vars(vars), m_trace(trace), m_messages(messages), m_switches(switches), m_shell(shell), m_dialogs(dialogs)
 {
 }
@@ -47,12 +46,11 @@ void WindowsUserInterface::show_error_message(const std::string& text)
     m_trace.line("    " + one_line);
     if (silent())
         return;
-    MessageBoxW(current_window(m_vars), win32::to_wide(text).c_str(),
-                win32::to_wide(StandardCaption(m_vars)).c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(current_window(m_vars), win32::to_wide(text).c_str(), win32::to_wide(StandardCaption(m_vars)).c_str(),
+                MB_OK | MB_ICONERROR);
 }
 
-std::int32_t WindowsUserInterface::message_box(const std::string& caption, const std::string& text,
-                                               std::uint32_t flags)
+std::int32_t WindowsUserInterface::message_box(const std::string& caption, const std::string& text, std::uint32_t flags)
 {
     std::wstring wide_caption = win32::to_wide(caption);
     std::wstring wide_text = win32::to_wide(text);

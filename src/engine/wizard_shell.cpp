@@ -175,8 +175,7 @@ void WizardShell::show_balloon(const std::string& title, const std::string& text
     m_pool->arm(PoolTimer::win7, [this] { clear_attention(); });
 }
 
-bool WizardShell::feature_menu(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& nodes,
-                               std::size_t node)
+bool WizardShell::feature_menu(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& nodes, std::size_t node)
 {
     TComponentModel* model = m_run.components();
     if (!m_pool || model == nullptr)
@@ -192,7 +191,8 @@ bool WizardShell::feature_menu(HWND owner, POINT screen, const std::vector<Compo
             tree[*nodes[i].parent].children.push_back(i);
     }
     ApplyFeatureMenuAction(
-        tree, node, *action, [model](std::size_t component, bool selected) { model->set_selected(component, selected); },
+        tree, node, *action,
+        [model](std::size_t component, bool selected) { model->set_selected(component, selected); },
         [model](std::size_t component) {
             return component < model->names().size() && model->is_locked(model->names()[component]);
         });

@@ -39,8 +39,7 @@ public:
     bool tray_icon_visible() const override;
     void tray_minimize() override;
     void tray_restore() override;
-    bool feature_menu(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& tree,
-                      std::size_t node) override;
+    bool feature_menu(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& tree, std::size_t node) override;
 
     // The rest of "System Tray", and "MessageBalloon".
     void tray_show_icon();

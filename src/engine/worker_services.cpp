@@ -43,8 +43,8 @@ void pump_pending_messages()
 
 } // namespace
 
-WindowsWorkerServices::WindowsWorkerServices(const RunSwitches& switches, WizardShell& shell,
-                                             TDialogRuntime& dialogs, std::string engine_file)
+WindowsWorkerServices::WindowsWorkerServices(const RunSwitches& switches, WizardShell& shell, TDialogRuntime& dialogs,
+                                             std::string engine_file)
     : m_switches(switches), m_shell(shell), m_dialogs(dialogs), m_engine_file(std::move(engine_file)),
       m_pool_window(shell.pool() != nullptr ? shell.pool()->window() : nullptr), m_main_thread(GetCurrentThreadId())
 {

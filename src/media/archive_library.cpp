@@ -156,10 +156,9 @@ Result<void> ArchiveLibrary::ExtractWholeArchive(const std::string& archive, con
 Result<void> ExtractResources(ArchiveLibrary& library, const std::string& archive, const std::string& support_folder)
 {
     // The support folder is ours and may nest beyond 260 characters: its long-path form.
-    return library.ExtractWholeArchive(archive, "", long_path_form(support_folder),
-                                       [](const std::string&, std::int64_t, std::int64_t) {
-        return true;
-    }, true, true);
+    return library.ExtractWholeArchive(
+        archive, "", long_path_form(support_folder),
+        [](const std::string&, std::int64_t, std::int64_t) { return true; }, true, true);
 }
 
 } // namespace quillon

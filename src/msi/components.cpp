@@ -440,8 +440,7 @@ std::vector<ComponentCheckItem> TComponentModel::FillCheckList() const
     std::vector<ComponentCheckItem> items;
     for (std::size_t i = 0; i < m_names.size(); ++i) {
         const std::string& name = m_names[i];
-        if (name.find('\\') != std::string::npos || is_predefined(name) || is_deleted(name) ||
-            in_list(m_hidden, name))
+        if (name.find('\\') != std::string::npos || is_predefined(name) || is_deleted(name) || in_list(m_hidden, name))
             continue;
         items.push_back({name, text_is_true(state(i))});
     }

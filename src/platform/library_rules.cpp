@@ -12,11 +12,11 @@ namespace {
 using namespace std::string_view_literals;
 
 constexpr std::array known = {
-    "advapi32.dll"sv, "clbcatq.dll"sv, "combase.dll"sv,  "comdlg32.dll"sv, "coml2.dll"sv,    "difxapi.dll"sv,
-    "gdi32.dll"sv,    "gdiplus.dll"sv, "imagehlp.dll"sv, "imm32.dll"sv,    "kernel32.dll"sv, "msctf.dll"sv,
-    "msvcrt.dll"sv,   "normaliz.dll"sv, "nsi.dll"sv,     "ntdll.dll"sv,    "ole32.dll"sv,    "oleaut32.dll"sv,
-    "psapi.dll"sv,    "rpcrt4.dll"sv,  "sechost.dll"sv,  "setupapi.dll"sv, "shcore.dll"sv,   "shell32.dll"sv,
-    "shlwapi.dll"sv,  "user32.dll"sv,  "wldap32.dll"sv,  "ws2_32.dll"sv,
+    "advapi32.dll"sv, "clbcatq.dll"sv,  "combase.dll"sv,  "comdlg32.dll"sv, "coml2.dll"sv,    "difxapi.dll"sv,
+    "gdi32.dll"sv,    "gdiplus.dll"sv,  "imagehlp.dll"sv, "imm32.dll"sv,    "kernel32.dll"sv, "msctf.dll"sv,
+    "msvcrt.dll"sv,   "normaliz.dll"sv, "nsi.dll"sv,      "ntdll.dll"sv,    "ole32.dll"sv,    "oleaut32.dll"sv,
+    "psapi.dll"sv,    "rpcrt4.dll"sv,   "sechost.dll"sv,  "setupapi.dll"sv, "shcore.dll"sv,   "shell32.dll"sv,
+    "shlwapi.dll"sv,  "user32.dll"sv,   "wldap32.dll"sv,  "ws2_32.dll"sv,
 };
 
 constexpr std::string_view api_set_prefix = "api-ms-win-";

@@ -190,10 +190,9 @@ Result<std::vector<std::string>> pe_imported_libraries(std::span<const std::byte
     Directory imports = TRY(read_directory(reader, headers, import_directory));
     Directory delayed = TRY(read_directory(reader, headers, delay_import_directory));
     std::vector<std::string> names;
-    TRY(read_names(file, reader, headers, imports.rva, import_descriptor_size, import_name_field, std::nullopt,
+    TRY(read_names(file, reader, headers, imports.rva, import_descriptor_size, import_name_field, std::nullopt, names));
+    TRY(read_names(file, reader, headers, delayed.rva, delay_descriptor_size, delay_name_field, delay_attributes_field,
                    names));
-    TRY(read_names(file, reader, headers, delayed.rva, delay_descriptor_size, delay_name_field,
-                   delay_attributes_field, names));
     return names;
 }
 

@@ -165,7 +165,10 @@ struct RuntimeFixture {
         roles.model = &components;
         runtime.emplace(to_utf8(folder.wstring()), vars, PageRoles{roles, roles, roles});
     }
-    HWND control(const std::string& key, const wchar_t* name) { return find_control(runtime->dialog(key)->window(), name); }
+    HWND control(const std::string& key, const wchar_t* name)
+    {
+        return find_control(runtime->dialog(key)->window(), name);
+    }
 
     fs::path folder;
     TVariableManager vars;
@@ -190,7 +193,8 @@ TEST(TDialogRuntime, PreparingFillsThePageFromTheVariables)
     EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2) << "items that expand to nothing are left out";
     EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1) << "the item equal to the Hint variable";
     EXPECT_NE(control_text(f.control("1", L"htmStart")).find(L"Start page"), std::wstring::npos);
-    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes") << "space required by the selected components";
+    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes")
+        << "space required by the selected components";
     // The engine's texts are asked when shown: a language chosen later changes the units.
     f.roles.current_texts.units = {"Byte", "KB", "MB"};
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
@@ -212,13 +216,16 @@ TEST(TDialogRuntime, TextsAreFixedAtTheFirstPreparationInTheirTranslation)
     std::vector<std::string> asked;
     f.roles.translator = [&](const std::string& text, const std::string& key, std::size_t index) {
         asked.push_back(key + "/" + std::to_string(index));
-        return key == "Page.dfm.btnNext" ? "Weiter" : key == "Page.dfm.clbParts" && index == 3 ? "$TITLE$-Werkzeuge" : text;
+        return key == "Page.dfm.btnNext"                  ? "Weiter"
+               : key == "Page.dfm.clbParts" && index == 3 ? "$TITLE$-Werkzeuge"
+                                                          : text;
     };
     DefineVar(f.vars, "PARTS", "Docs$NEWLINE$Widget-Werkzeuge", "Initialization");
     ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Page.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     EXPECT_EQ(control_text(f.control("1", L"btnNext")), L"Weiter");
-    EXPECT_NE(std::find(asked.begin(), asked.end(), "Page.dfm.Page/1"), asked.end()) << "the caption's key is the form's name";
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "Page.dfm.Page/1"), asked.end())
+        << "the caption's key is the form's name";
     HWND parts = f.control("1", L"clbParts");
     ASSERT_EQ(ListView_GetItemCount(parts), 2) << "the item that expands to nothing is left out";
     wchar_t text[64] = {};
@@ -337,8 +344,8 @@ TEST(TDialogRuntime, MinimizeAndCloseButtonsOfAPage)
     ASSERT_TRUE(f.runtime->ShowDialog("1", false));
     HWND page = f.runtime->dialog("1")->window();
     // Another window of the wizard, as a second page or a form would be.
-    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                                 nullptr);
     ASSERT_NE(other, nullptr);
 
     // Without the tray icon the page minimizes and takes the other windows with it.
@@ -426,18 +433,18 @@ TEST(TDialogRuntime, AnInstallerPageStartsTheInstallerAndReturnsWhenItHasFinishe
     std::string finished_at_start;
     std::thread installer;
     f.roles.installer_start = [&] {
-            ++started;
-            finished_at_start = GetVar(f.vars, "KYRT_thFinished");
-            installer = std::thread([&vars = f.vars] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                vars.SetValue("KYRT_thMin", "0");
-                vars.SetValue("KYRT_thMax", "100");
-                vars.SetValue("KYRT_thProgress", "100");
-                vars.SetValue("KYRT_thProgressText", "Copying new files");
-                std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-                vars.SetValue("KYRT_thFinished", "TRUE");
-            });
-        };
+        ++started;
+        finished_at_start = GetVar(f.vars, "KYRT_thFinished");
+        installer = std::thread([&vars = f.vars] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            vars.SetValue("KYRT_thMin", "0");
+            vars.SetValue("KYRT_thMax", "100");
+            vars.SetValue("KYRT_thProgress", "100");
+            vars.SetValue("KYRT_thProgressText", "Copying new files");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            vars.SetValue("KYRT_thFinished", "TRUE");
+        });
+    };
     f.roles.installer_run = [&] { ++silent_runs; };
     ASSERT_TRUE(f.runtime->RegisterDialog("7", to_utf8((f.folder / L"Installing.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("7"));
@@ -542,14 +549,15 @@ TEST(TDialogRuntime, FolderFileAndDriveControlsWriteBackAndFollow)
            "    Hint = 'FOLLOW'\r\n    Tag = 100\r\n  end\r\n"
            "  object lstFolders: TDirectoryListBox\r\n    Left = 200\r\n    Top = 70\r\n    Width = 180\r\n"
            "    Height = 120\r\n    Hint = 'DIRPICK'\r\n  end\r\n"
-           "  object lstFiles: TFileListBox\r\n    Left = 400\r\n    Top = 40\r\n    Width = 180\r\n    Height = 150\r\n"
+           "  object lstFiles: TFileListBox\r\n    Left = 400\r\n    Top = 40\r\n    Width = 180\r\n    Height = "
+           "150\r\n"
            "    Hint = 'FILEPICK'\r\n    Mask = '*.txt'\r\n  end\r\n"
            "  object cbDrive: TDriveComboBox\r\n    Left = 8\r\n    Top = 200\r\n    Width = 120\r\n    Height = 21\r\n"
            "    Hint = 'DRIVEPICK'\r\n  end\r\n"
-           "  object tvDesigned: TTreeView\r\n    Left = 200\r\n    Top = 200\r\n    Width = 180\r\n    Height = 100\r\n"
+           "  object tvDesigned: TTreeView\r\n    Left = 200\r\n    Top = 200\r\n    Width = 180\r\n    Height = "
+           "100\r\n"
            "    Hint = 'NODEPICK'\r\n    Items.NodeData = {\r\n      "
-        << tree_node_data_hex()
-        << "}\r\n  end\r\nend\r\n";
+        << tree_node_data_hex() << "}\r\n  end\r\nend\r\n";
     std::ofstream(f.folder / L"Folders.dfm.qvof", std::ios::binary);
     // The destination does not exist below Base: the tree starts at Base, and the tail stays.
     DefineVar(f.vars, "TARGETDIR", base_path + "\\Product\\App\\", "Initialization");
@@ -601,7 +609,8 @@ TEST(TDialogRuntime, FolderFileAndDriveControlsWriteBackAndFollow)
     SendMessageW(files, LB_SETCURSEL, 0, 0);
     command(page, files, LBN_SELCHANGE);
     EXPECT_EQ(GetVar(f.vars, "FILEPICK"), docs + "\\a.txt");
-    LRESULT drive_c = SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
+    LRESULT drive_c =
+        SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
     ASSERT_NE(drive_c, CB_ERR);
     SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(drive_c), 0);
     command(page, drives, CBN_SELCHANGE);

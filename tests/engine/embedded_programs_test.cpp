@@ -20,7 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ansi(const fs::path& path) { return path.string(); }
+std::string ansi(const fs::path& path)
+{
+    return path.string();
+}
 
 // The built engine as a resource source, the way the test sees the real artefact.
 class EngineResources {
@@ -36,7 +39,10 @@ private:
     win32::UniqueHmodule m_module;
 };
 
-std::string file_text(const fs::path& path) { return read_file_bytes(path).value_or("<unreadable>"); }
+std::string file_text(const fs::path& path)
+{
+    return read_file_bytes(path).value_or("<unreadable>");
+}
 
 TEST(EmbeddedPrograms, GacUtilitiesAreWrittenWithTheirConfigurations)
 {
@@ -58,12 +64,10 @@ TEST(EmbeddedPrograms, GacUtilitiesAreWrittenWithTheirConfigurations)
 
     std::string config2 = file_text(folder / L"mgac.exe.config");
     EXPECT_NE(config2.find(R"(<startup>)"), std::string::npos) << config2;
-    EXPECT_NE(config2.find(R"(<requiredRuntime version="v2.0.50727" safemode="true"/>)"), std::string::npos)
-        << config2;
+    EXPECT_NE(config2.find(R"(<requiredRuntime version="v2.0.50727" safemode="true"/>)"), std::string::npos) << config2;
     std::string config4 = file_text(folder / L"mgacy.exe.config");
     EXPECT_NE(config4.find(R"(<startup useLegacyV2RuntimeActivationPolicy="true">)"), std::string::npos) << config4;
-    EXPECT_NE(config4.find(R"(<requiredRuntime version="v4.0.30319" safemode="true"/>)"), std::string::npos)
-        << config4;
+    EXPECT_NE(config4.find(R"(<requiredRuntime version="v4.0.30319" safemode="true"/>)"), std::string::npos) << config4;
 
     // Nothing but the four files: the temporary names are gone.
     std::vector<std::wstring> names;
@@ -157,8 +161,8 @@ TEST(IisWrapperFile, DeletesTheFileOnlyWhenMarked)
         marked.remember(ansi(removed));
         marked.mark_for_removal();
         // Still loaded by someone: the delete fails and is reported.
-        win32::UniqueFile open(CreateFileW(removed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                           nullptr));
+        win32::UniqueFile open(
+            CreateFileW(removed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(open);
         EXPECT_FALSE(marked.remove_if_marked());
         open.reset();
@@ -418,8 +422,13 @@ protected:
 
 TEST_F(GacUtility, RejectsBadCommandLines)
 {
-    const wchar_t* const cases[] = {L"",       L"/u", L"/i   ", L"/x QuillonEmbeddedProbe", L"/uninstall Name",
-                                    L"QuillonEmbeddedProbe", L"/u \"unbalanced"};
+    const wchar_t* const cases[] = {L"",
+                                    L"/u",
+                                    L"/i   ",
+                                    L"/x QuillonEmbeddedProbe",
+                                    L"/uninstall Name",
+                                    L"QuillonEmbeddedProbe",
+                                    L"/u \"unbalanced"};
     for (const wchar_t* arguments : cases) {
         SCOPED_TRACE(to_utf8(arguments));
         for (const wchar_t* program : {L"mgacy.exe", L"mgac.exe"}) {

@@ -64,9 +64,9 @@ TEST(EngineImports, AreKnownDllsOnly)
 // version commands will load. KnownDLLs are left out: Windows never takes them
 // from the program's folder (Wine does, see docs/wine.md).
 const std::vector<std::string> planted_names = {
-    "atl.dll",     "cabinet.dll",  "comctl32.dll", "crypt32.dll", "dwmapi.dll",   "msftedit.dll", "msi.dll",
-    "msimg32.dll", "oleacc.dll",   "propsys.dll",  "riched20.dll", "riched32.dll", "urlmon.dll",   "userenv.dll",
-    "usp10.dll",   "uxtheme.dll",  "version.dll",  "winhttp.dll", "wininet.dll",  "winmm.dll",    "wintrust.dll",
+    "atl.dll",     "cabinet.dll", "comctl32.dll", "crypt32.dll",  "dwmapi.dll",   "msftedit.dll", "msi.dll",
+    "msimg32.dll", "oleacc.dll",  "propsys.dll",  "riched20.dll", "riched32.dll", "urlmon.dll",   "userenv.dll",
+    "usp10.dll",   "uxtheme.dll", "version.dll",  "winhttp.dll",  "wininet.dll",  "winmm.dll",    "wintrust.dll",
 };
 
 // What Wine itself loads from the program's folder under these overrides before
@@ -232,8 +232,8 @@ TEST_F(PlantedLibrary, ASilentSetupLoadsNoneOfThem)
     fs::path target = m_folder / L"installed";
     PlantingEnvironment environment(m_markers, {setup.filename().wstring()});
     // Every page is loaded and answered, the payload extracted through qvo.lib.
-    RunOutcome outcome = run_program(
-        {setup, L"/s TARGETDIR=\"" + target.wstring() + L"\" LICENSEACCEPTED=TRUE SHOWREADME=FALSE", 120s});
+    RunOutcome outcome =
+        run_program({setup, L"/s TARGETDIR=\"" + target.wstring() + L"\" LICENSEACCEPTED=TRUE SHOWREADME=FALSE", 120s});
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_TRUE(fs::exists(target / L"readme.txt")) << "the setup did not install its files";

@@ -134,8 +134,9 @@ TEST(WorkerHost, CancelBeforeTheCommandStopsAReportingPluginAtItsFirstCall)
 {
     for (bool silent : {false, true}) {
         SCOPED_TRACE(silent);
-        HostRun run({{"Set Variable", {"ABORT", "TRUE"}}, plugin("hang-count:CALLS"), {"Set Variable", {"AFTER", "ran"}}},
-                    {{"ABORTONERROR", "FALSE"}, {"ABORTEDONERROR", "TRUE"}}, silent);
+        HostRun run(
+            {{"Set Variable", {"ABORT", "TRUE"}}, plugin("hang-count:CALLS"), {"Set Variable", {"AFTER", "ran"}}},
+            {{"ABORTONERROR", "FALSE"}, {"ABORTEDONERROR", "TRUE"}}, silent);
         auto started = std::chrono::steady_clock::now();
         ASSERT_TRUE(run.run());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 4s) << "not given up by a timer";
@@ -151,7 +152,7 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
         bool cancel_before; // "Set Variable" of ABORT before the command, else a timer while it runs
         bool silent;
     };
-    const Case cases[] = {{"FALSE", false, true}, {"TRUE", false, true}, {"FALSE", true, true},
+    const Case cases[] = {{"FALSE", false, true}, {"TRUE", false, true},  {"FALSE", true, true},
                           {"TRUE", true, true},   {"FALSE", true, false}, {"TRUE", true, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.abort_on_error + (c.cancel_before ? " before" : " while running") +
@@ -189,8 +190,8 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
 
 TEST(WorkerHost, MissingPluginShowsTheMessageAndIsSkipped)
 {
-    HostRun run({plugin("set:A=changed", "mPlug.dll\\absent.dll"), {"Set Variable", {"AFTER", "ran"}}},
-                {{"A", "one"}}, false);
+    HostRun run({plugin("set:A=changed", "mPlug.dll\\absent.dll"), {"Set Variable", {"AFTER", "ran"}}}, {{"A", "one"}},
+                false);
     std::wstring text;
     std::thread closer([&] {
         HWND box = wait_for_window(L"Worker Test", 20s);
@@ -287,7 +288,8 @@ TEST(WorkerHost, ProgressStressKeepsValuesWholeAndLeaksNothing)
         EXPECT_EQ(outcome->end, WorkerEnd::finished);
         reports += count->load();
         if (round == 0)
-            before = counters(); // after the first round: the heap and the handle table have grown to their working size
+            before =
+                counters(); // after the first round: the heap and the handle table have grown to their working size
     }
     std::pair<SIZE_T, DWORD> after = counters();
     KillTimer(nullptr, timer);

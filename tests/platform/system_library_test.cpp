@@ -120,8 +120,8 @@ TEST_F(LoadSystemLibrary, NeverTakesTheCurrentFolders)
 
 TEST_F(LoadSystemLibrary, RefusesAnythingButAFileName)
 {
-    const wchar_t* const names[] = {L"", L".\\qplant.dll", L"sub\\winmm.dll", L"C:\\windows\\system32\\winmm.dll",
-                                    L"C:winmm.dll", L"./qplant.dll"};
+    const wchar_t* const names[] = {
+        L"", L".\\qplant.dll", L"sub\\winmm.dll", L"C:\\windows\\system32\\winmm.dll", L"C:winmm.dll", L"./qplant.dll"};
     for (const wchar_t* name : names) {
         SCOPED_TRACE(to_utf8(name));
         Result<win32::UniqueHmodule> module = win32::load_system_library(name);
@@ -133,7 +133,7 @@ TEST_F(LoadSystemLibrary, RefusesAnythingButAFileName)
 
 TEST_F(LoadLibraryByFullPath, RefusesRelativePathsAndLoadsFullOnes)
 {
-    const wchar_t* const relative[] = {L"qplant.dll", L".\\qplant.dll", L"..\\" , L"\\qplant.dll"};
+    const wchar_t* const relative[] = {L"qplant.dll", L".\\qplant.dll", L"..\\", L"\\qplant.dll"};
     for (const wchar_t* path : relative) {
         SCOPED_TRACE(to_utf8(path));
         Result<win32::UniqueHmodule> module = win32::load_library_by_full_path(path);

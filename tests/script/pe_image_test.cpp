@@ -21,14 +21,22 @@ TEST(PeStubSize, IsTheLargestSectionEndForBothImageKinds)
         std::uint64_t expected;
     };
     const Case cases[] = {
-        {"PE32, last section ends last", pe32_magic, pe32_optional_header_size, {{0x400, 0x200}, {0x600, 0x1000}},
+        {"PE32, last section ends last",
+         pe32_magic,
+         pe32_optional_header_size,
+         {{0x400, 0x200}, {0x600, 0x1000}},
          0x1600},
-        {"PE32+, last section ends last", pe32_plus_magic, pe32_plus_optional_header_size,
-         {{0x400, 0x3000}, {0x3400, 0x200}}, 0x3600},
-        {"PE32+, an earlier section ends last", pe32_plus_magic, pe32_plus_optional_header_size,
-         {{0x400, 0x8000}, {0x1000, 0x200}}, 0x8400},
-        {"uninitialised data has no raw bytes", pe32_magic, pe32_optional_header_size, {{0x400, 0x200}, {0, 0}},
-         0x600},
+        {"PE32+, last section ends last",
+         pe32_plus_magic,
+         pe32_plus_optional_header_size,
+         {{0x400, 0x3000}, {0x3400, 0x200}},
+         0x3600},
+        {"PE32+, an earlier section ends last",
+         pe32_plus_magic,
+         pe32_plus_optional_header_size,
+         {{0x400, 0x8000}, {0x1000, 0x200}},
+         0x8400},
+        {"uninitialised data has no raw bytes", pe32_magic, pe32_optional_header_size, {{0x400, 0x200}, {0, 0}}, 0x600},
         {"no sections", pe32_plus_magic, pe32_plus_optional_header_size, {}, 0},
         {"sum beyond 32 bits", pe32_magic, pe32_optional_header_size, {{0xFFFFFFF0u, 0x100}}, 0x1000000F0ull},
     };
@@ -175,9 +183,15 @@ TEST(PeImportedLibraries, ListsImportsThenDelayLoadsForBothImageKinds)
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"PE32+", pe32_plus_magic, {"KERNEL32.dll", "USER32.dll"}, {"WINMM.dll"},
+        {"PE32+",
+         pe32_plus_magic,
+         {"KERNEL32.dll", "USER32.dll"},
+         {"WINMM.dll"},
          {"KERNEL32.dll", "USER32.dll", "WINMM.dll"}},
-        {"PE32", pe32_magic, {"msvcrt.dll"}, {"comctl32.dll", "version.dll"},
+        {"PE32",
+         pe32_magic,
+         {"msvcrt.dll"},
+         {"comctl32.dll", "version.dll"},
          {"msvcrt.dll", "comctl32.dll", "version.dll"}},
         {"no delay-load table", pe32_plus_magic, {"KERNEL32.dll"}, {}, {"KERNEL32.dll"}},
         {"an empty import table", pe32_plus_magic, {}, {}, {}},

@@ -214,20 +214,13 @@ Removal remove_from(const Fusion& fusion, const std::wstring& name)
 const wchar_t* disposition_text(ULONG disposition)
 {
     switch (disposition) {
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_UNINSTALLED:
-        return L"uninstalled";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_STILL_IN_USE:
-        return L"still in use";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_ALREADY_UNINSTALLED:
-        return L"not installed";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_DELETE_PENDING:
-        return L"delete pending";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_HAS_INSTALL_REFERENCES:
-        return L"required by other applications";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_REFERENCE_NOT_FOUND:
-        return L"reference not found";
-    default:
-        return L"no disposition";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_UNINSTALLED: return L"uninstalled";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_STILL_IN_USE: return L"still in use";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_ALREADY_UNINSTALLED: return L"not installed";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_DELETE_PENDING: return L"delete pending";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_HAS_INSTALL_REFERENCES: return L"required by other applications";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_REFERENCE_NOT_FOUND: return L"reference not found";
+    default: return L"no disposition";
     }
 }
 
@@ -306,7 +299,10 @@ int install(const std::wstring& file)
     return opened ? exit_refused : exit_no_cache;
 }
 
-bool is_blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool is_blank(wchar_t c)
+{
+    return c == L' ' || c == L'\t';
+}
 
 // The command line as the engine writes it: a switch and one argument, the rest
 // of the line (an assembly name may contain blanks); surrounding quotes are dropped.

@@ -77,8 +77,8 @@ void write_run_once_entry(bool all_users, const std::string& name, const std::st
 void delete_run_once_entry(bool all_users, const std::string& name)
 {
     UniqueHkey key;
-    if (RegOpenKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, run_once_key, 0, KEY_SET_VALUE,
-                      key.put()) == ERROR_SUCCESS)
+    if (RegOpenKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, run_once_key, 0, KEY_SET_VALUE, key.put()) ==
+        ERROR_SUCCESS)
         RegDeleteValueW(key.get(), to_wide(name).c_str());
 }
 

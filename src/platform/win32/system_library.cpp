@@ -79,8 +79,8 @@ Result<UniqueHmodule> load_system_library(std::wstring_view file_name)
         if (folder.empty())
             return load_failure(file_name, GetLastError());
         // The altered search starts in the library's own folder, the system folder.
-        module.reset(LoadLibraryExW((folder + std::wstring(file_name)).c_str(), nullptr,
-                                    LOAD_WITH_ALTERED_SEARCH_PATH));
+        module.reset(
+            LoadLibraryExW((folder + std::wstring(file_name)).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     }
     if (!module)
         return load_failure(file_name, GetLastError());
@@ -90,8 +90,7 @@ Result<UniqueHmodule> load_system_library(std::wstring_view file_name)
 Result<UniqueHmodule> load_library_by_full_path(std::wstring_view path)
 {
     if (!is_full_path(path))
-        return make_error(ErrorCode::unsupported,
-                          "A library is loaded by its full path only, not by " + to_ansi(path));
+        return make_error(ErrorCode::unsupported, "A library is loaded by its full path only, not by " + to_ansi(path));
     std::wstring file = with_backslashes(path);
     DWORD flags = library_search_flags_supported() ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
                                                    : LOAD_WITH_ALTERED_SEARCH_PATH;
