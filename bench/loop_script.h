@@ -40,9 +40,7 @@ inline TScriptImage loop_script(std::size_t count)
             c.name = "Set Variable";
             c.parameters = {"COUNTER", "7"};
             break;
-        default:
-            c.name = "End";
-            break;
+        default: c.name = "End"; break;
         }
         script.commands.push_back(std::move(c));
     }

@@ -3,7 +3,7 @@
 // (switch refresh before every command, silent). Prints the best of five rounds.
 #include "bare_roles.h"
 #include "engine/messages.h"
-#include "engine/script_host.h"
+#include "engine/engine_host.h"
 #include "engine/startup_trace.h"
 #include "interp/mscriptexec.h"
 #include "loop_script.h"
@@ -49,10 +49,11 @@ int main()
     EngineMessages messages;
     double bare = best_rate(script, [](TVariableManager&) { return std::make_unique<bench::BareRoles>(); });
     double engine = best_rate(script, [&](TVariableManager& vars) {
-        return std::make_unique<WindowsScriptHost>(ScriptHostSetup{
-            script, vars, trace, messages, "C:\\nowhere\\", "C:\\nowhere\\setup.exe", "", "", true});
+        return std::make_unique<EngineHost>(EngineHostSetup{
+            script, vars, trace, messages, SetupLocation{"C:\\nowhere\\", "C:\\nowhere\\setup.exe", "", ""}, true});
     });
-    std::printf("loop under Wine, %zu commands: bare loop %.2f M commands/s, with the engine's host %.2f M commands/s\n",
-                command_count, bare / 1e6, engine / 1e6);
+    std::printf(
+        "loop under Wine, %zu commands: bare loop %.2f M commands/s, with the engine's host %.2f M commands/s\n",
+        command_count, bare / 1e6, engine / 1e6);
     return 0;
 }

@@ -12,16 +12,14 @@
 #include <random>
 #include <string>
 
-namespace
-{
+namespace {
 
 namespace fs = std::filesystem;
 using namespace quillon;
 using namespace quillon::sevenzip;
 
-class NullSink final : public EntrySink
-{
-  public:
+class NullSink final : public EntrySink {
+public:
     Result<void> begin(const Entry&) override { return {}; }
     Result<void> write(std::span<const std::byte> data) override
     {

@@ -10,17 +10,15 @@
 #include <span>
 #include <vector>
 
-namespace
-{
+namespace {
 
 using namespace quillon;
 using namespace quillon::sevenzip;
 
 // Counts what it receives and stops a decode that grows past a bound, so that
 // a tiny input claiming gigabytes of zeros does not stall the fuzzer.
-class CountingSink final : public EntrySink
-{
-  public:
+class CountingSink final : public EntrySink {
+public:
     Result<void> begin(const Entry& entry) override
     {
         if (entry.path.size() > 1 << 20)
@@ -47,7 +45,7 @@ class CountingSink final : public EntrySink
 
     void abort(const Entry&) noexcept override { m_open = false; }
 
-  private:
+private:
     std::uint64_t m_total = 0;
     bool m_open = false;
 };

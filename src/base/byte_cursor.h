@@ -22,7 +22,10 @@ public:
     bool at_end() const noexcept { return m_position == m_bytes.size(); }
 
     // Values at an absolute offset; the position does not move.
-    std::optional<std::uint8_t> u8_at(std::uint64_t offset) const noexcept { return narrow<std::uint8_t>(read_at(offset, 1)); }
+    std::optional<std::uint8_t> u8_at(std::uint64_t offset) const noexcept
+    {
+        return narrow<std::uint8_t>(read_at(offset, 1));
+    }
     std::optional<std::uint16_t> u16_at(std::uint64_t offset) const noexcept
     {
         return narrow<std::uint16_t>(read_at(offset, 2));

@@ -4,8 +4,7 @@
 
 namespace quillon {
 
-namespace
-{
+namespace {
 
 // Slicing by eight: table k advances a byte that sits k positions further back.
 constexpr std::array<std::array<std::uint32_t, 256>, 8> make_tables()

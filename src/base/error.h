@@ -50,10 +50,10 @@ inline std::unexpected<Error> make_error(ErrorCode code, std::string message, st
 // Propagates the error of an expression yielding Result<T>; evaluates to the value.
 #define QUILLON_TRY_CONCAT_INNER(a, b) a##b
 #define QUILLON_TRY_CONCAT(a, b) QUILLON_TRY_CONCAT_INNER(a, b)
-#define TRY(expr)                                                                                                     \
+#define TRY(expr)                                                                                                      \
     ({                                                                                                                 \
-        auto&& QUILLON_TRY_CONCAT(try_result_, __LINE__) = (expr);                                                    \
+        auto&& QUILLON_TRY_CONCAT(try_result_, __LINE__) = (expr);                                                     \
         if (!QUILLON_TRY_CONCAT(try_result_, __LINE__))                                                                \
-            return std::unexpected(std::move(QUILLON_TRY_CONCAT(try_result_, __LINE__)).error());                    \
-        std::move(QUILLON_TRY_CONCAT(try_result_, __LINE__)).value();                                                 \
+            return std::unexpected(std::move(QUILLON_TRY_CONCAT(try_result_, __LINE__)).error());                      \
+        std::move(QUILLON_TRY_CONCAT(try_result_, __LINE__)).value();                                                  \
     })

@@ -14,8 +14,7 @@ std::string with_backslash(std::string_view folder)
 
 bool is_drive_root(std::string_view folder)
 {
-    return (folder.size() == 3 || folder.size() == 2) && folder[1] == ':' &&
-           (folder.size() == 2 || folder[2] == '\\');
+    return (folder.size() == 3 || folder.size() == 2) && folder[1] == ':' && (folder.size() == 2 || folder[2] == '\\');
 }
 
 std::string without_backslash(std::string_view folder)

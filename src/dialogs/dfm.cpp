@@ -239,8 +239,8 @@ Result<Token> Lexer::next()
         token.text = m_text.substr(start, m_pos - start);
         return token;
     }
-    bool signed_number = c == '-' && m_pos + 1 < m_text.size() &&
-                         (is_digit(m_text[m_pos + 1]) || m_text[m_pos + 1] == '$');
+    bool signed_number =
+        c == '-' && m_pos + 1 < m_text.size() && (is_digit(m_text[m_pos + 1]) || m_text[m_pos + 1] == '$');
     if (is_digit(c) || c == '$' || signed_number)
         return read_number(std::move(token));
     if (c == '\'' || c == '#')
@@ -304,10 +304,10 @@ Result<Token> Lexer::read_number(Token token)
     std::string_view spelling = m_text.substr(start, m_pos - start);
     if (m_pos < m_text.size()) {
         char suffix = m_text[m_pos];
-        bool type_suffix = suffix == 's' || suffix == 'S' || suffix == 'c' || suffix == 'C' || suffix == 'd' ||
-                           suffix == 'D';
-        bool suffix_ends = m_pos + 1 == m_text.size() ||
-                           !is_identifier_char(static_cast<unsigned char>(m_text[m_pos + 1]));
+        bool type_suffix =
+            suffix == 's' || suffix == 'S' || suffix == 'c' || suffix == 'C' || suffix == 'd' || suffix == 'D';
+        bool suffix_ends =
+            m_pos + 1 == m_text.size() || !is_identifier_char(static_cast<unsigned char>(m_text[m_pos + 1]));
         if (type_suffix && suffix_ends) {
             ++m_pos;
             is_float = true;
@@ -451,10 +451,7 @@ private:
             return make_error(ErrorCode::corrupt, location() + nesting_message(m_options.max_depth));
         return {};
     }
-    std::string location() const
-    {
-        return std::string(m_file_name) + ":" + std::to_string(m_token.line) + ": ";
-    }
+    std::string location() const { return std::string(m_file_name) + ":" + std::to_string(m_token.line) + ": "; }
     std::unexpected<Error> error(std::string_view message) const
     {
         return make_error(ErrorCode::parse, location() + std::string(message));
@@ -736,8 +733,8 @@ double extended_to_double(std::uint64_t mantissa, std::uint16_t sign_exponent) n
     int exponent = sign_exponent & 0x7FFF;
     double magnitude;
     if (exponent == 0x7FFF) {
-        magnitude = (mantissa << 1) == 0 ? std::numeric_limits<double>::infinity()
-                                         : std::numeric_limits<double>::quiet_NaN();
+        magnitude =
+            (mantissa << 1) == 0 ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
     } else {
         // Denormals (exponent 0) use the smallest normal exponent; ldexp
         // rounds what is too small to zero and what is too large to infinity.
@@ -922,8 +919,9 @@ Result<std::int64_t> BinaryParser::read_small_integer(std::string_view what)
     case vaInt8: return static_cast<std::int8_t>(TRY(read_u8(what)));
     case vaInt16: return static_cast<std::int16_t>(TRY(read_u16(what)));
     case vaInt32: return static_cast<std::int32_t>(TRY(read_u32(what)));
-    default: return corrupt(at, "expected an integer as " + std::string(what) + ", found value type " +
-                                    std::to_string(type));
+    default:
+        return corrupt(at,
+                       "expected an integer as " + std::string(what) + ", found value type " + std::to_string(type));
     }
 }
 
@@ -1054,9 +1052,9 @@ Result<Value> BinaryParser::read_value(std::size_t depth)
     case vaNull: return identifier_value("Null");
     default:
         if (type >= vaFirstUnknown && type <= vaLastNewer)
-            return make_error(ErrorCode::unsupported, std::string(m_file_name) + ": byte " + std::to_string(m_base + at) +
-                                                          ": value type " + std::to_string(type) +
-                                                          " is not supported");
+            return make_error(ErrorCode::unsupported, std::string(m_file_name) + ": byte " +
+                                                          std::to_string(m_base + at) + ": value type " +
+                                                          std::to_string(type) + " is not supported");
         return corrupt(at, "unknown value type " + std::to_string(type));
     }
 }

@@ -1,6 +1,7 @@
 #include "dialogs/flash_player.h"
 
 #include "platform/win32/com.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/wide.h"
 
 #include <objbase.h>
@@ -38,20 +39,22 @@ bool PlayFlashMovie(HWND frame, const std::string& player_library, const std::st
 {
     // Both libraries stay loaded for the rest of the process: the hosted
     // player lives as long as its frame window, which may outlive this call's
-    // page, and unloading code that still has windows would crash.
-    HMODULE player_module = LoadLibraryW(win32::to_wide(player_library).c_str());
-    if (player_module == nullptr)
+    // page, and unloading code that still has windows would crash. The player
+    // is the setup's own file; ATL's control host comes from the system folder.
+    Result<win32::UniqueHmodule> player_module = win32::load_library_by_full_path(win32::to_wide(player_library));
+    if (!player_module)
         return false;
-    HMODULE atl = LoadLibraryW(L"atl.dll");
-    if (atl == nullptr)
+    Result<win32::UniqueHmodule> atl_module = win32::load_system_library(L"atl.dll");
+    if (!atl_module)
         return false;
+    HMODULE player_code = player_module->release();
+    HMODULE atl = atl_module->release();
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     using AttachControl = HRESULT(WINAPI*)(IUnknown*, HWND, IUnknown**);
     using AxWinInit = BOOL(WINAPI*)();
-    auto get_class_object = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(player_module, "DllGetClassObject")));
-    auto attach = reinterpret_cast<AttachControl>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxAttachControl")));
-    auto init = reinterpret_cast<AxWinInit>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+    auto get_class_object = win32::proc<GetClassObject>(player_code, "DllGetClassObject");
+    auto attach = win32::proc<AttachControl>(atl, "AtlAxAttachControl");
+    auto init = win32::proc<AxWinInit>(atl, "AtlAxWinInit");
     if (get_class_object == nullptr || attach == nullptr || init == nullptr || !init())
         return false;
 

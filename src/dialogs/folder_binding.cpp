@@ -49,7 +49,7 @@ bool wildcard_match(std::string_view name, std::string_view pattern)
     std::size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == '?' || std::tolower(static_cast<unsigned char>(pattern[p])) ==
-                                                          std::tolower(static_cast<unsigned char>(name[n])))) {
+                                                            std::tolower(static_cast<unsigned char>(name[n])))) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {

@@ -66,31 +66,56 @@ struct ColorName {
 };
 
 constexpr std::array color_table{
-    ColorName{"clBlack", {false, 0x000000}},     ColorName{"clMaroon", {false, 0x000080}},
-    ColorName{"clGreen", {false, 0x008000}},     ColorName{"clOlive", {false, 0x008080}},
-    ColorName{"clNavy", {false, 0x800000}},      ColorName{"clPurple", {false, 0x800080}},
-    ColorName{"clTeal", {false, 0x808000}},      ColorName{"clGray", {false, 0x808080}},
-    ColorName{"clSilver", {false, 0xC0C0C0}},    ColorName{"clRed", {false, 0x0000FF}},
-    ColorName{"clLime", {false, 0x00FF00}},      ColorName{"clYellow", {false, 0x00FFFF}},
-    ColorName{"clBlue", {false, 0xFF0000}},      ColorName{"clFuchsia", {false, 0xFF00FF}},
-    ColorName{"clAqua", {false, 0xFFFF00}},      ColorName{"clWhite", {false, 0xFFFFFF}},
-    ColorName{"clMoneyGreen", {false, 0xC0DCC0}}, ColorName{"clSkyBlue", {false, 0xF0CAA6}},
-    ColorName{"clCream", {false, 0xF0FBFF}},     ColorName{"clMedGray", {false, 0xA4A0A0}},
-    ColorName{"clScrollBar", {true, 0}},         ColorName{"clBackground", {true, 1}},
-    ColorName{"clActiveCaption", {true, 2}},     ColorName{"clInactiveCaption", {true, 3}},
-    ColorName{"clMenu", {true, 4}},              ColorName{"clWindow", {true, 5}},
-    ColorName{"clWindowFrame", {true, 6}},       ColorName{"clMenuText", {true, 7}},
-    ColorName{"clWindowText", {true, 8}},        ColorName{"clCaptionText", {true, 9}},
-    ColorName{"clActiveBorder", {true, 10}},     ColorName{"clInactiveBorder", {true, 11}},
-    ColorName{"clAppWorkSpace", {true, 12}},     ColorName{"clHighlight", {true, 13}},
-    ColorName{"clHighlightText", {true, 14}},    ColorName{"clBtnFace", {true, 15}},
-    ColorName{"clBtnShadow", {true, 16}},        ColorName{"clGrayText", {true, 17}},
-    ColorName{"clBtnText", {true, 18}},          ColorName{"clInactiveCaptionText", {true, 19}},
-    ColorName{"clBtnHighlight", {true, 20}},     ColorName{"cl3DDkShadow", {true, 21}},
-    ColorName{"cl3DLight", {true, 22}},          ColorName{"clInfoText", {true, 23}},
-    ColorName{"clInfoBk", {true, 24}},           ColorName{"clHotLight", {true, 26}},
-    ColorName{"clGradientActiveCaption", {true, 27}}, ColorName{"clGradientInactiveCaption", {true, 28}},
-    ColorName{"clMenuHighlight", {true, 29}},    ColorName{"clMenuBar", {true, 30}},
+    ColorName{"clBlack", {false, 0x000000}},
+    ColorName{"clMaroon", {false, 0x000080}},
+    ColorName{"clGreen", {false, 0x008000}},
+    ColorName{"clOlive", {false, 0x008080}},
+    ColorName{"clNavy", {false, 0x800000}},
+    ColorName{"clPurple", {false, 0x800080}},
+    ColorName{"clTeal", {false, 0x808000}},
+    ColorName{"clGray", {false, 0x808080}},
+    ColorName{"clSilver", {false, 0xC0C0C0}},
+    ColorName{"clRed", {false, 0x0000FF}},
+    ColorName{"clLime", {false, 0x00FF00}},
+    ColorName{"clYellow", {false, 0x00FFFF}},
+    ColorName{"clBlue", {false, 0xFF0000}},
+    ColorName{"clFuchsia", {false, 0xFF00FF}},
+    ColorName{"clAqua", {false, 0xFFFF00}},
+    ColorName{"clWhite", {false, 0xFFFFFF}},
+    ColorName{"clMoneyGreen", {false, 0xC0DCC0}},
+    ColorName{"clSkyBlue", {false, 0xF0CAA6}},
+    ColorName{"clCream", {false, 0xF0FBFF}},
+    ColorName{"clMedGray", {false, 0xA4A0A0}},
+    ColorName{"clScrollBar", {true, 0}},
+    ColorName{"clBackground", {true, 1}},
+    ColorName{"clActiveCaption", {true, 2}},
+    ColorName{"clInactiveCaption", {true, 3}},
+    ColorName{"clMenu", {true, 4}},
+    ColorName{"clWindow", {true, 5}},
+    ColorName{"clWindowFrame", {true, 6}},
+    ColorName{"clMenuText", {true, 7}},
+    ColorName{"clWindowText", {true, 8}},
+    ColorName{"clCaptionText", {true, 9}},
+    ColorName{"clActiveBorder", {true, 10}},
+    ColorName{"clInactiveBorder", {true, 11}},
+    ColorName{"clAppWorkSpace", {true, 12}},
+    ColorName{"clHighlight", {true, 13}},
+    ColorName{"clHighlightText", {true, 14}},
+    ColorName{"clBtnFace", {true, 15}},
+    ColorName{"clBtnShadow", {true, 16}},
+    ColorName{"clGrayText", {true, 17}},
+    ColorName{"clBtnText", {true, 18}},
+    ColorName{"clInactiveCaptionText", {true, 19}},
+    ColorName{"clBtnHighlight", {true, 20}},
+    ColorName{"cl3DDkShadow", {true, 21}},
+    ColorName{"cl3DLight", {true, 22}},
+    ColorName{"clInfoText", {true, 23}},
+    ColorName{"clInfoBk", {true, 24}},
+    ColorName{"clHotLight", {true, 26}},
+    ColorName{"clGradientActiveCaption", {true, 27}},
+    ColorName{"clGradientInactiveCaption", {true, 28}},
+    ColorName{"clMenuHighlight", {true, 29}},
+    ColorName{"clMenuBar", {true, 30}},
 };
 
 constexpr FormColor window_color{true, 5};   // clWindow
@@ -143,7 +168,7 @@ std::string identifier(const dfm::Component& component, std::string_view name)
 {
     const dfm::Property* property = find(component, name);
     return property != nullptr && property->value.kind == dfm::ValueKind::identifier ? property->value.text
-                                                                                      : std::string();
+                                                                                     : std::string();
 }
 
 std::vector<std::string> strings(const dfm::Component& component, std::string_view name)
@@ -161,7 +186,8 @@ std::vector<std::string> strings(const dfm::Component& component, std::string_vi
 bool has_prefix_property(const dfm::Component& component, std::string_view prefix)
 {
     return std::any_of(component.properties.begin(), component.properties.end(), [&](const dfm::Property& p) {
-        return p.name.size() > prefix.size() && equal_ascii_nocase(std::string_view(p.name).substr(0, prefix.size()), prefix);
+        return p.name.size() > prefix.size() &&
+               equal_ascii_nocase(std::string_view(p.name).substr(0, prefix.size()), prefix);
     });
 }
 
@@ -180,7 +206,8 @@ FormFont resolve_font(const dfm::Component& component, const FormFont& inherited
     if (const dfm::Property* color = find(component, "Font.Color"))
         if (std::optional<FormColor> parsed = ParseFormColor(color->value))
             font.color = *parsed;
-    if (const dfm::Property* style = find(component, "Font.Style"); style != nullptr && style->value.kind == dfm::ValueKind::set) {
+    if (const dfm::Property* style = find(component, "Font.Style");
+        style != nullptr && style->value.kind == dfm::ValueKind::set) {
         font.bold = font.italic = font.underline = font.strike_out = false;
         for (const std::string& member : style->value.set) {
             font.bold = font.bold || equal_ascii_nocase(member, "fsBold");
@@ -210,15 +237,12 @@ FormColor default_color(ControlKind kind, const FormColor& parent)
     case ControlKind::html_viewer:
     case ControlKind::shell_tree:
     case ControlKind::shell_list:
-    case ControlKind::shell_combo:
-        return window_color;
+    case ControlKind::shell_combo: return window_color;
     case ControlKind::button:
     case ControlKind::bit_button:
     case ControlKind::speed_button:
-    case ControlKind::bmp_button:
-        return btn_face_color;
-    default:
-        return parent;
+    case ControlKind::bmp_button: return btn_face_color;
+    default: return parent;
     }
 }
 
@@ -314,8 +338,9 @@ public:
                 // Tab sheets fill the page control's display area below the tabs.
                 inner = {4, 24, std::max(0, copy.bounds.width - 8), std::max(0, copy.bounds.height - 28)};
             }
-            TRY(add_children(model, *copy.source, index, copy.font, copy.color, {inner.left, inner.top, inner.width, inner.height},
-                             copy.shown, copy.bounds.left, copy.bounds.top));
+            TRY(add_children(model, *copy.source, index, copy.font, copy.color,
+                             {inner.left, inner.top, inner.width, inner.height}, copy.shown, copy.bounds.left,
+                             copy.bounds.top));
         }
         return {};
     }
@@ -351,7 +376,8 @@ private:
         control.tab_stop = boolean(component, "TabStop").value_or(takes_focus(control.kind));
         bool gauge = control.kind == ControlKind::gauge;
         control.minimum = int32(component, gauge ? "MinValue" : "Min", 0);
-        control.maximum = int32(component, gauge ? "MaxValue" : "Max", control.kind == ControlKind::track_bar ? 10 : 100);
+        control.maximum =
+            int32(component, gauge ? "MaxValue" : "Max", control.kind == ControlKind::track_bar ? 10 : 100);
         control.position = int32(component, gauge ? "Progress" : "Position", 0);
         if (const dfm::Property* picture = find(component, "Picture.Data");
             picture != nullptr && picture->value.kind == dfm::ValueKind::binary)
@@ -376,10 +402,8 @@ private:
         case ControlKind::flash_frame:
         case ControlKind::form_shape:
         case ControlKind::vista_glass:
-        case ControlKind::nonvisual:
-            return false;
-        default:
-            return true;
+        case ControlKind::nonvisual: return false;
+        default: return true;
         }
     }
 
@@ -492,7 +516,8 @@ Result<FormModel> BuildFormModel(dfm::Component root, std::string_view file_name
         if (std::optional<FormColor> parsed = ParseFormColor(color->value))
             model.color = *parsed;
     model.font = resolve_font(form, FormFont{});
-    if (const dfm::Property* icons = find(form, "BorderIcons"); icons != nullptr && icons->value.kind == dfm::ValueKind::set)
+    if (const dfm::Property* icons = find(form, "BorderIcons");
+        icons != nullptr && icons->value.kind == dfm::ValueKind::set)
         model.minimize_box = std::any_of(icons->value.set.begin(), icons->value.set.end(),
                                          [](const std::string& m) { return equal_ascii_nocase(m, "biMinimize"); });
     Builder builder(file_name);

@@ -366,8 +366,8 @@ bool is_heading(std::string_view name)
 bool is_paragraph_tag(std::string_view name)
 {
     static constexpr std::array<std::string_view, 22> names = {
-        "p",      "div",     "blockquote", "center", "address", "dl",      "dt",         "dd",
-        "form",   "section", "article",    "header", "footer",  "nav",     "main",       "aside",
+        "p",      "div",     "blockquote", "center", "address",  "dl",       "dt",   "dd",
+        "form",   "section", "article",    "header", "footer",   "nav",      "main", "aside",
         "figure", "caption", "figcaption", "legend", "fieldset", "noscript",
     };
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -638,11 +638,11 @@ private:
         std::vector<Run>& runs = current().runs;
         if (!runs.empty() && runs.back().line_break)
             runs.pop_back(); // a final <br> adds no empty line
-        bool visible = current().kind == BlockKind::list_item ||
-                       std::any_of(runs.begin(), runs.end(), [](const Run& run) {
-                           return run.line_break ||
-                                  std::any_of(run.text.begin(), run.text.end(), [](char c) { return !is_space(c); });
-                       });
+        bool visible =
+            current().kind == BlockKind::list_item || std::any_of(runs.begin(), runs.end(), [](const Run& run) {
+                return run.line_break ||
+                       std::any_of(run.text.begin(), run.text.end(), [](char c) { return !is_space(c); });
+            });
         if (!visible)
             m_document.blocks.pop_back();
         m_block_open = false;

@@ -174,7 +174,6 @@ std::string full_path(const std::string& path)
     return win32::to_ansi(full);
 }
 
-
 // The local page a link names, when it names one that exists: no protocol
 // (a ':' at index 1 is a drive) or "file:", ".htm" or ".html", relative to base.
 std::optional<std::string> local_page(std::string_view href, const std::string& base)
@@ -485,12 +484,9 @@ void HtmlView::layout()
                          : line * 3 / 4;
             after = 2;
             break;
-        case html::BlockKind::rule:
-            before = after = line / 2;
-            break;
+        case html::BlockKind::rule: before = after = line / 2; break;
         case html::BlockKind::paragraph:
-        case html::BlockKind::preformatted:
-            break;
+        case html::BlockKind::preformatted: break;
         }
         if (!first)
             y += std::max(previous_after, before);
@@ -671,13 +667,11 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (LOWORD(lparam) != 0)
             InvalidateRect(m_window, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(m_base_font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(m_base_font);
     case WM_SETTEXT:
         set_document(parse_page(lparam != 0 ? win32::to_ansi(reinterpret_cast<const wchar_t*>(lparam)) : ""), {});
         return TRUE;
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(m_plain_text.size());
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(m_plain_text.size());
     case WM_GETTEXT: {
         if (wparam == 0 || lparam == 0)
             return 0;
@@ -687,8 +681,7 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
         buffer[count] = L'\0';
         return static_cast<LRESULT>(count);
     }
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT paint_info{};
         HDC dc = BeginPaint(m_window, &paint_info);
@@ -703,32 +696,18 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
         paint(reinterpret_cast<HDC>(wparam), client);
         return 0;
     }
-    case WM_ENABLE:
-        InvalidateRect(m_window, nullptr, FALSE);
-        return 0;
+    case WM_ENABLE: InvalidateRect(m_window, nullptr, FALSE); return 0;
     case WM_VSCROLL: {
         RECT client{};
         GetClientRect(m_window, &client);
         int page = std::max<int>(1, client.bottom - line_step());
         switch (LOWORD(wparam)) {
-        case SB_LINEUP:
-            scroll_to(m_scroll - line_step());
-            break;
-        case SB_LINEDOWN:
-            scroll_to(m_scroll + line_step());
-            break;
-        case SB_PAGEUP:
-            scroll_to(m_scroll - page);
-            break;
-        case SB_PAGEDOWN:
-            scroll_to(m_scroll + page);
-            break;
-        case SB_TOP:
-            scroll_to(0);
-            break;
-        case SB_BOTTOM:
-            scroll_to(m_content_height);
-            break;
+        case SB_LINEUP: scroll_to(m_scroll - line_step()); break;
+        case SB_LINEDOWN: scroll_to(m_scroll + line_step()); break;
+        case SB_PAGEUP: scroll_to(m_scroll - page); break;
+        case SB_PAGEDOWN: scroll_to(m_scroll + page); break;
+        case SB_TOP: scroll_to(0); break;
+        case SB_BOTTOM: scroll_to(m_content_height); break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: {
             SCROLLINFO info{};
@@ -738,8 +717,7 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
                 scroll_to(info.nTrackPos);
             break;
         }
-        default:
-            break;
+        default: break;
         }
         return 0;
     }
@@ -758,30 +736,16 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
         scroll_to(m_scroll - notches * step);
         return 0;
     }
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_KEYDOWN:
         switch (wparam) {
-        case VK_UP:
-            SendMessageW(m_window, WM_VSCROLL, SB_LINEUP, 0);
-            return 0;
-        case VK_DOWN:
-            SendMessageW(m_window, WM_VSCROLL, SB_LINEDOWN, 0);
-            return 0;
-        case VK_PRIOR:
-            SendMessageW(m_window, WM_VSCROLL, SB_PAGEUP, 0);
-            return 0;
-        case VK_NEXT:
-            SendMessageW(m_window, WM_VSCROLL, SB_PAGEDOWN, 0);
-            return 0;
-        case VK_HOME:
-            SendMessageW(m_window, WM_VSCROLL, SB_TOP, 0);
-            return 0;
-        case VK_END:
-            SendMessageW(m_window, WM_VSCROLL, SB_BOTTOM, 0);
-            return 0;
-        default:
-            break;
+        case VK_UP: SendMessageW(m_window, WM_VSCROLL, SB_LINEUP, 0); return 0;
+        case VK_DOWN: SendMessageW(m_window, WM_VSCROLL, SB_LINEDOWN, 0); return 0;
+        case VK_PRIOR: SendMessageW(m_window, WM_VSCROLL, SB_PAGEUP, 0); return 0;
+        case VK_NEXT: SendMessageW(m_window, WM_VSCROLL, SB_PAGEDOWN, 0); return 0;
+        case VK_HOME: SendMessageW(m_window, WM_VSCROLL, SB_TOP, 0); return 0;
+        case VK_END: SendMessageW(m_window, WM_VSCROLL, SB_BOTTOM, 0); return 0;
+        default: break;
         }
         break;
     case WM_SETCURSOR:
@@ -814,8 +778,7 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (reinterpret_cast<HWND>(lparam) != m_window)
             m_pressed_link = -1;
         return 0;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(m_window, message, wparam, lparam);
 }

@@ -2,6 +2,7 @@
 
 #include "base/scope_exit.h"
 #include "platform/win32/owning_window.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -175,8 +176,7 @@ HIMAGELIST system_small_icons()
 {
     SHFILEINFOW info{};
     return reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(L"C:\\", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
-                                                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON |
-                                                           SHGFI_USEFILEATTRIBUTES));
+                                                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
 }
 
 enum class IconSource : std::uint8_t { by_attributes, from_disk };
@@ -213,8 +213,7 @@ std::wstring time_text(const FILETIME& time)
     std::array<wchar_t, 80> date{};
     std::array<wchar_t, 80> clock{};
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &system, nullptr, date.data(), static_cast<int>(date.size()));
-    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &system, nullptr, clock.data(),
-                   static_cast<int>(clock.size()));
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &system, nullptr, clock.data(), static_cast<int>(clock.size()));
     return std::wstring(date.data()) + L" " + clock.data();
 }
 
@@ -256,8 +255,8 @@ protected:
     HWND create_child(DWORD ex_style, const wchar_t* window_class, DWORD style, const CREATESTRUCTW& create, int height)
     {
         m_inner = CreateWindowExW(ex_style, window_class, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0,
-                                  create.cx, height, m_window,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(inner_id)), create.hInstance, nullptr);
+                                  create.cx, height, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(inner_id)),
+                                  create.hInstance, nullptr);
         return m_inner;
     }
 
@@ -289,8 +288,7 @@ LRESULT ShellControl::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (m_inner != nullptr)
             SendMessageW(m_inner, WM_SETFONT, wparam, lparam);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(m_font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(m_font);
     case WM_SETFOCUS:
         if (m_inner != nullptr)
             SetFocus(m_inner);
@@ -309,11 +307,8 @@ LRESULT ShellControl::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (reinterpret_cast<HWND>(lparam) == m_inner && m_inner != nullptr)
             command(HIWORD(wparam));
         return 0;
-    case open_pending_message:
-        open_pending();
-        return 0;
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(folder().size());
+    case open_pending_message: open_pending(); return 0;
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(folder().size());
     case WM_GETTEXT: {
         if (wparam == 0 || lparam == 0)
             return 0;
@@ -324,10 +319,8 @@ LRESULT ShellControl::handle(UINT message, WPARAM wparam, LPARAM lparam)
         buffer[count] = L'\0';
         return static_cast<LRESULT>(count);
     }
-    case WM_SETTEXT:
-        return TRUE; // the folder is set with shell_set_folder, not by text
-    default:
-        break;
+    case WM_SETTEXT: return TRUE; // the folder is set with shell_set_folder, not by text
+    default: break;
     }
     return DefWindowProcW(m_window, message, wparam, lparam);
 }
@@ -418,8 +411,7 @@ protected:
                 fire(ShellChange::folder_selected, m_nodes[node].path);
             return 0;
         }
-        default:
-            return 0;
+        default: return 0;
         }
     }
 
@@ -580,8 +572,7 @@ protected:
                 request_open(parent_of(m_folder));
             return 0;
         }
-        default:
-            return 0;
+        default: return 0;
         }
     }
 
@@ -836,8 +827,7 @@ void add_shell_styles(HWND window)
 
 bool RegisterShellControls(HINSTANCE instance)
 {
-    INITCOMMONCONTROLSEX common{sizeof common, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
-    InitCommonControlsEx(&common);
+    win32::init_common_controls(ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES);
     struct Entry {
         const wchar_t* name;
         WNDPROC procedure;

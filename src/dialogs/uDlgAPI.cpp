@@ -11,6 +11,7 @@
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
 #include "dialogs/shell_controls.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/wide.h"
 #include "vars/expand.h"
 #include "vars/mEval.h"
@@ -133,8 +134,8 @@ bool is_button(ControlKind kind)
 
 } // namespace
 
-TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, TextSource texts)
-    : m_folder(with_backslash(std::move(dialogs_folder))), m_vars(vars), m_texts(std::move(texts))
+TDialogRuntime::TDialogRuntime(std::string dialogs_folder, TVariableManager& vars, PageRoles roles)
+    : m_folder(with_backslash(std::move(dialogs_folder))), m_vars(vars), m_roles(roles)
 {
     DefineVar(m_vars, var::is_cancelled, "FALSE", origin_show_design);
 }
@@ -149,15 +150,15 @@ std::string TDialogRuntime::expand(std::string_view text) const
     return Expand(m_vars, text);
 }
 
-const std::string& TDialogRuntime::template_text(const Dialog& dialog, const std::string& component,
-                                               std::size_t index, const std::string& design)
+const std::string& TDialogRuntime::template_text(const Dialog& dialog, const std::string& component, std::size_t index,
+                                                 const std::string& design)
 {
     std::string key = dialog.form->hint() + "." + component;
     std::string slot = key + '\n' + std::to_string(index);
     auto found = m_templates.find(slot);
     if (found != m_templates.end())
         return found->second;
-    std::string text = m_translate ? m_translate(design, key, index) : design;
+    std::string text = m_roles.run.translate(design, key, index);
     return m_templates.emplace(std::move(slot), std::move(text)).first->second;
 }
 
@@ -201,7 +202,8 @@ Result<HWND> TDialogRuntime::RegisterDialog(const std::string& key, const std::s
             (kind != ControlKind::shell_tree && kind != ControlKind::shell_list && kind != ControlKind::shell_combo))
             continue;
         shell_on_change(control.window, [this, &stored, &control](ShellChange change, const std::string& path) {
-            FolderEvent event = change == ShellChange::folder_opened ? FolderEvent::folder_opened : FolderEvent::selected;
+            FolderEvent event =
+                change == ShellChange::folder_opened ? FolderEvent::folder_opened : FolderEvent::selected;
             on_folder_change(stored, control, event, path, change != ShellChange::file_item_selected);
         });
     }
@@ -217,9 +219,8 @@ void TDialogRuntime::on_close_button(Dialog& dialog)
 {
     if (dialog.closing_allowed)
         return;
-    if (m_tray.icon_visible && m_tray.icon_visible()) {
-        if (m_tray.restore)
-            m_tray.restore();
+    if (m_roles.shell.tray_icon_visible()) {
+        m_roles.shell.tray_restore();
         return;
     }
     HWND window = dialog.form->window();
@@ -231,8 +232,8 @@ void TDialogRuntime::on_close_button(Dialog& dialog)
 
 bool TDialogRuntime::on_minimize(Dialog& dialog)
 {
-    if (m_tray.icon_visible && m_tray.icon_visible() && m_tray.minimize) {
-        m_tray.minimize();
+    if (m_roles.shell.tray_icon_visible()) {
+        m_roles.shell.tray_minimize();
         return true;
     }
     // The application goes down as one: the other windows of the wizard hide
@@ -263,7 +264,7 @@ void TDialogRuntime::on_restore()
 void TDialogRuntime::on_tree_context(Dialog& dialog, const TPoolTemplate::Control& control, HTREEITEM item,
                                      POINT screen)
 {
-    if (dialog.released || m_binding || control.model->tag != 1 || !m_feature_menu || m_components == nullptr)
+    if (dialog.released || m_binding || control.model->tag != 1 || components() == nullptr)
         return;
     auto found = std::find(dialog.tree_items.begin(), dialog.tree_items.end(), item);
     if (found == dialog.tree_items.end())
@@ -271,17 +272,17 @@ void TDialogRuntime::on_tree_context(Dialog& dialog, const TPoolTemplate::Contro
     auto node = static_cast<std::size_t>(found - dialog.tree_items.begin());
     // No menu for a node that stands only for a path segment, or for a locked component.
     const std::optional<std::size_t>& component = dialog.tree[node].component;
-    const Component* record = component ? m_components->component_at(*component) : nullptr;
-    if (!record || m_components->is_locked(record->name))
+    const Component* record = component ? components()->component_at(*component) : nullptr;
+    if (!record || components()->is_locked(record->name))
         return;
-    if (!m_feature_menu(dialog.form->window(), screen, dialog.tree, node))
+    if (!m_roles.shell.feature_menu(dialog.form->window(), screen, dialog.tree, node))
         return;
     for (std::size_t i = 0; i < dialog.tree.size(); ++i) {
         ComponentTreeNode& entry = dialog.tree[i];
-        const Component* shown = entry.component ? m_components->component_at(*entry.component) : nullptr;
+        const Component* shown = entry.component ? components()->component_at(*entry.component) : nullptr;
         if (!shown)
             continue;
-        entry.image = m_components->is_selected(shown->name) ? 1 : 0;
+        entry.image = components()->is_selected(shown->name) ? 1 : 0;
         TVITEMW update{};
         update.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
         update.hItem = dialog.tree_items[i];
@@ -304,8 +305,7 @@ void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
                 dialog.installer_started = true;
                 m_vars.SetValue(var::thread_cancelled, "FALSE");
                 m_vars.SetValue(var::thread_finished, "FALSE");
-                if (m_installer_start)
-                    m_installer_start();
+                m_roles.installer.start();
                 return;
             }
             if (!IsIconic(window))
@@ -315,7 +315,7 @@ void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
             return;
         }
         // A page on the screen follows the workers while the main thread waits for one.
-        if (screen_window() == window && m_busy && m_busy())
+        if (screen_window() == window && m_roles.run.workers_busy())
             RefreshProgress("$KYRT$", false, 0, 0, 0);
         return;
     }
@@ -342,7 +342,7 @@ bool TDialogRuntime::follow_link(const Dialog& dialog, const std::string& href)
     std::wstring target = win32::to_wide(action.target);
     switch (action.kind) {
     case LinkAction::Kind::play_sound:
-        PlaySoundW(target.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+        win32::play_sound(target.c_str(), SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
         return true;
     case LinkAction::Kind::start_program: {
         std::wstring parameters = win32::to_wide(action.parameters);
@@ -354,8 +354,7 @@ bool TDialogRuntime::follow_link(const Dialog& dialog, const std::string& href)
     case LinkAction::Kind::shell_open:
         ShellExecuteW(dialog.form->window(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         return true;
-    case LinkAction::Kind::none:
-        break;
+    case LinkAction::Kind::none: break;
     }
     return false;
 }
@@ -376,7 +375,8 @@ void TDialogRuntime::on_html_page(Dialog& dialog, HWND view, UINT_PTR timer_id)
     if (!file_exists_here(target))
         return;
     dialog.page_refresh[timer_id] = {view, html_view_file(view), target};
-    SetTimer(dialog.form->window(), timer_id, static_cast<UINT>(std::clamp(refresh->first, 0, 24 * 3600)) * 1000, nullptr);
+    SetTimer(dialog.form->window(), timer_id, static_cast<UINT>(std::clamp(refresh->first, 0, 24 * 3600)) * 1000,
+             nullptr);
 }
 
 TPoolTemplate* TDialogRuntime::dialog(const std::string& key)
@@ -399,7 +399,7 @@ HWND TDialogRuntime::screen_window() const
 
 Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
 {
-    if (m_silent)
+    if (m_roles.run.silent())
         return {};
     auto found = m_dialogs.find(key);
     if (found == m_dialogs.end())
@@ -439,15 +439,13 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::tab_sheet:
         case ControlKind::static_text:
             set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, var::progress_text)
-                                                                          : expand(caption_template()));
+                                                                         : expand(caption_template()));
             InvalidateRect(w, nullptr, TRUE);
             break;
         case ControlKind::button:
         case ControlKind::bit_button:
         case ControlKind::speed_button:
-        case ControlKind::bmp_button:
-            set_text(w, expand(caption_template()));
-            break;
+        case ControlKind::bmp_button: set_text(w, expand(caption_template())); break;
         case ControlKind::check_box:
         case ControlKind::radio_button:
             set_text(w, expand(caption_template()));
@@ -496,8 +494,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                     text = "Add a " + base + "." + language + ".txt or " + base +
                            ".txt file to your project as a support file/creative to display it here.";
                 else
-                    text = "Add a " + base + "." + language + ".rtf or " + base + ".rtf, or " + base + "." +
-                           language + ".txt or " + base +
+                    text = "Add a " + base + "." + language + ".rtf or " + base + ".rtf, or " + base + "." + language +
+                           ".txt or " + base +
                            ".txt file to your project as a support file/creative to display it here.";
             }
             set_text(w, text);
@@ -515,8 +513,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             }
             if (bound) {
                 std::wstring value = win32::to_wide(*bound);
-                LRESULT index = SendMessageW(w, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT,
-                                             static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(value.c_str()));
+                LRESULT index = SendMessageW(w, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(value.c_str()));
                 if (index >= 0)
                     SendMessageW(w, list ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index), 0);
                 else if (!list)
@@ -526,8 +524,8 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         }
         case ControlKind::check_list_box: {
             std::vector<ComponentCheckItem> items;
-            if (m.tag == 1 && m_components != nullptr) {
-                items = m_components->FillCheckList();
+            if (m.tag == 1 && components() != nullptr) {
+                items = components()->FillCheckList();
             } else if (m.tag != 1) {
                 // The value holds the checked items one per line.
                 std::vector<std::string> checked;
@@ -545,7 +543,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                         items.push_back({text, std::find(checked.begin(), checked.end(), text) != checked.end()});
                 }
             }
-            if (m.tag != 1 || m_components != nullptr) {
+            if (m.tag != 1 || components() != nullptr) {
                 ListView_DeleteAllItems(w);
                 for (std::size_t i = 0; i < items.size(); ++i) {
                     std::wstring text = win32::to_wide(items[i].text);
@@ -614,9 +612,7 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
             }
             break;
         }
-        case ControlKind::animate:
-            SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
-            break;
+        case ControlKind::animate: SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF)); break;
         case ControlKind::flash_frame:
             if (m.tag == 1 && !dialog.flash_playing) {
                 std::string language = GetVar(m_vars, var::language);
@@ -628,11 +624,10 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
                 else if (PlayFlashMovie(w, m_folder + "flash.ocx", movie))
                     dialog.flash_playing = true;
                 else
-                    set_text(w, m_texts().flash_failed);
+                    set_text(w, m_roles.run.texts().flash_failed);
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     refresh_feature_texts(dialog);
@@ -655,11 +650,11 @@ void TDialogRuntime::fill_feature_tree(Dialog& dialog, const TPoolTemplate::Cont
     TreeView_DeleteAllItems(w);
     dialog.tree.clear();
     dialog.tree_items.clear();
-    if (m_components == nullptr)
+    if (components() == nullptr)
         return;
-    if (m_tree_images != nullptr)
-        TreeView_SetImageList(w, m_tree_images, TVSIL_NORMAL);
-    dialog.tree = m_components->FillTree();
+    if (HIMAGELIST images = m_roles.shell.tree_images(); images != nullptr)
+        TreeView_SetImageList(w, images, TVSIL_NORMAL);
+    dialog.tree = components()->FillTree();
     for (const ComponentTreeNode& node : dialog.tree) {
         std::wstring text = win32::to_wide(expand(node.text));
         TVINSERTSTRUCTW insert{};
@@ -678,7 +673,7 @@ void TDialogRuntime::fill_feature_tree(Dialog& dialog, const TPoolTemplate::Cont
 
 void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
 {
-    if (m_components == nullptr)
+    if (components() == nullptr)
         return;
     // The drive is asked only by pages that show its space, not on every keystroke of every page.
     std::optional<std::int64_t> available;
@@ -688,17 +683,17 @@ void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
         return *available;
     };
     const std::string& component = dialog.current_component;
-    const SizeUnits units = m_texts().units;
+    const SizeUnits units = m_roles.run.texts().units;
     for (const TPoolTemplate::Control& control : dialog.form->controls()) {
         if (control.model->kind != ControlKind::static_text || control.window == nullptr)
             continue;
         std::string text;
         switch (control.model->tag) {
-        case 2: text = newlines_to_crlf(m_components->description(component)); break;
-        case 3: text = SizeText(m_components->size(component), units); break;
-        case 4: text = SizeText(m_components->total_required_size(), units); break;
+        case 2: text = newlines_to_crlf(components()->description(component)); break;
+        case 3: text = SizeText(components()->size(component), units); break;
+        case 4: text = SizeText(components()->total_required_size(), units); break;
         case 5: text = SizeText(space(), units); break;
-        case 6: text = SizeText(m_components->remaining_space(space()), units); break;
+        case 6: text = SizeText(components()->remaining_space(space()), units); break;
         default: continue;
         }
         set_text(control.window, text);
@@ -728,11 +723,10 @@ void TDialogRuntime::refresh_live_bound(Dialog& dialog)
 void TDialogRuntime::apply_rules(Dialog& dialog)
 {
     TPoolTemplate& form = *dialog.form;
-    ApplyDialogRules(dialog.rules,
-                     {[&form](std::string_view c, std::string_view p) { return form.property(c, p); },
-                      [&form](std::string_view c, std::string_view p, std::string_view text) {
-                          form.set_property(c, p, text);
-                      }});
+    ApplyDialogRules(dialog.rules, {[&form](std::string_view c, std::string_view p) { return form.property(c, p); },
+                                    [&form](std::string_view c, std::string_view p, std::string_view text) {
+                                        form.set_property(c, p, text);
+                                    }});
 }
 
 std::optional<std::string> TDialogRuntime::browse_folder(HWND owner)
@@ -773,11 +767,10 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
     case tag_next: dialog.result = 6; break;
     case tag_back: dialog.result = 7; break;
     case tag_cancel: {
-        if (m_set_attention)
-            m_set_attention(false);
-        int answer = MessageBoxW(dialog.form->window(), win32::to_wide(m_texts().confirm_cancel).c_str(),
-                                 win32::to_wide(StandardCaption(m_vars)).c_str(),
-                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        m_roles.shell.set_attention(false);
+        int answer =
+            MessageBoxW(dialog.form->window(), win32::to_wide(m_roles.run.texts().confirm_cancel).c_str(),
+                        win32::to_wide(StandardCaption(m_vars)).c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
         if (answer == IDYES) {
             DefineVar(m_vars, var::is_cancelled, "TRUE", origin_show_design);
             EnableWindow(control.window, FALSE);
@@ -785,14 +778,12 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
             if (!dialog.runs_installer)
                 dialog.result = 2;
         }
-        if (m_clear_attention)
-            m_clear_attention();
+        m_roles.shell.clear_attention();
         break;
     }
     case tag_browse_destination:
     case tag_browse_variable: {
-        if (m_set_attention)
-            m_set_attention(false);
+        m_roles.shell.set_attention(false);
         std::optional<std::string> folder = browse_folder(dialog.form->window());
         if (folder) {
             if (m.tag == tag_browse_destination) {
@@ -803,16 +794,14 @@ void TDialogRuntime::on_click(Dialog& dialog, const TPoolTemplate::Control& cont
                 refresh_live_bound(dialog);
             }
         }
-        if (m_clear_attention)
-            m_clear_attention();
+        m_roles.shell.clear_attention();
         break;
     }
     case tag_custom:
         dialog.result = 8;
         dialog.custom = m.name;
         break;
-    default:
-        break;
+    default: break;
     }
     apply_rules(dialog);
 }
@@ -864,7 +853,8 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
         for (int i = 0; i < count; ++i) {
             if (SendMessageW(w, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0)
                 continue;
-            std::wstring item(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)), L'\0');
+            std::wstring item(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)),
+                              L'\0');
             SendMessageW(w, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
             lines += (lines.empty() ? "" : "$NEWLINE$") + win32::to_ansi(item);
         }
@@ -872,11 +862,11 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
         break;
     }
     case ControlKind::check_list_box:
-        if (m.tag == 1 && m_components != nullptr) {
-            std::vector<ComponentCheckItem> items = m_components->FillCheckList();
+        if (m.tag == 1 && components() != nullptr) {
+            std::vector<ComponentCheckItem> items = components()->FillCheckList();
             for (std::size_t i = 0; i < items.size(); ++i)
                 items[i].checked = ListView_GetCheckState(w, static_cast<UINT>(i)) != FALSE;
-            m_components->CheckListClicked(items);
+            components()->CheckListClicked(items);
             bool was_binding = m_binding;
             m_binding = true;
             for (std::size_t i = 0; i < items.size(); ++i)
@@ -899,12 +889,8 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
             store(lines, "CheckListBox1ClickCheck");
         }
         break;
-    case ControlKind::combo_box:
-        store(window_text_ansi(w), "ComboBox1Change");
-        break;
-    case ControlKind::track_bar:
-        store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change");
-        break;
+    case ControlKind::combo_box: store(window_text_ansi(w), "ComboBox1Change"); break;
+    case ControlKind::track_bar: store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change"); break;
     case ControlKind::file_list_box:
         on_folder_change(dialog, control, FolderEvent::selected, file_list_selected(w), false);
         return;
@@ -927,8 +913,7 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
             store(tree_item_text(w, selected), "TreeView1Change");
         break;
     }
-    default:
-        break;
+    default: break;
     }
     if (feature_texts)
         refresh_feature_texts(dialog);
@@ -976,9 +961,9 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
     DefineVar(m_vars, var::is_cancelled, "FALSE", origin_show_design);
     m_current_key = key;
     DialogResult result;
-    if (m_silent) {
-        if (start_installer && m_installer_run)
-            m_installer_run();
+    if (m_roles.run.silent()) {
+        if (start_installer)
+            m_roles.installer.run_and_wait();
         return result;
     }
     auto found = m_dialogs.find(key);
@@ -1003,7 +988,7 @@ Result<DialogResult> TDialogRuntime::ShowDialog(const std::string& key, bool mod
 
     // The new page comes up before the old one goes, so that no gap shows between pages.
     HWND window = dialog.form->window();
-    if (m_in_tray && m_in_tray()) {
+    if (m_roles.shell.in_tray()) {
         m_pending = window;
     } else {
         m_pending = nullptr;
@@ -1059,7 +1044,7 @@ void TDialogRuntime::show_pending()
 
 void TDialogRuntime::ReleaseDialog(const std::string& key)
 {
-    if (m_silent)
+    if (m_roles.run.silent())
         return;
     auto found = m_dialogs.find(key);
     if (found == m_dialogs.end())
@@ -1087,7 +1072,7 @@ bool TDialogRuntime::RefreshProgress(std::string_view text, bool publish_cancel,
     bool cancelled = text_is_true(GetVar(m_vars, var::is_cancelled));
     if (publish_cancel)
         m_vars.SetValue(var::thread_cancelled, cancelled ? "TRUE" : "FALSE");
-    if (m_silent)
+    if (m_roles.run.silent())
         return cancelled;
     std::string shown(text);
     if (text == "$KYRT$") {
@@ -1097,9 +1082,8 @@ bool TDialogRuntime::RefreshProgress(std::string_view text, bool publish_cancel,
         minimum = parse_int64(GetVar(m_vars, var::thread_minimum)).value_or(0);
     }
     if (Dialog* dialog = current()) {
-        if (m_taskbar_progress)
-            m_taskbar_progress(dialog->form->window(), expand(GetVar(m_vars, var::progress_mode)) == "MARQUEE", position,
-                               maximum);
+        m_roles.shell.show_taskbar_progress(dialog->form->window(),
+                                            expand(GetVar(m_vars, var::progress_mode)) == "MARQUEE", position, maximum);
         refresh_dialog_progress(*dialog, shown, minimum, maximum, position);
     }
     return cancelled;

@@ -7,6 +7,7 @@
 #include "dialogs/html_view.h"
 #include "dialogs/shell_controls.h"
 #include "platform/win32/gdi.h"
+#include "platform/win32/system_functions.h"
 #include "platform/win32/wide.h"
 
 #include <commctrl.h>
@@ -224,8 +225,7 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 {
     auto* state = reinterpret_cast<PaintState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
@@ -260,8 +260,7 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         if (state != nullptr)
             state->font = reinterpret_cast<HFONT>(wparam);
         return 0;
-    case WM_GETFONT:
-        return state != nullptr ? reinterpret_cast<LRESULT>(state->font) : 0;
+    case WM_GETFONT: return state != nullptr ? reinterpret_cast<LRESULT>(state->font) : 0;
     case WM_SETTEXT:
         DefWindowProcW(window, message, wparam, lparam);
         InvalidateRect(window, nullptr, FALSE);
@@ -282,8 +281,7 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
             return static_cast<LRESULT>(old);
         }
         return 0;
-    case PBM_GETPOS:
-        return state != nullptr ? static_cast<LRESULT>(state->position) : 0;
+    case PBM_GETPOS: return state != nullptr ? static_cast<LRESULT>(state->position) : 0;
     case WM_LBUTTONUP:
         // Shapes react on mouse-up, as the designer's shapes do.
         if (state != nullptr && state->model != nullptr && state->model->kind == ControlKind::shape)
@@ -294,19 +292,17 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         delete state;
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         break;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(window, message, wparam, lparam);
 }
-
 
 // Common AVI clips of shell32, by the designer's CommonAVI names.
 int common_avi(const std::string& name)
 {
     static constexpr std::pair<std::string_view, int> table[] = {
-        {"aviFindFolder", 150}, {"aviFindFile", 151},     {"aviFindComputer", 152}, {"aviCopyFiles", 160},
-        {"aviCopyFile", 161},   {"aviRecycleFile", 162},  {"aviEmptyRecycle", 163}, {"aviDeleteFile", 164},
+        {"aviFindFolder", 150}, {"aviFindFile", 151},    {"aviFindComputer", 152}, {"aviCopyFiles", 160},
+        {"aviCopyFile", 161},   {"aviRecycleFile", 162}, {"aviEmptyRecycle", 163}, {"aviDeleteFile", 164},
     };
     for (const auto& [avi, id] : table)
         if (is(name, avi))
@@ -355,11 +351,9 @@ Result<std::string> read_dialog_file(const std::string& path)
 
 bool RegisterDialogClasses(HINSTANCE instance)
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES |
-                                                       ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES |
-                                                       ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_ANIMATE_CLASS};
-    InitCommonControlsEx(&controls);
-    LoadLibraryW(L"riched20.dll"); // the rich edit class; stays loaded for the process
+    win32::init_common_controls(ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_ANIMATE_CLASS);
+    win32::register_rich_edit_class();
 
     WNDCLASSEXW form{};
     form.cbSize = sizeof form;
@@ -387,8 +381,8 @@ Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::Load(const std::string& fo
     std::string bytes = TRY(read_dialog_file(form_file));
     std::unique_ptr<TPoolTemplate> form(new TPoolTemplate());
     form->m_hint = file_name_part(form_file);
-    dfm::Component root = TRY(dfm::ParseFormFile(
-        std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()), form->m_hint));
+    dfm::Component root = TRY(
+        dfm::ParseFormFile(std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()), form->m_hint));
     form->m_model = TRY(BuildFormModel(std::move(root), form->m_hint));
     TRY(form->create_window(dialogs_folder));
     return form;
@@ -410,10 +404,10 @@ HFONT TPoolTemplate::font_for(const FormFont& font)
         if (known == font)
             return handle.get();
     int height = MulDiv(font.height, GetDeviceCaps(win32::WindowDc().get(), LOGPIXELSY), design_pixels_per_inch);
-    HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, font.underline,
-                               font.strike_out, static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                               win32::to_wide(font.name).c_str());
+    HFONT handle =
+        CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, font.underline, font.strike_out,
+                    static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                    DEFAULT_PITCH | FF_DONTCARE, win32::to_wide(font.name).c_str());
     m_fonts.emplace_back(font, win32::UniqueFont(handle));
     return handle;
 }
@@ -491,7 +485,9 @@ Result<void> TPoolTemplate::create_control(Control& control, const std::string& 
         break;
     case ControlKind::static_text: {
         std::string border_style = identifier_of(m, "BorderStyle");
-        style |= SS_NOTIFY | (m.alignment == TextAlignment::right ? SS_RIGHT : m.alignment == TextAlignment::center ? SS_CENTER : SS_LEFT);
+        style |= SS_NOTIFY | (m.alignment == TextAlignment::right    ? SS_RIGHT
+                              : m.alignment == TextAlignment::center ? SS_CENTER
+                                                                     : SS_LEFT);
         if (is(border_style, "sbsSunken"))
             style |= SS_SUNKEN;
         else if (is(border_style, "sbsSingle"))
@@ -601,9 +597,7 @@ Result<void> TPoolTemplate::create_control(Control& control, const std::string& 
         window_class = UPDOWN_CLASSW;
         style |= UDS_ARROWKEYS | UDS_SETBUDDYINT;
         break;
-    case ControlKind::page_control:
-        window_class = WC_TABCONTROLW;
-        break;
+    case ControlKind::page_control: window_class = WC_TABCONTROLW; break;
     case ControlKind::tree_view:
         window_class = WC_TREEVIEWW;
         style |= TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
@@ -613,15 +607,9 @@ Result<void> TPoolTemplate::create_control(Control& control, const std::string& 
         window_class = ANIMATE_CLASSW;
         style |= ACS_TRANSPARENT | ACS_CENTER;
         break;
-    case ControlKind::html_viewer:
-        window_class = html_view_class;
-        break;
-    case ControlKind::shell_tree:
-        window_class = shell_tree_class;
-        break;
-    case ControlKind::shell_list:
-        window_class = shell_list_class;
-        break;
+    case ControlKind::html_viewer: window_class = html_view_class; break;
+    case ControlKind::shell_tree: window_class = shell_tree_class; break;
+    case ControlKind::shell_list: window_class = shell_list_class; break;
     case ControlKind::shell_combo:
         window_class = shell_combo_class;
         height += 200;
@@ -634,19 +622,16 @@ Result<void> TPoolTemplate::create_control(Control& control, const std::string& 
     case ControlKind::gauge:
     case ControlKind::flash_frame:
     case ControlKind::form_shape:
-    case ControlKind::vista_glass:
-        window_class = paint_class;
-        break;
-    case ControlKind::nonvisual:
-        return {};
+    case ControlKind::vista_glass: window_class = paint_class; break;
+    case ControlKind::nonvisual: return {};
     }
     int id = first_control_id + static_cast<int>(&control - m_controls.data());
     control.window = CreateWindowExW(ex_style, window_class, L"", style, m.bounds.left, m.bounds.top, m.bounds.width,
                                      height, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      GetModuleHandleW(nullptr), nullptr);
     if (control.window == nullptr)
-        return make_error(ErrorCode::win32, m_hint + ": cannot create the control " + m.name + " (" + m.class_name + ")",
-                          GetLastError());
+        return make_error(ErrorCode::win32,
+                          m_hint + ": cannot create the control " + m.name + " (" + m.class_name + ")", GetLastError());
     if (window_class == paint_class) {
         auto* state = new PaintState{&m, nullptr, m.minimum, m.maximum, m.position};
         SetWindowLongPtrW(control.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
@@ -679,9 +664,7 @@ void TPoolTemplate::fill_control(Control& control)
         return;
     switch (m.kind) {
     case ControlKind::memo:
-    case ControlKind::rich_edit:
-        SetWindowTextW(w, win32::to_wide(join_lines(m.lines)).c_str());
-        break;
+    case ControlKind::rich_edit: SetWindowTextW(w, win32::to_wide(join_lines(m.lines)).c_str()); break;
     case ControlKind::list_box:
         for (const std::string& item : m.items)
             SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::to_wide(item).c_str()));
@@ -736,12 +719,8 @@ void TPoolTemplate::fill_control(Control& control)
         drive_box_fill(w);
         drive_box_select(w, current_folder());
         break;
-    case ControlKind::file_list_box:
-        file_list_show(w, current_folder(), text_of(m, "Mask"));
-        break;
-    case ControlKind::directory_list_box:
-        folder_list_show(w, current_folder());
-        break;
+    case ControlKind::file_list_box: file_list_show(w, current_folder(), text_of(m, "Mask")); break;
+    case ControlKind::directory_list_box: folder_list_show(w, current_folder()); break;
     case ControlKind::tree_view: {
         std::vector<std::string> texts;
         for (const FormTreeNode& node : m.nodes)
@@ -800,11 +779,8 @@ void TPoolTemplate::fill_control(Control& control)
     case ControlKind::shell_tree:
     case ControlKind::shell_list:
     case ControlKind::shell_combo:
-    case ControlKind::image:
-        break;
-    default:
-        SetWindowTextW(w, win32::to_wide(m.caption).c_str());
-        break;
+    case ControlKind::image: break;
+    default: SetWindowTextW(w, win32::to_wide(m.caption).c_str()); break;
     }
     if (m.max_length > 0 && (m.kind == ControlKind::edit || m.kind == ControlKind::mask_edit))
         SendMessageW(w, EM_LIMITTEXT, static_cast<WPARAM>(m.max_length), 0);
@@ -877,7 +853,8 @@ const TPoolTemplate::Control* TPoolTemplate::find(std::string_view name) const
 const TPoolTemplate::Control* TPoolTemplate::control_of(HWND window) const
 {
     int id = GetDlgCtrlID(window) - first_control_id;
-    if (id < 0 || static_cast<std::size_t>(id) >= m_controls.size() || m_controls[static_cast<std::size_t>(id)].window != window)
+    if (id < 0 || static_cast<std::size_t>(id) >= m_controls.size() ||
+        m_controls[static_cast<std::size_t>(id)].window != window)
         return nullptr;
     return &m_controls[static_cast<std::size_t>(id)];
 }
@@ -897,7 +874,6 @@ std::optional<bool> bool_of(std::string_view text)
         return false;
     return std::nullopt;
 }
-
 
 bool is_list(ControlKind kind)
 {
@@ -980,7 +956,8 @@ bool TPoolTemplate::set_property(std::string_view component, std::string_view na
         return true;
     }
     if (std::optional<bool> flag = bool_of(text)) {
-        if (equal_ascii_nocase(name, "Checked") && (kind == ControlKind::check_box || kind == ControlKind::radio_button)) {
+        if (equal_ascii_nocase(name, "Checked") &&
+            (kind == ControlKind::check_box || kind == ControlKind::radio_button)) {
             if (*flag && kind == ControlKind::radio_button) {
                 // Checking one radio button unchecks the others of its container.
                 for (const Control& other : m_controls)
@@ -1094,8 +1071,8 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
         } else if (kind == ControlKind::directory_list_box) {
             // A folder list changes its folder when an item is opened, not when it is selected.
             if (code == LBN_DBLCLK) {
-                std::string folder =
-                    folder_list_item(control->window, static_cast<int>(SendMessageW(control->window, LB_GETCURSEL, 0, 0)));
+                std::string folder = folder_list_item(
+                    control->window, static_cast<int>(SendMessageW(control->window, LB_GETCURSEL, 0, 0)));
                 if (!folder.empty() && folder_list_show(control->window, folder) && on_change)
                     on_change(*control);
             }
@@ -1167,8 +1144,7 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (on_close)
             on_close();
         return 0;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(m_window, message, wparam, lparam);
 }

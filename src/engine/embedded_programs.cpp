@@ -48,8 +48,8 @@ Result<void> write_whole_file(const std::string& path, std::span<const std::byte
     ScopeExit remove_temporary([&] { DeleteFileW(temporary); });
 
     {
-        win32::UniqueFile file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::UniqueFile file(
+            CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
         std::size_t done = 0;
@@ -69,8 +69,7 @@ Result<void> write_whole_file(const std::string& path, std::span<const std::byte
     return {};
 }
 
-Result<std::string> write_resource(const std::string& folder, const wchar_t* resource, const char* name,
-                                   HMODULE module)
+Result<std::string> write_resource(const std::string& folder, const wchar_t* resource, const char* name, HMODULE module)
 {
     std::string path = in_folder(folder, name);
     std::span<const std::byte> bytes = TRY(resource_bytes(module, resource, path));
@@ -79,8 +78,8 @@ Result<std::string> write_resource(const std::string& folder, const wchar_t* res
 }
 
 Result<std::string> write_gac_utility(const std::string& support_folder, const wchar_t* program_resource,
-                                      const wchar_t* config_resource, const char* program_name,
-                                      const char* config_name, HMODULE module)
+                                      const wchar_t* config_resource, const char* program_name, const char* config_name,
+                                      HMODULE module)
 {
     // Both resources are checked before anything is written.
     std::string program = in_folder(support_folder, program_name);

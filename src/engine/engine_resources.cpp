@@ -1,6 +1,7 @@
 #include "engine/engine_resources.h"
 
 #include "platform/win32/module_image.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -30,8 +31,8 @@ std::string english_language_name(int identifier)
 
 std::string UserLanguageName(UserLanguageKind kind)
 {
-    std::string hex =
-        locale_info(LOCALE_USER_DEFAULT, kind == UserLanguageKind::current ? LOCALE_ILANGUAGE : LOCALE_IDEFAULTLANGUAGE);
+    std::string hex = locale_info(LOCALE_USER_DEFAULT,
+                                  kind == UserLanguageKind::current ? LOCALE_ILANGUAGE : LOCALE_IDEFAULTLANGUAGE);
     int identifier = 0;
     try {
         identifier = hex.empty() ? 0 : std::stoi(hex, nullptr, 16);
@@ -44,11 +45,14 @@ std::string UserLanguageName(UserLanguageKind kind)
 void load_engine_messages(EngineMessages& messages, const std::string& engine_folder, const std::string& temp_folder)
 {
     std::wstring library_path = win32::to_wide(engine_folder + "qvo.lib");
+    // As data: nothing of it runs, nothing it imports is looked for.
     win32::UniqueHmodule library(LoadLibraryExW(library_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE));
-    if (!library)
-        library.reset(LoadLibraryW(library_path.c_str()));
-    if (!library)
-        return;
+    if (!library) {
+        Result<win32::UniqueHmodule> loaded = win32::load_library_by_full_path(library_path);
+        if (!loaded)
+            return;
+        library = std::move(*loaded);
+    }
     // A data-file mapping tags the handle's low bits; the headers start at the aligned address.
     auto module = reinterpret_cast<HMODULE>(reinterpret_cast<std::uintptr_t>(library.get()) & ~std::uintptr_t{3});
     Result<std::uint64_t> stub_size = win32::module_stub_size(module);

@@ -76,19 +76,11 @@ void ApplyFeatureMenuAction(std::span<const FeatureTreeNode> tree, std::size_t c
         return;
 
     switch (action) {
-    case FeatureMenuAction::install_node:
-        walk.set(clicked, true);
-        break;
-    case FeatureMenuAction::install_feature:
-        walk.descend(clicked, true);
-        break;
+    case FeatureMenuAction::install_node: walk.set(clicked, true); break;
+    case FeatureMenuAction::install_feature: walk.descend(clicked, true); break;
     case FeatureMenuAction::unavailable:
-    case FeatureMenuAction::node_and_children_off:
-        walk.descend(clicked, false);
-        return;
-    case FeatureMenuAction::node_only_off:
-        walk.set(clicked, false);
-        return;
+    case FeatureMenuAction::node_and_children_off: walk.descend(clicked, false); return;
+    case FeatureMenuAction::node_only_off: walk.set(clicked, false); return;
     }
     // A selected feature needs its parents: each ancestor is selected, but none of their other children.
     walk.for_each_ancestor(clicked, [&](std::size_t ancestor) {

@@ -21,8 +21,7 @@ std::string registry_text(HKEY root, const wchar_t* subkey, const wchar_t* name)
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return {};
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
         return {};
     text.resize(size / sizeof(wchar_t));
     while (!text.empty() && text.back() == L'\0')
@@ -36,8 +35,8 @@ bool is_elevated_administrator()
 {
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                  0, 0, &administrators))
+    if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, &administrators))
         return false;
     BOOL member = FALSE;
     if (!CheckTokenMembership(nullptr, administrators, &member))

@@ -12,6 +12,7 @@
 #include "interp/mTerminate.h"
 #include "media/archive_library.h"
 #include "platform/win32/module_image.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_version.h"
@@ -25,6 +26,15 @@
 namespace quillon {
 
 namespace {
+
+// Before the static constructors of the engine's other objects (priority 101 is
+// the first a program may take) and long before a window, COM or the shell
+// loads a library on the engine's behalf: from here on no library by bare name
+// comes from the setup's folder or the current folder.
+[[gnu::constructor(101)]] void restrict_library_search_first()
+{
+    win32::restrict_library_search();
+}
 
 // Start-up's own codes; a run's codes come from ScriptExitCode.
 enum ExitCode : DWORD {
@@ -61,11 +71,7 @@ void register_host_app(const std::string& executable_name)
 void restrict_to_first_processor()
 {
     using SetAffinity = BOOL(WINAPI*)(HANDLE, DWORD_PTR);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto set_affinity = kernel != nullptr
-                            ? reinterpret_cast<SetAffinity>(
-                                  reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessAffinityMask")))
-                            : nullptr;
+    auto set_affinity = win32::proc<SetAffinity>(GetModuleHandleW(L"kernel32.dll"), "SetProcessAffinityMask");
     if (set_affinity != nullptr)
         set_affinity(GetCurrentProcess(), 1);
 }
@@ -92,7 +98,7 @@ private:
     EngineMessages m_messages;
     TVariableManager m_variables; // the process's variable store
     ProcessState m_process;       // the random generator and time-out live for the process
-    std::unique_ptr<TDialogRuntime> m_dialogs; // the wizard's pages, from start-up to the end of the run
+    std::unique_ptr<EngineHost> m_host; // the engine's objects around the run, with the pages, from start-up on
     StartupOptions m_options;
     std::unique_ptr<StartupTrace> m_trace;
     std::unique_ptr<TSetupSplash> m_splash;
@@ -115,8 +121,7 @@ void Engine::show_error(const std::string& text, HWND owner)
 {
     if (m_options.silent)
         return;
-    MessageBoxW(owner, win32::to_wide(text).c_str(), win32::to_wide(standard_caption()).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(owner, win32::to_wide(text).c_str(), win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void Engine::create_start_forms()
@@ -205,22 +210,15 @@ Result<void> Engine::register_dialogs()
         m_init->set_progress(0, dialogs, 1);
         m_init->paint();
     }
-    // Read when shown: the script may choose another language after start-up.
-    auto texts = [&messages = m_messages] {
-        DialogTexts current;
-        current.confirm_cancel = messages.text(MessageLine::confirm_cancel);
-        current.flash_failed = messages.text(MessageLine::flash_failed);
-        current.units = {messages.text(MessageLine::bytes), messages.text(MessageLine::kilobytes),
-                         messages.text(MessageLine::megabytes)};
-        return current;
-    };
-    m_dialogs = std::make_unique<TDialogRuntime>(m_support_folder, m_variables, texts);
+    m_host = std::make_unique<EngineHost>(EngineHostSetup{
+        *m_script, m_variables, *m_trace, m_messages,
+        SetupLocation{m_support_folder, m_executable, m_options.package_path, m_tail}, m_options.silent});
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
         if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))
             continue;
         std::string name = TRY(m_script->Parameter(m_script->CommandId(i), 1));
         // A dialog that cannot be loaded ends the start-up like any other failure of it.
-        TRY(m_dialogs->RegisterDialog(std::to_string(i), m_support_folder + name + ".dfm"));
+        TRY(m_host->dialogs().RegisterDialog(std::to_string(i), m_support_folder + name + ".dfm"));
         if (m_init) {
             m_init->step_progress();
             m_init->paint();
@@ -249,7 +247,7 @@ Result<std::optional<DWORD>> Engine::start_and_run()
     }
     m_trace->line("  </RunScript>");
     m_trace->line("  <Free>");
-    m_dialogs.reset();
+    m_host.reset();
     m_script.reset();
     m_trace->line("  </Free>");
     return std::optional<DWORD>();
@@ -271,8 +269,8 @@ bool Engine::run_script()
     startup.product_title = m_script->product_title();
     startup.publisher = m_script->publisher();
     startup.product_version = m_script->product_version();
-    ScriptRunContext context{*m_script,   m_variables, *m_trace,  m_messages,      m_options,
-                             startup,     m_base_name, m_process, m_dialogs.get()};
+    ScriptRunContext context{*m_script, m_variables, *m_trace,  m_messages, m_options,
+                             startup,   m_base_name, m_process, *m_host};
     ScriptRunResult result = RunScript(context);
     if (result.end != ScriptRunEnd::rejected) {
         // An unattended run must not report a failed or cancelled script as success.
@@ -328,11 +326,11 @@ DWORD Engine::run()
         close_start_forms();
         m_exit_code = exit_runtime_error;
         if (!m_options.silent)
-            MessageBoxW(nullptr,
-                        win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) +
-                                       ended.error().describe())
-                            .c_str(),
-                        win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
+            MessageBoxW(
+                nullptr,
+                win32::to_wide(m_messages.text(MessageLine::runtime_error_in_install) + ended.error().describe())
+                    .c_str(),
+                win32::to_wide(standard_caption()).c_str(), MB_OK | MB_ICONERROR);
     } else if (*ended) {
         return **ended; // the start-up ended early, or the script was rejected
     }

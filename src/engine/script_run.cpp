@@ -2,12 +2,14 @@
 #include "base/paths.h"
 #include "vars/reserved_names.h"
 
+#include "base/scope_exit.h"
 #include "engine/engine_resources.h"
 #include "engine/machine_facts.h"
-#include "engine/script_host.h"
+#include "engine/engine_host.h"
 #include "engine/support_folder.h"
 #include "engine/uLanguage.h"
 #include "interp/mTerminate.h"
+#include "platform/win32/os_services.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "script/compile_pass.h"
@@ -27,13 +29,8 @@ void delete_resume_entry(const std::string& product_code)
 {
     if (product_code.size() < 9)
         return;
-    std::wstring value = win32::to_wide(product_code.substr(1, 8));
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        win32::UniqueHkey key;
-        if (RegCreateKeyExW(root, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, key.put(), nullptr) == ERROR_SUCCESS)
-            RegDeleteValueW(key.get(), value.c_str());
-    }
+    for (bool all_users : {false, true})
+        win32::delete_run_once_entry(all_users, product_code.substr(1, 8));
 }
 
 // FIXME: the bootstrap of the engine cache (instance data, maintenance) lands with
@@ -49,7 +46,8 @@ void first_installation_bootstrap(ScriptRunContext& context, const MachineFacts&
     DefineVar(vars, var::maintenance, "FALSE", origin::bootstrap);
     wchar_t program_files[MAX_PATH] = L"";
     DWORD length = GetEnvironmentVariableW(L"ProgramFiles", program_files, MAX_PATH);
-    std::string target = length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
+    std::string target =
+        length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
     DefineVar(vars, var::target_dir, target + "\\" + script.product_title() + "\\", origin::bootstrap);
     DefineVar(vars, var::start_menu, script.product_title(), origin::bootstrap);
     DefineVar(vars, var::all_users, machine.all_users ? "TRUE" : "FALSE", origin::bootstrap);
@@ -83,10 +81,9 @@ bool choose_language(ScriptRunContext& context)
     std::string current = found.current;
     bool patch = file_exists(without_extension(context.startup.database_path) + ".msp");
     if (!found.available.empty() && script.language_dialog() && GetVar(vars, var::maintenance) != "TRUE" && !patch) {
-        std::optional<std::string> chosen =
-            ChooseLanguage(found.available, script.default_language(),
-                           UserLanguageName(UserLanguageKind::default_language), context.options.silent,
-                           context.messages);
+        std::optional<std::string> chosen = ChooseLanguage(found.available, script.default_language(),
+                                                           UserLanguageName(UserLanguageKind::default_language),
+                                                           context.options.silent, context.messages);
         if (!chosen)
             return false;
         current = *chosen;
@@ -188,15 +185,14 @@ ScriptRunResult RunScript(ScriptRunContext& context)
             else
                 DefineVar(vars, name, value, origin::inject_override_command_line);
         }
-        WindowsScriptHost host({script, vars, context.trace, context.messages, context.startup.support_folder,
-                                context.startup.exe_file, context.options.package_path, context.startup.command_tail,
-                                context.options.silent, context.dialogs});
+        EngineHost& host = context.host;
         HandlerTable handlers = StandardHandlers();
         TScriptExecutor executor(script, vars, host.roles(), handlers, context.process, BuildLabelTable(script));
         // The bootstrap above knows only first installations: the model starts
         // empty but for the predefined component.
         executor.components().StartFirstInstallation();
-        host.attach_executor(executor);
+        host.attach_executor(&executor);
+        ScopeExit detach([&host] { host.attach_executor(nullptr); });
         result.runtime_error = !executor.Run();
         result.exit_code = executor.exit_code();
         result.outcome = executor.outcome();

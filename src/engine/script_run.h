@@ -4,7 +4,7 @@
 
 #include "engine/command_line.h"
 #include "engine/messages.h"
-#include "dialogs/uDlgAPI.h"
+#include "engine/engine_host.h"
 #include "engine/startup_trace.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
@@ -26,7 +26,7 @@ struct ScriptRunContext {
     StartupFacts startup; // folders, paths and texts of the start-up
     std::string base_name; // the engine's file name without extension
     ProcessState& process; // what outlives the run
-    TDialogRuntime* dialogs = nullptr; // the wizard's pages, loaded at start-up
+    EngineHost& host; // the engine's objects around the run, with the pages loaded at start-up
 };
 
 enum class ScriptRunEnd {

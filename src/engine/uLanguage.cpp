@@ -39,8 +39,7 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case WM_CTLCOLORSTATIC:
         SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(window, message, wparam, lparam);
 }
@@ -48,9 +47,9 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
 HWND make_child(HWND parent, const wchar_t* window_class, const wchar_t* name, const std::string& text, DWORD style,
                 RECT at, int id, HFONT font)
 {
-    HWND child = CreateWindowExW(0, window_class, win32::to_wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                                 at.left, at.top, at.right, at.bottom, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND child = CreateWindowExW(0, window_class, win32::to_wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, at.left,
+                                 at.top, at.right, at.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
     // Controls carry their form names as a property, so that tests can find them.
     SetPropW(child, L"QuillonName", reinterpret_cast<HANDLE>(const_cast<wchar_t*>(name)));
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -83,11 +82,11 @@ std::optional<std::string> ChooseLanguage(const std::vector<std::string>& availa
     AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
     int width = frame.right - frame.left;
     int height = frame.bottom - frame.top;
-    HWND form = CreateWindowExW(WS_EX_DLGMODALFRAME, language_class,
-                                win32::to_wide(messages.text(MessageLine::select_language_caption)).c_str(), style,
-                                (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
-                                instance, nullptr);
+    HWND form =
+        CreateWindowExW(WS_EX_DLGMODALFRAME, language_class,
+                        win32::to_wide(messages.text(MessageLine::select_language_caption)).c_str(), style,
+                        (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
+                        width, height, nullptr, nullptr, instance, nullptr);
     if (form == nullptr)
         return available[preselected];
     FormState state;

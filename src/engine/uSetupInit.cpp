@@ -1,5 +1,6 @@
 #include "engine/uSetupInit.h"
 
+#include "platform/win32/system_functions.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_version.h"
 
@@ -50,8 +51,7 @@ LRESULT CALLBACK TSetupInit::window_proc(HWND window, UINT message, WPARAM wpara
 
 TSetupInit::TSetupInit(const std::string& caption, const std::string& label_text)
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    win32::init_common_controls(ICC_PROGRESS_CLASS);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW window_class{};
     window_class.lpfnWndProc = window_proc;

@@ -23,14 +23,11 @@ using CreateIISSiteFunction = int(WINAPI*)(const char* description, const char* 
                                            int connection_timeout, BOOLEAN keep_alive, BOOLEAN log_visits,
                                            BOOLEAN enable_asp, BOOLEAN enable_exe, BOOLEAN unlimited_connections,
                                            BOOLEAN unused_flag, int max_connections, int server_size);
-using CreateIISSiteFolderFunction = int(WINAPI*)(const char* folder, int site, const char* physical_folder,
-                                                 BOOLEAN source_access, BOOLEAN read_access, BOOLEAN write_access,
-                                                 BOOLEAN directory_browsing, BOOLEAN log_visits,
-                                                 BOOLEAN index_resource, int isolation, int execute_permissions,
-                                                 BOOLEAN enable_default_document, const char* default_documents,
-                                                 const char* footer, BOOLEAN anonymous, BOOLEAN windows_auth,
-                                                 BOOLEAN basic_auth, const char* mime_map,
-                                                 const char* application_pool);
+using CreateIISSiteFolderFunction = int(WINAPI*)(
+    const char* folder, int site, const char* physical_folder, BOOLEAN source_access, BOOLEAN read_access,
+    BOOLEAN write_access, BOOLEAN directory_browsing, BOOLEAN log_visits, BOOLEAN index_resource, int isolation,
+    int execute_permissions, BOOLEAN enable_default_document, const char* default_documents, const char* footer,
+    BOOLEAN anonymous, BOOLEAN windows_auth, BOOLEAN basic_auth, const char* mime_map, const char* application_pool);
 using DeleteIISSiteFolderFunction = int(WINAPI*)(int site, const char* folder);
 using DeleteIISSiteFunction = int(WINAPI*)(int site);
 using ControlIISSiteFunction = int(WINAPI*)(int site, int code);

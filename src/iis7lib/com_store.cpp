@@ -26,7 +26,8 @@ public:
         win32::Bstr text;
         HRESULT result = property->get_StringValue(text.put());
         if (FAILED(result))
-            return win32::com_error(result, "IIS configuration: attribute " + std::string(attribute_name) + " unreadable");
+            return win32::com_error(result,
+                                    "IIS configuration: attribute " + std::string(attribute_name) + " unreadable");
         return text.ansi();
     }
 
@@ -37,7 +38,7 @@ public:
         HRESULT result = property->put_Value(text.get());
         if (FAILED(result))
             return win32::com_error(result, "IIS configuration refuses " + std::string(attribute_name) + "=" +
-                                         std::string(value));
+                                                std::string(value));
         return {};
     }
 
@@ -145,7 +146,7 @@ public:
                                                     win32::Bstr::from_ansi(config_path).get(), element.put());
         if (FAILED(result))
             return win32::com_error(result, "IIS configuration: no section " + std::string(section) + " at " +
-                                         std::string(config_path));
+                                                std::string(config_path));
         return std::make_unique<ComElement>(std::move(element));
     }
 

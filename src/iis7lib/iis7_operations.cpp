@@ -72,8 +72,8 @@ struct FoundItem {
 // where the store treats the attribute as a case-insensitive key).
 enum class Match { exact, ignore_case };
 
-Result<std::optional<FoundItem>> find_item(ElementCollection& items, std::string_view attribute,
-                                           std::string_view value, Match match = Match::exact)
+Result<std::optional<FoundItem>> find_item(ElementCollection& items, std::string_view attribute, std::string_view value,
+                                           Match match = Match::exact)
 {
     std::size_t count = TRY(items.count());
     for (std::size_t i = 0; i < count; ++i) {
@@ -243,8 +243,8 @@ Result<void> place_folder(AdminManager& manager, ConfigElement& site, const Fold
 Result<void> configure_folder(AdminManager& manager, std::string_view path, const FolderSettings& settings)
 {
     TRY(set_section_attribute(manager, "system.webServer/handlers", path, "accessPolicy",
-                              access_policy_text(settings.source_access, settings.read_access,
-                                                 settings.write_access, settings.execute_permissions)));
+                              access_policy_text(settings.source_access, settings.read_access, settings.write_access,
+                                                 settings.execute_permissions)));
     TRY(set_section_attribute(manager, "system.webServer/directoryBrowse", path, "enabled",
                               flag(settings.directory_browsing)));
     TRY(set_section_attribute(manager, "system.webServer/httpLogging", path, "dontLog", flag(!settings.log_visits)));
@@ -312,8 +312,7 @@ Result<std::int32_t> get_site_index(ConfigStore& store, std::string_view descrip
     return id.value_or(0);
 }
 
-Result<std::string> get_property(ConfigStore& store, std::int32_t site, std::string_view folder,
-                                 std::string_view name)
+Result<std::string> get_property(ConfigStore& store, std::int32_t site, std::string_view folder, std::string_view name)
 {
     std::unique_ptr<AdminManager> manager = TRY(store.open());
     Site found_site = TRY(open_site(*manager, site));

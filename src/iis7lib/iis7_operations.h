@@ -24,8 +24,7 @@ Result<std::string> get_site_list(ConfigStore& store);
 Result<std::int32_t> get_site_index(ConfigStore& store, std::string_view description);
 
 // An application setting ("appSettings" key and value) of a site or one of its folders.
-Result<std::string> get_property(ConfigStore& store, std::int32_t site, std::string_view folder,
-                                 std::string_view name);
+Result<std::string> get_property(ConfigStore& store, std::int32_t site, std::string_view folder, std::string_view name);
 Result<void> set_property(ConfigStore& store, std::int32_t site, std::string_view folder, std::string_view name,
                           std::string_view value);
 

@@ -22,7 +22,7 @@ constexpr CLSID clsid_dom_document60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f,
 
 // The element names that are collection items; every other child element is a
 // named child ("bindings", "limits") or a directive the library leaves alone.
-constexpr std::array<std::wstring_view, 6> item_names = {L"add", L"site", L"application", L"virtualDirectory",
+constexpr std::array<std::wstring_view, 6> item_names = {L"add",     L"site",   L"application", L"virtualDirectory",
                                                          L"binding", L"mimeMap"};
 
 bool is_item_name(std::wstring_view name)
@@ -103,8 +103,8 @@ Result<void> append(IXMLDOMNode* parent, IXMLDOMNode* child)
 
 // The first child element of that name, made and appended when missing.
 Result<win32::ComPtr<IXMLDOMElement>> child_element(IXMLDOMDocument* document, IXMLDOMElement* parent,
-                                             std::wstring_view name,
-                                             std::optional<std::wstring_view> location_path = std::nullopt)
+                                                    std::wstring_view name,
+                                                    std::optional<std::wstring_view> location_path = std::nullopt)
 {
     for (win32::ComPtr<IXMLDOMElement>& element : TRY(child_elements(parent))) {
         if (TRY(node_name(element.get())) != name)
@@ -166,16 +166,16 @@ public:
     {
         std::vector<win32::ComPtr<IXMLDOMElement>> all = TRY(items());
         if (index >= all.size())
-            return make_error(ErrorCode::out_of_range, "IIS configuration file: no collection item " +
-                                                           std::to_string(index));
+            return make_error(ErrorCode::out_of_range,
+                              "IIS configuration file: no collection item " + std::to_string(index));
         return std::make_unique<XmlElement>(std::move(all[index]), m_document);
     }
     Result<std::unique_ptr<ConfigElement>> create_element(std::string_view element_name) override
     {
         std::wstring name = win32::to_wide(element_name);
         if (!is_item_name(name))
-            return make_error(ErrorCode::unsupported, "IIS configuration file: no collection of " +
-                                                          std::string(element_name));
+            return make_error(ErrorCode::unsupported,
+                              "IIS configuration file: no collection of " + std::string(element_name));
         return std::make_unique<XmlElement>(TRY(new_element(m_document, name)), m_document);
     }
     Result<void> add(ConfigElement& element) override
@@ -189,8 +189,8 @@ public:
     {
         std::vector<win32::ComPtr<IXMLDOMElement>> all = TRY(items());
         if (index >= all.size())
-            return make_error(ErrorCode::out_of_range, "IIS configuration file: no collection item " +
-                                                           std::to_string(index));
+            return make_error(ErrorCode::out_of_range,
+                              "IIS configuration file: no collection item " + std::to_string(index));
         win32::ComPtr<IXMLDOMNode> removed;
         HRESULT result = m_owner->removeChild(all[index].get(), removed.put());
         if (FAILED(result))
@@ -304,8 +304,8 @@ Result<std::unique_ptr<AdminManager>> open_file_admin_manager(const std::filesys
                           GetLastError());
 
     win32::ComPtr<IXMLDOMDocument> document;
-    HRESULT result = CoCreateInstance(clsid_dom_document60, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                                      document.put_void());
+    HRESULT result =
+        CoCreateInstance(clsid_dom_document60, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, document.put_void());
     if (FAILED(result))
         return win32::com_error(result, "MSXML 6 not available");
     document->put_async(VARIANT_FALSE);

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace quillon
-{
-namespace
-{
+namespace quillon {
+namespace {
 
 using enum CommandKind;
 using enum ParamForm;

@@ -64,15 +64,13 @@ Result<std::string> CommandCall::translate(std::size_t k, const std::string& val
 Result<std::string> CommandCall::text(std::size_t k) const
 {
     using enum ParamForm;
-    ParamForm how = TRY(form(k, {text, translated, translated_by_variable, written, expression, path, translated_path,
-                                 installer_value},
-                             "a text"));
+    ParamForm how = TRY(
+        form(k, {text, translated, translated_by_variable, written, expression, path, translated_path, installer_value},
+             "a text"));
     std::string value = TRY(raw(k));
     switch (how) {
     case translated:
-    case translated_path:
-        value = TRY(translate(k, value, id()));
-        break;
+    case translated_path: value = TRY(translate(k, value, id())); break;
     case translated_by_variable: {
         // The key names the variable of parameter 1, as "Localization Variable" stores it.
         std::string variable = strip_reference(TRY(raw(1)));
@@ -81,10 +79,8 @@ Result<std::string> CommandCall::text(std::size_t k) const
     }
     case written:
     case expression:
-    case installer_value:
-        return value;
-    default:
-        break;
+    case installer_value: return value;
+    default: break;
     }
     if (how == path || how == translated_path)
         return NormalizePath(vars(), how == path ? value : Expand(vars(), value));

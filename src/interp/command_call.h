@@ -78,7 +78,6 @@ private:
 // A pair parameter: the text before the first "|" and the text after it.
 std::pair<std::string, std::string> split_pair(std::string_view text);
 
-
 // Reading a number where a command needs one: an error naming the text otherwise.
 Result<std::int32_t> to_integer(std::string_view text);
 Result<std::int64_t> to_integer64(std::string_view text);

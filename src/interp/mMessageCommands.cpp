@@ -24,9 +24,9 @@ constexpr std::array<std::string_view, 7> answer_texts = {"OK", "CANCEL", var::a
 // By icon code and by button code.
 constexpr std::array<std::uint32_t, 4> icon_flags = {message_box::icon_information, message_box::icon_question,
                                                      message_box::icon_warning, message_box::icon_error};
-constexpr std::array<std::uint32_t, 6> button_flags = {message_box::abort_retry_ignore, message_box::ok,
-                                                       message_box::ok_cancel,          message_box::retry_cancel,
-                                                       message_box::yes_no,             message_box::yes_no_cancel};
+constexpr std::array<std::uint32_t, 6> button_flags = {
+    message_box::abort_retry_ignore, message_box::ok,     message_box::ok_cancel,
+    message_box::retry_cancel,       message_box::yes_no, message_box::yes_no_cancel};
 
 constexpr std::int32_t shortest_balloon_seconds = 10;
 constexpr std::int32_t longest_balloon_seconds = 30;

@@ -58,7 +58,8 @@ Result<void> RunPluginCommand(CommandCall& call)
     invocation->parameter = parameter;
     invocation->window = static_cast<std::uintptr_t>(parse_int64(GetVar(vars, var::window_handle)).value_or(0));
 
-    bool bracket = !(equal_nocase(file_name_part(library), plugin_text::installer_library) && system.windows_7_or_later());
+    bool bracket =
+        !(equal_nocase(file_name_part(library), plugin_text::installer_library) && system.windows_7_or_later());
     // FIXME: the registry view flag follows the platform mode here once the registry commands exist.
     bool redirected = bracket && executor.platform_mode() != platform_win32 && system.disable_redirection();
 

@@ -165,9 +165,7 @@ Result<std::string> calculate(CommandCall& call, std::int64_t operation)
         random.multiplier = low32(ua);
         random.increment = low32(ub);
         return number(ua + ub);
-    case op_seed_state:
-        random.state = low32(ua);
-        return std::to_string(random.state);
+    case op_seed_state: random.state = low32(ua); return std::to_string(random.state);
     case op_random: {
         if (a == 0)
             return std::unexpected(division_by_zero());
@@ -424,8 +422,8 @@ Result<void> convert_path(CommandCall& call)
     bool to_short = TRY(call.flag(2));
     SystemServices& host = call.executor().system();
     // A path the system cannot shorten (one that does not exist) stays unchanged.
-    std::string converted = to_short ? host.short_path(variable.value).value_or(variable.value)
-                                     : long_form(host, variable.value);
+    std::string converted =
+        to_short ? host.short_path(variable.value).value_or(variable.value) : long_form(host, variable.value);
     call.store(variable.name, converted);
     return {};
 }
@@ -520,8 +518,8 @@ Result<void> get_temporary_file(CommandCall& call)
 {
     std::string name = TRY(call.result_name(1));
     // The host answers empty when the system cannot create the file; that empty text is stored.
-    std::string path = call.executor().system().create_temp_file(GetVar(call.vars(), var::temp_dir),
-                                                               std::string(temp_file_prefix));
+    std::string path =
+        call.executor().system().create_temp_file(GetVar(call.vars(), var::temp_dir), std::string(temp_file_prefix));
     call.define(name, path);
     return {};
 }

@@ -2,6 +2,7 @@
 #include "base/paths.h"
 
 #include "media/qvo_lib/qvo_abi.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -93,16 +94,16 @@ ArchiveLibrary::~ArchiveLibrary() = default;
 Result<ArchiveLibrary> ArchiveLibrary::load(const std::string& library_path)
 {
     auto functions = std::make_unique<Functions>();
-    functions->module.reset(LoadLibraryW(win32::to_wide(library_path).c_str()));
-    if (!functions->module)
-        return make_error(ErrorCode::win32, "Unable to load the archive library " + library_path, GetLastError());
-    auto find = [&](const char* name) {
-        return reinterpret_cast<void*>(GetProcAddress(functions->module.get(), name));
-    };
-    functions->open_list = reinterpret_cast<qvo::OpenListArchiveFunction>(find("OpenListArchive"));
-    functions->close_list = reinterpret_cast<qvo::CloseListArchiveFunction>(find("CloseListArchive"));
-    functions->extract = reinterpret_cast<qvo::ExtractArchiveFunction>(find("ExtractArchive"));
-    functions->last_error = reinterpret_cast<qvo::GetLastArchiveErrorFunction>(find("GetLastArchiveError"));
+    Result<win32::UniqueHmodule> module = win32::load_library_by_full_path(win32::to_wide(library_path));
+    if (!module)
+        return make_error(module.error().code, "Unable to load the archive library " + library_path,
+                          module.error().system_code);
+    functions->module = std::move(*module);
+    HMODULE loaded = functions->module.get();
+    functions->open_list = win32::proc<qvo::OpenListArchiveFunction>(loaded, "OpenListArchive");
+    functions->close_list = win32::proc<qvo::CloseListArchiveFunction>(loaded, "CloseListArchive");
+    functions->extract = win32::proc<qvo::ExtractArchiveFunction>(loaded, "ExtractArchive");
+    functions->last_error = win32::proc<qvo::GetLastArchiveErrorFunction>(loaded, "GetLastArchiveError");
     if (!functions->open_list || !functions->close_list || !functions->extract || !functions->last_error)
         return make_error(ErrorCode::unsupported, "The archive library " + library_path + " lacks its functions");
     return ArchiveLibrary(std::move(functions));
@@ -155,10 +156,9 @@ Result<void> ArchiveLibrary::ExtractWholeArchive(const std::string& archive, con
 Result<void> ExtractResources(ArchiveLibrary& library, const std::string& archive, const std::string& support_folder)
 {
     // The support folder is ours and may nest beyond 260 characters: its long-path form.
-    return library.ExtractWholeArchive(archive, "", long_path_form(support_folder),
-                                       [](const std::string&, std::int64_t, std::int64_t) {
-        return true;
-    }, true, true);
+    return library.ExtractWholeArchive(
+        archive, "", long_path_form(support_folder),
+        [](const std::string&, std::int64_t, std::int64_t) { return true; }, true, true);
 }
 
 } // namespace quillon

@@ -112,9 +112,9 @@ public:
             fs::path normal = fs::absolute(source).lexically_normal();
             std::string name = (normal.has_filename() ? normal : normal.parent_path()).filename().string();
             if (!media_names.insert(name).second)
-                return std::unexpected(project_error(project.display_name, folder.line,
-                                                     "a second media folder named \"" + name +
-                                                         "\"; each becomes data\\" + name));
+                return std::unexpected(
+                    project_error(project.display_name, folder.line,
+                                  "a second media folder named \"" + name + "\"; each becomes data\\" + name));
             media.emplace_back(source, name);
         }
 

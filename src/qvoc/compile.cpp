@@ -117,13 +117,13 @@ private:
         for (std::size_t index = 0; index < components.size(); ++index) {
             const ProjectPair& component = components[index];
             if (index > 0 && component.name == texts::predefined_component)
-                return fail(component.line, std::string(texts::predefined_component) +
-                                                " must be the first component, or left out");
+                return fail(component.line,
+                            std::string(texts::predefined_component) + " must be the first component, or left out");
             TRY(list_entry(component.name, component.line, "a component name"));
             auto size = parse_int64(component.value);
             if (!size)
-                return fail(component.line, "the size of component \"" + component.name +
-                                                "\" must be a number of bytes");
+                return fail(component.line,
+                            "the size of component \"" + component.name + "\" must be a number of bytes");
             script.component_sizes.push_back({component.name, *size});
         }
         return {};

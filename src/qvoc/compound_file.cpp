@@ -184,8 +184,8 @@ private:
 
     bool has_name(std::size_t entry, std::u16string_view name) const
     {
-        std::size_t name_bytes = static_cast<unsigned char>(m_bytes[entry + 0x40]) |
-                                 static_cast<unsigned char>(m_bytes[entry + 0x41]) << 8;
+        std::size_t name_bytes =
+            static_cast<unsigned char>(m_bytes[entry + 0x40]) | static_cast<unsigned char>(m_bytes[entry + 0x41]) << 8;
         if (name_bytes != (name.size() + 1) * 2)
             return false;
         for (std::size_t i = 0; i < name.size(); ++i) {

@@ -89,9 +89,7 @@ void add_pair(std::vector<std::string>& lines, std::string_view name, std::strin
 
 class Dumper {
 public:
-    Dumper(std::string_view script_bytes, const DumpOptions& options) : m_bytes(script_bytes), m_options(options)
-    {
-    }
+    Dumper(std::string_view script_bytes, const DumpOptions& options) : m_bytes(script_bytes), m_options(options) {}
 
     Result<DumpResult> dump()
     {
@@ -216,9 +214,8 @@ private:
                 return identifier_candidate(*product, index, attempt);
             });
             if (is_recorded_command(command.name))
-                command.explicit_header = !is_candidate(command.header, [&](std::size_t attempt) {
-                    return header_candidate(*product, index, attempt);
-                });
+                command.explicit_header = !is_candidate(
+                    command.header, [&](std::size_t attempt) { return header_candidate(*product, index, attempt); });
             else
                 command.explicit_header = !command.header.empty();
         }
@@ -365,8 +362,7 @@ private:
         std::size_t depth = 0;
         for (const DumpCommand& command : m_commands) {
             bool active = !command.disabled;
-            if (active && (command.name == "End" || command.name == "Else" || command.name == "Else If") &&
-                depth > 0)
+            if (active && (command.name == "End" || command.name == "Else" || command.name == "Else If") && depth > 0)
                 --depth;
             std::string indent;
             for (std::size_t i = 0; i < depth; ++i)
@@ -381,8 +377,8 @@ private:
                 if (wanted >= lines.size() && wanted - lines.size() <= max_padding)
                     lines.resize(wanted);
                 else
-                    attributes.push_back(setting_line("@" + std::string(texts::attribute_line),
-                                                      std::to_string(*command.line)));
+                    attributes.push_back(
+                        setting_line("@" + std::string(texts::attribute_line), std::to_string(*command.line)));
             }
             if (command.file != source)
                 attributes.push_back(setting_line("@" + std::string(texts::attribute_file), command.file));

@@ -17,16 +17,15 @@ using namespace quillon::qvoc;
 constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
-constexpr const char* usage_text =
-    "usage: qvoc build PROJECT -o OUTDIR [--engine PATH]\n"
-    "       qvoc dump SETUP.exe [-o FILE] [--inexact]\n"
-    "\n"
-    "build  compiles PROJECT into OUTDIR: B.exe, B.res, B.msi, qvo.lib and data\\,\n"
-    "       B being the project's output name (\"setup\" unless it says otherwise).\n"
-    "       The engine stub is --engine, else engine.exe beside qvoc, else\n"
-    "       dist/win64/engine.exe in qvoc's folder or above it.\n"
-    "dump   writes the script of a built setup as a project (to stdout or FILE).\n"
-    "       --inexact writes it even when it would not rebuild the same bytes.\n";
+constexpr const char* usage_text = "usage: qvoc build PROJECT -o OUTDIR [--engine PATH]\n"
+                                   "       qvoc dump SETUP.exe [-o FILE] [--inexact]\n"
+                                   "\n"
+                                   "build  compiles PROJECT into OUTDIR: B.exe, B.res, B.msi, qvo.lib and data\\,\n"
+                                   "       B being the project's output name (\"setup\" unless it says otherwise).\n"
+                                   "       The engine stub is --engine, else engine.exe beside qvoc, else\n"
+                                   "       dist/win64/engine.exe in qvoc's folder or above it.\n"
+                                   "dump   writes the script of a built setup as a project (to stdout or FILE).\n"
+                                   "       --inexact writes it even when it would not rebuild the same bytes.\n";
 
 int usage()
 {
@@ -109,8 +108,7 @@ int run_dump(const std::vector<std::string>& arguments)
     if (!dumped)
         return report(dumped.error());
     if (!dumped->inexact_reason.empty())
-        std::cerr << "qvoc: warning: the project will not rebuild the same script: " << dumped->inexact_reason
-                  << "\n";
+        std::cerr << "qvoc: warning: the project will not rebuild the same script: " << dumped->inexact_reason << "\n";
 
     if (output) {
         std::ofstream out(*output, std::ios::binary | std::ios::trunc);

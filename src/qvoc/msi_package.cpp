@@ -13,10 +13,8 @@ std::string package_template(const MsiPackageInfo& info)
 std::vector<std::pair<std::string, std::string>> package_properties(const MsiPackageInfo& info)
 {
     std::vector<std::pair<std::string, std::string>> rows = {
-        {"ProductCode", info.product_code},
-        {"ProductName", info.product_name},
-        {"ProductVersion", info.product_version},
-        {"Manufacturer", info.manufacturer},
+        {"ProductCode", info.product_code},         {"ProductName", info.product_name},
+        {"ProductVersion", info.product_version},   {"Manufacturer", info.manufacturer},
         {"ProductLanguage", info.product_language},
     };
     // An empty text is a null in Windows Installer, and the Value column

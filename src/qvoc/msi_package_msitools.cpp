@@ -38,8 +38,8 @@ Result<std::string> to_utf8(const std::string& text, int code_page)
     std::size_t converted = iconv(converter, &in_pointer, &in_left, &out_pointer, &out_left);
     iconv_close(converter);
     if (converted == static_cast<std::size_t>(-1))
-        return make_error(ErrorCode::parse, "\"" + text + "\" is not valid text in code page " +
-                                                std::to_string(code_page) + ".");
+        return make_error(ErrorCode::parse,
+                          "\"" + text + "\" is not valid text in code page " + std::to_string(code_page) + ".");
     out.resize(out.size() - out_left);
     return out;
 }

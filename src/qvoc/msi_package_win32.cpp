@@ -52,11 +52,11 @@ Result<std::wstring> to_wide(const std::string& text, int code_page)
 {
     if (text.empty())
         return std::wstring();
-    int length = MultiByteToWideChar(static_cast<UINT>(code_page), 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0);
+    int length =
+        MultiByteToWideChar(static_cast<UINT>(code_page), 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0)
-        return make_error(ErrorCode::win32, "\"" + text + "\" is not valid text in code page " +
-                                                std::to_string(code_page),
+        return make_error(ErrorCode::win32,
+                          "\"" + text + "\" is not valid text in code page " + std::to_string(code_page),
                           GetLastError());
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(static_cast<UINT>(code_page), 0, text.data(), static_cast<int>(text.size()), wide.data(),

@@ -75,9 +75,8 @@ bool is_version_text(std::string_view text)
     while (true) {
         std::size_t dot = text.find('.');
         std::string_view part = text.substr(0, dot);
-        if (part.empty() || part.size() > 9 || !std::all_of(part.begin(), part.end(), [](char c) {
-                return c >= '0' && c <= '9';
-            }))
+        if (part.empty() || part.size() > 9 ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return false;
         if (++parts > 4)
             return false;
@@ -96,9 +95,9 @@ bool is_hex_header(std::string_view text)
 
 bool is_typed_key(std::string_view key)
 {
-    for (std::string_view typed : {texts::key_product_code, texts::key_revision_code, texts::key_version,
-                                   texts::key_media_mode, texts::key_code_page, texts::key_language_dialog,
-                                   texts::key_platform, texts::key_output})
+    for (std::string_view typed :
+         {texts::key_product_code, texts::key_revision_code, texts::key_version, texts::key_media_mode,
+          texts::key_code_page, texts::key_language_dialog, texts::key_platform, texts::key_output})
         if (key == typed)
             return true;
     return false;
@@ -106,8 +105,7 @@ bool is_typed_key(std::string_view key)
 
 bool is_legal_base_name(std::string_view text)
 {
-    return !text.empty() && text.find_first_of("/\\:*?\"<>|") == std::string_view::npos && text != "." &&
-           text != "..";
+    return !text.empty() && text.find_first_of("/\\:*?\"<>|") == std::string_view::npos && text != "." && text != "..";
 }
 
 class ProjectParser {
@@ -185,8 +183,8 @@ private:
     Result<void> finish_entry()
     {
         if (m_pending_name)
-            return std::unexpected(error(m_pending_name->line, "the name \"" + m_pending_name->text +
-                                                                   "\" has no value line after it"));
+            return std::unexpected(
+                error(m_pending_name->line, "the name \"" + m_pending_name->text + "\" has no value line after it"));
         return finish_media_file();
     }
 
@@ -243,7 +241,7 @@ private:
     {
         struct Entry {
             std::string_view key;
-            Setting Project::*setting;
+            Setting Project::* setting;
         };
         static constexpr Entry entries[] = {
             {texts::key_title, &Project::title},

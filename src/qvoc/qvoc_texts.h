@@ -54,10 +54,10 @@ inline constexpr std::string_view predefined_component = "KYRT-PREDEF-COMPONENT"
 // Commands that record themselves for the installer: each needs a media
 // header, so the compiler gives them one unless the author says otherwise.
 inline constexpr std::array<std::string_view, 16> recorded_commands = {
-    "Create Folder",       "Copy/Move Local Files", "Delete Files",       "Write Registry",
-    "Edit INI File",       "Set Environment",       "Control Service",    "Install Service",
-    "Install Files",       "Install Assembly",      "Install ODBC Driver", "Create ODBC DSN",
-    "Create Shortcut",     "Advertised Shortcut",   "Create File Type",   "Advertised File Type",
+    "Create Folder",   "Copy/Move Local Files", "Delete Files",        "Write Registry",
+    "Edit INI File",   "Set Environment",       "Control Service",     "Install Service",
+    "Install Files",   "Install Assembly",      "Install ODBC Driver", "Create ODBC DSN",
+    "Create Shortcut", "Advertised Shortcut",   "Create File Type",    "Advertised File Type",
 };
 
 // File names of a built setup.

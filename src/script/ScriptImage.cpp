@@ -237,8 +237,8 @@ Result<TScriptImage> load_script_image(const std::filesystem::path& executable,
     if (stub == file.size())
         return make_error(ErrorCode::not_found, "Nothing is appended to " + display_path(executable) + ".");
     if (stub > file.size())
-        return make_error(ErrorCode::corrupt, "The file " + display_path(executable) +
-                                                  " is shorter than its own executable image.");
+        return make_error(ErrorCode::corrupt,
+                          "The file " + display_path(executable) + " is shorter than its own executable image.");
 
     std::filesystem::path temp_file = temp_folder / std::string(script_texts::temp_file_name);
     bool created = false;

@@ -148,14 +148,66 @@ const CommandRule* find_rule(std::string_view name)
 
 // The engine's own variables, declared so that the checks find them.
 constexpr std::array engine_variables{
-    "KYRT_COMPRESSCACHE", "KYRT_DISABLEROLLBACK", "KYRT_DISABLEVISTARESTARTMANAGER", "IISHOST", "OVERRIDECACHE",
-    "KYRTLOGO", "TIME", "DATE", "NEWINSTANCE", "SELECTED", "WINDOWHANDLE", "EXEDIR", "EXEFILE", "UNINSTALLLINK",
-    "ENGINECACHE", "COPYWEBLOCK", "ABORT", "SILENT", "LOGGED", "CMDLINE", "REBOOTNOW", "SFXPATH", "SFXFILE",
-    "LASTERROR", "PROGRESSMODE", "PROGRESSTEXT", "PROGRESS", "LICENSE", "USERNAME", "USERCOMPANY", "REBOOTCOMPUTER",
-    "RUNAPP", "WIZARD", "VERSION", "TARGETDIR", "STARTMENU", "ADVERTISE", "ALLUSERS", "COMPLETE", "MINIMUM",
-    "PERSONALIZED", "MODIFY", "REPAIR", "REMOVE", "DATADIR", "PRODUCTCODE", "REVISIONCODE", "ROOTDIR",
-    "MAINTENANCE", "NEWLINE", "NEEDSUPGRADE", "TITLE", "COMPANY", "TEMPDIR", "SUPPORTDIR", "MSIFILE", "LANGUAGE",
-    "ABORTONERROR", "ABORTEDONERROR", "SAVEDATA",
+    "KYRT_COMPRESSCACHE",
+    "KYRT_DISABLEROLLBACK",
+    "KYRT_DISABLEVISTARESTARTMANAGER",
+    "IISHOST",
+    "OVERRIDECACHE",
+    "KYRTLOGO",
+    "TIME",
+    "DATE",
+    "NEWINSTANCE",
+    "SELECTED",
+    "WINDOWHANDLE",
+    "EXEDIR",
+    "EXEFILE",
+    "UNINSTALLLINK",
+    "ENGINECACHE",
+    "COPYWEBLOCK",
+    "ABORT",
+    "SILENT",
+    "LOGGED",
+    "CMDLINE",
+    "REBOOTNOW",
+    "SFXPATH",
+    "SFXFILE",
+    "LASTERROR",
+    "PROGRESSMODE",
+    "PROGRESSTEXT",
+    "PROGRESS",
+    "LICENSE",
+    "USERNAME",
+    "USERCOMPANY",
+    "REBOOTCOMPUTER",
+    "RUNAPP",
+    "WIZARD",
+    "VERSION",
+    "TARGETDIR",
+    "STARTMENU",
+    "ADVERTISE",
+    "ALLUSERS",
+    "COMPLETE",
+    "MINIMUM",
+    "PERSONALIZED",
+    "MODIFY",
+    "REPAIR",
+    "REMOVE",
+    "DATADIR",
+    "PRODUCTCODE",
+    "REVISIONCODE",
+    "ROOTDIR",
+    "MAINTENANCE",
+    "NEWLINE",
+    "NEEDSUPGRADE",
+    "TITLE",
+    "COMPANY",
+    "TEMPDIR",
+    "SUPPORTDIR",
+    "MSIFILE",
+    "LANGUAGE",
+    "ABORTONERROR",
+    "ABORTEDONERROR",
+    "SAVEDATA",
 };
 
 // "$NAME$" with nothing else: the name, else nothing.
@@ -212,10 +264,7 @@ private:
         return false;
     }
 
-    void declare(std::string_view name)
-    {
-        DefineVar(m_vars, ansi_upper(name), "", origin::compilation);
-    }
+    void declare(std::string_view name) { DefineVar(m_vars, ansi_upper(name), "", origin::compilation); }
 
     void declare_engine_variables()
     {
@@ -334,8 +383,7 @@ private:
     bool special_check(std::size_t i, Check check)
     {
         switch (check) {
-        case Check::none:
-            return true;
+        case Check::none: return true;
         case Check::web_media_block: {
             std::string block = param(i, 1);
             std::size_t cut = block.find_last_of("\\:");
@@ -426,8 +474,8 @@ private:
                 inside = true;
             } else if (name == ct::cmd_end && inside) {
                 inside = false;
-            } else if (inside && name != ct::cmd_display_dialog && name != ct::cmd_comment &&
-                       !m_image.IsDisabled(i) && name != ct::cmd_ignore) {
+            } else if (inside && name != ct::cmd_display_dialog && name != ct::cmd_comment && !m_image.IsDisabled(i) &&
+                       name != ct::cmd_ignore) {
                 fail(i, std::string(ct::wizard_loop_only));
                 return;
             }

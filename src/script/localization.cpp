@@ -38,8 +38,7 @@ DiscoveredLanguages discover_languages(const std::vector<std::string>& translati
     const std::string prefix = support_folder + "translations.";
     for (const std::string& path : translation_files) {
         if (equal_nocase(path, support_folder + "translations.Map") ||
-            equal_nocase(path, support_folder + "translations.Original") ||
-            path.find("shared") != std::string::npos)
+            equal_nocase(path, support_folder + "translations.Original") || path.find("shared") != std::string::npos)
             continue;
         if (path == prefix + default_language)
             found.current = default_language;
@@ -60,8 +59,8 @@ TLocalization::TLocalization(std::string support_folder, std::string product_tit
 {
 }
 
-Result<std::optional<std::string>> TLocalization::LoadLanguageTables(
-    const std::string& language, const std::function<bool(const std::string&)>& exists)
+Result<std::optional<std::string>>
+TLocalization::LoadLanguageTables(const std::string& language, const std::function<bool(const std::string&)>& exists)
 {
     if (language.empty() || language == m_loaded_language)
         return std::optional<std::string>();
@@ -82,12 +81,11 @@ Result<std::optional<std::string>> TLocalization::LoadLanguageTables(
     return std::optional<std::string>();
 }
 
-Result<std::string> TLocalization::LocalizeText(const std::string& text, std::string_view key,
-                                                std::size_t index) const
+Result<std::string> TLocalization::LocalizeText(const std::string& text, std::string_view key, std::size_t index) const
 {
     TranslationMode mode = translation_mode(m_expand_constants);
-    if (mode == TranslationMode::variables_only &&
-        (key.find(variable_key_start) == std::string_view::npos || key.find(variable_key_end) == std::string_view::npos))
+    if (mode == TranslationMode::variables_only && (key.find(variable_key_start) == std::string_view::npos ||
+                                                    key.find(variable_key_end) == std::string_view::npos))
         return text;
     std::size_t line = 0;
     while (line < m_matrix.size() && !equal_ascii_nocase(m_matrix[line], key))
@@ -97,8 +95,8 @@ Result<std::string> TLocalization::LocalizeText(const std::string& text, std::st
     std::size_t aligned = line + index - 1;
     if (mode == TranslationMode::new_only) {
         if (aligned >= m_original.size())
-            return make_error(ErrorCode::out_of_range, "Translation line " + std::to_string(aligned) +
-                                                           " is missing from translations.Original");
+            return make_error(ErrorCode::out_of_range,
+                              "Translation line " + std::to_string(aligned) + " is missing from translations.Original");
         if (m_original[aligned] != text)
             return text;
     }

@@ -3,6 +3,7 @@
 #include "base/byte_cursor.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 namespace quillon {
@@ -21,18 +22,40 @@ constexpr std::uint64_t file_header_size = 20;
 constexpr std::uint64_t section_header_size = 40;
 constexpr std::uint64_t size_of_raw_data_offset = 0x10;
 constexpr std::uint64_t pointer_to_raw_data_offset = 0x14;
+constexpr std::uint64_t virtual_address_offset = 0x0C;
+constexpr std::uint16_t pe32_magic = 0x10B;
+constexpr std::uint16_t pe32_plus_magic = 0x20B;
+// NumberOfRvaAndSizes within the optional header; the data directory follows it.
+constexpr std::uint64_t pe32_directory_count_offset = 92;
+constexpr std::uint64_t pe32_plus_directory_count_offset = 108;
+constexpr std::uint64_t directory_entry_size = 8;
+constexpr std::uint32_t import_directory = 1;
+constexpr std::uint32_t delay_import_directory = 13;
+constexpr std::uint64_t import_descriptor_size = 20;
+constexpr std::uint64_t import_name_field = 12;
+constexpr std::uint64_t delay_descriptor_size = 32;
+constexpr std::uint64_t delay_attributes_field = 0;
+constexpr std::uint64_t delay_name_field = 4;
+constexpr std::uint32_t delay_load_rva_based = 1;
+// Longer than any file name Windows accepts; a longer one is damage, not a name.
+constexpr std::size_t max_name_length = 1024;
 
 std::unexpected<Error> damaged(const std::string& what)
 {
     return make_error(ErrorCode::corrupt, "The executable image is damaged: " + what + ".");
 }
 
-} // namespace
+// Where the parts of the headers lie; every offset is a 64-bit sum of 32-bit
+// and 16-bit fields, so none can wrap.
+struct Headers {
+    std::uint64_t optional_header = 0;
+    std::uint16_t optional_header_size = 0;
+    std::uint64_t section_table = 0;
+    std::uint16_t section_count = 0;
+};
 
-Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image)
+Result<Headers> read_headers(const ByteCursor& reader, std::uint64_t image_size)
 {
-    ByteCursor reader(image);
-
     auto magic = reader.u16_at(dos_magic_offset);
     if (!magic || *magic != dos_magic)
         return damaged("it does not start with a DOS header");
@@ -43,19 +66,114 @@ Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image)
     if (!signature || *signature != pe_signature)
         return damaged("the PE signature is missing");
 
-    // All offsets are 64-bit sums of 32-bit and 16-bit fields, so none can wrap.
     std::uint64_t file_header = std::uint64_t{*pe_offset} + signature_size;
     auto section_count = reader.u16_at(file_header + number_of_sections_offset);
     auto optional_header_size = reader.u16_at(file_header + size_of_optional_header_offset);
     if (!section_count || !optional_header_size)
         return damaged("the file header is truncated");
 
-    std::uint64_t section_table = file_header + file_header_size + *optional_header_size;
-    if (section_table + *section_count * section_header_size > image.size())
+    Headers headers;
+    headers.optional_header = file_header + file_header_size;
+    headers.optional_header_size = *optional_header_size;
+    headers.section_table = headers.optional_header + *optional_header_size;
+    headers.section_count = *section_count;
+    if (headers.section_table + headers.section_count * section_header_size > image_size)
         return damaged("the section table is truncated");
+    return headers;
+}
+
+struct Directory {
+    std::uint32_t rva = 0;
+    std::uint32_t size = 0;
+};
+
+// A data directory entry; empty (rva 0) when the optional header does not have it.
+Result<Directory> read_directory(const ByteCursor& reader, const Headers& headers, std::uint32_t index)
+{
+    auto magic = reader.u16_at(headers.optional_header);
+    if (!magic || (*magic != pe32_magic && *magic != pe32_plus_magic))
+        return damaged("the optional header is of an unknown kind");
+    const bool plus = *magic == pe32_plus_magic;
+    const std::uint64_t count_offset = plus ? pe32_plus_directory_count_offset : pe32_directory_count_offset;
+    const std::uint64_t entry = count_offset + 4 + std::uint64_t{index} * directory_entry_size;
+    if (entry + directory_entry_size > headers.optional_header_size)
+        return Directory{};
+    auto count = reader.u32_at(headers.optional_header + count_offset);
+    auto rva = reader.u32_at(headers.optional_header + entry);
+    auto size = reader.u32_at(headers.optional_header + entry + 4);
+    if (!count || !rva || !size)
+        return damaged("the optional header is truncated");
+    if (index >= *count)
+        return Directory{};
+    return Directory{*rva, *size};
+}
+
+// The file offset of a relative virtual address: inside the raw data of a section.
+Result<std::uint64_t> file_offset(const ByteCursor& reader, const Headers& headers, std::uint32_t rva)
+{
+    for (std::uint64_t index = 0; index < headers.section_count; ++index) {
+        std::uint64_t header = headers.section_table + index * section_header_size;
+        auto virtual_address = reader.u32_at(header + virtual_address_offset);
+        auto raw_size = reader.u32_at(header + size_of_raw_data_offset);
+        auto raw_pointer = reader.u32_at(header + pointer_to_raw_data_offset);
+        if (!virtual_address || !raw_size || !raw_pointer)
+            return damaged("the section table is truncated");
+        if (rva >= *virtual_address && rva - *virtual_address < *raw_size)
+            return std::uint64_t{*raw_pointer} + (rva - *virtual_address);
+    }
+    return damaged("an address points outside every section");
+}
+
+// A zero-terminated name at a relative virtual address.
+Result<std::string> read_name(std::span<const std::byte> file, const ByteCursor& reader, const Headers& headers,
+                              std::uint32_t rva)
+{
+    std::uint64_t offset = TRY(file_offset(reader, headers, rva));
+    std::string name;
+    for (std::uint64_t at = offset; at < file.size() && name.size() < max_name_length; ++at) {
+        char c = static_cast<char>(std::to_integer<unsigned char>(file[at]));
+        if (c == '\0')
+            return name;
+        name.push_back(c);
+    }
+    return damaged("a library name is not terminated");
+}
+
+// The names of one table of descriptors, each `stride` bytes with its name's address at `name_field`.
+Result<void> read_names(std::span<const std::byte> file, const ByteCursor& reader, const Headers& headers,
+                        std::uint32_t table_rva, std::uint64_t stride, std::uint64_t name_field,
+                        std::optional<std::uint64_t> attributes_field, std::vector<std::string>& names)
+{
+    if (table_rva == 0)
+        return {};
+    std::uint64_t table = TRY(file_offset(reader, headers, table_rva));
+    for (std::uint64_t entry = table;; entry += stride) {
+        auto name_rva = reader.u32_at(entry + name_field);
+        if (!name_rva)
+            return damaged("an import table is not terminated");
+        if (*name_rva == 0)
+            return {};
+        if (attributes_field) {
+            // Delay-load entries holding virtual addresses instead of relative
+            // ones are an old linker's format that no current toolchain writes.
+            auto attributes = reader.u32_at(entry + *attributes_field);
+            if (!attributes || (*attributes & delay_load_rva_based) == 0)
+                return make_error(ErrorCode::unsupported,
+                                  "The executable image uses an old form of delay-load imports.");
+        }
+        names.push_back(TRY(read_name(file, reader, headers, *name_rva)));
+    }
+}
+
+} // namespace
+
+Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image)
+{
+    ByteCursor reader(image);
+    Headers headers = TRY(read_headers(reader, image.size()));
     std::uint64_t stub_size = 0;
-    for (std::uint64_t index = 0; index < *section_count; ++index) {
-        std::uint64_t header = section_table + index * section_header_size;
+    for (std::uint64_t index = 0; index < headers.section_count; ++index) {
+        std::uint64_t header = headers.section_table + index * section_header_size;
         auto raw_size = reader.u32_at(header + size_of_raw_data_offset);
         auto raw_pointer = reader.u32_at(header + pointer_to_raw_data_offset);
         if (!raw_size || !raw_pointer)
@@ -63,6 +181,19 @@ Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image)
         stub_size = std::max(stub_size, std::uint64_t{*raw_pointer} + *raw_size);
     }
     return stub_size;
+}
+
+Result<std::vector<std::string>> pe_imported_libraries(std::span<const std::byte> file)
+{
+    ByteCursor reader(file);
+    Headers headers = TRY(read_headers(reader, file.size()));
+    Directory imports = TRY(read_directory(reader, headers, import_directory));
+    Directory delayed = TRY(read_directory(reader, headers, delay_import_directory));
+    std::vector<std::string> names;
+    TRY(read_names(file, reader, headers, imports.rva, import_descriptor_size, import_name_field, std::nullopt, names));
+    TRY(read_names(file, reader, headers, delayed.rva, delay_descriptor_size, delay_name_field, delay_attributes_field,
+                   names));
+    return names;
 }
 
 } // namespace quillon

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -15,5 +17,12 @@ namespace quillon {
 // found through SizeOfOptionalHeader, so PE32 and PE32+ images both work.
 // A damaged or truncated header is ErrorCode::corrupt.
 Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image);
+
+// The libraries a PE file (as stored, not as mapped) names in its import
+// directory and its delay-load import directory, in table order, as spelled
+// there. Both tables end at the first entry without a name; a table or a name
+// that runs past the file, or an address that no section's raw data holds, is
+// ErrorCode::corrupt. An image without either directory imports nothing.
+Result<std::vector<std::string>> pe_imported_libraries(std::span<const std::byte> file);
 
 } // namespace quillon

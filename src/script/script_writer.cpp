@@ -135,8 +135,8 @@ private:
                 TRY(check_line(value, what));
                 if (equal_nocase(value, script_texts::dollar_escape) ||
                     equal_nocase(value, script_texts::wild_dollar_escape))
-                    return make_error(ErrorCode::unsupported, "The " + what + " is \"" + value +
-                                                                  "\", which would read back as \"$\".");
+                    return make_error(ErrorCode::unsupported,
+                                      "The " + what + " is \"" + value + "\", which would read back as \"$\".");
                 auto other = identifiers.find(value);
                 if (other && !block_written[*other])
                     return make_error(ErrorCode::unsupported, "The " + what + " equals the identifier of command " +
@@ -192,8 +192,8 @@ private:
                 return make_error(ErrorCode::unsupported,
                                   "The project file name " + command.project_file + " contains \"*\".");
             if (command.project_line < 0)
-                return make_error(ErrorCode::parse, "The project line of command " + command.identifier +
-                                                        " is negative.");
+                return make_error(ErrorCode::parse,
+                                  "The project line of command " + command.identifier + " is negative.");
             TRY(entry(command.project_file + std::string(script_texts::source_position_separator) +
                           std::to_string(command.project_line),
                       "source position"));

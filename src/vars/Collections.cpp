@@ -37,26 +37,18 @@ std::uint32_t hash_name_nocase(std::string_view key) noexcept
 }
 
 TCustomHashTable::TCustomHashTable(HashFunction hash, EqualityFunction equal, const HashTableOptions& options)
-    : m_initial_capacity(options.initial_capacity),
-      m_fixed_size(options.fixed_size),
-      m_load_factor(options.load_factor),
-      m_hash(hash),
-      m_equal(equal)
+    : m_initial_capacity(options.initial_capacity), m_fixed_size(options.fixed_size),
+      m_load_factor(options.load_factor), m_hash(hash), m_equal(equal)
 {
     if (m_initial_capacity != 0)
         allocate_buckets(m_initial_capacity);
 }
 
 TCustomHashTable::TCustomHashTable(TCustomHashTable&& other) noexcept
-    : m_count(std::exchange(other.m_count, 0)),
-      m_initial_capacity(other.m_initial_capacity),
-      m_fixed_size(other.m_fixed_size),
-      m_load_factor(other.m_load_factor),
-      m_threshold(std::exchange(other.m_threshold, 0)),
-      m_buckets(std::move(other.m_buckets)),
-      m_bucket_count(std::exchange(other.m_bucket_count, 0)),
-      m_hash(other.m_hash),
-      m_equal(other.m_equal)
+    : m_count(std::exchange(other.m_count, 0)), m_initial_capacity(other.m_initial_capacity),
+      m_fixed_size(other.m_fixed_size), m_load_factor(other.m_load_factor),
+      m_threshold(std::exchange(other.m_threshold, 0)), m_buckets(std::move(other.m_buckets)),
+      m_bucket_count(std::exchange(other.m_bucket_count, 0)), m_hash(other.m_hash), m_equal(other.m_equal)
 {
     // Enumerators point at the table they were made from.
     assert(other.m_iterating == 0);

@@ -211,8 +211,8 @@ Result<std::optional<std::int32_t>> version_part(std::string_view part, std::str
     if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
         digits.remove_prefix(1);
     if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos)
-        return make_error(ErrorCode::out_of_range,
-                          "Version part \"" + std::string(part) + "\" of \"" + std::string(version) + "\" out of range");
+        return make_error(ErrorCode::out_of_range, "Version part \"" + std::string(part) + "\" of \"" +
+                                                       std::string(version) + "\" out of range");
     return std::optional<std::int32_t>();
 }
 

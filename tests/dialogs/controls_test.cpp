@@ -417,9 +417,8 @@ protected:
 
     void record(HWND control)
     {
-        shell_on_change(control, [this](ShellChange kind, const std::string& path) {
-            m_events.push_back({kind, path});
-        });
+        shell_on_change(control,
+                        [this](ShellChange kind, const std::string& path) { m_events.push_back({kind, path}); });
     }
 
     std::filesystem::path m_dir;
@@ -674,14 +673,13 @@ TEST_F(ShellControls, AllFourOnOneWindow)
     HWND combo = make(shell_combo_class, 10, 320, 860, 24 + 200);
     HWND list = make(shell_list_class, 10, 356, 860, 230);
     ASSERT_TRUE(view && tree && combo && list);
-    html_view_set_html(view,
-                       "<title>Welcome</title><h1>Welcome to Quillon</h1>"
-                       "<p>This wizard installs <b>Example Product 2.0</b> on your computer. "
-                       "It is <i>recommended</i> that you close all other applications first.</p>"
-                       "<h3>What is new</h3><ul><li>Faster <b>installation</b></li><li>A new <u>look</u></li>"
-                       "<li>Read the <a href=\"license.htm\">licence agreement</a></li></ul>"
-                       "<ol><li>Choose a folder</li><li>Click <b>Next</b></li></ol><hr>"
-                       "<pre>Version  2.0.1\nBuild    1234</pre><p>&copy; Example Corp.</p>");
+    html_view_set_html(view, "<title>Welcome</title><h1>Welcome to Quillon</h1>"
+                             "<p>This wizard installs <b>Example Product 2.0</b> on your computer. "
+                             "It is <i>recommended</i> that you close all other applications first.</p>"
+                             "<h3>What is new</h3><ul><li>Faster <b>installation</b></li><li>A new <u>look</u></li>"
+                             "<li>Read the <a href=\"license.htm\">licence agreement</a></li></ul>"
+                             "<ol><li>Choose a folder</li><li>Click <b>Next</b></li></ol><hr>"
+                             "<pre>Version  2.0.1\nBuild    1234</pre><p>&copy; Example Corp.</p>");
     ASSERT_TRUE(shell_set_folder(tree, m_folder));
     SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(tree_next(tree, TVGN_CARET, nullptr)));
     ASSERT_TRUE(shell_set_folder(combo, m_folder));

@@ -97,8 +97,8 @@ std::string dump_properties(const std::vector<Property>& properties)
 
 std::string dump(const Component& component, std::string indent = "")
 {
-    std::string out = indent + (component.inherited ? "inherited " : "object ") + component.name + ":" +
-                      component.class_name + "\n";
+    std::string out =
+        indent + (component.inherited ? "inherited " : "object ") + component.name + ":" + component.class_name + "\n";
     for (const Property& property : component.properties)
         out += indent + "  " + property.name + " = " + dump_value(property.value) + "\n";
     for (const Component& child : component.children)
@@ -756,26 +756,38 @@ TEST(ParseFormFile, NestingBeyondTheLimitIsRefused)
         objects += "object A: T\n";
     std::string binary_objects = "TPF0";
     for (int i = 0; i < 100; ++i)
-        binary_objects += std::string("\x01T\x01" "A\x00", 5);
+        binary_objects += std::string("\x01T\x01"
+                                      "A\x00",
+                                      5);
     const Case cases[] = {
         {"text objects", objects, "dlg.dfm:65: objects, lists and collections nested deeper than 64 levels"},
         {"text lists", "object A: T\n  P = " + std::string(kBomb, '('), "dlg.dfm:2: objects, lists"},
-        {"text collections", "object A: T\n  P = " + [&] {
-             std::string bomb;
-             for (std::size_t i = 0; i < kBomb / 10; ++i)
-                 bomb += "<item P=";
-             return bomb;
-         }(),
+        {"text collections",
+         "object A: T\n  P = " +
+             [&] {
+                 std::string bomb;
+                 for (std::size_t i = 0; i < kBomb / 10; ++i)
+                     bomb += "<item P=";
+                 return bomb;
+             }(),
          "dlg.dfm:2: objects, lists"},
         {"binary objects", binary_objects, "dlg.dfm: byte 324: objects, lists"},
-        {"binary lists", std::string("TPF0\x01T\x01" "A\x01P", 10) + std::string(kBomb, '\x01'),
+        {"binary lists",
+         std::string("TPF0\x01T\x01"
+                     "A\x01P",
+                     10) +
+             std::string(kBomb, '\x01'),
          "dlg.dfm: byte 73: objects, lists"},
-        {"binary collections", std::string("TPF0\x01T\x01" "A\x01P", 10) + [&] {
-             std::string bomb;
-             for (std::size_t i = 0; i < kBomb / 4; ++i)
-                 bomb += std::string("\x0E\x01\x01P", 4);
-             return bomb;
-         }(),
+        {"binary collections",
+         std::string("TPF0\x01T\x01"
+                     "A\x01P",
+                     10) +
+             [&] {
+                 std::string bomb;
+                 for (std::size_t i = 0; i < kBomb / 4; ++i)
+                     bomb += std::string("\x0E\x01\x01P", 4);
+                 return bomb;
+             }(),
          "objects, lists"},
     };
     for (const Case& c : cases) {

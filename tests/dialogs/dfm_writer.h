@@ -103,9 +103,7 @@ private:
                 value(item);
             byte(0);
             break;
-        case dfm::ValueKind::binary:
-            byte(10), le(v.bytes.size(), 4), m_out += v.bytes;
-            break;
+        case dfm::ValueKind::binary: byte(10), le(v.bytes.size(), 4), m_out += v.bytes; break;
         case dfm::ValueKind::collection:
             byte(14);
             for (const dfm::CollectionItem& item : v.items) {

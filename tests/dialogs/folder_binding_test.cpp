@@ -16,8 +16,8 @@ PathKind probe(const std::string& given)
     std::string path = given;
     if (path.size() > 1 && path[1] == ':')
         path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-    static const std::set<std::string> folders = {"C:\\", "C:\\Program Files", "C:\\Program Files\\", "C:\\Apps",
-                                                  "C:\\Apps\\", "D:\\"};
+    static const std::set<std::string> folders = {"C:\\",     "C:\\Program Files", "C:\\Program Files\\",
+                                                  "C:\\Apps", "C:\\Apps\\",        "D:\\"};
     if (folders.contains(path))
         return PathKind::folder;
     if (path == "C:\\Apps\\readme.txt")
@@ -155,12 +155,12 @@ TEST(FolderBinding, WhatAChangeWrites)
 TEST(FolderBinding, LevelsOfAFolderList)
 {
     EXPECT_EQ(FolderLevels("C:\\Program Files\\Vendor\\"),
-              (std::vector<FolderLevel>{{"C:\\", "C:\\"},
-                                        {"Program Files", "C:\\Program Files"},
-                                        {"Vendor", "C:\\Program Files\\Vendor"}}));
+              (std::vector<FolderLevel>{
+                  {"C:\\", "C:\\"}, {"Program Files", "C:\\Program Files"}, {"Vendor", "C:\\Program Files\\Vendor"}}));
     EXPECT_EQ(FolderLevels("D:\\"), (std::vector<FolderLevel>{{"D:\\", "D:\\"}}));
-    EXPECT_EQ(FolderLevels("\\\\server\\share\\docs"),
-              (std::vector<FolderLevel>{{"\\\\server\\share", "\\\\server\\share"}, {"docs", "\\\\server\\share\\docs"}}));
+    EXPECT_EQ(
+        FolderLevels("\\\\server\\share\\docs"),
+        (std::vector<FolderLevel>{{"\\\\server\\share", "\\\\server\\share"}, {"docs", "\\\\server\\share\\docs"}}));
     EXPECT_TRUE(FolderLevels("").empty());
 }
 
@@ -172,8 +172,9 @@ TEST(FolderBinding, FileMasks)
         bool matches;
     };
     const Case cases[] = {
-        {"readme.txt", "*.*", true},   {"README", "*.*", true},         {"a.JPG", "*.jpg;*.png", true},
-        {"a.png", "*.jpg; *.png", true}, {"a.gif", "*.jpg;*.png", false}, {"setup1.exe", "setup?.exe", true},
+        {"readme.txt", "*.*", true},          {"README", "*.*", true},
+        {"a.JPG", "*.jpg;*.png", true},       {"a.png", "*.jpg; *.png", true},
+        {"a.gif", "*.jpg;*.png", false},      {"setup1.exe", "setup?.exe", true},
         {"setup12.exe", "setup?.exe", false}, {"x", "", true},
     };
     for (const Case& c : cases)

@@ -82,7 +82,7 @@ TEST(FormModel, AlignmentNestingFontsAndColours)
         FormRect bounds;
     };
     const Case cases[] = {
-        {"Top1", {0, 0, 400, 40}},     {"Inner", {5, 6, 50, 13}},      {"Bottom1", {0, 270, 400, 30}},
+        {"Top1", {0, 0, 400, 40}},     {"Inner", {5, 6, 50, 13}},     {"Bottom1", {0, 270, 400, 30}},
         {"Left1", {0, 40, 100, 230}},  {"Fill", {4, 44, 92, 222}}, // border 3 + the default raised bevel 1
         {"Rest", {100, 40, 300, 230}}, {"Hidden", {101, 42, 75, 25}},
     };
@@ -144,7 +144,8 @@ TEST(FormModel, ColoursAsTheDesignerWritesThem)
 
 TEST(FormModel, UnknownClassNamesTheFileAndLine)
 {
-    Result<FormModel> model = model_of("object F: TForm\n  object A: TLabel\n  end\n  object B: TWebBrowser\n  end\nend\n");
+    Result<FormModel> model =
+        model_of("object F: TForm\n  object A: TLabel\n  end\n  object B: TWebBrowser\n  end\nend\n");
     ASSERT_FALSE(model);
     EXPECT_EQ(model.error().message, "form.dfm:4: unknown class TWebBrowser of B");
 }

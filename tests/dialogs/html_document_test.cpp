@@ -18,22 +18,14 @@ std::vector<std::string> describe(const Document& document)
     for (const Block& block : document.blocks) {
         std::string line;
         switch (block.kind) {
-        case BlockKind::paragraph:
-            line = "p";
-            break;
-        case BlockKind::heading:
-            line = "h" + std::to_string(block.level);
-            break;
+        case BlockKind::paragraph: line = "p"; break;
+        case BlockKind::heading: line = "h" + std::to_string(block.level); break;
         case BlockKind::list_item:
             line = "li" + std::to_string(block.level) +
                    (block.marker == ListMarker::bullet ? std::string(" *") : " " + std::to_string(block.number) + ".");
             break;
-        case BlockKind::preformatted:
-            line = "pre";
-            break;
-        case BlockKind::rule:
-            line = "hr";
-            break;
+        case BlockKind::preformatted: line = "pre"; break;
+        case BlockKind::rule: line = "hr"; break;
         }
         if (block.kind != BlockKind::rule)
             line += "|";
@@ -67,17 +59,20 @@ TEST(HtmlDocument, ReadsBlocksAndStyles)
         {"headings", "<h1>Title</h1><h3>Sub</h3>text", {"h1|Title", "h3|Sub", "p|text"}},
         {"unclosed inline tags end with their block", "<p><b>bold<p>plain", {"p|[b:bold]", "p|plain"}},
         {"misnested tags close only themselves", "<b><i>x</b>y</i>", {"p|[bi:x][i:y]"}},
-        {"bulleted and numbered lists", "<ul><li>a<li>b</ul><ol start=3><li>c<li value=9>d<li>e</ol>",
+        {"bulleted and numbered lists",
+         "<ul><li>a<li>b</ul><ol start=3><li>c<li value=9>d<li>e</ol>",
          {"li1 *|a", "li1 *|b", "li1 3.|c", "li1 9.|d", "li1 10.|e"}},
         {"nested lists", "<ul><li>a<ul><li>b</li></ul></li><li>c</ul>", {"li1 *|a", "li2 *|b", "li1 *|c"}},
         {"a paragraph inside an item is the item", "<ul><li><p>para</p></li></ul>", {"li1 *|para"}},
         {"an empty item keeps its bullet", "<ol><li></li><li>x</ol>", {"li1 1.|", "li1 2.|x"}},
-        {"preformatted keeps spaces and lines", "<pre>\n  a  <b>b</b>\r\n\tc\n</pre>after",
+        {"preformatted keeps spaces and lines",
+         "<pre>\n  a  <b>b</b>\r\n\tc\n</pre>after",
          {"pre|  a  [b:b]<br>\tc", "p|after"}},
         {"line breaks; a final one adds nothing", "line1<br>  line2<br/>", {"p|line1<br>line2"}},
         {"rules", "a<hr>b<hr/>", {"p|a", "hr", "p|b", "hr"}},
         {"empty blocks vanish, a block refines an empty one", "<p></p><p> </p><div><h2>x</h2></div>", {"h2|x"}},
-        {"unknown tags and font keep their text", "<font color=red>red</font> <blink>x</blink><img src=a.png>",
+        {"unknown tags and font keep their text",
+         "<font color=red>red</font> <blink>x</blink><img src=a.png>",
          {"p|red x"}},
         {"comments, script and style are skipped",
          "a<!-- <b>x</b> -->b<script>if (a<b) s='</p>';</script>c<STYLE>p{}</style >d<!DOCTYPE html><?xml?>e",
@@ -85,13 +80,15 @@ TEST(HtmlDocument, ReadsBlocksAndStyles)
         {"a lone < is text", "a < b <3 </> c", {"p|a < b <3 c"}},
         {"an unterminated tag ends the page", "<p>text <b class='x", {"p|text"}},
         {"an unterminated comment ends the page", "x<!-- y", {"p|x"}},
-        {"links", "<a href=\"a.htm\">A</a> and <a href='b.htm'>B <b>bold</b></a><a name=top>anchor</a>",
+        {"links",
+         "<a href=\"a.htm\">A</a> and <a href='b.htm'>B <b>bold</b></a><a name=top>anchor</a>",
          {"p|[a0:A] and [a1:B ][ba1:bold]anchor"}},
         {"an anchor inside an anchor ends the first", "<a href=1>x<a href=2>y</a>z", {"p|[a0:x][a1:y]z"}},
         {"table rows are paragraphs with tab-separated cells",
          "<table><tr><td>Name</td> <td> Value </td></tr>\n<tr><th>x</th><td>1</td></tr></table>",
          {"p|Name\tValue", "p|x\t1"}},
-        {"a cell holding blocks reads as those blocks", "<table><tr><td><h2>T</h2><p>x</p></td></tr></table>",
+        {"a cell holding blocks reads as those blocks",
+         "<table><tr><td><h2>T</h2><p>x</p></td></tr></table>",
          {"h2|T", "p|x"}},
     };
     for (const Case& c : cases) {
@@ -128,7 +125,8 @@ TEST(HtmlDocument, DecodesCharacterReferencesToTheCodePage)
         {"&amp;&lt;&gt;&quot;&apos;", "&<>\"'"},
         {"&#65;&#x42;&#X43;&#68", "ABCD"},
         {"&eacute;&Eacute;&copy;&yuml;&szlig;", "\xE9\xC9\xA9\xFF\xDF"},
-        {"a&nbsp;&nbsp;b", "a\xA0\xA0" "b"},                    // no-break spaces do not collapse
+        {"a&nbsp;&nbsp;b", "a\xA0\xA0"
+                           "b"},                    // no-break spaces do not collapse
         {"&euro;&#8364;&#128;&bull;&mdash;&#150;", "\x80\x80\x80\x95\x97\x96"}, // 128-159 read as Windows-1252
         {"&#0;&#xD800;&#99999999999999;&#x3A9;", "????"},      // invalid or missing from the code page
         {"AT&T &unknown; &amp &copy 5 & 6 &#; &#x;", "AT&T &unknown; & \xA9 5 & 6 &#; &#x;"},

@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 
 std::string example_dialog(const std::string& name)
 {
-    return to_utf8((test_data(L"..") / L".." / L"examples" / L"basic" / L"resources" / win32::to_wide(name + ".dfm"))
-                       .wstring());
+    return to_utf8(
+        (test_data(L"..") / L".." / L"examples" / L"basic" / L"resources" / win32::to_wide(name + ".dfm")).wstring());
 }
 
 void pump()
@@ -211,20 +211,44 @@ TEST(TPoolTemplate, EveryClassGetsAControl)
         const wchar_t* window_class;
     };
     const Case cases[] = {
-        {L"cLabel", L"Static"},           {L"cStaticText", L"Static"},        {L"cEdit", L"Edit"},
-        {L"cMaskEdit", L"Edit"},          {L"cMemo", L"Edit"},                {L"cRichEdit", L"RichEdit20W"},
-        {L"cButton", L"Button"},          {L"cBitBtn", L"Button"},            {L"cSpeedButton", L"Button"},
-        {L"cRzBmpButton", L"Button"},     {L"cRzCheckBox", L"Button"},        {L"cRzRadioButton", L"Button"},
-        {L"cListBox", L"ListBox"},        {L"cCheckListBox", L"SysListView32"}, {L"cComboBox", L"ComboBox"},
-        {L"cGroupBox", L"QuillonPaint"},        {L"cPanel", L"QuillonPaint"},       {L"cImage", L"Static"},
-        {L"cShape", L"QuillonPaint"},     {L"cBevel", L"QuillonPaint"},       {L"cGauge", L"QuillonPaint"},
-        {L"cProgressBar", L"msctls_progress32"}, {L"cTrackBar", L"msctls_trackbar32"},
-        {L"cUpDown", L"msctls_updown32"}, {L"cPageControl", L"SysTabControl32"}, {L"cTreeView", L"SysTreeView32"},
-        {L"cAnimate", L"SysAnimate32"},   {L"cFileListBox", L"ListBox"},      {L"cDirectoryListBox", L"ListBox"},
-        {L"cDriveComboBox", L"ComboBox"}, {L"cFilterComboBox", L"ComboBox"},  {L"cHTMLViewer", L"QuillonHtmlView"},
-        {L"cFlashFrame", L"QuillonPaint"}, {L"cPTShellTree", L"QuillonShellTree"},
-        {L"cPTShellList", L"QuillonShellList"}, {L"cPTShellCombo", L"QuillonShellCombo"},
-        {L"cRzFormShape", L"QuillonPaint"}, {L"cVistaGlass", L"QuillonPaint"},
+        {L"cLabel", L"Static"},
+        {L"cStaticText", L"Static"},
+        {L"cEdit", L"Edit"},
+        {L"cMaskEdit", L"Edit"},
+        {L"cMemo", L"Edit"},
+        {L"cRichEdit", L"RichEdit20W"},
+        {L"cButton", L"Button"},
+        {L"cBitBtn", L"Button"},
+        {L"cSpeedButton", L"Button"},
+        {L"cRzBmpButton", L"Button"},
+        {L"cRzCheckBox", L"Button"},
+        {L"cRzRadioButton", L"Button"},
+        {L"cListBox", L"ListBox"},
+        {L"cCheckListBox", L"SysListView32"},
+        {L"cComboBox", L"ComboBox"},
+        {L"cGroupBox", L"QuillonPaint"},
+        {L"cPanel", L"QuillonPaint"},
+        {L"cImage", L"Static"},
+        {L"cShape", L"QuillonPaint"},
+        {L"cBevel", L"QuillonPaint"},
+        {L"cGauge", L"QuillonPaint"},
+        {L"cProgressBar", L"msctls_progress32"},
+        {L"cTrackBar", L"msctls_trackbar32"},
+        {L"cUpDown", L"msctls_updown32"},
+        {L"cPageControl", L"SysTabControl32"},
+        {L"cTreeView", L"SysTreeView32"},
+        {L"cAnimate", L"SysAnimate32"},
+        {L"cFileListBox", L"ListBox"},
+        {L"cDirectoryListBox", L"ListBox"},
+        {L"cDriveComboBox", L"ComboBox"},
+        {L"cFilterComboBox", L"ComboBox"},
+        {L"cHTMLViewer", L"QuillonHtmlView"},
+        {L"cFlashFrame", L"QuillonPaint"},
+        {L"cPTShellTree", L"QuillonShellTree"},
+        {L"cPTShellList", L"QuillonShellList"},
+        {L"cPTShellCombo", L"QuillonShellCombo"},
+        {L"cRzFormShape", L"QuillonPaint"},
+        {L"cVistaGlass", L"QuillonPaint"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(to_utf8(c.name));

@@ -48,8 +48,8 @@ TEST(DialogRules, ParsesTheLineFormat)
 TEST(DialogRules, RulesSetButNeverUndo)
 {
     Properties p;
-    p.values = {{"rbAccept.Checked", "False"}, {"btnNext.Enabled", "False"}, {"edtName.Text", ""},
-                {"lblName.Caption", "none"}};
+    p.values = {
+        {"rbAccept.Checked", "False"}, {"btnNext.Enabled", "False"}, {"edtName.Text", ""}, {"lblName.Caption", "none"}};
     const std::vector<std::string> rules = {
         "IF (rbAccept.Checked = True)  THEN  btnNext.Enabled := True;",
         "IF (edtName.Text <> )  THEN  lblName.Caption := edtName.Text;",

@@ -96,6 +96,55 @@ constexpr std::string_view page_form = R"(object Page: TForm
 end
 )";
 
+// The engine around the pages as the tests need it: each answer is a field or
+// a function that a test sets.
+struct FakePageRoles : PageRun, PageShell, InstallerRun {
+    bool silent() const override { return silent_run; }
+    bool workers_busy() const override { return false; }
+    TComponentModel* components() override { return model; }
+    DialogTexts texts() const override { return current_texts; }
+    std::string translate(const std::string& text, const std::string& key, std::size_t index) override
+    {
+        return translator ? translator(text, key, index) : text;
+    }
+
+    void set_attention(bool) override {}
+    void clear_attention() override {}
+    void show_taskbar_progress(HWND, bool, std::int64_t, std::int64_t) override {}
+    HIMAGELIST tree_images() const override { return nullptr; }
+    bool in_tray() const override { return wizard_in_tray; }
+    bool tray_icon_visible() const override { return tray_icon; }
+    void tray_minimize() override { ++to_tray; }
+    void tray_restore() override { ++from_tray; }
+    bool feature_menu(HWND owner, POINT screen, const std::vector<ComponentTreeNode>& tree, std::size_t node) override
+    {
+        return menu && menu(owner, screen, tree, node);
+    }
+
+    void start() override
+    {
+        if (installer_start)
+            installer_start();
+    }
+    void run_and_wait() override
+    {
+        if (installer_run)
+            installer_run();
+    }
+
+    bool silent_run = false;
+    TComponentModel* model = nullptr;
+    DialogTexts current_texts; // what the engine's messages say now
+    std::function<std::string(const std::string&, const std::string&, std::size_t)> translator;
+    bool wizard_in_tray = false;
+    bool tray_icon = false;
+    int to_tray = 0;
+    int from_tray = 0;
+    std::function<bool(HWND, POINT, const std::vector<ComponentTreeNode>&, std::size_t)> menu;
+    std::function<void()> installer_start;
+    std::function<void()> installer_run;
+};
+
 struct RuntimeFixture {
     RuntimeFixture() : folder(fresh_scratch_dir(L"dialog_runtime"))
     {
@@ -113,15 +162,18 @@ struct RuntimeFixture {
         components.StartFirstInstallation();
         components.Define("Core", "", true, {});
         components.SetSpace("Core", 2048);
-        runtime.emplace(to_utf8(folder.wstring()), vars, [this] { return texts; });
-        runtime->set_components(&components);
+        roles.model = &components;
+        runtime.emplace(to_utf8(folder.wstring()), vars, PageRoles{roles, roles, roles});
     }
-    HWND control(const std::string& key, const wchar_t* name) { return find_control(runtime->dialog(key)->window(), name); }
+    HWND control(const std::string& key, const wchar_t* name)
+    {
+        return find_control(runtime->dialog(key)->window(), name);
+    }
 
     fs::path folder;
     TVariableManager vars;
     TComponentModel components;
-    DialogTexts texts; // what the engine's messages say now
+    FakePageRoles roles;
     std::optional<TDialogRuntime> runtime;
 };
 
@@ -141,9 +193,10 @@ TEST(TDialogRuntime, PreparingFillsThePageFromTheVariables)
     EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2) << "items that expand to nothing are left out";
     EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1) << "the item equal to the Hint variable";
     EXPECT_NE(control_text(f.control("1", L"htmStart")).find(L"Start page"), std::wstring::npos);
-    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes") << "space required by the selected components";
+    EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 bytes")
+        << "space required by the selected components";
     // The engine's texts are asked when shown: a language chosen later changes the units.
-    f.texts.units = {"Byte", "KB", "MB"};
+    f.roles.current_texts.units = {"Byte", "KB", "MB"};
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     EXPECT_EQ(control_text(f.control("1", L"txtRequired")), L"2,048 Byte");
 
@@ -161,15 +214,18 @@ TEST(TDialogRuntime, TextsAreFixedAtTheFirstPreparationInTheirTranslation)
 {
     RuntimeFixture f;
     std::vector<std::string> asked;
-    f.runtime->set_translator([&](const std::string& text, const std::string& key, std::size_t index) {
+    f.roles.translator = [&](const std::string& text, const std::string& key, std::size_t index) {
         asked.push_back(key + "/" + std::to_string(index));
-        return key == "Page.dfm.btnNext" ? "Weiter" : key == "Page.dfm.clbParts" && index == 3 ? "$TITLE$-Werkzeuge" : text;
-    });
+        return key == "Page.dfm.btnNext"                  ? "Weiter"
+               : key == "Page.dfm.clbParts" && index == 3 ? "$TITLE$-Werkzeuge"
+                                                          : text;
+    };
     DefineVar(f.vars, "PARTS", "Docs$NEWLINE$Widget-Werkzeuge", "Initialization");
     ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Page.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     EXPECT_EQ(control_text(f.control("1", L"btnNext")), L"Weiter");
-    EXPECT_NE(std::find(asked.begin(), asked.end(), "Page.dfm.Page/1"), asked.end()) << "the caption's key is the form's name";
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "Page.dfm.Page/1"), asked.end())
+        << "the caption's key is the form's name";
     HWND parts = f.control("1", L"clbParts");
     ASSERT_EQ(ListView_GetItemCount(parts), 2) << "the item that expands to nothing is left out";
     wchar_t text[64] = {};
@@ -179,7 +235,7 @@ TEST(TDialogRuntime, TextsAreFixedAtTheFirstPreparationInTheirTranslation)
     EXPECT_TRUE(ListView_GetCheckState(parts, 1));
 
     // A later preparation keeps the texts of the first one.
-    f.runtime->set_translator([](const std::string&, const std::string&, std::size_t) { return std::string("other"); });
+    f.roles.translator = [](const std::string&, const std::string&, std::size_t) { return std::string("other"); };
     DefineVar(f.vars, "PARTS", "Docs", "Initialization");
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     EXPECT_EQ(control_text(f.control("1", L"btnNext")), L"Weiter");
@@ -265,15 +321,14 @@ TEST(TDialogRuntime, PagesOfOneSizeShareAPlaceAndAnotherSizeIsCentred)
 TEST(TDialogRuntime, APageThatComesWhileInTheTrayWaitsForTheTrayClick)
 {
     RuntimeFixture f;
-    bool in_tray = true;
-    f.runtime->set_in_tray([&] { return in_tray; });
+    f.roles.wizard_in_tray = true;
     ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Other.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     Result<DialogResult> shown = f.runtime->ShowDialog("1", false);
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->window, f.runtime->dialog("1")->window());
     EXPECT_FALSE(IsWindowVisible(shown->window)) << "not brought up while in the tray";
-    in_tray = false;
+    f.roles.wizard_in_tray = false;
     f.runtime->show_pending();
     EXPECT_TRUE(IsWindowVisible(shown->window));
 }
@@ -281,17 +336,16 @@ TEST(TDialogRuntime, APageThatComesWhileInTheTrayWaitsForTheTrayClick)
 TEST(TDialogRuntime, MinimizeAndCloseButtonsOfAPage)
 {
     RuntimeFixture f;
-    bool icon = false;
-    int to_tray = 0;
-    int from_tray = 0;
-    f.runtime->set_tray({[&] { return icon; }, [&] { ++to_tray; }, [&] { ++from_tray; }});
+    bool& icon = f.roles.tray_icon;
+    const int& to_tray = f.roles.to_tray;
+    const int& from_tray = f.roles.from_tray;
     ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Other.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     ASSERT_TRUE(f.runtime->ShowDialog("1", false));
     HWND page = f.runtime->dialog("1")->window();
     // Another window of the wizard, as a second page or a form would be.
-    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                                 nullptr);
     ASSERT_NE(other, nullptr);
 
     // Without the tray icon the page minimizes and takes the other windows with it.
@@ -332,12 +386,12 @@ TEST(TDialogRuntime, TheFeatureMenuOfATreeNodeChangesTheSelectionAndTheTexts)
            "    Height = 17\r\n    Tag = 4\r\n  end\r\nend\r\n";
     std::ofstream(f.folder / L"Features.dfm.qvof", std::ios::binary);
     std::vector<std::size_t> asked;
-    f.runtime->set_feature_menu([&](HWND, POINT, const std::vector<ComponentTreeNode>& tree, std::size_t node) {
+    f.roles.menu = [&](HWND, POINT, const std::vector<ComponentTreeNode>& tree, std::size_t node) {
         asked.push_back(node);
         // The user chose "unavailable" for the node.
         f.components.set_selected(*tree[node].component, false);
         return true;
-    });
+    };
     ASSERT_TRUE(f.runtime->RegisterDialog("1", to_utf8((f.folder / L"Features.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("1"));
     HWND tree = f.control("1", L"tvFeatures");
@@ -378,21 +432,20 @@ TEST(TDialogRuntime, AnInstallerPageStartsTheInstallerAndReturnsWhenItHasFinishe
     int silent_runs = 0;
     std::string finished_at_start;
     std::thread installer;
-    f.runtime->set_installer(
-        [&] {
-            ++started;
-            finished_at_start = GetVar(f.vars, "KYRT_thFinished");
-            installer = std::thread([&vars = f.vars] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                vars.SetValue("KYRT_thMin", "0");
-                vars.SetValue("KYRT_thMax", "100");
-                vars.SetValue("KYRT_thProgress", "100");
-                vars.SetValue("KYRT_thProgressText", "Copying new files");
-                std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-                vars.SetValue("KYRT_thFinished", "TRUE");
-            });
-        },
-        [&] { ++silent_runs; });
+    f.roles.installer_start = [&] {
+        ++started;
+        finished_at_start = GetVar(f.vars, "KYRT_thFinished");
+        installer = std::thread([&vars = f.vars] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            vars.SetValue("KYRT_thMin", "0");
+            vars.SetValue("KYRT_thMax", "100");
+            vars.SetValue("KYRT_thProgress", "100");
+            vars.SetValue("KYRT_thProgressText", "Copying new files");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            vars.SetValue("KYRT_thFinished", "TRUE");
+        });
+    };
+    f.roles.installer_run = [&] { ++silent_runs; };
     ASSERT_TRUE(f.runtime->RegisterDialog("7", to_utf8((f.folder / L"Installing.dfm").wstring())));
     ASSERT_TRUE(f.runtime->PrepareDialog("7"));
     Result<DialogResult> shown = f.runtime->ShowDialog("7", true, true);
@@ -405,7 +458,7 @@ TEST(TDialogRuntime, AnInstallerPageStartsTheInstallerAndReturnsWhenItHasFinishe
     EXPECT_EQ(control_text(f.control("7", L"txt")), L"Copying new files");
 
     // A silent run starts the installer and waits for it without a page.
-    f.runtime->set_silent(true);
+    f.roles.silent_run = true;
     Result<DialogResult> silent = f.runtime->ShowDialog("7", true, true);
     ASSERT_TRUE(silent);
     EXPECT_EQ(silent->code, 6);
@@ -496,14 +549,15 @@ TEST(TDialogRuntime, FolderFileAndDriveControlsWriteBackAndFollow)
            "    Hint = 'FOLLOW'\r\n    Tag = 100\r\n  end\r\n"
            "  object lstFolders: TDirectoryListBox\r\n    Left = 200\r\n    Top = 70\r\n    Width = 180\r\n"
            "    Height = 120\r\n    Hint = 'DIRPICK'\r\n  end\r\n"
-           "  object lstFiles: TFileListBox\r\n    Left = 400\r\n    Top = 40\r\n    Width = 180\r\n    Height = 150\r\n"
+           "  object lstFiles: TFileListBox\r\n    Left = 400\r\n    Top = 40\r\n    Width = 180\r\n    Height = "
+           "150\r\n"
            "    Hint = 'FILEPICK'\r\n    Mask = '*.txt'\r\n  end\r\n"
            "  object cbDrive: TDriveComboBox\r\n    Left = 8\r\n    Top = 200\r\n    Width = 120\r\n    Height = 21\r\n"
            "    Hint = 'DRIVEPICK'\r\n  end\r\n"
-           "  object tvDesigned: TTreeView\r\n    Left = 200\r\n    Top = 200\r\n    Width = 180\r\n    Height = 100\r\n"
+           "  object tvDesigned: TTreeView\r\n    Left = 200\r\n    Top = 200\r\n    Width = 180\r\n    Height = "
+           "100\r\n"
            "    Hint = 'NODEPICK'\r\n    Items.NodeData = {\r\n      "
-        << tree_node_data_hex()
-        << "}\r\n  end\r\nend\r\n";
+        << tree_node_data_hex() << "}\r\n  end\r\nend\r\n";
     std::ofstream(f.folder / L"Folders.dfm.qvof", std::ios::binary);
     // The destination does not exist below Base: the tree starts at Base, and the tail stays.
     DefineVar(f.vars, "TARGETDIR", base_path + "\\Product\\App\\", "Initialization");
@@ -555,7 +609,8 @@ TEST(TDialogRuntime, FolderFileAndDriveControlsWriteBackAndFollow)
     SendMessageW(files, LB_SETCURSEL, 0, 0);
     command(page, files, LBN_SELCHANGE);
     EXPECT_EQ(GetVar(f.vars, "FILEPICK"), docs + "\\a.txt");
-    LRESULT drive_c = SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
+    LRESULT drive_c =
+        SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
     ASSERT_NE(drive_c, CB_ERR);
     SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(drive_c), 0);
     command(page, drives, CBN_SELCHANGE);

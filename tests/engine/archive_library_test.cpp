@@ -110,8 +110,8 @@ TEST(ArchiveLibrary, EncryptedHeadersNeedThePassword)
     EXPECT_FALSE(library.ListArchiveNames(fixture(L"tree_aes.7z"), "wrong"));
 
     fs::path target = fresh_scratch_dir(L"qvo-aes");
-    Result<void> extracted = library.ExtractWholeArchive(fixture(L"tree_aes.7z"), "Quillon", ansi(target) + "\\",
-                                                         {}, true, true);
+    Result<void> extracted =
+        library.ExtractWholeArchive(fixture(L"tree_aes.7z"), "Quillon", ansi(target) + "\\", {}, true, true);
     ASSERT_TRUE(extracted) << extracted.error().message;
     EXPECT_TRUE(fs::exists(target / L"docs\\readme.txt"));
 }
@@ -127,8 +127,7 @@ TEST(ArchiveLibrary, FailuresCarryTheirTexts)
     std::ofstream(garbage, std::ios::binary) << "this is not a 7z archive at all";
     Result<std::vector<std::string>> unreadable = library.ListArchiveNames(ansi(garbage), "");
     ASSERT_FALSE(unreadable);
-    EXPECT_EQ(unreadable.error().message,
-              "The archive cannot be opened: unsupported archive or incorrect password");
+    EXPECT_EQ(unreadable.error().message, "The archive cannot be opened: unsupported archive or incorrect password");
 
     // A method the reader does not have lists fine but fails to extract, with the library's code.
     fs::path target = fresh_scratch_dir(L"qvo-ppmd");

@@ -42,9 +42,9 @@ TEST(StartupOptions, ReadsSwitchesInAnyCaseWithSlashOrDash)
         bool no_start_forms;
     };
     const Case cases[] = {
-        {{"/s"}, true, false},         {{"/S"}, true, false},          {{"-qn"}, true, false},
-        {{"-QN"}, true, false},        {{"s"}, false, false},          {{"/silent"}, false, false},
-        {{"/update"}, false, true},    {{"-UpdateSetup"}, false, true}, {{"/s", "/update"}, true, true},
+        {{"/s"}, true, false},      {{"/S"}, true, false},           {{"-qn"}, true, false},
+        {{"-QN"}, true, false},     {{"s"}, false, false},           {{"/silent"}, false, false},
+        {{"/update"}, false, true}, {{"-UpdateSetup"}, false, true}, {{"/s", "/update"}, true, true},
         {{}, false, false},
     };
     for (const Case& c : cases) {
@@ -78,8 +78,8 @@ TEST(StartupOptions, CollectsAssignmentsInOrderWithUpperCaseNames)
     StartupOptions options =
         parse_startup_options({"targetdir=D:\\App", "/s", "Mode=Full=Yes", "TARGETDIR=E:\\Other", "-X=1", "plain"});
     using Pair = std::pair<std::string, std::string>;
-    EXPECT_EQ(options.assignments, (std::vector<Pair>{{"TARGETDIR", "D:\\App"}, {"MODE", "Full=Yes"},
-                                                       {"TARGETDIR", "E:\\Other"}}));
+    EXPECT_EQ(options.assignments,
+              (std::vector<Pair>{{"TARGETDIR", "D:\\App"}, {"MODE", "Full=Yes"}, {"TARGETDIR", "E:\\Other"}}));
 }
 
 } // namespace

@@ -20,7 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ansi(const fs::path& path) { return path.string(); }
+std::string ansi(const fs::path& path)
+{
+    return path.string();
+}
 
 // The built engine as a resource source, the way the test sees the real artefact.
 class EngineResources {
@@ -36,7 +39,10 @@ private:
     win32::UniqueHmodule m_module;
 };
 
-std::string file_text(const fs::path& path) { return read_file_bytes(path).value_or("<unreadable>"); }
+std::string file_text(const fs::path& path)
+{
+    return read_file_bytes(path).value_or("<unreadable>");
+}
 
 TEST(EmbeddedPrograms, GacUtilitiesAreWrittenWithTheirConfigurations)
 {
@@ -58,12 +64,10 @@ TEST(EmbeddedPrograms, GacUtilitiesAreWrittenWithTheirConfigurations)
 
     std::string config2 = file_text(folder / L"mgac.exe.config");
     EXPECT_NE(config2.find(R"(<startup>)"), std::string::npos) << config2;
-    EXPECT_NE(config2.find(R"(<requiredRuntime version="v2.0.50727" safemode="true"/>)"), std::string::npos)
-        << config2;
+    EXPECT_NE(config2.find(R"(<requiredRuntime version="v2.0.50727" safemode="true"/>)"), std::string::npos) << config2;
     std::string config4 = file_text(folder / L"mgacy.exe.config");
     EXPECT_NE(config4.find(R"(<startup useLegacyV2RuntimeActivationPolicy="true">)"), std::string::npos) << config4;
-    EXPECT_NE(config4.find(R"(<requiredRuntime version="v4.0.30319" safemode="true"/>)"), std::string::npos)
-        << config4;
+    EXPECT_NE(config4.find(R"(<requiredRuntime version="v4.0.30319" safemode="true"/>)"), std::string::npos) << config4;
 
     // Nothing but the four files: the temporary names are gone.
     std::vector<std::wstring> names;
@@ -157,8 +161,8 @@ TEST(IisWrapperFile, DeletesTheFileOnlyWhenMarked)
         marked.remember(ansi(removed));
         marked.mark_for_removal();
         // Still loaded by someone: the delete fails and is reported.
-        win32::UniqueFile open(CreateFileW(removed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                           nullptr));
+        win32::UniqueFile open(
+            CreateFileW(removed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(open);
         EXPECT_FALSE(marked.remove_if_marked());
         open.reset();
@@ -168,8 +172,9 @@ TEST(IisWrapperFile, DeletesTheFileOnlyWhenMarked)
 
 // The assembly-cache utilities at work. Wine ships fusion.dll only as a builtin
 // without a file (the Mono package would install one), and its loader does not
-// load a builtin without a file: the test puts Wine's own fusion.dll beside the
-// utilities, where a program finds its libraries first.
+// load a builtin without a file: the test puts Wine's own fusion.dll where the
+// .NET Framework keeps it. Not beside the utilities: they never load a library
+// from their own folder (it is the setup's support folder).
 
 // A minimal assembly for runtime 2.0 with a public key, as far as the cache reads one:
 // PE headers, the CLI header, and metadata with the #~, #Strings and #Blob
@@ -317,7 +322,13 @@ protected:
         ASSERT_TRUE(v2) << v2.error().describe();
         remove_probe_from_cache();
     }
-    void TearDown() override { remove_probe_from_cache(); }
+    void TearDown() override
+    {
+        remove_probe_from_cache();
+        std::error_code ignored;
+        if (m_placed_framework)
+            fs::remove_all(framework_root(), ignored);
+    }
 
     struct Outcome {
         DWORD exit_code = 0xFFFFFFFF;
@@ -385,26 +396,39 @@ protected:
         fs::remove_all(probe_cache_folder(), ignored);
     }
 
+    static fs::path framework_root() { return fs::path(windows_folder()) / L"Microsoft.NET"; }
+    static fs::path framework_fusion() { return framework_root() / L"Framework64" / L"v4.0.30319" / L"fusion.dll"; }
     bool have_fusion() const
     {
         std::error_code ignored;
-        return fs::exists(m_folder / L"fusion.dll", ignored);
+        return fs::exists(framework_fusion(), ignored);
     }
+    // Only where the system has no framework of its own; removed again after the test.
     void place_wine_fusion()
     {
+        std::error_code ignored;
         std::optional<fs::path> fusion = wine_fusion_dll();
-        if (fusion)
-            fs::copy_file(*fusion, m_folder / L"fusion.dll");
+        if (!fusion || fs::exists(framework_root(), ignored))
+            return;
+        m_placed_framework = true;
+        fs::create_directories(framework_fusion().parent_path());
+        fs::copy_file(*fusion, framework_fusion());
     }
 
     EngineResources m_engine;
     fs::path m_folder;
+    bool m_placed_framework = false;
 };
 
 TEST_F(GacUtility, RejectsBadCommandLines)
 {
-    const wchar_t* const cases[] = {L"",       L"/u", L"/i   ", L"/x QuillonEmbeddedProbe", L"/uninstall Name",
-                                    L"QuillonEmbeddedProbe", L"/u \"unbalanced"};
+    const wchar_t* const cases[] = {L"",
+                                    L"/u",
+                                    L"/i   ",
+                                    L"/x QuillonEmbeddedProbe",
+                                    L"/uninstall Name",
+                                    L"QuillonEmbeddedProbe",
+                                    L"/u \"unbalanced"};
     for (const wchar_t* arguments : cases) {
         SCOPED_TRACE(to_utf8(arguments));
         for (const wchar_t* program : {L"mgacy.exe", L"mgac.exe"}) {

@@ -115,10 +115,10 @@ TEST(EngineStart, WithoutResourceArchiveEndsWith14AndLeavesTheSupportFolder)
     RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
     EXPECT_EQ(outcome.exit_code, 14u);
     std::vector<std::string> lines = log_lines(log);
-    EXPECT_EQ(lines, (std::vector<std::string>{"<Quillon>", "  <SetupSplash>", "    <StubSize>", "    </StubSize>",
-                                               "    <StubData>", "    </StubData>", "    <GlobalLists>",
-                                               "    </GlobalLists>", "    <SupportDir>", "    </SupportDir>",
-                                               "    <ExtractArchive>"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"<Quillon>", "  <SetupSplash>", "    <StubSize>", "    </StubSize>",
+                                        "    <StubData>", "    </StubData>", "    <GlobalLists>", "    </GlobalLists>",
+                                        "    <SupportDir>", "    </SupportDir>", "    <ExtractArchive>"}));
     std::vector<fs::path> after = support_folders();
     EXPECT_EQ(after.size(), before.size() + 1) << "a failed start-up leaves its new support folder";
     remove_new_support_folders(before);
@@ -171,16 +171,42 @@ TEST(EngineStart, ExtractsTheResourcesAndRemovesTheSupportFolderAtTheEnd)
     std::vector<fs::path> before = support_folders();
     RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring()});
     EXPECT_EQ(outcome.exit_code, 0u);
-    EXPECT_EQ(log_lines(log),
-              (std::vector<std::string>{
-                  "<Quillon>", "  <SetupSplash>", "    <StubSize>", "    </StubSize>", "    <StubData>",
-                  "    </StubData>", "    <GlobalLists>", "    </GlobalLists>", "    <SupportDir>", "    </SupportDir>",
-                  "    <ExtractArchive>", "    </ExtractArchive>", "    <ExtractResource>", "    </ExtractResource>",
-                  "    <ResourcePath>", "    </ResourcePath>", "    <Dialogs>", "    </Dialogs>", "  </SetupSplash>",
-                  "  <RunScript>", "    <Variables>", "    </Variables>", "    <CompileScript>",
-                  "    </CompileScript>", "    <BootStrap>", "    </BootStrap>", "    <kyrt>", "    </kyrt>",
-                  "    <ExitScript>", "    </ExitScript>", "  </RunScript>", "  <Free>", "  </Free>", "  <CachedSupportDir>",
-                  "  </CachedSupportDir>", "</Quillon>"}));
+    EXPECT_EQ(log_lines(log), (std::vector<std::string>{"<Quillon>",
+                                                        "  <SetupSplash>",
+                                                        "    <StubSize>",
+                                                        "    </StubSize>",
+                                                        "    <StubData>",
+                                                        "    </StubData>",
+                                                        "    <GlobalLists>",
+                                                        "    </GlobalLists>",
+                                                        "    <SupportDir>",
+                                                        "    </SupportDir>",
+                                                        "    <ExtractArchive>",
+                                                        "    </ExtractArchive>",
+                                                        "    <ExtractResource>",
+                                                        "    </ExtractResource>",
+                                                        "    <ResourcePath>",
+                                                        "    </ResourcePath>",
+                                                        "    <Dialogs>",
+                                                        "    </Dialogs>",
+                                                        "  </SetupSplash>",
+                                                        "  <RunScript>",
+                                                        "    <Variables>",
+                                                        "    </Variables>",
+                                                        "    <CompileScript>",
+                                                        "    </CompileScript>",
+                                                        "    <BootStrap>",
+                                                        "    </BootStrap>",
+                                                        "    <kyrt>",
+                                                        "    </kyrt>",
+                                                        "    <ExitScript>",
+                                                        "    </ExitScript>",
+                                                        "  </RunScript>",
+                                                        "  <Free>",
+                                                        "  </Free>",
+                                                        "  <CachedSupportDir>",
+                                                        "  </CachedSupportDir>",
+                                                        "</Quillon>"}));
     EXPECT_EQ(support_folders(), before) << "the support folder is gone at the end";
 }
 
@@ -248,7 +274,8 @@ HWND wait_for_message_box(const std::wstring& caption, std::chrono::seconds time
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
         // An empty caption takes any message box.
-        HWND box = find_own_window(L"#32770", [&](HWND window) { return caption.empty() || window_text(window) == caption; });
+        HWND box =
+            find_own_window(L"#32770", [&](HWND window) { return caption.empty() || window_text(window) == caption; });
         if (box != nullptr)
             return box;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -284,7 +311,8 @@ TEST(EngineStart, MessagesComeFromTheFileBehindTheArchiveLibrary)
     std::thread runner([&] { outcome = run_program({exe, L"/update"}); });
     HWND box = wait_for_message_box(L"Quillon-Assistent", std::chrono::seconds(30));
     ASSERT_NE(box, nullptr);
-    EXPECT_NE(child_texts(box).find(L"Setup-Ressource nicht gefunden"), std::wstring::npos) << to_utf8(child_texts(box));
+    EXPECT_NE(child_texts(box).find(L"Setup-Ressource nicht gefunden"), std::wstring::npos)
+        << to_utf8(child_texts(box));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     runner.join();
     EXPECT_EQ(outcome.exit_code, 14u);

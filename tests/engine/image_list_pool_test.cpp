@@ -323,14 +323,17 @@ TEST(TImageListPool, PopupMenuHasTheItemsInOrder)
         std::vector<std::wstring> captions;
     };
     const Case cases[] = {
-        {"no messages", nullptr,
+        {"no messages",
+         nullptr,
          {L"Will be &installed on local hard drive", L"&Entire feature will be installed on local hard drive", L"",
           L"Entire feature will be &unavailable"}},
-        {"localized", &localized,
+        {"localized",
+         &localized,
          {L"Wird auf der lokalen Festplatte &installiert",
           L"&Gesamtes Feature wird auf der lokalen Festplatte installiert", L"",
           L"Gesamtes Feature wird &nicht verf\u00FCgbar sein"}},
-        {"an empty line keeps the English caption", &empty_lines,
+        {"an empty line keeps the English caption",
+         &empty_lines,
          {L"Will be &installed on local hard drive", L"&Entire feature will be installed on local hard drive", L"",
           L"Entire feature will be &unavailable"}},
     };

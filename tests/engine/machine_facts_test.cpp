@@ -13,7 +13,8 @@ TEST(MachineFacts, OwnerAndOrganizationComeFromTheRegistry)
 {
     MachineFacts facts = read_machine_facts();
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-    EXPECT_EQ(facts.registered_owner, to_utf8(registry_string(HKEY_LOCAL_MACHINE, key, L"RegisteredOwner").value_or(L"")));
+    EXPECT_EQ(facts.registered_owner,
+              to_utf8(registry_string(HKEY_LOCAL_MACHINE, key, L"RegisteredOwner").value_or(L"")));
     EXPECT_EQ(facts.registered_organization,
               to_utf8(registry_string(HKEY_LOCAL_MACHINE, key, L"RegisteredOrganization").value_or(L"")));
 }

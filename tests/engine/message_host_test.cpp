@@ -2,7 +2,7 @@
 // under Wine: a real message box answered from another thread as a user's
 // click would, its owner, the balloon's taskbar attention, and the wizard
 // window taken to the tray and brought back.
-#include "engine/script_host.h"
+#include "engine/engine_host.h"
 #include "harness/harness.h"
 #include "interp/interp_test_support.h"
 
@@ -30,7 +30,7 @@ struct HostRun {
         DefineVar(vars, "PROGRESSMODE", "MARQUEE", "Initialization");
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");
-        host.emplace(ScriptHostSetup{script, vars, trace, messages, "", "setup.exe", "", "", false});
+        host.emplace(EngineHostSetup{script, vars, trace, messages, SetupLocation{"", "setup.exe", "", ""}, false});
         handlers = StandardHandlers();
         executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }
@@ -42,7 +42,7 @@ struct HostRun {
     TVariableManager vars;
     StartupTrace trace;
     EngineMessages messages;
-    std::optional<WindowsScriptHost> host;
+    std::optional<EngineHost> host;
     HandlerTable handlers;
     ProcessState process;
     std::optional<TScriptExecutor> executor;
@@ -220,9 +220,9 @@ TEST(MessageHost, MessageBoxIsOwnedByTheCurrentDialog)
 TEST(MessageHost, BalloonPausesTheTaskbarUntilItsTimeOut)
 {
     HostRun run({{"MessageBalloon", {"Balloon", "Installed", "0", "5"}}});
-    ASSERT_NE(run.host->pool(), nullptr);
+    ASSERT_NE(run.host->shell().pool(), nullptr);
     ASSERT_TRUE(run.run());
-    TImageListPool& pool = *run.host->pool();
+    TImageListPool& pool = *run.host->shell().pool();
     RecordProperty("tray_icon_added", pool.tray_icon_shown() ? "yes" : "no");
     EXPECT_EQ(run.var("PROGRESSMODE"), "PAUSE");
     EXPECT_TRUE(pool.armed(PoolTimer::win7));
@@ -243,7 +243,7 @@ TEST(MessageHost, SystemTrayTakesTheWizardToTheTrayAndBack)
                  {"Write to Text File", {}},
                  {"System Tray", {"TRUE", "TRUE", "TRUE", "TRUE"}}},
                 {{"WINDOWHANDLE", page.handle_text()}});
-    ASSERT_NE(run.host->pool(), nullptr);
+    ASSERT_NE(run.host->shell().pool(), nullptr);
     bool probed = false;
     bool visible_in_tray = true;
     bool in_tray = false;
@@ -251,8 +251,8 @@ TEST(MessageHost, SystemTrayTakesTheWizardToTheTrayAndBack)
     run.handlers.add("Write to Text File", [&](CommandCall&) -> Result<void> {
         probed = true;
         visible_in_tray = IsWindowVisible(page.window) != FALSE;
-        in_tray = run.host->in_tray();
-        icon_in_tray = run.host->pool()->tray_icon_shown();
+        in_tray = run.host->shell().in_tray();
+        icon_in_tray = run.host->shell().pool()->tray_icon_shown();
         return {};
     });
     ASSERT_TRUE(run.run());
@@ -264,14 +264,14 @@ TEST(MessageHost, SystemTrayTakesTheWizardToTheTrayAndBack)
         EXPECT_TRUE(icon_in_tray) << "the shell takes icons here: the wizard's must be there";
     }
 
-    EXPECT_FALSE(run.host->pool()->tray_icon_shown());
+    EXPECT_FALSE(run.host->shell().pool()->tray_icon_shown());
     NOTIFYICONDATAW data{};
     data.cbSize = NOTIFYICONDATAW_V3_SIZE;
-    data.hWnd = run.host->pool()->window();
+    data.hWnd = run.host->shell().pool()->window();
     data.uID = 1;
     data.uFlags = NIF_TIP;
     EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &data)) << "the shell has no icon of the form left";
-    EXPECT_FALSE(run.host->in_tray());
+    EXPECT_FALSE(run.host->shell().in_tray());
     EXPECT_TRUE(IsWindowVisible(page.window));
     EXPECT_FALSE(IsIconic(page.window));
 }

@@ -43,8 +43,8 @@ std::string project_text(const LoopScript& test)
          << test.script << "\n";
     for (std::size_t i = 0; i < test.checks.size(); ++i) {
         // Negated: the check fails when the comparison does not hold.
-        text << "If\n| " << test.checks[i].variable << "\n| " << test.checks[i].code << "\n| " << test.checks[i].expected
-             << "\n| TRUE\n    Terminate with Exit Code\n    | " << (i + 1) << "\nEnd\n";
+        text << "If\n| " << test.checks[i].variable << "\n| " << test.checks[i].code << "\n| "
+             << test.checks[i].expected << "\n| TRUE\n    Terminate with Exit Code\n    | " << (i + 1) << "\nEnd\n";
     }
     text << "Terminate with Exit Code\n| " << all_checks_held << "\n";
     return text.str();
@@ -518,7 +518,8 @@ TEST(ScriptLoop, PluginCommandsRunFromTheSupportFolder)
         ASSERT_TRUE(report) << report.error().message;
         fs::path log = dir / L"setup.log";
         auto started = std::chrono::steady_clock::now();
-        RunOutcome outcome = run_program({report->setup, std::wstring(c.silent ? L"/s " : L"") + L"/l=" + log.wstring()});
+        RunOutcome outcome =
+            run_program({report->setup, std::wstring(c.silent ? L"/s " : L"") + L"/l=" + log.wstring()});
         EXPECT_FALSE(outcome.timed_out) << to_utf8(c.name);
         EXPECT_EQ(outcome.exit_code, c.exit_code) << to_utf8(c.name) << "\n" << log_of(log);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30)) << to_utf8(c.name);

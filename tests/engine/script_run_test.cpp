@@ -78,8 +78,8 @@ TEST(ScriptRun, ARejectedScriptEndsWith314AndLogsWhy)
         std::string message;
     };
     const Case cases[] = {
-        {L"run-unbalanced", {command("If", 1, {"X", "5", "", "FALSE"}), command("If", 2, {"X", "5", "", "FALSE"}),
-                             command("End", 3)},
+        {L"run-unbalanced",
+         {command("If", 1, {"X", "5", "", "FALSE"}), command("If", 2, {"X", "5", "", "FALSE"}), command("End", 3)},
          "Insufficient END statements"},
         {L"run-label", {command("GoTo Label", 1, {"Nowhere"})}, "LABEL undefined: Nowhere"},
     };
@@ -167,7 +167,8 @@ TEST(ScriptRun, CancellingTheLanguageChoiceEndsTheRunWithoutACommand)
     ASSERT_NE(form, nullptr);
     HWND combo = FindWindowExW(form, nullptr, L"ComboBox", nullptr);
     ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2) << "English and German; Map, Original and shared are not languages";
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2)
+        << "English and German; Map, Original and shared are not languages";
     PostMessageW(form, WM_COMMAND, IDCANCEL, 0);
     runner.join();
     EXPECT_EQ(outcome.exit_code, 0u);

@@ -32,8 +32,7 @@ std::string checks(const std::string& target)
 {
     return "\n" + check(1, "TARGETDIR", target) + check(2, "LICENSEACCEPTED", "TRUE") +
            check(3, "CUSTOMSETUP", "FALSE") + check(4, "SHOWREADME", "FALSE") + check(5, "WIZARD", "NEXT") +
-           check(6, "EXTRACTRESULT", "SUCCESS") +
-           "Terminate with Exit Code\n| 100\n";
+           check(6, "EXTRACTRESULT", "SUCCESS") + "Terminate with Exit Code\n| 100\n";
 }
 
 // The example project with the checks after its last page, built into a scratch folder.
@@ -226,8 +225,8 @@ TEST(ExampleWizard, AFolderPickedInTheTreeBecomesTheDestination)
     auto selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
     ASSERT_NE(selected, nullptr);
     SendMessageW(GetWindow(tree, GW_CHILD), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(selected));
-    auto chosen =
-        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(selected)));
+    auto chosen = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(selected)));
     ASSERT_NE(chosen, nullptr);
     SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
     EXPECT_TRUE(wait_until([&] { return control_text(control(page, L"edtTarget")) == target; }))
@@ -267,7 +266,8 @@ TEST(ClassicFolderControls, APageOfThemWritesTheUsersChoices)
            "    Hint = 'TARGETDIR'\r\n    Tag = 2\r\n  end\r\n"
            "  object lstFolders: TDirectoryListBox\r\n    Left = 8\r\n    Top = 40\r\n    Width = 240\r\n"
            "    Height = 200\r\n    Hint = 'PICKED'\r\n    Tag = 1\r\n  end\r\n"
-           "  object lstFiles: TFileListBox\r\n    Left = 260\r\n    Top = 40\r\n    Width = 250\r\n    Height = 150\r\n"
+           "  object lstFiles: TFileListBox\r\n    Left = 260\r\n    Top = 40\r\n    Width = 250\r\n    Height = "
+           "150\r\n"
            "    Hint = 'FILEPICK'\r\n    Mask = '*.txt'\r\n  end\r\n"
            "  object cbDrive: TDriveComboBox\r\n    Left = 260\r\n    Top = 200\r\n    Width = 120\r\n"
            "    Height = 21\r\n    Hint = 'DRIVEPICK'\r\n  end\r\n"
@@ -278,13 +278,17 @@ TEST(ClassicFolderControls, APageOfThemWritesTheUsersChoices)
     std::ofstream(dir / L"classic.qvp", std::ios::binary)
         << "[setup]\ntitle = Classic Test\nproduct-code = {3C3C3C3C-1111-2222-3333-44444444444B}\nresources = res\n\n"
            "[script]\n"
-           "Set Variable\n| TARGETDIR\n| " + base_text + "\\Product\\\n"
-           "Set Variable\n| FILEPICK\n| " + base_text + "\n"
-           "Set Variable\n| PICKED\n|\nSet Variable\n| DRIVEPICK\n|\n"
-           "Display Dialog\n| Folders\n| WIZARD\n| TRUE\n|\n|\n| FALSE\n" +
-           check(1, "TARGETDIR", expected) + check(2, "PICKED", base_text + "\\Chosen") +
-           check(3, "FILEPICK", base_text + "\\notes.txt") + check(4, "DRIVEPICK", "C:\\") +
-           "Terminate with Exit Code\n| 100\n";
+           "Set Variable\n| TARGETDIR\n| " +
+               base_text +
+               "\\Product\\\n"
+               "Set Variable\n| FILEPICK\n| " +
+               base_text +
+               "\n"
+               "Set Variable\n| PICKED\n|\nSet Variable\n| DRIVEPICK\n|\n"
+               "Display Dialog\n| Folders\n| WIZARD\n| TRUE\n|\n|\n| FALSE\n" +
+               check(1, "TARGETDIR", expected) + check(2, "PICKED", base_text + "\\Chosen") +
+               check(3, "FILEPICK", base_text + "\\notes.txt") + check(4, "DRIVEPICK", "C:\\") +
+               "Terminate with Exit Code\n| 100\n";
     qvoc::BuildOptions options;
     options.project = dir / L"classic.qvp";
     options.output_folder = dir / L"out";
@@ -311,13 +315,15 @@ TEST(ClassicFolderControls, APageOfThemWritesTheUsersChoices)
     PostMessageW(folders, WM_LBUTTONUP, 0, at);
     EXPECT_TRUE(wait_until([&] { return control_text(folders) == base.wstring() + L"\\Chosen"; }))
         << to_utf8(control_text(folders));
-    EXPECT_TRUE(wait_until([&] { return control_text(control(page, L"edtTarget")) == base.wstring() + L"\\Chosen\\Product\\"; }))
-        << to_utf8(control_text(control(page, L"edtTarget")));
+    EXPECT_TRUE(wait_until([&] {
+        return control_text(control(page, L"edtTarget")) == base.wstring() + L"\\Chosen\\Product\\";
+    })) << to_utf8(control_text(control(page, L"edtTarget")));
 
     // The file list's one file, clicked; the drive box's drive C: chosen.
     PostMessageW(files, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, height / 2));
     PostMessageW(files, WM_LBUTTONUP, 0, MAKELPARAM(10, height / 2));
-    LRESULT drive_c = SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
+    LRESULT drive_c =
+        SendMessageW(drives, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
     ASSERT_NE(drive_c, CB_ERR);
     SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(drive_c), 0);
     PostMessageW(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(drives), CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
@@ -365,8 +371,9 @@ TEST(ExampleWizard, SilentRunWalksEveryPageForward)
     fs::remove_all(typed_target);
     // An administrator gives the choices on the command line; every page answers
     // Next without a window, so the script reaches its checks.
-    RunOutcome outcome = run_program({setup, L"/s TARGETDIR=\"C:\\Quillon Test\\App\" LICENSEACCEPTED=TRUE "
-                                             L"SHOWREADME=FALSE",
+    RunOutcome outcome = run_program({setup,
+                                      L"/s TARGETDIR=\"C:\\Quillon Test\\App\" LICENSEACCEPTED=TRUE "
+                                      L"SHOWREADME=FALSE",
                                       page_timeout});
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";

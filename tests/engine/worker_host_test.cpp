@@ -2,7 +2,7 @@
 // loop, the hidden main form's timers and the project's test plug-in library.
 // A cancel arrives from a window timer while the worker runs, as a dialog's
 // Cancel button would deliver it.
-#include "engine/script_host.h"
+#include "engine/engine_host.h"
 #include "harness/harness.h"
 #include "interp/interp_test_support.h"
 #include "vars/predefined.h"
@@ -39,8 +39,8 @@ struct HostRun {
         seed_thread_state(vars, GetTickCount());
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");
-        host.emplace(ScriptHostSetup{script, vars, trace, messages, to_utf8(folder.wstring()), "setup.exe", "", "",
-                                     silent});
+        host.emplace(EngineHostSetup{script, vars, trace, messages,
+                                     SetupLocation{to_utf8(folder.wstring()), "setup.exe", "", ""}, silent});
         handlers = StandardHandlers();
         executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }
@@ -53,7 +53,7 @@ struct HostRun {
     StartupTrace trace;
     EngineMessages messages;
     fs::path folder;
-    std::optional<WindowsScriptHost> host;
+    std::optional<EngineHost> host;
     HandlerTable handlers;
     ProcessState process;
     std::optional<TScriptExecutor> executor;
@@ -134,8 +134,9 @@ TEST(WorkerHost, CancelBeforeTheCommandStopsAReportingPluginAtItsFirstCall)
 {
     for (bool silent : {false, true}) {
         SCOPED_TRACE(silent);
-        HostRun run({{"Set Variable", {"ABORT", "TRUE"}}, plugin("hang-count:CALLS"), {"Set Variable", {"AFTER", "ran"}}},
-                    {{"ABORTONERROR", "FALSE"}, {"ABORTEDONERROR", "TRUE"}}, silent);
+        HostRun run(
+            {{"Set Variable", {"ABORT", "TRUE"}}, plugin("hang-count:CALLS"), {"Set Variable", {"AFTER", "ran"}}},
+            {{"ABORTONERROR", "FALSE"}, {"ABORTEDONERROR", "TRUE"}}, silent);
         auto started = std::chrono::steady_clock::now();
         ASSERT_TRUE(run.run());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 4s) << "not given up by a timer";
@@ -151,7 +152,7 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
         bool cancel_before; // "Set Variable" of ABORT before the command, else a timer while it runs
         bool silent;
     };
-    const Case cases[] = {{"FALSE", false, true}, {"TRUE", false, true}, {"FALSE", true, true},
+    const Case cases[] = {{"FALSE", false, true}, {"TRUE", false, true},  {"FALSE", true, true},
                           {"TRUE", true, true},   {"FALSE", true, false}, {"TRUE", true, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.abort_on_error + (c.cancel_before ? " before" : " while running") +
@@ -164,8 +165,8 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
         // With windows, "Setup cancelled" would wait for a click: ABORTEDONERROR already true keeps it away.
         HostRun run(commands, {{"ABORTONERROR", c.abort_on_error}, {"ABORTEDONERROR", c.silent ? "FALSE" : "TRUE"}},
                     c.silent);
-        ASSERT_NE(run.host->pool(), nullptr);
-        run.host->pool()->set_interval(PoolTimer::plug, 500);
+        ASSERT_NE(run.host->shell().pool(), nullptr);
+        run.host->shell().pool()->set_interval(PoolTimer::plug, 500);
         std::optional<CancelTimer> cancel;
         if (!c.cancel_before)
             cancel.emplace(run.vars, 300);
@@ -189,8 +190,8 @@ TEST(WorkerHost, HangingPluginIsAbandonedAndTheScriptGoesOnOrEnds)
 
 TEST(WorkerHost, MissingPluginShowsTheMessageAndIsSkipped)
 {
-    HostRun run({plugin("set:A=changed", "mPlug.dll\\absent.dll"), {"Set Variable", {"AFTER", "ran"}}},
-                {{"A", "one"}}, false);
+    HostRun run({plugin("set:A=changed", "mPlug.dll\\absent.dll"), {"Set Variable", {"AFTER", "ran"}}}, {{"A", "one"}},
+                false);
     std::wstring text;
     std::thread closer([&] {
         HWND box = wait_for_window(L"Worker Test", 20s);
@@ -287,7 +288,8 @@ TEST(WorkerHost, ProgressStressKeepsValuesWholeAndLeaksNothing)
         EXPECT_EQ(outcome->end, WorkerEnd::finished);
         reports += count->load();
         if (round == 0)
-            before = counters(); // after the first round: the heap and the handle table have grown to their working size
+            before =
+                counters(); // after the first round: the heap and the handle table have grown to their working size
     }
     std::pair<SIZE_T, DWORD> after = counters();
     KillTimer(nullptr, timer);

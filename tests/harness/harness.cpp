@@ -75,8 +75,8 @@ std::string to_utf8(const std::wstring& text)
 {
     if (text.empty())
         return {};
-    int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
+    int count =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(count), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), count, nullptr, nullptr);
     return out;
@@ -272,9 +272,8 @@ HWND wait_for_window(const std::wstring& title_part, std::chrono::milliseconds t
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        HWND found = find_own_window(nullptr, [&](HWND window) {
-            return window_text(window).find(title_part) != std::wstring::npos;
-        });
+        HWND found = find_own_window(
+            nullptr, [&](HWND window) { return window_text(window).find(title_part) != std::wstring::npos; });
         if (found != nullptr || std::chrono::steady_clock::now() >= deadline)
             return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -379,8 +378,8 @@ std::wstring control_text(HWND control)
         return {};
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                        5000, &copied);
+    SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
     text.resize(std::min<std::size_t>(copied, length));
     return text;
 }
@@ -415,8 +414,8 @@ bool save_window_bitmap(HWND window, const std::filesystem::path& file)
     SelectObject(memory, old);
     DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
     DWORD size = row * static_cast<DWORD>(height);
-    BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
-                            sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0,
+                            0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&header), sizeof header);
     out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);

@@ -71,8 +71,7 @@ std::optional<std::string> read_utf16_file(const std::filesystem::path& path);
 
 std::optional<std::wstring> registry_string(HKEY root, const std::wstring& subkey, const std::wstring& value,
                                             REGSAM view = 0);
-std::optional<DWORD> registry_dword(HKEY root, const std::wstring& subkey, const std::wstring& value,
-                                    REGSAM view = 0);
+std::optional<DWORD> registry_dword(HKEY root, const std::wstring& subkey, const std::wstring& value, REGSAM view = 0);
 bool registry_key_exists(HKEY root, const std::wstring& subkey, REGSAM view = 0);
 void registry_delete_tree(HKEY root, const std::wstring& subkey, REGSAM view = 0);
 

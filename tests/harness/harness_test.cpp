@@ -55,7 +55,8 @@ TEST(WineHarness, ReadsUtf16FilesOnDriveC)
     std::filesystem::path file = dir / L"log.txt";
     RunOutcome outcome = run_program({child_program(), L"utf16 " + file.wstring() + L" \"Gr\u00fc\u00dfe\""});
     ASSERT_EQ(outcome.exit_code, 0u);
-    EXPECT_EQ(read_utf16_file(file), "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(read_utf16_file(file), "Gr\xC3\xBC\xC3\x9F"
+                                     "e");
     std::filesystem::remove_all(dir);
 }
 

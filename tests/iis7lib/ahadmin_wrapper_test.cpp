@@ -61,10 +61,9 @@ constexpr char initial_config[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 </configuration>
 )";
 
-const std::set<std::string> export_names = {"GetIISSiteList", "GetIISSiteIndex", "GetIISProperty",
-                                            "SetIISProperty", "CreateIISSite",   "CreateIISSiteFolder",
-                                            "DeleteIISSiteFolder", "DeleteIISSite", "ControlIISSite",
-                                            "GetIISAnonUser"};
+const std::set<std::string> export_names = {
+    "GetIISSiteList",      "GetIISSiteIndex",     "GetIISProperty", "SetIISProperty", "CreateIISSite",
+    "CreateIISSiteFolder", "DeleteIISSiteFolder", "DeleteIISSite",  "ControlIISSite", "GetIISAnonUser"};
 
 struct Wrapper {
     win32::UniqueHmodule module;
@@ -301,9 +300,8 @@ TEST_F(AhadminWrapper, CreatesListsAndDeletesASite)
     }
 
     // A second call for the same index updates the site instead of adding one.
-    ASSERT_EQ(library.CreateIISSite(site_name, "2", "10.0.0.5", "wrapper.test", "81", "444", 60, 0, 0, 0, 0, 1, 0,
-                                    0, 0),
-              1);
+    ASSERT_EQ(
+        library.CreateIISSite(site_name, "2", "10.0.0.5", "wrapper.test", "81", "444", 60, 0, 0, 0, 0, 1, 0, 0, 0), 1);
     {
         ConfigReader config(file);
         EXPECT_EQ(config.count(site_xpath("/bindings/binding")), 2);
@@ -342,8 +340,7 @@ TEST_F(AhadminWrapper, ApplicationSettingsOfASiteAndAFolder)
 
     ConfigReader config(file);
     EXPECT_EQ(config.count(location_xpath(site_name, "/appSettings/add")), 1);
-    EXPECT_EQ(config.text(location_xpath(std::string(site_name) + "/shop/cart", "/appSettings/add/@value")),
-              "folder");
+    EXPECT_EQ(config.text(location_xpath(std::string(site_name) + "/shop/cart", "/appSettings/add/@value")), "folder");
 }
 
 TEST_F(AhadminWrapper, CreatesAndDeletesFolders)
@@ -352,8 +349,8 @@ TEST_F(AhadminWrapper, CreatesAndDeletesFolders)
     ASSERT_EQ(library.CreateIISSiteFolder("docs", 2, "C:\\content\\docs", 1, 1, 0, 1, 0, 0, 0, 1, 1,
                                           "index.htm,default.htm", "", 1, 0, 1, "xyz=text/plain,abc", ""),
               1);
-    ASSERT_EQ(library.CreateIISSiteFolder("api", 2, "C:\\content\\api", 0, 1, 0, 0, 1, 0, 2, 2, 0, "", "footer.htm",
-                                          1, 1, 0, "", pool_name),
+    ASSERT_EQ(library.CreateIISSiteFolder("api", 2, "C:\\content\\api", 0, 1, 0, 0, 1, 0, 2, 2, 0, "", "footer.htm", 1,
+                                          1, 0, "", pool_name),
               1);
     {
         ConfigReader config(file);
@@ -378,15 +375,14 @@ TEST_F(AhadminWrapper, CreatesAndDeletesFolders)
         EXPECT_EQ(config.text(location_xpath(docs, "/system.webServer/staticContent/mimeMap[2]/@fileExtension")),
                   "abc");
         EXPECT_EQ(config.text(location_xpath(docs, "/system.webServer/staticContent/@enableDocFooter")), "false");
-        EXPECT_EQ(config.text(location_xpath(
-                      docs, "/system.webServer/security/authentication/basicAuthentication/@enabled")),
-                  "true");
+        EXPECT_EQ(
+            config.text(location_xpath(docs, "/system.webServer/security/authentication/basicAuthentication/@enabled")),
+            "true");
 
         std::string api = std::string(site_name) + "/api";
         EXPECT_EQ(config.text(location_xpath(api, "/system.webServer/handlers/@accessPolicy")),
                   "Read, Script, Execute");
-        EXPECT_EQ(config.text(location_xpath(api, "/system.webServer/staticContent/@defaultDocFooter")),
-                  "footer.htm");
+        EXPECT_EQ(config.text(location_xpath(api, "/system.webServer/staticContent/@defaultDocFooter")), "footer.htm");
     }
 
     ASSERT_EQ(library.DeleteIISSiteFolder(2, "docs"), 1);

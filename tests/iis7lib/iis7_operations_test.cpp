@@ -310,9 +310,8 @@ TEST(Iis7Texts, TimeoutIsHoursMinutesSeconds)
         std::int32_t seconds;
         std::string_view expected;
     };
-    const Case cases[] = {{0, "00:00:00"},       {59, "00:00:59"},        {120, "00:02:00"},
-                          {3725, "01:02:05"},    {86399, "23:59:59"},     {360000, "100:00:00"},
-                          {2147483647, "596523:14:07"}};
+    const Case cases[] = {{0, "00:00:00"},     {59, "00:00:59"},      {120, "00:02:00"},           {3725, "01:02:05"},
+                          {86399, "23:59:59"}, {360000, "100:00:00"}, {2147483647, "596523:14:07"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         EXPECT_EQ(timeout_text(c.seconds), c.expected);
@@ -410,8 +409,11 @@ TEST_F(Iis7Operations, FolderWithIsolationIsAnApplicationInItsPool)
 TEST_F(Iis7Operations, FolderOfAnExistingApplicationGoesToThatApplication)
 {
     MemoryNode& site = store.add_site(1, "Shop");
-    site.add_item("application").set("path", "/api").add_item("virtualDirectory").set("path", "/").set(
-        "physicalPath", "C:\\old");
+    site.add_item("application")
+        .set("path", "/api")
+        .add_item("virtualDirectory")
+        .set("path", "/")
+        .set("physicalPath", "C:\\old");
     ASSERT_TRUE(create_site_folder(store, folder_settings("api", 0)));
 
     const MemoryNode* updated = store.find_site(1);
@@ -449,10 +451,8 @@ TEST_F(Iis7Operations, FolderSettingsGoToTheFolderPath)
     EXPECT_EQ(static_content.attribute("defaultDocFooter"), "C:\\footer.htm");
     EXPECT_EQ(item_attributes(static_content, "fileExtension"), (std::vector<std::string>{"xyz", "abc"}));
     EXPECT_EQ(item_attributes(static_content, "mimeType"), (std::vector<std::string>{"text/plain", ""}));
-    EXPECT_EQ(section("system.webServer/security/authentication/anonymousAuthentication").attribute("enabled"),
-              "true");
-    EXPECT_EQ(section("system.webServer/security/authentication/windowsAuthentication").attribute("enabled"),
-              "false");
+    EXPECT_EQ(section("system.webServer/security/authentication/anonymousAuthentication").attribute("enabled"), "true");
+    EXPECT_EQ(section("system.webServer/security/authentication/windowsAuthentication").attribute("enabled"), "false");
     EXPECT_EQ(section("system.webServer/security/authentication/basicAuthentication").attribute("enabled"), "true");
     EXPECT_EQ(store.commits(), (std::vector<std::string>{std::string(apphost_path), std::string(apphost_path)}));
 }

@@ -8,10 +8,8 @@
 #include <set>
 #include <string>
 
-namespace quillon
-{
-namespace
-{
+namespace quillon {
+namespace {
 
 std::optional<ParamForm> FormOf(const CommandInfo& info, int position)
 {

@@ -39,8 +39,8 @@ Cmd set_variable(std::string name, std::string value)
 
 TEST(ComponentCommands, NamesAndDescriptionsAreTranslatedThenExpanded)
 {
-    ScriptRun run({set_variable("WHAT", "Werkzeuge"), define("Tools", "TRUE", "Tools"),
-                   get_state("Tools", "STATE"), get_state("Tools", "UNTRANSLATED")});
+    ScriptRun run({set_variable("WHAT", "Werkzeuge"), define("Tools", "TRUE", "Tools"), get_state("Tools", "STATE"),
+                   get_state("Tools", "UNTRANSLATED")});
     run.host.translations[command_id(1) + "/1"] = "$WHAT$";
     run.host.translations[command_id(1) + "/2"] = "Die $WHAT$";
     run.host.translations[command_id(2) + "/1"] = "werkzeuge";
@@ -55,8 +55,11 @@ TEST(ComponentCommands, NamesAndDescriptionsAreTranslatedThenExpanded)
 
 TEST(ComponentCommands, ALocalizedDefinitionTakesOverTheSizeOfTheUntranslatedName)
 {
-    ScriptRun run({define("Tools", "TRUE"), {"Set Component Space", {"Tools", "1500"}}, define("Tools", "TRUE"),
-                   get_space("Tools", "SIZE"), get_space("Tools", "TRANSLATED_SIZE")});
+    ScriptRun run({define("Tools", "TRUE"),
+                   {"Set Component Space", {"Tools", "1500"}},
+                   define("Tools", "TRUE"),
+                   get_space("Tools", "SIZE"),
+                   get_space("Tools", "TRANSLATED_SIZE")});
     run.host.translations[command_id(2) + "/1"] = "Werkzeuge";
     run.host.translations[command_id(4) + "/1"] = "Werkzeuge";
     ASSERT_TRUE(run.run()) << run.host.errors.front();
@@ -66,10 +69,16 @@ TEST(ComponentCommands, ALocalizedDefinitionTakesOverTheSizeOfTheUntranslatedNam
 
 TEST(ComponentCommands, StateChoiceAndVisibilityFlagsAreReadAsWritten)
 {
-    ScriptRun run({set_variable("ON", "TRUE"), define("A", "$ON$"), define("B", "FALSE"), define("C", "FALSE"),
-                   define("D", "TRUE"), {"Set Component State", {"A", "$ON$"}},
-                   {"Set Component State", {"B", "-1"}}, {"Set Component State", {"C", "true"}},
-                   {"Set Component State", {"Undefined", "TRUE"}}, {"Set Component Choice", {"D", "$OFF$"}},
+    ScriptRun run({set_variable("ON", "TRUE"),
+                   define("A", "$ON$"),
+                   define("B", "FALSE"),
+                   define("C", "FALSE"),
+                   define("D", "TRUE"),
+                   {"Set Component State", {"A", "$ON$"}},
+                   {"Set Component State", {"B", "-1"}},
+                   {"Set Component State", {"C", "true"}},
+                   {"Set Component State", {"Undefined", "TRUE"}},
+                   {"Set Component Choice", {"D", "$OFF$"}},
                    {"Set Component Visibility", {"D", "1"}}});
     DefineVar(run.vars, "OFF", "TRUE", "Initialization");
     ASSERT_TRUE(run.run()) << run.host.errors.front();
@@ -84,13 +93,20 @@ TEST(ComponentCommands, StateChoiceAndVisibilityFlagsAreReadAsWritten)
 
 TEST(ComponentCommands, QueriesStoreTheirResults)
 {
-    ScriptRun run({define("Tools", "TRUE"), define("Tools\\Editors", "TRUE"), define("Docs", "TRUE"),
+    ScriptRun run({define("Tools", "TRUE"),
+                   define("Tools\\Editors", "TRUE"),
+                   define("Docs", "TRUE"),
                    {"Set Component Space", {"Tools", "10000"}},
                    {"Set Component Space", {"Tools\\Editors", "$BIG$"}},
-                   {"Set Component Space", {"Docs", "700"}}, {"Delete Component", {"Docs"}},
-                   {"Set Component Visibility", {"Tools\\Editors", "FALSE"}}, get_state("Docs", "$DOCS$"),
-                   get_state("Tools", "TOOLS"), get_state("Missing", "MISSING"), get_space("Tools", "TOOLS_SIZE"),
-                   get_space("Missing", "MISSING_SIZE"), get_space("", "TOTAL")});
+                   {"Set Component Space", {"Docs", "700"}},
+                   {"Delete Component", {"Docs"}},
+                   {"Set Component Visibility", {"Tools\\Editors", "FALSE"}},
+                   get_state("Docs", "$DOCS$"),
+                   get_state("Tools", "TOOLS"),
+                   get_state("Missing", "MISSING"),
+                   get_space("Tools", "TOOLS_SIZE"),
+                   get_space("Missing", "MISSING_SIZE"),
+                   get_space("", "TOTAL")});
     DefineVar(run.vars, "BIG", "5000000", "Initialization");
     ASSERT_TRUE(run.run()) << run.host.errors.front();
     EXPECT_EQ(run.var("DOCS"), "FALSE") << "deleted";
@@ -115,8 +131,10 @@ TEST(ComponentCommands, ASizeThatIsNotAnIntegerChangesNothing)
     const std::string_view cases[] = {"12kb", "", "1.5", "99999999999999999999", "$UNKNOWN$"};
     for (std::string_view size : cases) {
         SCOPED_TRACE(size);
-        ScriptRun run({define("A", "TRUE"), {"Set Component Space", {"A", "42"}},
-                       {"Set Component Space", {"A", std::string(size)}}, get_space("A", "SIZE")});
+        ScriptRun run({define("A", "TRUE"),
+                       {"Set Component Space", {"A", "42"}},
+                       {"Set Component Space", {"A", std::string(size)}},
+                       get_space("A", "SIZE")});
         ASSERT_TRUE(run.run()) << "no runtime error";
         EXPECT_EQ(run.var("SIZE"), "42");
     }
@@ -152,14 +170,22 @@ protected:
 
 TEST_F(ComponentFileCommands, SaveThenLoadRestoresTheSelectionsAndTheSavedVariables)
 {
-    ScriptRun run({define("Tools", "TRUE"), define("Tools\\Editors", "FALSE"), define("Docs", "TRUE"),
-                   {"Set Component Visibility", {"Docs", "FALSE"}}, set_variable("SERIAL$KYRT$KYRT$TRUE", "12-34"),
-                   {"Set 64 Bit Mode", {"FALSE", "FALSE", "TRUE"}}, {"Save Feature Selections", {"$FILE$"}},
+    ScriptRun run({define("Tools", "TRUE"),
+                   define("Tools\\Editors", "FALSE"),
+                   define("Docs", "TRUE"),
+                   {"Set Component Visibility", {"Docs", "FALSE"}},
+                   set_variable("SERIAL$KYRT$KYRT$TRUE", "12-34"),
+                   {"Set 64 Bit Mode", {"FALSE", "FALSE", "TRUE"}},
+                   {"Save Feature Selections", {"$FILE$"}},
                    // Everything below is what the load undoes, or must keep.
-                   {"Set Component State", {"Tools", "FALSE"}}, {"Set Component State", {"Tools\\Editors", "TRUE"}},
-                   {"Set Component Visibility", {"Docs", "TRUE"}}, define("Late", "FALSE"),
-                   set_variable("SERIAL", "changed"), set_variable("TARGETDIR", "C:\\Elsewhere\\"),
-                   {"Set 64 Bit Mode", {"TRUE", "FALSE", "FALSE"}}, {"Load Feature Selections", {"$FILE$"}}},
+                   {"Set Component State", {"Tools", "FALSE"}},
+                   {"Set Component State", {"Tools\\Editors", "TRUE"}},
+                   {"Set Component Visibility", {"Docs", "TRUE"}},
+                   define("Late", "FALSE"),
+                   set_variable("SERIAL", "changed"),
+                   set_variable("TARGETDIR", "C:\\Elsewhere\\"),
+                   {"Set 64 Bit Mode", {"TRUE", "FALSE", "FALSE"}},
+                   {"Load Feature Selections", {"$FILE$"}}},
                   {{"FILE", path("selection.txt")},
                    {"TARGETDIR", "C:\\Program Files\\Loop Test\\"},
                    {"ALLUSERS", "TRUE"},
@@ -188,8 +214,10 @@ TEST_F(ComponentFileCommands, SaveThenLoadRestoresTheSelectionsAndTheSavedVariab
 
 TEST_F(ComponentFileCommands, LoadingAMissingFileDoesNothing)
 {
-    ScriptRun run({define("A", "TRUE"), {"Set Component Visibility", {"A", "FALSE"}},
-                   {"Load Feature Selections", {path("missing.txt")}}, set_variable("AFTER", "ran")});
+    ScriptRun run({define("A", "TRUE"),
+                   {"Set Component Visibility", {"A", "FALSE"}},
+                   {"Load Feature Selections", {path("missing.txt")}},
+                   set_variable("AFTER", "ran")});
     ASSERT_TRUE(run.run()) << run.host.errors.front();
     EXPECT_TRUE(run.executor->components().is_hidden("A"));
     EXPECT_EQ(run.var("AFTER"), "ran");
@@ -198,8 +226,10 @@ TEST_F(ComponentFileCommands, LoadingAMissingFileDoesNothing)
 TEST_F(ComponentFileCommands, LoadingAFileThatIsNoSelectionFileIsARuntimeErrorAndChangesNothing)
 {
     std::ofstream(path("notes.txt"), std::ios::binary) << "some notes\r\n$\r\nTRUE\r\n";
-    ScriptRun run({define("A", "TRUE"), {"Set Component Visibility", {"A", "FALSE"}},
-                   {"Load Feature Selections", {path("notes.txt")}}, set_variable("AFTER", "ran")});
+    ScriptRun run({define("A", "TRUE"),
+                   {"Set Component Visibility", {"A", "FALSE"}},
+                   {"Load Feature Selections", {path("notes.txt")}},
+                   set_variable("AFTER", "ran")});
     EXPECT_FALSE(run.run());
     ASSERT_EQ(run.host.errors.size(), 1u);
     EXPECT_THAT(run.host.errors[0], HasSubstr("notes.txt"));
@@ -239,7 +269,8 @@ TEST_F(ComponentFileCommands, FileCommandsRunWithoutRedirectionInA64BitMode)
                        {"Load Feature Selections", {path("selection.txt")}},
                        define("A", "TRUE")});
         RedirectionHost host;
-        TScriptExecutor executor(run.script, run.vars, host.roles(), run.handlers, run.process, BuildLabelTable(run.script));
+        TScriptExecutor executor(run.script, run.vars, host.roles(), run.handlers, run.process,
+                                 BuildLabelTable(run.script));
         ASSERT_TRUE(executor.Run()) << host.errors.front();
         if (mode == "x64")
             EXPECT_THAT(host.calls, ElementsAre("off", "on", "off", "on"));

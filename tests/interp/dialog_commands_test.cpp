@@ -62,7 +62,8 @@ struct DialogRun {
 Cmd dialog(std::string name, std::string result = "RESULT", std::string modal = "TRUE", std::string condition = "",
            std::string skip = "")
 {
-    return {"Display Dialog", {std::move(name), std::move(result), std::move(modal), std::move(condition), "", std::move(skip)}};
+    return {"Display Dialog",
+            {std::move(name), std::move(result), std::move(modal), std::move(condition), "", std::move(skip)}};
 }
 
 TEST(DisplayDialog, ResultTextsByCode)
@@ -72,7 +73,7 @@ TEST(DisplayDialog, ResultTextsByCode)
         std::string custom;
         std::string expected;
     };
-    const Case cases[] = {{6, "", "NEXT"}, {7, "", "BACK"}, {2, "", "CANCEL"}, {8, "btnRepair", "BTNREPAIR"},
+    const Case cases[] = {{6, "", "NEXT"},      {7, "", "BACK"},     {2, "", "CANCEL"}, {8, "btnRepair", "BTNREPAIR"},
                           {1, "", "unchanged"}, {5, "", "unchanged"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -107,9 +108,8 @@ TEST(DisplayDialog, ConditionVariablePassesThePageOverInBothDirections)
         for (const std::string& call : run.host.calls)
             if (call.starts_with("modal "))
                 shown.push_back(call.substr(6));
-        std::vector<std::string> expected = personalized == "TRUE"
-                                                ? std::vector<std::string>{"1", "2", "3", "2", "3"}
-                                                : std::vector<std::string>{"1", "3", "1", "3"};
+        std::vector<std::string> expected = personalized == "TRUE" ? std::vector<std::string>{"1", "2", "3", "2", "3"}
+                                                                   : std::vector<std::string>{"1", "3", "1", "3"};
         EXPECT_EQ(shown, expected);
         EXPECT_EQ(run.var("WIZARD"), "NEXT");
     }
@@ -117,16 +117,19 @@ TEST(DisplayDialog, ConditionVariablePassesThePageOverInBothDirections)
 
 TEST(DisplayDialog, ModelessPageSetsTheWindowHandleAndHideClearsIt)
 {
-    DialogRun run({dialog("First"), dialog("Progress", "P", "FALSE"), {"Set Variable", {"SEEN", "$WINDOWHANDLE$"}},
-                   {"Hide Dialog"}, dialog("Last")});
+    DialogRun run({dialog("First"),
+                   dialog("Progress", "P", "FALSE"),
+                   {"Set Variable", {"SEEN", "$WINDOWHANDLE$"}},
+                   {"Hide Dialog"},
+                   dialog("Last")});
     EXPECT_TRUE(run.run());
     EXPECT_EQ(run.var("P"), "NOTMODAL");
     EXPECT_EQ(run.var("SEEN"), std::to_string(0x1234));
     EXPECT_EQ(run.var("WINDOWHANDLE"), "0");
     // The first (modal) page is released when the next one comes up; the hidden
     // modeless page is released when the last one comes up.
-    EXPECT_EQ(run.host.calls, (std::vector<std::string>{"prepare 0", "modal 0", "release 0", "prepare 1",
-                                                        "modeless 1", "hide", "release 1", "prepare 4", "modal 4"}));
+    EXPECT_EQ(run.host.calls, (std::vector<std::string>{"prepare 0", "modal 0", "release 0", "prepare 1", "modeless 1",
+                                                        "hide", "release 1", "prepare 4", "modal 4"}));
 }
 
 } // namespace

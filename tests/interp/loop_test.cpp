@@ -88,12 +88,12 @@ TEST(ExecutionLoop, BlockChainsRunExactlyOneBranch)
                      {if_equal("A", "1"), mark("a"), plain("End"), mark("after")},
                      {{"A", "0"}},
                      "after"});
-    cases.push_back({"nested blocks, a disabled End and a wizard loop inside a skipped branch are matched by depth",
-                     {if_equal("A", "1"), if_equal("A", "0"), mark("x"), plain("End"), plain("End", true),
-                      plain("Wizard Loop"), mark("w"), plain("End"), mark("y"), plain("Else"), mark("else"),
-                      plain("End"), mark("after")},
-                     {{"A", "0"}},
-                     "elseafter"});
+    cases.push_back(
+        {"nested blocks, a disabled End and a wizard loop inside a skipped branch are matched by depth",
+         {if_equal("A", "1"), if_equal("A", "0"), mark("x"), plain("End"), plain("End", true), plain("Wizard Loop"),
+          mark("w"), plain("End"), mark("y"), plain("Else"), mark("else"), plain("End"), mark("after")},
+         {{"A", "0"}},
+         "elseafter"});
     cases.push_back({"a disabled If inside a skipped branch does not raise the depth",
                      {if_equal("A", "1"), if_equal("A", "0", "If", true), mark("x"), plain("End"), mark("after")},
                      {{"A", "0"}},
@@ -131,23 +131,50 @@ TEST(ExecutionLoop, GoToJumpsOutOfBlocksAndIntoTheMiddleOfChains)
 {
     const LoopCase cases[] = {
         {"out of an open block: the branch counter is reset",
-         {if_equal("A", "1"), mark("a"), {"GoTo Label", {"out"}}, mark("never"), plain("End"), {"Label", {"OUT"}},
+         {if_equal("A", "1"),
+          mark("a"),
+          {"GoTo Label", {"out"}},
+          mark("never"),
+          plain("End"),
+          {"Label", {"OUT"}},
           mark("z")},
          {{"A", "1"}},
          "az"},
         {"into a chain: an Else If met in normal flow is evaluated like an If",
-         {{"GoTo Label", {"Middle"}}, if_equal("A", "1"), mark("a"), {"Label", {"middle"}}, else_if_equal("B", "1"),
-          mark("b"), plain("Else"), mark("e"), plain("End"), mark("z")},
+         {{"GoTo Label", {"Middle"}},
+          if_equal("A", "1"),
+          mark("a"),
+          {"Label", {"middle"}},
+          else_if_equal("B", "1"),
+          mark("b"),
+          plain("Else"),
+          mark("e"),
+          plain("End"),
+          mark("z")},
          {{"A", "1"}, {"B", "1"}},
          "bz"},
         {"into a chain: an Else skips to the End, which does nothing",
-         {{"GoTo Label", {"m"}}, if_equal("A", "1"), {"Label", {"m"}}, mark("a"), plain("Else"), mark("e"),
-          plain("End"), plain("End"), mark("z")},
+         {{"GoTo Label", {"m"}},
+          if_equal("A", "1"),
+          {"Label", {"m"}},
+          mark("a"),
+          plain("Else"),
+          mark("e"),
+          plain("End"),
+          plain("End"),
+          mark("z")},
          {{"A", "1"}},
          "az"},
         {"a backward jump makes a loop that a condition ends",
-         {{"Label", {"top"}}, mark("."), if_equal("DONE", "1"), {"GoTo Label", {"exit"}}, plain("End"),
-          {std::string(second_probe_command), {}}, {"GoTo Label", {"top"}}, {"Label", {"exit"}}, mark("z")},
+         {{"Label", {"top"}},
+          mark("."),
+          if_equal("DONE", "1"),
+          {"GoTo Label", {"exit"}},
+          plain("End"),
+          {std::string(second_probe_command), {}},
+          {"GoTo Label", {"top"}},
+          {"Label", {"exit"}},
+          mark("z")},
          {{"DONE", "0"}},
          "..z"},
     };
@@ -166,8 +193,8 @@ TEST(ExecutionLoop, GoToJumpsOutOfBlocksAndIntoTheMiddleOfChains)
 TEST(ExecutionLoop, WizardWalksNextBackAndCancel)
 {
     auto dialog = [](std::string name, bool disabled = false) { return Cmd{"Display Dialog", {name}, disabled}; };
-    std::vector<Cmd> wizard = {mark("<"),         plain("Wizard Loop"), dialog("one"), plain("Comment"),
-                               dialog("two", true), dialog("three"),   plain("End"),  mark(">")};
+    std::vector<Cmd> wizard = {mark("<"),           plain("Wizard Loop"), dialog("one"), plain("Comment"),
+                               dialog("two", true), dialog("three"),      plain("End"),  mark(">")};
     struct WizardCase {
         std::string what;
         std::deque<int> results;
@@ -192,8 +219,8 @@ TEST(ExecutionLoop, WizardWalksNextBackAndCancel)
     EXPECT_TRUE(only_disabled.run());
     EXPECT_EQ(only_disabled.trace, "after") << "a loop of disabled pages is left at once";
 
-    TracedRun jump_out({plain("Wizard Loop"), dialog("one"), {"GoTo Label", {"x"}}, plain("End"), {"Label", {"x"}},
-                        mark("after")});
+    TracedRun jump_out(
+        {plain("Wizard Loop"), dialog("one"), {"GoTo Label", {"x"}}, plain("End"), {"Label", {"x"}}, mark("after")});
     // The compile pass allows only pages inside a wizard loop; the walk itself
     // passes anything else, so a GoTo there is never reached.
     EXPECT_TRUE(jump_out.run());
@@ -210,7 +237,8 @@ TEST(ExecutionLoop, ARuntimeErrorReportsTheCommandAndStopsTheScript)
     const std::string& report = run.host.errors[0];
     EXPECT_TRUE(report.starts_with("Runtime error in setup script:\r\rSource File: loop\rLine Number: 12\r\r"))
         << report;
-    EXPECT_GT(report.size(), std::string("Runtime error in setup script:\r\rSource File: loop\rLine Number: 12\r\r").size())
+    EXPECT_GT(report.size(),
+              std::string("Runtime error in setup script:\r\rSource File: loop\rLine Number: 12\r\r").size())
         << "the failure's own message follows";
     EXPECT_EQ(run.host.attention, (std::vector<std::string>{"error", "clear"}))
         << "the taskbar shows the error while the report is up";
@@ -242,7 +270,8 @@ TEST(ExecutionLoop, HeadOfEveryIterationPumpsRefreshesAndSetsAbort)
     EXPECT_EQ(run.host.pumps, 3) << "at the commands 0, 314 and 628";
     EXPECT_EQ(run.host.refreshes, 700);
 
-    TracedRun abort({mark("$ABORT$"), {std::string(second_probe_command), {}}, mark("$ABORT$")}, {{"KYRT_IsCancelled", "FALSE"}});
+    TracedRun abort({mark("$ABORT$"), {std::string(second_probe_command), {}}, mark("$ABORT$")},
+                    {{"KYRT_IsCancelled", "FALSE"}});
     abort.handlers.add(second_probe_command, [](CommandCall& call) -> Result<void> {
         DefineVar(call.vars(), "KYRT_IsCancelled", "-1", "test");
         return {};

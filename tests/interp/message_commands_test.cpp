@@ -33,11 +33,9 @@ TEST(MessageBoxCommand, IconAndButtonCodesGiveTheSystemStyles)
         {"1", "5", 0x20 | 0x3, "pause"}, // Yes/No/Cancel
         {"3", "1", 0x10, "error"},       // a plain error notice
         {"3", "9", 0x10, "error"},       // an unknown button code gives OK alone
-        {"3", "-1", 0x10, "error"},
-        {"3", "2", 0x10 | 0x1, "pause"}, // an error that asks is no error state
+        {"3", "-1", 0x10, "error"},      {"3", "2", 0x10 | 0x1, "pause"}, // an error that asks is no error state
         {"4", "1", 0x0, "pause"},        // an unknown icon code gives no icon
-        {"-1", "2", 0x1, "pause"},
-        {"$ICON$", "2", 0x30 | 0x1, "pause"}, // expanded first
+        {"-1", "2", 0x1, "pause"},       {"$ICON$", "2", 0x30 | 0x1, "pause"}, // expanded first
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.icon + " / " + c.buttons);
@@ -57,8 +55,8 @@ TEST(MessageBoxCommand, AnswerIsStoredAsItsText)
         std::string stored;
     };
     const Case cases[] = {
-        {1, "OK"},      {2, "CANCEL"}, {3, "ABORT"},  {4, "RETRY"},  {5, "IGNORE"}, {6, "YES"}, {7, "NO"},
-        {0, "before"},  // the box was not shown
+        {1, "OK"},      {2, "CANCEL"}, {3, "ABORT"}, {4, "RETRY"},
+        {5, "IGNORE"},  {6, "YES"},    {7, "NO"},    {0, "before"},  // the box was not shown
         {8, "before"},  // IDCLOSE and later are no answers of these buttons
         {-1, "before"},
     };
@@ -111,8 +109,7 @@ TEST(MessageBoxCommand, CaptionAndTextAreTranslatedThenExpanded)
 
 TEST(MessageBoxCommand, SilentRunAsksNobodyAndKeepsTheResult)
 {
-    ScriptRun run({message_box("1", "4", "REBOOTNOW"), balloon("0", "10"),
-                   {"Set Variable", {"AFTER", "$REBOOTNOW$"}}},
+    ScriptRun run({message_box("1", "4", "REBOOTNOW"), balloon("0", "10"), {"Set Variable", {"AFTER", "$REBOOTNOW$"}}},
                   {{"REBOOTNOW", "OK"}});
     run.host.silent_run = true;
     run.host.message_box_answer = 7;
@@ -131,8 +128,8 @@ TEST(MessageBoxCommand, SilentRunAsksNobodyAndKeepsTheResult)
 TEST(MessageCommands, NumberThatIsNotANumberIsARuntimeError)
 {
     const Cmd cases[] = {
-        message_box("x", "1"), message_box("2", ""),    message_box("1", "$UNSET$"),
-        balloon("2a", "10"),   balloon("0", "ten"),     balloon("0", "99999999999"),
+        message_box("x", "1"), message_box("2", ""), message_box("1", "$UNSET$"),
+        balloon("2a", "10"),   balloon("0", "ten"),  balloon("0", "99999999999"),
     };
     for (bool silent : {false, true}) {
         for (const Cmd& command : cases) {
@@ -159,9 +156,8 @@ TEST(MessageBalloonCommand, TimeOutIsKeptBetweenTenAndThirtySeconds)
         std::string seconds;
         std::int32_t timeout_ms;
     };
-    const Case cases[] = {{"5", 10000},  {"60", 30000},  {"10", 10000},          {"30", 30000},
-                          {"17", 17000}, {"0", 10000},   {"-20", 10000},         {"2147483647", 30000},
-                          {"$T$", 25000}};
+    const Case cases[] = {{"5", 10000}, {"60", 30000},  {"10", 10000},         {"30", 30000}, {"17", 17000},
+                          {"0", 10000}, {"-20", 10000}, {"2147483647", 30000}, {"$T$", 25000}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         ScriptRun run({balloon("1", c.seconds)}, {{"T", "25"}});

@@ -66,7 +66,8 @@ TEST(Termination, CancelledWorkerWithAbortOnErrorEndsTheRunAsCancelled)
 {
     for (std::string abort_on_error : {"TRUE", "FALSE"}) {
         SCOPED_TRACE(abort_on_error);
-        EndingRun run({{"Set Variable", {"ABORT", "TRUE"}}, {"Extract 7Zip Archive", {"a.7z", "C:\\t", "R", "", "TRUE", "TRUE"}},
+        EndingRun run({{"Set Variable", {"ABORT", "TRUE"}},
+                       {"Extract 7Zip Archive", {"a.7z", "C:\\t", "R", "", "TRUE", "TRUE"}},
                        marker("after")},
                       {{"ABORTONERROR", abort_on_error}, {"ABORTEDONERROR", "TRUE"}});
         run.host.extractor = [](const ArchiveExtraction&, const ArchiveProgress& progress) -> Result<void> {
@@ -88,9 +89,9 @@ TEST(Termination, CancelledWorkerWithAbortOnErrorEndsTheRunAsCancelled)
 TEST(Termination, NothingRunsAfterTheEndingCommands)
 {
     for (std::string command : {"Terminate Install", "Reboot Computer", "Reboot and Resume"}) {
-        EndingRun in_block({{"If", {"A", "0", "1", "FALSE"}}, marker("a"), {command, {}}, marker("b"), {"End", {}},
-                            marker("c")},
-                           {{"A", "1"}});
+        EndingRun in_block(
+            {{"If", {"A", "0", "1", "FALSE"}}, marker("a"), {command, {}}, marker("b"), {"End", {}}, marker("c")},
+            {{"A", "1"}});
         EXPECT_TRUE(in_block.run());
         EXPECT_EQ(in_block.trace, "a") << command;
         EXPECT_FALSE(in_block.executor->exit_code()) << "the exit code is not changed";
@@ -115,7 +116,9 @@ TEST(Termination, RebootAndResumeWritesTheEntryInTheHiveOfAllUsers)
     const Case cases[] = {
         {"TRUE", "C:\\setup\\setup.exe", "/s NAME=1", {"HKLM", "22222222", "C:\\setup\\setup.exe /s NAME=1"}},
         {"-1", "C:\\setup\\setup.exe", "", {"HKLM", "22222222", "C:\\setup\\setup.exe"}},
-        {"FALSE", "C:\\Program Files\\My App\\package.exe", "/s",
+        {"FALSE",
+         "C:\\Program Files\\My App\\package.exe",
+         "/s",
          {"HKCU", "22222222", "\"C:\\Program Files\\My App\\package.exe\" /s"}},
     };
     for (const Case& test : cases) {

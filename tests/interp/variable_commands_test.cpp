@@ -130,7 +130,8 @@ struct ProgressHost : RecordingHost {
 // Runs the script with a host whose progress dialog may be on screen.
 bool run_with(ScriptRun& run, ProgressHost& host)
 {
-    TScriptExecutor executor(run.script, run.vars, host.roles(), run.handlers, run.process, BuildLabelTable(run.script));
+    TScriptExecutor executor(run.script, run.vars, host.roles(), run.handlers, run.process,
+                             BuildLabelTable(run.script));
     return executor.Run();
 }
 
@@ -246,16 +247,11 @@ TEST(Mathematics, ShiftsFillWithZeros)
 TEST(Mathematics, SingleOperandOperationsIgnoreTheSecond)
 {
     const MathCase cases[] = {
-        {"0", "not read", "10", "-1"},
-        {"-9223372036854775808", "not read", "10", "9223372036854775807"},
-        {"A", "not read", "11", "65"},
-        {"\xE9t\xE9", "not read", "11", "233"},
-        {"$CH$", "not read", "11", "122"},
-        {"", "not read", "11", "0"},
-        {"65", "not read", "12", "A"},
-        {"321", "not read", "12", "A"},
-        {"-191", "not read", "12", "A"},
-        {"4294967301", "not read", "14", "5"},
+        {"0", "not read", "10", "-1"},          {"-9223372036854775808", "not read", "10", "9223372036854775807"},
+        {"A", "not read", "11", "65"},          {"\xE9t\xE9", "not read", "11", "233"},
+        {"$CH$", "not read", "11", "122"},      {"", "not read", "11", "0"},
+        {"65", "not read", "12", "A"},          {"321", "not read", "12", "A"},
+        {"-191", "not read", "12", "A"},        {"4294967301", "not read", "14", "5"},
         {"4294967295", "not read", "14", "-1"},
     };
     run_math_cases(cases);

@@ -202,7 +202,8 @@ TEST(WorkerControl, WorkerIgnoringTheRequestIsAbandonedAndWritesNothingAfterward
         EXPECT_NE(run.var("KYRT_thProgressText"), "late");
         // The store stays usable, and the next worker of the kind runs normally.
         run.vars.SetValue("KYRT_IsCancelled", "FALSE");
-        Result<WorkerOutcome> next = run.run_worker(c.kind, [](WorkerContext& context) { context.write("NEXT", "ok"); });
+        Result<WorkerOutcome> next =
+            run.run_worker(c.kind, [](WorkerContext& context) { context.write("NEXT", "ok"); });
         ASSERT_TRUE(next);
         EXPECT_EQ(next->end, WorkerEnd::finished);
         EXPECT_EQ(run.var("NEXT"), "ok");
@@ -246,8 +247,8 @@ TEST(WorkerControl, WatchdogSparesAWorkerThatKeepsReporting)
 struct PluginRun : ScriptRun {
     explicit PluginRun(std::map<std::string, std::string> start, std::string parameter,
                        std::string library = "mPlug.dll\\qtestplug.dll")
-        : ScriptRun({{"Run Test Plug-In", {parameter, library}}, {"Set Variable", {"AFTER", "ran"}}},
-                    std::move(start), {"Run Test Plug-In"})
+        : ScriptRun({{"Run Test Plug-In", {parameter, library}}, {"Set Variable", {"AFTER", "ran"}}}, std::move(start),
+                    {"Run Test Plug-In"})
     {
         host.existing_files.insert("C:\\qvo1\\qtestplug.dll");
         host.plugin = [this](const PluginInvocation& call) -> std::optional<std::string> {

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace quillon::test
-{
+namespace quillon::test {
 
 struct WrittenFile {
     std::u16string name;
@@ -27,9 +26,8 @@ struct WriterOptions {
     bool hide_last_stream = false;      // list the last file as empty while its data stays
 };
 
-class ArchiveWriter
-{
-  public:
+class ArchiveWriter {
+public:
     static std::string build(const std::vector<WrittenFile>& files, const WriterOptions& options = {})
     {
         std::string packed;
@@ -125,12 +123,9 @@ class ArchiveWriter
         return archive + packed + h;
     }
 
-    static std::uint32_t crc(const std::string& bytes)
-    {
-        return crc32(std::string_view(bytes));
-    }
+    static std::uint32_t crc(const std::string& bytes) { return crc32(std::string_view(bytes)); }
 
-  private:
+private:
     static void number(std::string& out, std::uint64_t value)
     {
         // The full form: 0xFF then eight bytes (valid for any value, simplest to write).

@@ -12,8 +12,7 @@
 #include <map>
 #include <string>
 
-namespace quillon::test
-{
+namespace quillon::test {
 
 namespace fs = std::filesystem;
 
@@ -82,9 +81,8 @@ inline void remove_tree(const fs::path& root)
     fs::remove_all(root, ignored);
 }
 
-class ScratchTest : public ::testing::Test
-{
-  protected:
+class ScratchTest : public ::testing::Test {
+protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -106,7 +104,7 @@ class ScratchTest : public ::testing::Test
 
     const fs::path& folder() const { return m_folder; }
 
-  private:
+private:
     fs::path m_folder;
 };
 

@@ -4,16 +4,13 @@
 
 #include <random>
 
-namespace quillon::test
-{
-namespace
-{
+namespace quillon::test {
+namespace {
 
 using namespace sevenzip;
 
-class SevenZipMadeBy7z : public ScratchTest
-{
-  protected:
+class SevenZipMadeBy7z : public ScratchTest {
+protected:
     void SetUp() override
     {
         ScratchTest::SetUp();

@@ -5,10 +5,8 @@
 
 #include <atomic>
 
-namespace quillon::test
-{
-namespace
-{
+namespace quillon::test {
+namespace {
 
 using namespace sevenzip;
 
@@ -45,9 +43,8 @@ std::map<std::string, std::string> fixture_tree()
 // 2020-01-02 03:04:05 UTC, the time make-fixtures.sh gives every file.
 constexpr std::uint64_t fixture_time = 132224078450000000;
 
-class SevenZipFixture : public ScratchTest
-{
-  protected:
+class SevenZipFixture : public ScratchTest {
+protected:
     fs::path target() const { return folder() / "out"; }
 
     Result<void> extract(const std::string& fixture, std::u16string pass = u"", ExtractOptions options = {})
@@ -479,9 +476,8 @@ TEST_F(SevenZipFixture, OpeningTellsMissingForeignAndOversizedArchivesApart)
 TEST_F(SevenZipFixture, HandBuiltStoredArchiveRoundTripsThroughASink)
 {
     // The sink sees begin, data and commit per entry in archive order.
-    class Collector final : public EntrySink
-    {
-      public:
+    class Collector final : public EntrySink {
+    public:
         std::vector<std::string> events;
         Result<void> begin(const Entry& entry) override
         {

@@ -5,17 +5,14 @@
 #include <cstring>
 #include <string>
 
-namespace quillon::test
-{
-namespace
-{
+namespace quillon::test {
+namespace {
 
 using namespace sevenzip;
 
 // Hands out its bytes at most `step` at a time, to shake out chunking bugs.
-class TrickleStream final : public Stream
-{
-  public:
+class TrickleStream final : public Stream {
+public:
     TrickleStream(std::string bytes, std::size_t step) : m_bytes(std::move(bytes)), m_step(step) {}
 
     Result<std::size_t> read(std::span<std::byte> out) override
@@ -26,7 +23,7 @@ class TrickleStream final : public Stream
         return n;
     }
 
-  private:
+private:
     std::string m_bytes;
     std::size_t m_step;
     std::size_t m_at = 0;

@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::test
-{
-namespace
-{
+namespace quillon::test {
+namespace {
 
 using namespace sevenzip;
 

@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-namespace quillon::test
-{
-namespace
-{
+namespace quillon::test {
+namespace {
 
 using sevenzip::member_components;
 

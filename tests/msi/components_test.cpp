@@ -155,8 +155,8 @@ TEST(TComponentModel, HiddenAndLockedFollowTheAncestors)
         bool locked;
     };
     const Case cases[] = {
-        {"Tools", false, false},          {"Tools\\Editors", true, false}, {"TOOLS\\EDITORS\\VIM", true, false},
-        {"Toolbox", false, false},        {"Docs", false, true},           {"Docs\\Api", false, true},
+        {"Tools", false, false},           {"Tools\\Editors", true, false}, {"TOOLS\\EDITORS\\VIM", true, false},
+        {"Toolbox", false, false},         {"Docs", false, true},           {"Docs\\Api", false, true},
         {"Docs\\Api\\Later", false, true},
     };
     for (const Case& c : cases) {
@@ -191,10 +191,7 @@ TEST(TComponentModel, SizeLookupComparesNamesOnly)
         std::int64_t size;
     };
     const Case cases[] = {
-        {"tools", 10000},
-        {"KYRT-PREDEF-COMPONENT", 98967557},
-        {"Broken", 0},
-        {"Missing", 0},
+        {"tools", 10000}, {"KYRT-PREDEF-COMPONENT", 98967557}, {"Broken", 0}, {"Missing", 0},
         {"10000", 0}, // a size entry is no name
         {"5000", 77},
     };
@@ -327,8 +324,7 @@ TEST(TComponentModel, FillTreeBuildsIntermediateNodesAndLeavesOutHiddenBranches)
 
     EXPECT_THAT(view(model, model.FillTree()),
                 ElementsAre(NodeView{"Docs", std::nullopt, "Docs", 0}, NodeView{"Manual", 0, "Docs\\Manual", 1},
-                            NodeView{"Tools", std::nullopt, "Tools", 1},
-                            NodeView{"Editors", 2, "tools\\Editors", 0},
+                            NodeView{"Tools", std::nullopt, "Tools", 1}, NodeView{"Editors", 2, "tools\\Editors", 0},
                             NodeView{"Vim", 3, "Tools\\Editors\\Vim", 1}));
 }
 
@@ -430,7 +426,6 @@ TEST(TComponentModel, ALockedComponentsItemSpringsBack)
     EXPECT_TRUE(model.is_selected("Fixed\\Part"));
     EXPECT_TRUE(items[1].checked);
 }
-
 
 TEST(TComponentModel, MergeFollowsTheStoredListsOnlyWhereTheyHaveSomethingToSay)
 {

@@ -169,10 +169,8 @@ namespace {
 [[gnu::noinline]] bool fault_under_own_handler()
 {
     own_filter_ran = false;
-    __try1(qtestplug_own_filter)
-    *reinterpret_cast<volatile int*>(null_address) = 1;
-    __except1
-    return own_filter_ran;
+    __try1(qtestplug_own_filter) * reinterpret_cast<volatile int*>(null_address) = 1;
+    __except1 return own_filter_ran;
 }
 
 Outcome fail()
@@ -304,13 +302,11 @@ extern "C" std::int32_t WINAPI RunTimeExecute(HWND window, const char* variables
         return -1;
     }
     switch (outcome.kind) {
-    case Outcome::Kind::fail:
-        return -1;
+    case Outcome::Kind::fail: return -1;
     case Outcome::Kind::throw_out:
         // The one exception that leaves on purpose: the caller must survive it.
         throw std::runtime_error("qtestplug: thrown on request");
-    case Outcome::Kind::text:
-        break;
+    case Outcome::Kind::text: break;
     }
     if (outcome.text.size() > 0x7FFFFFFF)
         return -1;

@@ -159,9 +159,9 @@ TEST_F(SetupBuildTest, EngineReadsWhatTheProjectSays)
                                                                   "1048576", "Help Files", "0"}));
     EXPECT_EQ(image->media_files(),
               (std::vector<std::string>{"OFFLINE", "bin\\app.exe", "OFFLINE\\", "web1", "docs\\readme.txt", "web1\\"}));
-    EXPECT_EQ(image->build_constants(), (std::vector<std::string>{"SINGLEINSTANCE", "TRUE", "CACHESOURCES", "FALSE",
-                                                                  "LOCMODE", "", "odd = name",
-                                                                  "value of a name with an equals sign"}));
+    EXPECT_EQ(image->build_constants(),
+              (std::vector<std::string>{"SINGLEINSTANCE", "TRUE", "CACHESOURCES", "FALSE", "LOCMODE", "", "odd = name",
+                                        "value of a name with an equals sign"}));
     EXPECT_EQ(image->web_media_password("WEB1").value(), "|pipe|and#hash");
     EXPECT_EQ(image->web_media_password("elsewhere").value(), "s3cret pass");
 
@@ -202,7 +202,8 @@ TEST_F(SetupBuildTest, DumpAnnotatesOnlyWhatTheCompilerWouldNotRepeat)
                        "| 1\n"
                        "Install Files\n"
                        "End\n"
-                       "@id = " + generated_first + "\n";
+                       "@id = " +
+                       generated_first + "\n";
     fs::path project = m_project_folder / "plain.qvp";
     write_file(project, text);
     ASSERT_TRUE(build(project, m_folder / "out"));
@@ -331,10 +332,36 @@ TEST(DumpScript, ScriptTheProjectFormCannotRepeatIsRefusedUnlessAllowed)
 {
     // A hand-made script whose disable flag is neither "C" nor empty.
     std::string script;
-    for (std::string_view line : {"End", "$", "{11111111-2222-3333-4444-555555555555}", "$", "$", "X", "$",
-                                  "{11111111-2222-3333-4444-555555555556}", "Title", "$", "", "", "", "", "", "1.0",
-                                  "$", "", "$", "1", "$", "{11111111-2222-3333-4444-555555555557}", "$", "FALSE",
-                                  "English", "$", "$", "1252", "p.qvp*0", "$"}) {
+    for (std::string_view line : {"End",
+                                  "$",
+                                  "{11111111-2222-3333-4444-555555555555}",
+                                  "$",
+                                  "$",
+                                  "X",
+                                  "$",
+                                  "{11111111-2222-3333-4444-555555555556}",
+                                  "Title",
+                                  "$",
+                                  "",
+                                  "",
+                                  "",
+                                  "",
+                                  "",
+                                  "1.0",
+                                  "$",
+                                  "",
+                                  "$",
+                                  "1",
+                                  "$",
+                                  "{11111111-2222-3333-4444-555555555557}",
+                                  "$",
+                                  "FALSE",
+                                  "English",
+                                  "$",
+                                  "$",
+                                  "1252",
+                                  "p.qvp*0",
+                                  "$"}) {
         script.append(line);
         script.append("\r\n");
     }

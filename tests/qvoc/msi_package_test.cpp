@@ -107,17 +107,17 @@ TEST(MsiPackage, MsiinfoReadsPropertiesAndSummary)
 
     // msiinfo exports in UTF-8; the package holds the name in code page 1252.
     std::string properties = command_output("msiinfo export " + quoted + " Property 2>&1");
-    for (std::string_view row : {"ProductCode\t{29BBD25B-E9D0-4A3B-9109-24194F12BFFD}\r\n",
-                                 "ProductName\tCaf\xC3\xA9 Setup\r\n", "ProductVersion\t2.5.17\r\n",
-                                 "Manufacturer\t-Quillon Samples\r\n", "ProductLanguage\t1033\r\n"}) {
+    for (std::string_view row :
+         {"ProductCode\t{29BBD25B-E9D0-4A3B-9109-24194F12BFFD}\r\n", "ProductName\tCaf\xC3\xA9 Setup\r\n",
+          "ProductVersion\t2.5.17\r\n", "Manufacturer\t-Quillon Samples\r\n", "ProductLanguage\t1033\r\n"}) {
         SCOPED_TRACE(row);
         EXPECT_NE(properties.find(row), std::string::npos) << properties;
     }
 
     std::string summary = command_output("msiinfo suminfo " + quoted + " 2>&1");
-    for (std::string_view line : {"Template: x64;1033\n",
-                                  "Revision number (UUID): {3CF5FF44-CF4F-5694-AB84-030A55A79C12}\n",
-                                  "Version: 200 ", "Source: 2 ", "Subject: Caf\xC3\xA9 Setup\n"}) {
+    for (std::string_view line :
+         {"Template: x64;1033\n", "Revision number (UUID): {3CF5FF44-CF4F-5694-AB84-030A55A79C12}\n", "Version: 200 ",
+          "Source: 2 ", "Subject: Caf\xC3\xA9 Setup\n"}) {
         SCOPED_TRACE(line);
         EXPECT_NE(summary.find(line), std::string::npos) << summary;
     }

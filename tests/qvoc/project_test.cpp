@@ -44,11 +44,9 @@ TEST(ProjectErrors, NameTheFileAndLine)
         {"key given twice", s + "title = again\n", "p.qvp:4:", "given twice (first on line 2)"},
         {"section twice", s + "[script]\n[script]\n", "p.qvp:5:", "appears twice"},
         {"text before any section", "title = X\n" + s, "p.qvp:1:", "expected a section"},
-        {"no title", "# c\n[setup]\nproduct-code = {11111111-2222-3333-4444-555555555555}\n", "p.qvp:2:",
-         "no title"},
+        {"no title", "# c\n[setup]\nproduct-code = {11111111-2222-3333-4444-555555555555}\n", "p.qvp:2:", "no title"},
         {"no product code", "[setup]\ntitle = T\n", "p.qvp:1:", "no product code"},
-        {"malformed product code", "[setup]\ntitle = T\nproduct-code = {1111-2222}\n", "p.qvp:3:",
-         "malformed GUID"},
+        {"malformed product code", "[setup]\ntitle = T\nproduct-code = {1111-2222}\n", "p.qvp:3:", "malformed GUID"},
         {"malformed command identifier", s + "[script]\nEnd\n@id = 11111111-2222-3333-4444-555555555555\n",
          "p.qvp:6:", "malformed GUID"},
         {"command without a name", s + "[script]\n=\n", "p.qvp:5:", "a command without a name"},
@@ -59,24 +57,23 @@ TEST(ProjectErrors, NameTheFileAndLine)
          s + "[script]\nEnd\n@id = {0B1E2D3C-4A5B-4C6D-8E7F-901234567890}\n"
              "End\n@id = {0b1e2d3c-4a5b-4c6d-8e7f-901234567890}\n",
          "p.qvp:8:", "already used by the command on line 5"},
-        {"duplicate media header", s + "[script]\nEnd\n@header = 0000ABCD\nEnd\n@header = 0000abcd\n", "p.qvp:8:",
-         "already used"},
+        {"duplicate media header", s + "[script]\nEnd\n@header = 0000ABCD\nEnd\n@header = 0000abcd\n",
+         "p.qvp:8:", "already used"},
         {"media header of the wrong form", s + "[script]\nEnd\n@header = 12345\n", "p.qvp:6:", "eight hexadecimal"},
         {"pair name without its value", s + "[constants]\n| NAME\n", "p.qvp:5:", "has no value line"},
-        {"media file with one line", s + "[media-files]\nOFFLINE\n| a.txt\n[script]\n", "p.qvp:5:",
-         "needs two lines"},
+        {"media file with one line", s + "[media-files]\nOFFLINE\n| a.txt\n[script]\n", "p.qvp:5:", "needs two lines"},
         {"version that is no version", s + "version = 1.x\n", "p.qvp:4:", "version must be"},
         {"media mode out of range", s + "media-mode = 4\n", "p.qvp:4:", "1, 2 or 3"},
         {"carriage return inside a line", s + "comments = a\rb\n", "p.qvp:4:", "carriage return"},
-        {"parameter the engine would read as $", s + "[script]\nSet Variable\n| X\n| $dollar$\n", "p.qvp:7:",
-         "read it back as \"$\""},
+        {"parameter the engine would read as $", s + "[script]\nSet Variable\n| X\n| $dollar$\n",
+         "p.qvp:7:", "read it back as \"$\""},
         {"list entry that is a single $", s + "[plugins]\n$\n", "p.qvp:5:", "single \"$\""},
         {"parameter equal to a later identifier",
          s + "[script]\nSet Variable\n| {0B1E2D3C-4A5B-4C6D-8E7F-901234567890}\nEnd\n"
              "@id = {0B1E2D3C-4A5B-4C6D-8E7F-901234567890}\n",
          "p.qvp:6:", "identifier of the command on line 7"},
-        {"predefined component not first", s + "[components]\nA = 1\nKYRT-PREDEF-COMPONENT = 0\n", "p.qvp:6:",
-         "must be the first component"},
+        {"predefined component not first", s + "[components]\nA = 1\nKYRT-PREDEF-COMPONENT = 0\n",
+         "p.qvp:6:", "must be the first component"},
         {"component size that is no number", s + "[components]\nA = big\n", "p.qvp:5:", "number of bytes"},
     };
     for (const Case& c : cases) {
@@ -92,8 +89,8 @@ TEST(ProjectErrors, NameTheFileAndLine)
 TEST(ProjectText, FieldLinesKeepEveryByte)
 {
     const std::vector<std::string> values = {
-        "", " ", "  two leading", "trailing  ", "a|b", "\"q\"", "#x", "$", "$NEWLINE$", "@a = b", "[s]", "= e",
-        "\t", "\x80\xA0\xFF", "x$DOLLAR$",
+        "",          " ",      "  two leading", "trailing  ", "a|b", "\"q\"",        "#x",        "$",
+        "$NEWLINE$", "@a = b", "[s]",           "= e",        "\t",  "\x80\xA0\xFF", "x$DOLLAR$",
     };
     std::string text(setup_section);
     text += "[script]\nSet Variable\n";
@@ -244,9 +241,9 @@ TEST(Guid, NameBasedGuidMatchesVersionFiveOfRfc4122)
 
 TEST(Guid, RejectsTextThatIsNotRegistryForm)
 {
-    for (std::string_view text : {"", "{}", "11111111-2222-3333-4444-555555555555",
-                                  "{11111111-2222-3333-4444-55555555555G}", "{11111111_2222-3333-4444-555555555555}",
-                                  "{11111111-2222-3333-4444-5555555555555}"}) {
+    for (std::string_view text :
+         {"", "{}", "11111111-2222-3333-4444-555555555555", "{11111111-2222-3333-4444-55555555555G}",
+          "{11111111_2222-3333-4444-555555555555}", "{11111111-2222-3333-4444-5555555555555}"}) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(parse_guid(text));
     }

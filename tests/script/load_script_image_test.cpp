@@ -16,7 +16,8 @@ protected:
     {
         const char* scratch = std::getenv("QUILLON_SCRATCH");
         std::filesystem::path base = scratch ? std::filesystem::path(scratch) : std::filesystem::temp_directory_path();
-        m_folder = base / (std::string("load-script-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_folder =
+            base / (std::string("load-script-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
     }

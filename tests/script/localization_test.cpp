@@ -118,8 +118,8 @@ TEST(DiscoverLanguages, OffersEveryLanguageFileButMapOriginalAndShared)
     EXPECT_EQ(found.available, (std::vector<std::string>{"German", "English", "Dutch"}));
     EXPECT_EQ(found.current, "English");
     EXPECT_EQ(discover_languages({support + "translations.German"}, support, "English").current, "");
-    EXPECT_TRUE(discover_languages({"C:\\shared\\qvo1\\translations.German"}, "C:\\shared\\qvo1\\", "German")
-                    .available.empty())
+    EXPECT_TRUE(
+        discover_languages({"C:\\shared\\qvo1\\translations.German"}, "C:\\shared\\qvo1\\", "German").available.empty())
         << "a path containing shared anywhere is never a language";
 }
 

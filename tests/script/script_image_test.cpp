@@ -202,12 +202,51 @@ TEST(ScriptWriter, WritesTheExactBytes)
     auto text = write_script_image(script);
     ASSERT_TRUE(text.has_value()) << text.error().message;
     // "Ab" scrambles to "1505" (see the scrambled password tests).
-    EXPECT_EQ(*text, crlf_lines({"Set Variable", "$", "{ID-1}", "$", "{ID-1}", "NAME", "$DOLLAR$", "$", "", "$",
-                                 "{PC}", "Demo", "(Un)Install MSI Setup", "$", "ACME", "Ann", "http://h", "http://u",
-                                 "Hi", "1.2.0.0", "Block1", "1505", "$", "OFFLINE\\", "$", "2",
-                                 "KYRT-PREDEF-COMPONENT", "98967557", "$", "{RC}", "OFFLINE", "a\\b.txt", "bin", "$",
-                                 "TRUE", "English", "0A1B2C3D", "0", "$", "SINGLEINSTANCE", "TRUE", "$", "1252",
-                                 "C:\\p\\Demo.qvp*7", "$"}));
+    EXPECT_EQ(*text, crlf_lines({"Set Variable",
+                                 "$",
+                                 "{ID-1}",
+                                 "$",
+                                 "{ID-1}",
+                                 "NAME",
+                                 "$DOLLAR$",
+                                 "$",
+                                 "",
+                                 "$",
+                                 "{PC}",
+                                 "Demo",
+                                 "(Un)Install MSI Setup",
+                                 "$",
+                                 "ACME",
+                                 "Ann",
+                                 "http://h",
+                                 "http://u",
+                                 "Hi",
+                                 "1.2.0.0",
+                                 "Block1",
+                                 "1505",
+                                 "$",
+                                 "OFFLINE\\",
+                                 "$",
+                                 "2",
+                                 "KYRT-PREDEF-COMPONENT",
+                                 "98967557",
+                                 "$",
+                                 "{RC}",
+                                 "OFFLINE",
+                                 "a\\b.txt",
+                                 "bin",
+                                 "$",
+                                 "TRUE",
+                                 "English",
+                                 "0A1B2C3D",
+                                 "0",
+                                 "$",
+                                 "SINGLEINSTANCE",
+                                 "TRUE",
+                                 "$",
+                                 "1252",
+                                 "C:\\p\\Demo.qvp*7",
+                                 "$"}));
 }
 
 TEST(ScriptImage, RoundTripsEveryItem)
@@ -253,8 +292,7 @@ TEST(ScriptImage, RoundTripsEveryItem)
     EXPECT_EQ(image.web_media_password("BLOCK1").value_or("<error>"), "secret");
     EXPECT_EQ(image.web_media_password("Block2").value_or("<error>"), "fallback");
     EXPECT_EQ(image.media_mode(), 2);
-    EXPECT_EQ(image.component_sizes(),
-              (std::vector<std::string>{"KYRT-PREDEF-COMPONENT", "98967557", "Docs", "1234"}));
+    EXPECT_EQ(image.component_sizes(), (std::vector<std::string>{"KYRT-PREDEF-COMPONENT", "98967557", "Docs", "1234"}));
     EXPECT_EQ(image.revision_code(), script.revision_code);
     EXPECT_EQ(image.media_files(), (std::vector<std::string>{"OFFLINE", "bin\\a.dll", "bin"}));
     EXPECT_TRUE(image.language_dialog());
@@ -331,8 +369,8 @@ TEST(ScriptImage, ParametersAreFoundByIdentifierWhateverTheBlockOrder)
     raw.identifiers[1] = "{ABCDEF01-AAAA-BBBB-CCCC-DDDDDDDDDDDD}";
     // Case folding covers the ANSI letters too: 0xC9 and 0xE9 are E acute in upper and lower case.
     raw.identifiers[3] = "\xC9TAPE";
-    raw.parameters = {"{abcdef01-aaaa-bbbb-cccc-dddddddddddd}", "SECOND", "2", "{ID-0}", "FIRST", "1", "\xE9tape",
-                      "THIRD"};
+    raw.parameters = {
+        "{abcdef01-aaaa-bbbb-cccc-dddddddddddd}", "SECOND", "2", "{ID-0}", "FIRST", "1", "\xE9tape", "THIRD"};
     TScriptImage image = parse_or_fail(raw.text());
 
     struct Case {
@@ -415,11 +453,8 @@ TEST(ScriptImage, DataThatEndsEarlyFailsNamingTheItem)
         std::string message_part;
     };
     const Case cases[] = {
-        {0, "item 1 (command names)"},
-        {4, "item 5 (product code)"},
-        {6, "item 7 (plug-in commands)"},
-        {23, "item 24 (code page)"},
-        {24, "item 25 (source positions)"},
+        {0, "item 1 (command names)"}, {4, "item 5 (product code)"},       {6, "item 7 (plug-in commands)"},
+        {23, "item 24 (code page)"},   {24, "item 25 (source positions)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message_part);
@@ -573,8 +608,7 @@ TEST(ScriptImage, CommandHeaderIsTheLineBeforeTheCommandIndex)
         std::optional<std::string> expected; // empty: no header
     };
     const Case cases[] = {
-        {0, "4"}, {1, "0000000A"}, {2, std::nullopt}, {3, "0000000C"}, {4, std::nullopt},
-        {5, std::nullopt},
+        {0, "4"}, {1, "0000000A"}, {2, std::nullopt}, {3, "0000000C"}, {4, std::nullopt}, {5, std::nullopt},
     };
     for (bool scan : {false, true}) {
         image.set_startup_scan(scan);
@@ -706,8 +740,8 @@ TEST(ScriptWriter, RefusesValuesThatWouldReadBackDifferently)
          [](CompiledScript& s) { s.commands[2].identifier = "{aaaaaaaa-0000-4000-8000-000000000001}"; },
          ErrorCode::parse},
         {"negative project line", [](CompiledScript& s) { s.commands[1].project_line = -1; }, ErrorCode::parse},
-        {"parameter that is itself $DOLLAR$",
-         [](CompiledScript& s) { s.commands[0].parameters[1] = "$Dollar$"; }, ErrorCode::unsupported},
+        {"parameter that is itself $DOLLAR$", [](CompiledScript& s) { s.commands[0].parameters[1] = "$Dollar$"; },
+         ErrorCode::unsupported},
         {"parameter that is itself $WILD_DOLLAR$",
          [](CompiledScript& s) { s.commands[0].parameters[1] = "$WILD_DOLLAR$"; }, ErrorCode::unsupported},
         {"parameter equal to a later block's identifier",

@@ -10,6 +10,7 @@ namespace quillon::test {
 struct TestSection {
     std::uint32_t pointer_to_raw_data = 0;
     std::uint32_t size_of_raw_data = 0;
+    std::uint32_t virtual_address = 0;
 };
 
 inline constexpr std::uint16_t pe32_magic = 0x10B;
@@ -58,6 +59,7 @@ inline std::vector<std::byte> build_pe_headers(std::uint16_t magic, std::uint16_
         std::size_t header = section_table + 40 * index;
         image[header] = std::byte{'.'};
         image[header + 1] = static_cast<std::byte>('a' + index);
+        put_u32(image, header + 0x0C, sections[index].virtual_address);
         put_u32(image, header + 0x10, sections[index].size_of_raw_data);
         put_u32(image, header + 0x14, sections[index].pointer_to_raw_data);
     }

@@ -92,10 +92,8 @@ TEST(EvaluateExpression, ReportsSyntaxFaultsAsError)
 TEST(EvaluateExpression, DoubledQuotesStandForOneQuote)
 {
     const ExpressionCase cases[] = {
-        {R"("a""b" = "a""b")", "TRUE"},
-        {R"("say ""hi""" = "say ""hi""")", "TRUE"},
-        {R"("a""" = "a")", "FALSE"},
-        {R"("""" < "a")", "TRUE"},
+        {R"("a""b" = "a""b")", "TRUE"}, {R"("say ""hi""" = "say ""hi""")", "TRUE"},
+        {R"("a""" = "a")", "FALSE"},    {R"("""" < "a")", "TRUE"},
         {R"("a""" = "a"" ")", "FALSE"},
     };
     expect_results(cases);
@@ -238,13 +236,9 @@ TEST_F(CompareForIfTest, CodeFiveTestsExistenceOfTheNameAsWritten)
         bool expected;
     };
     const ExistsCase cases[] = {
-        {"ABC", "", true},
-        {"abc", "", true},
-        {"$ABC$", "", false}, // dollar signs are part of the name here
-        {"UNDEFINED", "", false},
-        {"UNDEFINED", "TRUE", true},
-        {"ABC", "TRUE", false},
-        {"EMPTY", "", true},
+        {"ABC", "", true},        {"abc", "", true},           {"$ABC$", "", false}, // dollar signs are part of the
+                              // name here
+        {"UNDEFINED", "", false}, {"UNDEFINED", "TRUE", true}, {"ABC", "TRUE", false}, {"EMPTY", "", true},
     };
     for (const ExistsCase& c : cases) {
         SCOPED_TRACE(std::string(c.variable) + " " + std::string(c.negate));

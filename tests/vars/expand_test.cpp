@@ -99,7 +99,8 @@ TEST(ExpandBound, SelfReferencesStopAtTheReplacementBound)
         {"$A$", "$A$"},
         {"x$A$", std::string(bound, 'x') + "$A$"},
         // Each replacement leaves one "$A$" behind and inserts two.
-        {"$A$$A$", [] {
+        {"$A$$A$",
+         [] {
              std::string s;
              for (std::size_t i = 0; i < bound + 1; ++i)
                  s += "$A$";
@@ -220,11 +221,8 @@ TEST(NewlinesFromToken, ReplacesTheTokenInAnyCase)
 TEST(NewlinesToToken, ReplacesEveryCrLf)
 {
     const Case cases[] = {
-        {"a\r\nb", "a$NEWLINE$b"},
-        {"\r\n\r\n", "$NEWLINE$$NEWLINE$"},
-        {"\r\r\n", "\r$NEWLINE$"},
-        {"lone\nfeed", "lone\nfeed"},
-        {"lone\rreturn", "lone\rreturn"},
+        {"a\r\nb", "a$NEWLINE$b"},    {"\r\n\r\n", "$NEWLINE$$NEWLINE$"}, {"\r\r\n", "\r$NEWLINE$"},
+        {"lone\nfeed", "lone\nfeed"}, {"lone\rreturn", "lone\rreturn"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -236,12 +234,9 @@ TEST(NewlinesToToken, ReplacesEveryCrLf)
 TEST_F(ExpandTest, NormalizePathCollapsesDoubledBackslashesButKeepsUnc)
 {
     const Case cases[] = {
-        {"$TARGETDIR$\\bin", "C:\\App\\bin"},
-        {"\\\\server\\share\\\\dir", "\\\\server\\share\\dir"},
-        {"$UNC$\\share", "\\\\server\\share"},
-        {"C:\\\\\\x", "C:\\\\x"}, // pairs left to right: three become two
-        {"C:\\plain\\", "C:\\plain\\"},
-        {"", ""},
+        {"$TARGETDIR$\\bin", "C:\\App\\bin"},  {"\\\\server\\share\\\\dir", "\\\\server\\share\\dir"},
+        {"$UNC$\\share", "\\\\server\\share"}, {"C:\\\\\\x", "C:\\\\x"}, // pairs left to right: three become two
+        {"C:\\plain\\", "C:\\plain\\"},        {"", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -20,6 +20,7 @@
 //   2  no assembly cache: no fusion.dll could be loaded or none gave a cache
 //   3  /u: a cache still lists the assembly (in use, or held by an installer's reference)
 //   4  the cache refused the request (access denied, malformed name, not an assembly, ...)
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 
 #include <windows.h>
@@ -36,7 +37,15 @@
 
 namespace {
 
+using quillon::Result;
 using quillon::win32::UniqueHmodule;
+
+// The utilities run from the engine's support folder: as in the engine, no
+// library by bare name may come from there or from the current folder.
+[[gnu::constructor(101)]] void restrict_library_search_first()
+{
+    quillon::win32::restrict_library_search();
+}
 
 enum ExitCode : int {
     exit_done = 0,
@@ -70,12 +79,6 @@ using CreateAssemblyCacheFunction = HRESULT(WINAPI*)(IAssemblyCache**, DWORD);
 using CreateAssemblyEnumFunction = HRESULT(WINAPI*)(IAssemblyEnum**, IUnknown*, IAssemblyName*, DWORD, void*);
 using CreateAssemblyNameObjectFunction = HRESULT(WINAPI*)(IAssemblyName**, const wchar_t*, DWORD, void*);
 
-template <typename Function>
-Function library_function(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // One framework's fusion.dll. The enumeration entries are optional: without
 // them a removal is judged by what the removal call reported.
 struct Fusion {
@@ -100,7 +103,8 @@ std::wstring windows_folder()
 
 // The framework folders first: fusion.dll is not on the search path of a real
 // Windows. A 64-bit program can only load the Framework64 copies; the 32-bit
-// ones then fail to load and are skipped. The plain name comes last.
+// ones then fail to load and are skipped. The plain name comes last, from the
+// system folder only.
 std::vector<std::wstring> fusion_candidates()
 {
 #ifdef QUILLON_GACUTIL_PREFER_V2
@@ -128,20 +132,22 @@ std::vector<Fusion> load_fusions()
     std::vector<Fusion> fusions;
     for (std::wstring& candidate : fusion_candidates()) {
         bool full_path = candidate.find(L'\\') != std::wstring::npos;
-        // The altered search path lets a framework's fusion.dll find its neighbours.
-        UniqueHmodule module(LoadLibraryExW(candidate.c_str(), nullptr, full_path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0));
-        if (!module)
+        // By full path a framework's fusion.dll finds its neighbours in its own folder.
+        Result<UniqueHmodule> loaded = full_path ? quillon::win32::load_library_by_full_path(candidate)
+                                                 : quillon::win32::load_system_library(candidate);
+        if (!loaded)
             continue;
+        UniqueHmodule module = std::move(*loaded);
         bool seen = false;
         for (const Fusion& fusion : fusions)
             seen = seen || fusion.module.get() == module.get();
         if (seen)
             continue; // the same file under another name; its reference goes with `module`
         Fusion fusion;
-        fusion.create_cache = library_function<CreateAssemblyCacheFunction>(module.get(), "CreateAssemblyCache");
-        fusion.create_enum = library_function<CreateAssemblyEnumFunction>(module.get(), "CreateAssemblyEnum");
+        fusion.create_cache = quillon::win32::proc<CreateAssemblyCacheFunction>(module.get(), "CreateAssemblyCache");
+        fusion.create_enum = quillon::win32::proc<CreateAssemblyEnumFunction>(module.get(), "CreateAssemblyEnum");
         fusion.create_name =
-            library_function<CreateAssemblyNameObjectFunction>(module.get(), "CreateAssemblyNameObject");
+            quillon::win32::proc<CreateAssemblyNameObjectFunction>(module.get(), "CreateAssemblyNameObject");
         if (!fusion.create_cache)
             continue;
         fusion.path = std::move(candidate);
@@ -208,20 +214,13 @@ Removal remove_from(const Fusion& fusion, const std::wstring& name)
 const wchar_t* disposition_text(ULONG disposition)
 {
     switch (disposition) {
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_UNINSTALLED:
-        return L"uninstalled";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_STILL_IN_USE:
-        return L"still in use";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_ALREADY_UNINSTALLED:
-        return L"not installed";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_DELETE_PENDING:
-        return L"delete pending";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_HAS_INSTALL_REFERENCES:
-        return L"required by other applications";
-    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_REFERENCE_NOT_FOUND:
-        return L"reference not found";
-    default:
-        return L"no disposition";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_UNINSTALLED: return L"uninstalled";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_STILL_IN_USE: return L"still in use";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_ALREADY_UNINSTALLED: return L"not installed";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_DELETE_PENDING: return L"delete pending";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_HAS_INSTALL_REFERENCES: return L"required by other applications";
+    case IASSEMBLYCACHE_UNINSTALL_DISPOSITION_REFERENCE_NOT_FOUND: return L"reference not found";
+    default: return L"no disposition";
     }
 }
 
@@ -300,7 +299,10 @@ int install(const std::wstring& file)
     return opened ? exit_refused : exit_no_cache;
 }
 
-bool is_blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool is_blank(wchar_t c)
+{
+    return c == L' ' || c == L'\t';
+}
 
 // The command line as the engine writes it: a switch and one argument, the rest
 // of the line (an assembly name may contain blanks); surrounding quotes are dropped.

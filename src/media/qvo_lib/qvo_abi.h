@@ -38,10 +38,9 @@ using OverwriteQueryCallback = int(WINAPI*)(int, int, int, int, int, int, int, i
 using OpenListArchiveFunction = INT_PTR(WINAPI*)(const char* archive, int, PasswordCallback, int, int, int,
                                                  const char* password, ArchiveEntry** entries, int* count);
 using CloseListArchiveFunction = void(WINAPI*)(INT_PTR handle);
-using ExtractArchiveFunction = int(WINAPI*)(const char* archive, int, const char* target,
-                                            const TSZW_TARGETFILES* files, int mode, const char* password,
-                                            PasswordCallback, ProgressCallback, ConfirmationCallback,
-                                            OverwriteQueryCallback);
+using ExtractArchiveFunction = int(WINAPI*)(const char* archive, int, const char* target, const TSZW_TARGETFILES* files,
+                                            int mode, const char* password, PasswordCallback, ProgressCallback,
+                                            ConfirmationCallback, OverwriteQueryCallback);
 using GetLastArchiveErrorFunction = int(WINAPI*)(int);
 
 // Extraction modes.

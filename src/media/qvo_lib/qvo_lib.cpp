@@ -123,8 +123,8 @@ std::optional<sevenzip::Archive> open_archive(const char* archive, PasswordCallb
 
 extern "C" {
 
-__declspec(dllexport) INT_PTR WINAPI OpenListArchive(const char* archive, int, PasswordCallback password_callback,
-                                                     int, int, int, const char* password, ArchiveEntry** entries,
+__declspec(dllexport) INT_PTR WINAPI OpenListArchive(const char* archive, int, PasswordCallback password_callback, int,
+                                                     int, int, const char* password, ArchiveEntry** entries,
                                                      int* count) noexcept
 {
     try {
@@ -189,8 +189,9 @@ __declspec(dllexport) int WINAPI ExtractArchive(const char* archive, int, const 
         options.overwrite_query = [overwrite_query](const sevenzip::Entry&, const std::filesystem::path&) {
             if (overwrite_query == nullptr)
                 return sevenzip::OverwriteAnswer::replace;
-            return overwrite_query(0, 0, 0, 0, 0, 0, 0, 0, 0, 0) == overwrite_replace ? sevenzip::OverwriteAnswer::replace
-                                                                                      : sevenzip::OverwriteAnswer::skip;
+            return overwrite_query(0, 0, 0, 0, 0, 0, 0, 0, 0, 0) == overwrite_replace
+                       ? sevenzip::OverwriteAnswer::replace
+                       : sevenzip::OverwriteAnswer::skip;
         };
         if (progress != nullptr)
             options.progress = [progress](const sevenzip::Entry& entry, std::uint64_t position, std::uint64_t total) {

@@ -5,15 +5,12 @@
 
 #include <cstring>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
-class AesStream final : public Stream
-{
-  public:
+class AesStream final : public Stream {
+public:
     AesStream(std::unique_ptr<Stream> input, const std::array<std::byte, 32>& key,
               const std::array<std::uint8_t, 16>& iv, std::uint64_t out_size)
         : m_input(std::move(input)), m_cipher(key), m_iv(iv), m_left(out_size)
@@ -29,7 +26,7 @@ class AesStream final : public Stream
         return done;
     }
 
-  private:
+private:
     Result<std::size_t> decrypt(std::span<std::byte> out)
     {
         // Decrypt whole blocks straight into out; a block split by the caller's

@@ -7,11 +7,9 @@
 
 #include <algorithm>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 std::string normalized_for_lookup(std::string_view path)
 {
@@ -168,8 +166,7 @@ struct Archive::State final : KeySource {
     }
 };
 
-namespace
-{
+namespace {
 
 Result<Archive> finish_open(Result<void> loaded, Archive archive)
 {

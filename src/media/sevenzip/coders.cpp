@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 struct MethodInfo {
     std::uint64_t id;
@@ -37,9 +35,8 @@ const MethodInfo* find_method(std::uint64_t id) noexcept
     return nullptr;
 }
 
-class PackStream final : public Stream
-{
-  public:
+class PackStream final : public Stream {
+public:
     PackStream(InputSource& input, std::uint64_t offset, std::uint64_t size) noexcept
         : m_input(input), m_offset(offset), m_left(size)
     {
@@ -56,7 +53,7 @@ class PackStream final : public Stream
         return n;
     }
 
-  private:
+private:
     InputSource& m_input;
     std::uint64_t m_offset;
     std::uint64_t m_left;
@@ -139,26 +136,16 @@ Result<std::unique_ptr<Stream>> open_folder(const Database& database, std::size_
         if (!sizes_agree(c.method, in_size, out_size))
             return corrupt("the " + method_name(c.method) + " coder's sizes do not agree");
         switch (c.method) {
-        case method::copy:
-            break;
-        case method::lzma:
-            stream = TRY(make_lzma_decoder(std::move(stream), c.properties, out_size, limits));
-            break;
-        case method::lzma2:
-            stream = TRY(make_lzma2_decoder(std::move(stream), c.properties, out_size, limits));
-            break;
+        case method::copy: break;
+        case method::lzma: stream = TRY(make_lzma_decoder(std::move(stream), c.properties, out_size, limits)); break;
+        case method::lzma2: stream = TRY(make_lzma2_decoder(std::move(stream), c.properties, out_size, limits)); break;
         case method::bcj_x86:
-        case method::bcj_x86_short:
-            stream = TRY(make_bcj_x86_decoder(std::move(stream), c.properties));
-            break;
-        case method::delta:
-            stream = TRY(make_delta_decoder(std::move(stream), c.properties));
-            break;
+        case method::bcj_x86_short: stream = TRY(make_bcj_x86_decoder(std::move(stream), c.properties)); break;
+        case method::delta: stream = TRY(make_delta_decoder(std::move(stream), c.properties)); break;
         case method::aes:
             stream = TRY(make_aes_decoder(std::move(stream), c.properties, out_size, keys, limits));
             break;
-        default:
-            return make_error(ErrorCode::internal, "7z method table and decoder switch disagree");
+        default: return make_error(ErrorCode::internal, "7z method table and decoder switch disagree");
         }
         in_size = out_size;
     }

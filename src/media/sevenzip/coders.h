@@ -11,11 +11,9 @@
 #include <span>
 #include <string>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace method
-{
+namespace method {
 inline constexpr std::uint64_t copy = 0x00;
 inline constexpr std::uint64_t delta = 0x03;
 inline constexpr std::uint64_t bcj_x86_short = 0x04;
@@ -30,9 +28,8 @@ std::string method_name(std::uint64_t id);
 
 // Supplies the 7zAES key for a salt and stretching count, asking for the
 // password the first time.
-class KeySource
-{
-  public:
+class KeySource {
+public:
     virtual ~KeySource() = default;
     virtual Result<std::array<std::byte, 32>> key(unsigned cycles_power, std::span<const std::byte> salt) = 0;
 };

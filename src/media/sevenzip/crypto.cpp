@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 constexpr std::uint32_t rotr(std::uint32_t x, int n) noexcept
 {

@@ -6,18 +6,16 @@
 #include <cstdint>
 #include <span>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-class Sha256
-{
-  public:
+class Sha256 {
+public:
     Sha256() noexcept { reset(); }
     void reset() noexcept;
     void update(std::span<const std::byte> data) noexcept;
     std::array<std::byte, 32> finish() noexcept;
 
-  private:
+private:
     void compress(const std::uint8_t* block) noexcept;
 
     std::array<std::uint32_t, 8> m_state{};
@@ -26,9 +24,8 @@ class Sha256
     std::uint64_t m_length = 0;
 };
 
-class Aes256Decryptor
-{
-  public:
+class Aes256Decryptor {
+public:
     explicit Aes256Decryptor(std::span<const std::byte, 32> key) noexcept;
 
     void decrypt_block(const std::uint8_t in[16], std::uint8_t out[16]) const noexcept;
@@ -36,7 +33,7 @@ class Aes256Decryptor
     // CBC in place over whole blocks; iv carries the chain to the next call.
     void decrypt_cbc(std::span<std::byte> data, std::array<std::uint8_t, 16>& iv) const noexcept;
 
-  private:
+private:
     std::array<std::uint32_t, 60> m_round_keys{};
 };
 

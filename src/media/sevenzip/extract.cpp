@@ -8,13 +8,11 @@
 #include <chrono>
 #include <fstream>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 
 std::unexpected<Error> io_error(const std::string& what, const fs::path& path, const std::error_code& error = {})
 {
@@ -29,9 +27,8 @@ struct Plan {
     fs::path final_path;
 };
 
-class FolderSink final : public EntrySink
-{
-  public:
+class FolderSink final : public EntrySink {
+public:
     FolderSink(const ExtractOptions& options, const std::vector<Plan>& plans) : m_options(options), m_plans(plans) {}
 
     const std::vector<std::pair<fs::path, std::size_t>>& directories() const noexcept { return m_directories; }
@@ -57,13 +54,9 @@ class FolderSink final : public EntrySink
             if (fs::is_directory(existing))
                 return io_error("a folder stands where the file goes:", plan.final_path);
             switch (m_options.overwrite) {
-            case Overwrite::replace:
-                break;
-            case Overwrite::skip:
-                m_discard = true;
-                return {};
-            case Overwrite::fail:
-                return io_error("the file exists:", plan.final_path);
+            case Overwrite::replace: break;
+            case Overwrite::skip: m_discard = true; return {};
+            case Overwrite::fail: return io_error("the file exists:", plan.final_path);
             case Overwrite::ask: {
                 OverwriteAnswer answer = m_options.overwrite_query ? m_options.overwrite_query(entry, plan.final_path)
                                                                    : OverwriteAnswer::skip;
@@ -137,7 +130,7 @@ class FolderSink final : public EntrySink
         m_temporary.clear();
     }
 
-  private:
+private:
     const ExtractOptions& m_options;
     const std::vector<Plan>& m_plans;
     std::vector<std::pair<fs::path, std::size_t>> m_directories;

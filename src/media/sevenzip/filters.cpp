@@ -6,20 +6,17 @@
 #include <cstring>
 #include <vector>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 // Undoes the x86 branch converter: the encoder turned the relative targets of
 // E8 (call) and E9 (jmp) into absolute ones so that repeated calls compress;
 // decoding subtracts the instruction's position again. The mask remembers
 // which of the last three bytes were E8/E9 opcodes, because an operand that
 // overlaps such a byte was left alone by the encoder.
-class X86Converter
-{
-  public:
+class X86Converter {
+public:
     explicit X86Converter(std::uint32_t start) noexcept : m_position(start) {}
 
     // Converts what it can and returns how many leading bytes are final; the
@@ -84,14 +81,13 @@ class X86Converter
         return pos;
     }
 
-  private:
+private:
     std::uint32_t m_position;
     std::uint32_t m_mask = 0;
 };
 
-class BcjStream final : public Stream
-{
-  public:
+class BcjStream final : public Stream {
+public:
     BcjStream(std::unique_ptr<Stream> input, std::uint32_t start) : m_input(std::move(input)), m_converter(start) {}
 
     Result<std::size_t> read(std::span<std::byte> out) override
@@ -129,7 +125,7 @@ class BcjStream final : public Stream
         return done;
     }
 
-  private:
+private:
     std::unique_ptr<Stream> m_input;
     X86Converter m_converter;
     std::array<std::uint8_t, 1 << 16> m_buffer{};
@@ -140,9 +136,8 @@ class BcjStream final : public Stream
 };
 
 // Each byte was stored as the difference to the byte `distance` positions before it.
-class DeltaStream final : public Stream
-{
-  public:
+class DeltaStream final : public Stream {
+public:
     DeltaStream(std::unique_ptr<Stream> input, unsigned distance) : m_input(std::move(input)), m_distance(distance) {}
 
     Result<std::size_t> read(std::span<std::byte> out) override
@@ -158,7 +153,7 @@ class DeltaStream final : public Stream
         return n;
     }
 
-  private:
+private:
     std::unique_ptr<Stream> m_input;
     unsigned m_distance;
     std::array<std::uint8_t, 256> m_history{};

@@ -18,11 +18,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 enum Property : std::uint64_t {
     k_end = 0x00,
@@ -344,18 +342,13 @@ Result<void> read_streams_info(HeaderReader& reader, StreamsInfo& info, std::uin
                 }
             }
             return {};
-        case k_pack_info:
-            TRY(read_pack_info(reader, info, max_items));
-            break;
-        case k_unpack_info:
-            TRY(read_unpack_info(reader, info, max_items));
-            break;
+        case k_pack_info: TRY(read_pack_info(reader, info, max_items)); break;
+        case k_unpack_info: TRY(read_unpack_info(reader, info, max_items)); break;
         case k_substreams_info:
             TRY(read_substreams_info(reader, info, max_items));
             have_substreams = true;
             break;
-        default:
-            return corrupt("unexpected property " + std::to_string(id) + " in the streams information");
+        default: return corrupt("unexpected property " + std::to_string(id) + " in the streams information");
         }
     }
 }
@@ -414,12 +407,8 @@ Result<void> read_files_info(HeaderReader& reader, Database& database, std::uint
             empty_file.assign(empty_count, false);
             anti.assign(empty_count, false);
             break;
-        case k_empty_file:
-            empty_file = TRY(read_bits(property, empty_count));
-            break;
-        case k_anti:
-            anti = TRY(read_bits(property, empty_count));
-            break;
+        case k_empty_file: empty_file = TRY(read_bits(property, empty_count)); break;
+        case k_anti: anti = TRY(read_bits(property, empty_count)); break;
         case k_name: {
             auto names = TRY(read_names(property, count));
             for (std::size_t i = 0; i < files.size(); ++i)
@@ -442,8 +431,7 @@ Result<void> read_files_info(HeaderReader& reader, Database& database, std::uint
             }
             break;
         }
-        default:
-            break; // creation and access times, start positions, padding
+        default: break; // creation and access times, start positions, padding
         }
     }
     if (!have_names)
@@ -511,21 +499,12 @@ Result<HeaderKind> parse_header(std::span<const std::byte> header, Database& dat
     for (;;) {
         id = TRY(reader.number());
         switch (id) {
-        case k_end:
-            return HeaderKind::plain;
-        case k_archive_properties:
-            TRY(read_archive_properties(reader));
-            break;
-        case k_additional_streams:
-            return unsupported("additional header streams are not supported");
-        case k_main_streams:
-            TRY(read_streams_info(reader, database.streams, max_items));
-            break;
-        case k_files_info:
-            TRY(read_files_info(reader, database, max_items));
-            break;
-        default:
-            return corrupt("unexpected property " + std::to_string(id) + " in the header");
+        case k_end: return HeaderKind::plain;
+        case k_archive_properties: TRY(read_archive_properties(reader)); break;
+        case k_additional_streams: return unsupported("additional header streams are not supported");
+        case k_main_streams: TRY(read_streams_info(reader, database.streams, max_items)); break;
+        case k_files_info: TRY(read_files_info(reader, database, max_items)); break;
+        default: return corrupt("unexpected property " + std::to_string(id) + " in the header");
         }
     }
 }

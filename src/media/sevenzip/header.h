@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
 struct Coder {
     std::uint64_t method = 0; // id bytes, most significant first (LZMA = 0x030101)

@@ -10,8 +10,7 @@
 #include <span>
 #include <string>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
 inline std::unexpected<Error> corrupt(std::string message)
 {
@@ -26,9 +25,8 @@ inline std::unexpected<Error> unsupported(std::string message)
 // The 7z reader of header bytes over the bounded cursor: a read past the end
 // is a corrupt archive, and every count is checked against the bytes left
 // before anything is sized by it.
-class HeaderReader
-{
-  public:
+class HeaderReader {
+public:
     explicit HeaderReader(std::span<const std::byte> bytes) noexcept : m_cursor(bytes) {}
 
     std::size_t remaining() const noexcept { return m_cursor.remaining(); }
@@ -75,7 +73,7 @@ class HeaderReader
         return {};
     }
 
-  private:
+private:
     template <typename T>
     static Result<T> checked(std::optional<T> value)
     {

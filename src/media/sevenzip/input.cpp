@@ -4,15 +4,12 @@
 
 #include <cstring>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
-class FileInput final : public InputSource
-{
-  public:
+class FileInput final : public InputSource {
+public:
     FileInput(std::ifstream stream, std::uint64_t size) : m_stream(std::move(stream)), m_size(size) {}
 
     std::uint64_t size() const noexcept override { return m_size; }
@@ -35,15 +32,14 @@ class FileInput final : public InputSource
         return {};
     }
 
-  private:
+private:
     std::ifstream m_stream;
     std::uint64_t m_size;
     std::uint64_t m_position = 0;
 };
 
-class MemoryInput final : public InputSource
-{
-  public:
+class MemoryInput final : public InputSource {
+public:
     explicit MemoryInput(std::span<const std::byte> bytes) noexcept : m_bytes(bytes) {}
 
     std::uint64_t size() const noexcept override { return m_bytes.size(); }
@@ -57,7 +53,7 @@ class MemoryInput final : public InputSource
         return {};
     }
 
-  private:
+private:
     std::span<const std::byte> m_bytes;
 };
 

@@ -10,12 +10,10 @@
 #include <memory>
 #include <span>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-class InputSource
-{
-  public:
+class InputSource {
+public:
     virtual ~InputSource() = default;
     virtual std::uint64_t size() const noexcept = 0;
     // Fills all of out from offset; a short read is an error.

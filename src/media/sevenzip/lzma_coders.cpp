@@ -30,11 +30,9 @@ extern "C" void LzmaDec_InitDicAndState(CLzmaDec* p, Bool initDic, Bool initStat
 #include <new>
 #include <vector>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 void* sdk_alloc(void*, std::size_t size)
 {
@@ -52,9 +50,8 @@ constexpr std::size_t input_buffer_size = std::size_t{1} << 16;
 constexpr std::uint32_t min_dictionary = 1 << 12;
 
 // Owns the SDK state, the dictionary and the input buffer.
-class LzmaCore
-{
-  public:
+class LzmaCore {
+public:
     explicit LzmaCore(std::unique_ptr<Stream> input) : m_input(std::move(input)), m_in(input_buffer_size)
     {
         LzmaDec_Construct(&m_state);
@@ -167,7 +164,7 @@ class LzmaCore
 
     CLzmaDec& state() noexcept { return m_state; }
 
-  private:
+private:
     std::unique_ptr<Stream> m_input;
     std::vector<Byte> m_in;
     std::size_t m_in_pos = 0;
@@ -177,9 +174,8 @@ class LzmaCore
     std::size_t m_handed_out = 0;
 };
 
-class LzmaStream final : public Stream
-{
-  public:
+class LzmaStream final : public Stream {
+public:
     LzmaStream(std::unique_ptr<Stream> input, std::uint64_t out_size) : m_core(std::move(input)), m_left(out_size) {}
 
     LzmaCore& core() noexcept { return m_core; }
@@ -207,7 +203,7 @@ class LzmaStream final : public Stream
         return done;
     }
 
-  private:
+private:
     LzmaCore m_core;
     std::uint64_t m_left;
 };
@@ -218,9 +214,8 @@ class LzmaStream final : public Stream
 //   0x01, 0x02          uncompressed chunk (with, without dictionary reset), size-1 as 2 bytes
 //   0x80 | m << 5 | u   LZMA chunk: unpacked size-1 (u, then 2 bytes), packed size-1 (2 bytes),
 //                       m = 0 nothing reset, 1 state reset, 2 + new properties byte, 3 + dictionary reset
-class Lzma2Stream final : public Stream
-{
-  public:
+class Lzma2Stream final : public Stream {
+public:
     Lzma2Stream(std::unique_ptr<Stream> input, std::uint32_t dictionary, std::uint64_t out_size)
         : m_core(std::move(input)), m_dictionary(dictionary), m_left(out_size)
     {
@@ -276,7 +271,7 @@ class Lzma2Stream final : public Stream
         return done;
     }
 
-  private:
+private:
     enum class Chunk { none, stored, lzma };
 
     Result<void> start_chunk()

@@ -4,11 +4,9 @@
 
 #include <algorithm>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 char16_t ascii_upper(char16_t c) noexcept
 {

@@ -7,8 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
 // The components of a stored name relative to the target, with "/" and "\"
 // both taken as separators, "." dropped and ".." resolved. Fails for names that

@@ -1,13 +1,12 @@
 #include "media/sevenzip/sevenzip.h"
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-namespace
-{
+namespace {
 
 // Code points of a UTF-16 text; a lone surrogate becomes U+FFFD.
-template <typename F> void for_each_code_point(std::u16string_view text, F&& f)
+template <typename F>
+void for_each_code_point(std::u16string_view text, F&& f)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];

@@ -17,8 +17,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
 // Windows attribute bits that the reader interprets.
 inline constexpr std::uint32_t attribute_readonly = 0x01;
@@ -80,9 +79,8 @@ struct ReadOptions {
 // Receives the selected entries in archive order. commit() is called only
 // after the entry's data passed its CRC; abort() when the entry failed or the
 // read stopped after begin().
-class EntrySink
-{
-  public:
+class EntrySink {
+public:
     virtual ~EntrySink() = default;
     virtual Result<void> begin(const Entry& entry) = 0;
     virtual Result<void> write(std::span<const std::byte> data) = 0;
@@ -116,9 +114,8 @@ struct ExtractOptions {
     std::size_t buffer_size = std::size_t{1} << 20;
 };
 
-class Archive
-{
-  public:
+class Archive {
+public:
     static Result<Archive> open(const std::filesystem::path& path, OpenOptions options = {});
     // The bytes must outlive the archive.
     static Result<Archive> open_memory(std::span<const std::byte> bytes, OpenOptions options = {});
@@ -139,7 +136,7 @@ class Archive
     // file under a temporary name and renames it once its CRC matched.
     Result<void> extract(const std::filesystem::path& target, const ExtractOptions& options = {});
 
-  private:
+private:
     struct State;
     explicit Archive(std::unique_ptr<State> state) noexcept;
     Result<void> read_entries(EntrySink& sink, const ReadOptions& options);

@@ -10,12 +10,10 @@
 #include <span>
 #include <string>
 
-namespace quillon::sevenzip
-{
+namespace quillon::sevenzip {
 
-class Stream
-{
-  public:
+class Stream {
+public:
     virtual ~Stream() = default;
     // Fills up to out.size() bytes and returns how many; 0 only at the end.
     virtual Result<std::size_t> read(std::span<std::byte> out) = 0;

@@ -4,6 +4,7 @@
 // selected into a DC for a scope and the previous one put back.
 #pragma once
 
+#include "platform/win32/system_functions.h"
 #include "platform/win32/unique_handle.h"
 
 #include <windows.h>
@@ -13,15 +14,42 @@
 namespace quillon::win32 {
 
 namespace detail {
-inline void delete_font(HFONT font) noexcept { DeleteObject(font); }
-inline void delete_brush(HBRUSH brush) noexcept { DeleteObject(brush); }
-inline void delete_pen(HPEN pen) noexcept { DeleteObject(pen); }
-inline void delete_bitmap(HBITMAP bitmap) noexcept { DeleteObject(bitmap); }
-inline void delete_dc(HDC dc) noexcept { DeleteDC(dc); }
-inline void destroy_icon(HICON icon) noexcept { DestroyIcon(icon); }
-inline void destroy_menu(HMENU menu) noexcept { DestroyMenu(menu); }
-inline void destroy_image_list(HIMAGELIST list) noexcept { ImageList_Destroy(list); }
-inline void destroy_window(HWND window) noexcept { DestroyWindow(window); }
+inline void delete_font(HFONT font) noexcept
+{
+    DeleteObject(font);
+}
+inline void delete_brush(HBRUSH brush) noexcept
+{
+    DeleteObject(brush);
+}
+inline void delete_pen(HPEN pen) noexcept
+{
+    DeleteObject(pen);
+}
+inline void delete_bitmap(HBITMAP bitmap) noexcept
+{
+    DeleteObject(bitmap);
+}
+inline void delete_dc(HDC dc) noexcept
+{
+    DeleteDC(dc);
+}
+inline void destroy_icon(HICON icon) noexcept
+{
+    DestroyIcon(icon);
+}
+inline void destroy_menu(HMENU menu) noexcept
+{
+    DestroyMenu(menu);
+}
+inline void destroy_image_list(HIMAGELIST list) noexcept
+{
+    image_list_destroy(list);
+}
+inline void destroy_window(HWND window) noexcept
+{
+    DestroyWindow(window);
+}
 } // namespace detail
 
 using UniqueFont = UniqueResource<HFONT, detail::delete_font>;

@@ -2,6 +2,7 @@
 
 #include "base/scope_exit.h"
 #include "platform/win32/plugin_abi.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -168,10 +169,10 @@ win32::UniqueHmodule load_library(const std::string& path)
     // from the worker thread.
     DWORD previous_mode = 0;
     const bool mode_set = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_mode) != 0;
-    win32::UniqueHmodule library(LoadLibraryW(win32::to_wide(path).c_str()));
+    Result<win32::UniqueHmodule> library = win32::load_library_by_full_path(win32::to_wide(path));
     if (mode_set)
         SetThreadErrorMode(previous_mode, nullptr);
-    return library;
+    return library ? std::move(*library) : win32::UniqueHmodule();
 }
 
 std::optional<std::string> run(const PluginCall& call)
@@ -181,8 +182,7 @@ std::optional<std::string> run(const PluginCall& call)
     win32::UniqueHmodule library = load_library(call.library_path);
     if (!library)
         return std::nullopt;
-    auto entry = reinterpret_cast<plugin_abi::RunTimeExecute>(
-        reinterpret_cast<void*>(GetProcAddress(library.get(), plugin_abi::export_name)));
+    auto entry = win32::proc<plugin_abi::RunTimeExecute>(library.get(), plugin_abi::export_name);
     if (entry == nullptr)
         return std::nullopt;
 

@@ -60,8 +60,8 @@ bool equal_nocase(std::string_view a, std::string_view b)
     // ASCII folding gives the system's answer without the call's cost.
     if (plain_name(a) && plain_name(b))
         return equal_ascii_nocase(a, b);
-    int outcome = CompareStringA(name_compare_locale(), NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                                 b.data(), static_cast<int>(b.size()));
+    int outcome = CompareStringA(name_compare_locale(), NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                                 static_cast<int>(b.size()));
     return outcome == CSTR_EQUAL;
 }
 

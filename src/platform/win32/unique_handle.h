@@ -45,9 +45,18 @@ private:
 };
 
 namespace detail {
-inline void close_handle(HANDLE h) noexcept { CloseHandle(h); }
-inline void close_key(HKEY h) noexcept { RegCloseKey(h); }
-inline void free_library(HMODULE h) noexcept { FreeLibrary(h); }
+inline void close_handle(HANDLE h) noexcept
+{
+    CloseHandle(h);
+}
+inline void close_key(HKEY h) noexcept
+{
+    RegCloseKey(h);
+}
+inline void free_library(HMODULE h) noexcept
+{
+    FreeLibrary(h);
+}
 } // namespace detail
 
 using UniqueHandle = UniqueResource<HANDLE, detail::close_handle>;

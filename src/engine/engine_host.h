@@ -1,0 +1,98 @@
+// The engine's objects around a script's run, made and connected in this one
+// place: the language, the windows around the pages (WizardShell), the dialog
+// runtime with its roles, and the four roles the execution loop is given.
+// Made once the support folder holds the setup's files, so that the pages can
+// be registered at start-up; the executor is attached when the run makes it.
+#pragma once
+
+#include "dialogs/uDlgAPI.h"
+#include "engine/engine_language.h"
+#include "engine/messages.h"
+#include "engine/run_environment.h"
+#include "engine/startup_trace.h"
+#include "engine/system_services.h"
+#include "engine/user_interface.h"
+#include "engine/wizard_shell.h"
+#include "engine/worker_services.h"
+#include "interp/executor_roles.h"
+#include "interp/mscriptexec.h"
+#include "script/ScriptImage.h"
+#include "vars/VariableManager.h"
+
+#include <string>
+
+namespace quillon {
+
+struct EngineHostSetup {
+    const TScriptImage& script;
+    TVariableManager& vars;
+    StartupTrace& trace;
+    EngineMessages& messages;
+    SetupLocation location;
+    bool silent = false;
+};
+
+class EngineHost {
+public:
+    explicit EngineHost(EngineHostSetup setup);
+    EngineHost(const EngineHost&) = delete;
+    EngineHost& operator=(const EngineHost&) = delete;
+
+    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers}; }
+    TDialogRuntime& dialogs() { return m_dialogs; }
+    WizardShell& shell() { return m_shell; }
+    // The run's executor: the pages' feature controls show its components and
+    // their refresh follows its workers. Detached when it ends.
+    void attach_executor(TScriptExecutor* executor) { m_page_run.attach(executor); }
+
+private:
+    // The run as the pages see it.
+    class PageRunOfEngine : public PageRun {
+    public:
+        PageRunOfEngine(TVariableManager& vars, const EngineMessages& messages, const RunSwitches& switches,
+                        const EngineLanguage& language)
+            : m_vars(vars), m_messages(messages), m_switches(switches), m_language(language)
+        {
+        }
+        void attach(TScriptExecutor* executor) { m_executor = executor; }
+
+        bool silent() const override { return m_switches.silent; }
+        bool workers_busy() const override { return m_executor != nullptr && m_executor->workers().busy(); }
+        TComponentModel* components() override { return m_executor != nullptr ? &m_executor->components() : nullptr; }
+        DialogTexts texts() const override;
+        std::string translate(const std::string& text, const std::string& key, std::size_t index) override;
+
+    private:
+        TVariableManager& m_vars;
+        const EngineMessages& m_messages;
+        const RunSwitches& m_switches;
+        const EngineLanguage& m_language;
+        TScriptExecutor* m_executor = nullptr;
+    };
+    // The installer thread comes with the Windows Installer bridge; until then
+    // no command asks a page for it ("Apply Changes" is not supported yet), and
+    // a page that did would be told at once that it finished.
+    class InstallerNotBuilt : public InstallerRun {
+    public:
+        explicit InstallerNotBuilt(TVariableManager& vars) : m_vars(vars) {}
+        void start() override;
+        void run_and_wait() override { start(); }
+
+    private:
+        TVariableManager& m_vars;
+    };
+
+    EngineHostSetup m_setup;
+    RunSwitches m_switches;
+    EngineLanguage m_language;
+    PageRunOfEngine m_page_run;
+    WizardShell m_shell;
+    InstallerNotBuilt m_installer;
+    TDialogRuntime m_dialogs;
+    WindowsRunEnvironment m_run;
+    WindowsUserInterface m_ui;
+    WindowsSystemServices m_system;
+    WindowsWorkerServices m_workers;
+};
+
+} // namespace quillon

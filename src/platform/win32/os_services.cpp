@@ -1,0 +1,111 @@
+#include "platform/win32/os_services.h"
+
+#include "platform/win32/system_library.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+
+#include <windows.h>
+
+namespace quillon::win32 {
+
+namespace {
+
+// Run-time lookups: these functions are missing on older systems.
+template <typename Function>
+Function kernel32_function(const char* name)
+{
+    return proc<Function>(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+constexpr const wchar_t* run_once_key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+} // namespace
+
+bool running_under_wow64()
+{
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto is_wow64 = kernel32_function<IsWow64ProcessFunction>("IsWow64Process");
+    BOOL wow64 = FALSE;
+    return is_wow64 != nullptr && is_wow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool FileSystemRedirection::disable()
+{
+    if (m_cookie != nullptr || !running_under_wow64())
+        return false;
+    using DisableFunction = BOOL(WINAPI*)(PVOID*);
+    auto disable_redirection = kernel32_function<DisableFunction>("Wow64DisableWow64FsRedirection");
+    return disable_redirection != nullptr && disable_redirection(&m_cookie);
+}
+
+void FileSystemRedirection::revert()
+{
+    if (m_cookie == nullptr)
+        return;
+    using RevertFunction = BOOL(WINAPI*)(PVOID);
+    auto revert_redirection = kernel32_function<RevertFunction>("Wow64RevertWow64FsRedirection");
+    if (revert_redirection != nullptr)
+        revert_redirection(m_cookie);
+    m_cookie = nullptr;
+}
+
+void restart_windows()
+{
+    HANDLE raw_token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw_token)) {
+        UniqueHandle token(raw_token);
+        TOKEN_PRIVILEGES privileges{};
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+            AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+void write_run_once_entry(bool all_users, const std::string& name, const std::string& command)
+{
+    UniqueHkey key;
+    if (RegCreateKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, run_once_key, 0, nullptr, 0, KEY_WRITE,
+                        nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    std::wstring data = to_wide(command);
+    RegSetValueExW(key.get(), to_wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+void delete_run_once_entry(bool all_users, const std::string& name)
+{
+    UniqueHkey key;
+    if (RegOpenKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, run_once_key, 0, KEY_SET_VALUE, key.put()) ==
+        ERROR_SUCCESS)
+        RegDeleteValueW(key.get(), to_wide(name).c_str());
+}
+
+std::optional<std::string> short_path_name(const std::string& path)
+{
+    wchar_t buffer[MAX_PATH];
+    DWORD length = GetShortPathNameW(to_wide(path).c_str(), buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::nullopt;
+    return to_ansi(std::wstring_view(buffer, length));
+}
+
+std::optional<std::string> found_file_name(const std::string& path)
+{
+    WIN32_FIND_DATAW data{};
+    UniqueFind find(FindFirstFileW(to_wide(path).c_str(), &data));
+    if (!find)
+        return std::nullopt;
+    return to_ansi(data.cFileName);
+}
+
+std::string create_temp_file(const std::string& folder, const std::string& prefix)
+{
+    wchar_t buffer[MAX_PATH];
+    if (GetTempFileNameW(to_wide(folder).c_str(), to_wide(prefix).c_str(), 0, buffer) == 0)
+        return {};
+    return to_ansi(buffer);
+}
+
+} // namespace quillon::win32
