@@ -235,10 +235,10 @@ TEST_F(CompareForIfTest, CodeFiveTestsExistenceOfTheNameAsWritten)
         std::string_view negate;
         bool expected;
     };
+    // In "$ABC$" the dollar signs are part of the name.
     const ExistsCase cases[] = {
-        {"ABC", "", true},        {"abc", "", true},           {"$ABC$", "", false}, // dollar signs are part of the
-                              // name here
-        {"UNDEFINED", "", false}, {"UNDEFINED", "TRUE", true}, {"ABC", "TRUE", false}, {"EMPTY", "", true},
+        {"ABC", "", true},           {"abc", "", true},      {"$ABC$", "", false}, {"UNDEFINED", "", false},
+        {"UNDEFINED", "TRUE", true}, {"ABC", "TRUE", false}, {"EMPTY", "", true},
     };
     for (const ExistsCase& c : cases) {
         SCOPED_TRACE(std::string(c.variable) + " " + std::string(c.negate));
