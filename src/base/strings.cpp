@@ -114,6 +114,23 @@ std::optional<std::int64_t> parse_leading_int64(std::string_view text) noexcept
     return parse_int64(text.substr(0, end));
 }
 
+std::string utf16_to_latin1(std::u16string_view units)
+{
+    std::string out;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char16_t unit = units[i];
+        if (unit <= 0xFF) {
+            out += static_cast<char>(unit);
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF)
+            ++i;
+        out += '?';
+    }
+    return out;
+}
+
 std::string replace_all(std::string_view text, std::string_view from, std::string_view to)
 {
     if (from.empty())

@@ -39,6 +39,12 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
 // "$NAME$" without its dollar signs (the text both begins and ends with "$"); anything else unchanged.
 std::string strip_reference(std::string_view text);
 
+// UTF-16 text in the ANSI code page (WideCharToMultiByte on Windows; the
+// portable build gives Latin-1 and "?" for the rest).
+std::string utf16_to_ansi(std::u16string_view text);
+// Latin-1 for what fits in a byte, "?" for the rest (a surrogate pair is one character, so one "?").
+std::string utf16_to_latin1(std::u16string_view text);
+
 // The value of a hexadecimal digit, -1 for any other character.
 int hex_digit_value(char c) noexcept;
 

@@ -64,4 +64,9 @@ std::string ansi_lower(std::string_view text)
     return out;
 }
 
+std::string utf16_to_ansi(std::u16string_view text)
+{
+    return utf16_to_latin1(text);
+}
+
 } // namespace quillon

@@ -33,25 +33,6 @@ std::string nesting_message(std::size_t max_depth)
     return "objects, lists and collections nested deeper than " + std::to_string(max_depth) + " levels";
 }
 
-// The fallback when the caller gives no code page: Latin-1 for what fits in a
-// byte, '?' for the rest (a surrogate pair is one character, so one '?').
-std::string default_wide_char(std::u16string_view units)
-{
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char16_t unit = units[i];
-        if (unit <= 0xFF) {
-            out += static_cast<char>(unit);
-            continue;
-        }
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF)
-            ++i;
-        out += '?';
-    }
-    return out;
-}
-
 // Where decoded characters came from decides which of them are already bytes
 // of the setup's code page. A "#233" in a text form is the byte 233, as the
 // designer wrote it; in a wide or UTF-8 string only ASCII is, and the rest goes
@@ -86,7 +67,7 @@ private:
     {
         if (m_pending.empty())
             return;
-        m_text += m_options.wide_char ? m_options.wide_char(m_pending) : default_wide_char(m_pending);
+        m_text += m_options.wide_char ? m_options.wide_char(m_pending) : utf16_to_latin1(m_pending);
         m_pending.clear();
     }
 

@@ -7,6 +7,8 @@
 #include "dialogs/flash_player.h"
 #include "dialogs/folder_binding.h"
 #include "dialogs/folder_controls.h"
+#include "dialogs/page_apply.h"
+#include "dialogs/page_binding.h"
 #include "dialogs/html_links.h"
 #include "dialogs/html_view.h"
 #include "dialogs/rules.h"
@@ -46,26 +48,6 @@ constexpr std::int32_t tag_browse_variable = 6;
 // Tags of other controls.
 constexpr std::int32_t tag_live = 100;
 constexpr std::int32_t tag_target_edit = 2;
-
-std::string reduce_backslashes(std::string text)
-{
-    return replace_all(text, "\\\\", "\\");
-}
-
-std::string newlines_to_crlf(std::string_view text)
-{
-    return replace_all(text, "$NEWLINE$", "\r\n");
-}
-
-std::string crlf_to_newlines(std::string_view text)
-{
-    return replace_all(text, "\r\n", "$NEWLINE$");
-}
-
-void set_text(HWND window, std::string_view text)
-{
-    SetWindowTextW(window, win32::to_wide(text).c_str());
-}
 
 PathKind probe_path(const std::string& path)
 {
@@ -112,18 +94,6 @@ std::int64_t free_space(const std::string& target)
     if (!GetDiskFreeSpaceExW(win32::to_wide(root).c_str(), &available, nullptr, nullptr))
         return -1;
     return static_cast<std::int64_t>(std::min<ULONGLONG>(available.QuadPart, INT64_MAX));
-}
-
-std::string tree_item_text(HWND tree, HTREEITEM item)
-{
-    wchar_t text[512] = {};
-    TVITEMW query{};
-    query.mask = TVIF_TEXT;
-    query.hItem = item;
-    query.pszText = text;
-    query.cchTextMax = 512;
-    TreeView_GetItem(tree, &query);
-    return win32::to_ansi(text);
 }
 
 bool is_button(ControlKind kind)
@@ -414,177 +384,24 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
     m_binding = true;
     ScopeExit binding_off([this] { m_binding = false; });
 
-    // The caption, with the wizard's brand unless the logo is switched off.
     std::string caption = expand(template_text(dialog, form.model().name, 1, form.model().caption));
-    const std::string suffix = " - Quillon Wizard";
-    bool unbranded = GetVar(m_vars, var::logo) == "TRUE";
-    if (unbranded && caption.ends_with(suffix))
-        caption.resize(caption.size() - suffix.size());
-    else if (!unbranded && !caption.ends_with(suffix))
-        caption += suffix;
-    SetWindowTextW(form.window(), win32::to_wide(caption).c_str());
+    set_window_text(form.window(), PageCaption(caption, GetVar(m_vars, var::logo) == "TRUE"));
 
+    PageInputs inputs{m_vars,
+                      [this, &dialog](const std::string& component, std::size_t index, const std::string& design) {
+                          return template_text(dialog, component, index, design);
+                      },
+                      PageFiles{m_folder, file_exists_here, read_dialog_file}, components()};
     for (const TPoolTemplate::Control& control : form.controls()) {
         const FormControl& m = *control.model;
         HWND w = control.window;
         if (w == nullptr)
             continue;
-        std::string hint = strip_reference(m.hint);
-        std::optional<std::string> bound = hint.empty() ? std::nullopt : m_vars.lookup(ansi_upper(hint));
-        auto caption_template = [&] { return template_text(dialog, m.name, 1, m.caption); };
         switch (m.kind) {
-        case ControlKind::label:
-        case ControlKind::panel:
-        case ControlKind::group_box:
-        case ControlKind::tab_sheet:
-        case ControlKind::static_text:
-            set_text(w, m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(m_vars, var::progress_text)
-                                                                         : expand(caption_template()));
-            InvalidateRect(w, nullptr, TRUE);
-            break;
-        case ControlKind::button:
-        case ControlKind::bit_button:
-        case ControlKind::speed_button:
-        case ControlKind::bmp_button: set_text(w, expand(caption_template())); break;
-        case ControlKind::check_box:
-        case ControlKind::radio_button:
-            set_text(w, expand(caption_template()));
-            if (bound)
-                SendMessageW(w, BM_SETCHECK, text_is_true(*bound) ? BST_CHECKED : BST_UNCHECKED, 0);
-            break;
-        case ControlKind::edit:
-        case ControlKind::mask_edit: {
-            std::string text = caption_template();
-            if (bound)
-                text = reduce_backslashes(expand(*bound));
-            if (text.empty()) {
-                static constexpr std::string_view defaults[] = {"", "$STARTMENU$", "$TARGETDIR$", "$USERNAME$",
-                                                                "$USERCOMPANY$"};
-                if (m.tag >= 1 && m.tag <= 4)
-                    text = reduce_backslashes(expand(defaults[m.tag]));
-            }
-            set_text(w, text);
-            break;
-        }
-        case ControlKind::memo:
-        case ControlKind::rich_edit: {
-            // One template for all lines: a translation file holds one line per text.
-            std::string design;
-            for (std::size_t i = 0; i < m.lines.size(); ++i)
-                design += (i > 0 ? "$NEWLINE$" : "") + m.lines[i];
-            std::string text = newlines_to_crlf(expand(template_text(dialog, m.name, 1, design)));
-            if (bound)
-                text = newlines_to_crlf(reduce_backslashes(expand(*bound)));
-            if (m.tag == 1 || m.tag == 2) {
-                std::string base = m.tag == 1 ? "readme" : "license";
-                std::string language = GetVar(m_vars, var::language);
-                std::vector<std::string> names;
-                if (m.kind == ControlKind::rich_edit)
-                    names = {base + "." + language + ".rtf", base + ".rtf"};
-                names.push_back(base + "." + language + ".txt");
-                names.push_back(base + ".txt");
-                std::optional<std::string> loaded;
-                for (const std::string& name : names)
-                    if (!loaded && file_exists_here(m_folder + name))
-                        if (Result<std::string> bytes = read_dialog_file(m_folder + name))
-                            loaded = std::move(*bytes);
-                if (loaded)
-                    text = *loaded;
-                else if (m.kind == ControlKind::memo)
-                    text = "Add a " + base + "." + language + ".txt or " + base +
-                           ".txt file to your project as a support file/creative to display it here.";
-                else
-                    text = "Add a " + base + "." + language + ".rtf or " + base + ".rtf, or " + base + "." + language +
-                           ".txt or " + base +
-                           ".txt file to your project as a support file/creative to display it here.";
-            }
-            set_text(w, text);
-            break;
-        }
-        case ControlKind::list_box:
-        case ControlKind::combo_box: {
-            bool list = m.kind == ControlKind::list_box;
-            SendMessageW(w, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
-            for (std::size_t i = 0; i < m.items.size(); ++i) {
-                std::string text = expand(template_text(dialog, m.name, i + 1, m.items[i]));
-                if (!text.empty())
-                    SendMessageW(w, list ? LB_ADDSTRING : CB_ADDSTRING, 0,
-                                 reinterpret_cast<LPARAM>(win32::to_wide(text).c_str()));
-            }
-            if (bound) {
-                std::wstring value = win32::to_wide(*bound);
-                LRESULT index = SendMessageW(w, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                             reinterpret_cast<LPARAM>(value.c_str()));
-                if (index >= 0)
-                    SendMessageW(w, list ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-                else if (!list)
-                    SetWindowTextW(w, value.c_str());
-            }
-            break;
-        }
-        case ControlKind::check_list_box: {
-            std::vector<ComponentCheckItem> items;
-            if (m.tag == 1 && components() != nullptr) {
-                items = components()->FillCheckList();
-            } else if (m.tag != 1) {
-                // The value holds the checked items one per line.
-                std::vector<std::string> checked;
-                if (bound) {
-                    std::string lines = replace_all(replace_all(*bound, "\r\n", "\n"), "$NEWLINE$", "\n");
-                    for (std::size_t at = 0; at <= lines.size();) {
-                        std::size_t end = std::min(lines.find('\n', at), lines.size());
-                        checked.push_back(lines.substr(at, end - at));
-                        at = end + 1;
-                    }
-                }
-                for (std::size_t i = 0; i < m.items.size(); ++i) {
-                    std::string text = expand(template_text(dialog, m.name, i + 1, m.items[i]));
-                    if (!text.empty())
-                        items.push_back({text, std::find(checked.begin(), checked.end(), text) != checked.end()});
-                }
-            }
-            if (m.tag != 1 || components() != nullptr) {
-                ListView_DeleteAllItems(w);
-                for (std::size_t i = 0; i < items.size(); ++i) {
-                    std::wstring text = win32::to_wide(items[i].text);
-                    LVITEMW entry{};
-                    entry.mask = LVIF_TEXT;
-                    entry.iItem = static_cast<int>(i);
-                    entry.pszText = text.data();
-                    ListView_InsertItem(w, &entry);
-                    ListView_SetCheckState(w, static_cast<UINT>(i), items[i].checked);
-                }
-            }
-            break;
-        }
-        case ControlKind::track_bar:
-            if (bound) {
-                std::optional<std::int32_t> position = parse_int32(*bound);
-                if (!position)
-                    return make_error(ErrorCode::parse, "'" + *bound + "' is not a valid integer value");
-                SendMessageW(w, TBM_SETPOS, TRUE, *position);
-            }
-            break;
-        case ControlKind::progress_bar:
-        case ControlKind::gauge:
-            if (m.tag == 1) {
-                std::optional<std::int32_t> progress = parse_int32(GetVar(m_vars, var::progress));
-                SendMessageW(w, PBM_SETRANGE32, 0, 100);
-                SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(progress ? std::clamp(*progress, 0, 100) : 100), 0);
-            }
-            break;
         case ControlKind::tree_view:
             if (m.tag == 1) {
                 fill_feature_tree(dialog, control);
-            } else {
-                // The designed nodes, their texts expanded (and translated, as templates).
-                std::vector<std::string> texts;
-                for (std::size_t i = 0; i < m.nodes.size(); ++i) {
-                    const std::u16string& design = m.nodes[i].text;
-                    texts.push_back(expand(template_text(dialog, m.name, i + 1,
-                                                         win32::to_ansi(std::wstring(design.begin(), design.end())))));
-                }
-                show_tree_nodes(w, m.nodes, texts);
+                continue;
             }
             break;
         case ControlKind::shell_tree:
@@ -592,43 +409,37 @@ Result<void> TDialogRuntime::PrepareDialog(const std::string& key)
         case ControlKind::shell_combo:
         case ControlKind::directory_list_box:
         case ControlKind::file_list_box:
-        case ControlKind::drive_combo_box:
+        case ControlKind::drive_combo_box: {
+            std::string hint = BoundVariable(m);
+            std::optional<std::string> bound = hint.empty() ? std::nullopt : m_vars.lookup(hint);
             if (std::optional<FolderView> view = PreparedView(m.kind, m.tag, bound, destination, probe_path))
                 show_folder_view(control, *view);
-            break;
+            continue;
+        }
         case ControlKind::html_viewer: {
             UINT_PTR timer_id = page_refresh_timer_base + static_cast<UINT_PTR>(&control - form.controls().data());
             html_view_on_link(w, [this, &dialog](const std::string& href) { return follow_link(dialog, href); });
             html_view_on_page(w, [this, &dialog, w, timer_id] { on_html_page(dialog, w, timer_id); });
-            if (m.tag == 1) {
-                std::string language = GetVar(m_vars, var::language);
-                if (file_exists_here(m_folder + "index." + language + ".htm"))
-                    html_view_load_file(w, m_folder + "index." + language + ".htm");
-                else if (file_exists_here(m_folder + "index.htm"))
-                    html_view_load_file(w, m_folder + "index.htm");
-                else
-                    html_view_set_html(w, "Add an index.htm file to your project to display it here, along with "
-                                          "any other additional support/linked files.");
-            }
             break;
         }
-        case ControlKind::animate: SendMessageW(w, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF)); break;
         case ControlKind::flash_frame:
-            if (m.tag == 1 && !dialog.flash_playing) {
-                std::string language = GetVar(m_vars, var::language);
-                std::string movie = m_folder + "movie." + language + ".swf";
-                if (!file_exists_here(movie))
-                    movie = m_folder + "movie.swf";
-                if (!file_exists_here(movie))
-                    set_text(w, "Add a movie.swf file to your project to display it here.");
-                else if (PlayFlashMovie(w, m_folder + "flash.ocx", movie))
-                    dialog.flash_playing = true;
-                else
-                    set_text(w, m_roles.run.texts().flash_failed);
-            }
+            // The player stays in its frame: a page shown again keeps the movie playing.
+            if (dialog.flash_playing)
+                continue;
             break;
         default: break;
         }
+        ControlFill fill = TRY(DecideControlFill(m, inputs));
+        if (m.kind == ControlKind::flash_frame) {
+            if (fill.movie && PlayFlashMovie(w, m_folder + "flash.ocx", *fill.movie))
+                dialog.flash_playing = true;
+            else if (fill.movie)
+                set_window_text(w, m_roles.run.texts().flash_failed);
+            else if (fill.text)
+                set_window_text(w, *fill.text);
+            continue;
+        }
+        apply_control_fill(w, m, fill);
     }
     refresh_feature_texts(dialog);
     apply_rules(dialog);
@@ -696,7 +507,7 @@ void TDialogRuntime::refresh_feature_texts(Dialog& dialog)
         case 6: text = SizeText(components()->remaining_space(space()), units); break;
         default: continue;
         }
-        set_text(control.window, text);
+        set_window_text(control.window, text);
     }
 }
 
@@ -712,7 +523,7 @@ void TDialogRuntime::refresh_live_bound(Dialog& dialog)
             continue;
         if (control.model->kind == ControlKind::edit || control.model->kind == ControlKind::mask_edit) {
             if (window_text_ansi(control.window) != *value)
-                set_text(control.window, *value);
+                set_window_text(control.window, *value);
         } else if (std::optional<FolderView> view = LiveView(control.model->kind, *value, probe_path)) {
             show_folder_view(control, *view);
         }
@@ -753,7 +564,7 @@ void TDialogRuntime::set_destination(Dialog& dialog, const std::string& folder)
     for (const TPoolTemplate::Control& control : dialog.form->controls())
         if ((control.model->kind == ControlKind::edit || control.model->kind == ControlKind::mask_edit) &&
             control.model->tag == tag_target_edit && control.window != nullptr)
-            set_text(control.window, destination); // its change handler stores it
+            set_window_text(control.window, destination); // its change handler stores it
     refresh_feature_texts(dialog);
     apply_rules(dialog);
 }
@@ -812,55 +623,22 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
         return;
     const FormControl& m = *control.model;
     HWND w = control.window;
-    std::string name = ansi_upper(strip_reference(m.hint));
+    std::string name = BoundVariable(m);
     bool feature_texts = false;
     bool live = false;
-    auto store = [&](std::string_view value, std::string_view origin) {
-        if (!name.empty())
-            DefineVar(m_vars, name, value, origin);
-    };
     switch (m.kind) {
     case ControlKind::edit:
-        store(window_text_ansi(w), "Edit1Change");
-        feature_texts = live = true;
-        break;
-    case ControlKind::mask_edit:
-        store(window_text_ansi(w), "MaskEdit1Change");
-        feature_texts = live = true;
-        break;
+    case ControlKind::mask_edit: feature_texts = live = true; break;
     case ControlKind::memo:
-        store(crlf_to_newlines(window_text_ansi(w)), "Memo1Change");
-        feature_texts = true;
-        break;
-    case ControlKind::rich_edit:
-        store(crlf_to_newlines(window_text_ansi(w)), "RichEdit1Change");
-        feature_texts = true;
-        break;
-    case ControlKind::check_box:
-        store(SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "TRUE" : "FALSE", "CheckBox1Click");
-        break;
+    case ControlKind::rich_edit: feature_texts = true; break;
     case ControlKind::radio_button:
         // Every radio button of the dialog with a Hint writes its own state.
         for (const TPoolTemplate::Control& other : dialog.form->controls())
             if (other.model->kind == ControlKind::radio_button && !other.model->hint.empty())
-                DefineVar(m_vars, ansi_upper(strip_reference(other.model->hint)),
-                          SendMessageW(other.window, BM_GETCHECK, 0, 0) == BST_CHECKED ? "TRUE" : "FALSE",
+                DefineVar(m_vars, BoundVariable(*other.model),
+                          read_control_state(other.window, *other.model).checked ? "TRUE" : "FALSE",
                           "RadioButton1Click");
         break;
-    case ControlKind::list_box: {
-        std::string lines;
-        int count = static_cast<int>(SendMessageW(w, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            if (SendMessageW(w, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0)
-                continue;
-            std::wstring item(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)),
-                              L'\0');
-            SendMessageW(w, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
-            lines += (lines.empty() ? "" : "$NEWLINE$") + win32::to_ansi(item);
-        }
-        store(lines, "ListBox1Click");
-        break;
-    }
     case ControlKind::check_list_box:
         if (m.tag == 1 && components() != nullptr) {
             std::vector<ComponentCheckItem> items = components()->FillCheckList();
@@ -876,21 +654,8 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
             if (selected >= 0 && static_cast<std::size_t>(selected) < items.size())
                 dialog.current_component = items[static_cast<std::size_t>(selected)].text;
             feature_texts = true;
-        } else {
-            std::string lines;
-            int count = ListView_GetItemCount(w);
-            for (int i = 0; i < count; ++i) {
-                if (!ListView_GetCheckState(w, static_cast<UINT>(i)))
-                    continue;
-                wchar_t text[512] = {};
-                ListView_GetItemText(w, i, 0, text, 512);
-                lines += (lines.empty() ? "" : "$NEWLINE$") + win32::to_ansi(text);
-            }
-            store(lines, "CheckListBox1ClickCheck");
         }
         break;
-    case ControlKind::combo_box: store(window_text_ansi(w), "ComboBox1Change"); break;
-    case ControlKind::track_bar: store(std::to_string(SendMessageW(w, TBM_GETPOS, 0, 0)), "TrackBar1Change"); break;
     case ControlKind::file_list_box:
         on_folder_change(dialog, control, FolderEvent::selected, file_list_selected(w), false);
         return;
@@ -900,21 +665,20 @@ void TDialogRuntime::on_change(Dialog& dialog, const TPoolTemplate::Control& con
     case ControlKind::drive_combo_box:
         on_folder_change(dialog, control, FolderEvent::selected, drive_box_selected(w), true);
         return;
-    case ControlKind::tree_view: {
-        HTREEITEM selected = TreeView_GetSelection(w);
-        std::string path;
-        for (HTREEITEM item = selected; item != nullptr; item = TreeView_GetParent(w, item))
-            path = tree_item_text(w, item) + (path.empty() ? "" : "\\" + path);
+    case ControlKind::tree_view:
+        // The feature tree's node names its component by the path from the root.
         if (m.tag == 1) {
+            std::string path;
+            for (HTREEITEM item = TreeView_GetSelection(w); item != nullptr; item = TreeView_GetParent(w, item))
+                path = tree_item_text(w, item) + (path.empty() ? "" : "\\" + path);
             dialog.current_component = path;
             feature_texts = true;
         }
-        if (selected != nullptr)
-            store(tree_item_text(w, selected), "TreeView1Change");
         break;
-    }
     default: break;
     }
+    if (std::optional<ControlWrite> write = DecideWriteBack(m, read_control_state(w, m)); write && !name.empty())
+        DefineVar(m_vars, name, write->value, write->origin);
     if (feature_texts)
         refresh_feature_texts(dialog);
     if (live)
@@ -1101,13 +865,13 @@ void TDialogRuntime::refresh_dialog_progress(Dialog& dialog, std::string_view te
         if (w == nullptr)
             continue;
         if (m.kind == ControlKind::static_text && m.tag == 1) {
-            set_text(w, text);
+            set_window_text(w, text);
         } else if ((m.kind == ControlKind::label || m.kind == ControlKind::panel || is_button(m.kind) ||
                     m.kind == ControlKind::tab_sheet || m.kind == ControlKind::static_text) &&
                    !m.caption.empty()) {
             std::string expanded = expand(template_text(dialog, m.name, 1, m.caption));
             if (window_text_ansi(w) != expanded)
-                set_text(w, expanded);
+                set_window_text(w, expanded);
         } else if ((m.kind == ControlKind::progress_bar || m.kind == ControlKind::gauge) && m.tag == 1) {
             LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
             if (m.kind == ControlKind::progress_bar && marquee) {

@@ -75,4 +75,18 @@ std::string ansi_lower(std::string_view text)
     return map_case(text, false);
 }
 
+std::string utf16_to_ansi(std::u16string_view text)
+{
+    if (text.empty())
+        return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    int length = static_cast<int>(text.size());
+    int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return utf16_to_latin1(text);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
 } // namespace quillon
