@@ -2,7 +2,10 @@
 #include "base/paths.h"
 
 #include "base/strings.h"
+#include "dialogs/control_windows.h"
+#include "dialogs/design_properties.h"
 #include "dialogs/dfm.h"
+#include "dialogs/drawn_controls.h"
 #include "dialogs/folder_controls.h"
 #include "dialogs/html_view.h"
 #include "dialogs/shell_controls.h"
@@ -23,306 +26,9 @@ namespace quillon {
 namespace {
 
 constexpr wchar_t form_class[] = L"TPoolTemplate";
-constexpr wchar_t paint_class[] = L"QuillonPaint";
 constexpr int first_control_id = 100;
 // Designed at 96 pixels per inch unless the form says otherwise.
 constexpr int design_pixels_per_inch = 96;
-
-std::string identifier_of(const FormControl& control, std::string_view property)
-{
-    const dfm::Property* found = control.source != nullptr ? control.source->find(property) : nullptr;
-    return found != nullptr && found->value.kind == dfm::ValueKind::identifier ? found->value.text : std::string();
-}
-
-std::string current_folder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
-    return length == 0 || length >= MAX_PATH ? std::string() : win32::to_ansi(std::wstring_view(folder, length));
-}
-
-std::string text_of(const FormControl& control, std::string_view property)
-{
-    const dfm::Property* found = control.source != nullptr ? control.source->find(property) : nullptr;
-    return found != nullptr && found->value.kind == dfm::ValueKind::string ? found->value.text : std::string();
-}
-
-bool is(const std::string& value, std::string_view expected)
-{
-    return equal_ascii_nocase(value, expected);
-}
-
-COLORREF rgb_of(const FormColor& color)
-{
-    return color.system ? GetSysColor(static_cast<int>(color.value)) : static_cast<COLORREF>(color.value);
-}
-
-std::string join_lines(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            text += "\r\n";
-        text += lines[i];
-    }
-    return text;
-}
-
-// State of the windows drawn here (panels, bevels, shapes, gauges and the
-// designer-only components), reached through GWLP_USERDATA.
-struct PaintState {
-    const FormControl* model = nullptr;
-    HFONT font = nullptr;
-    std::int64_t minimum = 0;
-    std::int64_t maximum = 100;
-    std::int64_t position = 0;
-};
-
-void fill(HDC dc, const RECT& rect, COLORREF color)
-{
-    win32::UniqueBrush brush(CreateSolidBrush(color));
-    FillRect(dc, &rect, brush.get());
-}
-
-COLORREF property_color(const FormControl& control, std::string_view property, COLORREF fallback)
-{
-    const dfm::Property* found = control.source != nullptr ? control.source->find(property) : nullptr;
-    if (found == nullptr)
-        return fallback;
-    std::optional<FormColor> color = ParseFormColor(found->value);
-    return color ? rgb_of(*color) : fallback;
-}
-
-void paint_panel(HDC dc, RECT rect, const PaintState& state)
-{
-    const FormControl& control = *state.model;
-    fill(dc, rect, rgb_of(control.color));
-    auto edge = [&](const std::string& bevel) -> UINT {
-        if (is(bevel, "bvLowered"))
-            return BDR_SUNKENOUTER;
-        if (is(bevel, "bvRaised") || bevel.empty())
-            return BDR_RAISEDINNER;
-        return 0;
-    };
-    std::string outer = identifier_of(control, "BevelOuter");
-    std::string inner = identifier_of(control, "BevelInner");
-    if (UINT e = edge(outer); e != 0 && !is(outer, "bvNone")) {
-        DrawEdge(dc, &rect, e, BF_RECT | BF_ADJUST);
-    }
-    if (!inner.empty() && !is(inner, "bvNone")) {
-        if (UINT e = edge(inner); e != 0)
-            DrawEdge(dc, &rect, e, BF_RECT | BF_ADJUST);
-    }
-    std::wstring caption = win32::to_wide(control.caption);
-    if (!caption.empty()) {
-        win32::SelectedObject font(dc, state.font);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, rgb_of(control.font.color));
-        UINT align = control.alignment == TextAlignment::left    ? DT_LEFT
-                     : control.alignment == TextAlignment::right ? DT_RIGHT
-                                                                 : DT_CENTER;
-        DrawTextW(dc, caption.c_str(), -1, &rect, align | DT_VCENTER | DT_SINGLELINE);
-    }
-}
-
-// Drawn here rather than by the button class: a group box window does not
-// paint its inside, which the form (clipping its children) leaves unpainted.
-void paint_group_box(HDC dc, RECT rect, const PaintState& state)
-{
-    const FormControl& control = *state.model;
-    fill(dc, rect, rgb_of(control.color));
-    win32::SelectedObject font(dc, state.font);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    RECT frame = rect;
-    frame.top += metrics.tmHeight / 2;
-    DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-    std::wstring caption = win32::to_wide(control.caption);
-    if (!caption.empty()) {
-        RECT text{rect.left + 8, rect.top, rect.right - 8, rect.top + metrics.tmHeight};
-        DrawTextW(dc, caption.c_str(), -1, &text, DT_SINGLELINE | DT_CALCRECT);
-        fill(dc, text, rgb_of(control.color));
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, rgb_of(control.enabled ? control.font.color : FormColor{true, 17}));
-        DrawTextW(dc, caption.c_str(), -1, &text, DT_SINGLELINE);
-    }
-}
-
-void paint_bevel(HDC dc, RECT rect, const PaintState& state)
-{
-    const FormControl& control = *state.model;
-    fill(dc, rect, rgb_of(control.color));
-    std::string shape = identifier_of(control, "Shape");
-    bool raised = is(identifier_of(control, "Style"), "bsRaised");
-    UINT edge = raised ? EDGE_RAISED : EDGE_SUNKEN;
-    UINT line_edge = raised ? BDR_RAISEDINNER | BDR_RAISEDOUTER : BDR_SUNKENOUTER | BDR_RAISEDINNER;
-    if (is(shape, "bsTopLine"))
-        DrawEdge(dc, &rect, line_edge, BF_TOP);
-    else if (is(shape, "bsBottomLine"))
-        DrawEdge(dc, &rect, line_edge, BF_BOTTOM);
-    else if (is(shape, "bsLeftLine"))
-        DrawEdge(dc, &rect, line_edge, BF_LEFT);
-    else if (is(shape, "bsRightLine"))
-        DrawEdge(dc, &rect, line_edge, BF_RIGHT);
-    else if (is(shape, "bsFrame"))
-        DrawEdge(dc, &rect, raised ? EDGE_BUMP : EDGE_ETCHED, BF_RECT);
-    else if (!is(shape, "bsSpacer"))
-        DrawEdge(dc, &rect, edge, BF_RECT); // bsBox
-}
-
-void paint_shape(HDC dc, RECT rect, const PaintState& state)
-{
-    const FormControl& control = *state.model;
-    fill(dc, rect, rgb_of(control.color));
-    bool clear = is(identifier_of(control, "Brush.Style"), "bsClear");
-    win32::UniqueBrush solid;
-    if (!clear)
-        solid.reset(CreateSolidBrush(property_color(control, "Brush.Color", RGB(255, 255, 255))));
-    win32::UniquePen pen(CreatePen(PS_SOLID, 1, property_color(control, "Pen.Color", RGB(0, 0, 0))));
-    win32::SelectedObject selected_brush(dc, clear ? GetStockObject(NULL_BRUSH) : solid.get());
-    win32::SelectedObject selected_pen(dc, pen.get());
-    std::string shape = identifier_of(control, "Shape");
-    int w = rect.right - rect.left;
-    int h = rect.bottom - rect.top;
-    if (is(shape, "stSquare") || is(shape, "stCircle") || is(shape, "stRoundSquare")) {
-        int side = std::min(w, h);
-        rect.left += (w - side) / 2;
-        rect.top += (h - side) / 2;
-        rect.right = rect.left + side;
-        rect.bottom = rect.top + side;
-    }
-    if (is(shape, "stEllipse") || is(shape, "stCircle"))
-        Ellipse(dc, rect.left, rect.top, rect.right, rect.bottom);
-    else if (is(shape, "stRoundRect") || is(shape, "stRoundSquare"))
-        RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, std::min(w, h) / 4, std::min(w, h) / 4);
-    else
-        Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-}
-
-void paint_gauge(HDC dc, RECT rect, const PaintState& state)
-{
-    const FormControl& control = *state.model;
-    COLORREF back = property_color(control, "BackColor", RGB(255, 255, 255));
-    COLORREF fore = property_color(control, "ForeColor", RGB(0, 0, 0));
-    DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
-    fill(dc, rect, back);
-    std::int64_t span = std::max<std::int64_t>(1, state.maximum - state.minimum);
-    std::int64_t done = std::clamp<std::int64_t>(state.position - state.minimum, 0, span);
-    RECT bar = rect;
-    bar.right = rect.left + static_cast<LONG>((rect.right - rect.left) * done / span);
-    fill(dc, bar, fore);
-    const dfm::Property* show_text = control.source != nullptr ? control.source->find("ShowText") : nullptr;
-    if (show_text == nullptr || !is(show_text->value.text, "False")) {
-        std::wstring percent = std::to_wstring(done * 100 / span) + L"%";
-        win32::SelectedObject font(dc, state.font);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(128, 128, 128));
-        DrawTextW(dc, percent.c_str(), -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    }
-}
-
-LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept
-{
-    auto* state = reinterpret_cast<PaintState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    switch (message) {
-    case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        RECT rect;
-        GetClientRect(window, &rect);
-        if (state != nullptr && state->model != nullptr) {
-            switch (state->model->kind) {
-            case ControlKind::panel: paint_panel(dc, rect, *state); break;
-            case ControlKind::group_box: paint_group_box(dc, rect, *state); break;
-            case ControlKind::bevel: paint_bevel(dc, rect, *state); break;
-            case ControlKind::shape: paint_shape(dc, rect, *state); break;
-            case ControlKind::gauge: paint_gauge(dc, rect, *state); break;
-            default: fill(dc, rect, rgb_of(state->model->color)); break;
-            }
-            // A Flash frame without its player says why in its text.
-            if (state->model->kind == ControlKind::flash_frame) {
-                wchar_t text[512] = {};
-                if (GetWindowTextW(window, text, 512) > 0) {
-                    win32::SelectedObject font(dc, state->font);
-                    SetBkMode(dc, TRANSPARENT);
-                    SetTextColor(dc, rgb_of(state->model->font.color));
-                    RECT inside = rect;
-                    InflateRect(&inside, -4, -4);
-                    DrawTextW(dc, text, -1, &inside, DT_CENTER | DT_WORDBREAK);
-                }
-            }
-        }
-        EndPaint(window, &paint);
-        return 0;
-    }
-    case WM_SETFONT:
-        if (state != nullptr)
-            state->font = reinterpret_cast<HFONT>(wparam);
-        return 0;
-    case WM_GETFONT: return state != nullptr ? reinterpret_cast<LRESULT>(state->font) : 0;
-    case WM_SETTEXT:
-        DefWindowProcW(window, message, wparam, lparam);
-        InvalidateRect(window, nullptr, FALSE);
-        return TRUE;
-    // Gauges take the progress bar's messages, so that the runtime drives both alike.
-    case PBM_SETRANGE32:
-        if (state != nullptr) {
-            state->minimum = static_cast<int>(wparam);
-            state->maximum = static_cast<int>(lparam);
-            InvalidateRect(window, nullptr, FALSE);
-        }
-        return 0;
-    case PBM_SETPOS:
-        if (state != nullptr) {
-            std::int64_t old = state->position;
-            state->position = static_cast<int>(wparam);
-            InvalidateRect(window, nullptr, FALSE);
-            return static_cast<LRESULT>(old);
-        }
-        return 0;
-    case PBM_GETPOS: return state != nullptr ? static_cast<LRESULT>(state->position) : 0;
-    case WM_LBUTTONUP:
-        // Shapes react on mouse-up, as the designer's shapes do.
-        if (state != nullptr && state->model != nullptr && state->model->kind == ControlKind::shape)
-            SendMessageW(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), STN_CLICKED),
-                         reinterpret_cast<LPARAM>(window));
-        return 0;
-    case WM_NCDESTROY:
-        delete state;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        break;
-    default: break;
-    }
-    return DefWindowProcW(window, message, wparam, lparam);
-}
-
-// Common AVI clips of shell32, by the designer's CommonAVI names.
-int common_avi(const std::string& name)
-{
-    static constexpr std::pair<std::string_view, int> table[] = {
-        {"aviFindFolder", 150}, {"aviFindFile", 151},    {"aviFindComputer", 152}, {"aviCopyFiles", 160},
-        {"aviCopyFile", 161},   {"aviRecycleFile", 162}, {"aviEmptyRecycle", 163}, {"aviDeleteFile", 164},
-    };
-    for (const auto& [avi, id] : table)
-        if (is(name, avi))
-            return id;
-    return 0;
-}
-
-HBITMAP bitmap_from_file_bytes(const std::string& bytes)
-{
-    if (bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) || bytes[0] != 'B' || bytes[1] != 'M')
-        return nullptr;
-    BITMAPFILEHEADER header;
-    std::memcpy(&header, bytes.data(), sizeof header);
-    if (header.bfOffBits >= bytes.size())
-        return nullptr;
-    const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.data() + sizeof(BITMAPFILEHEADER));
-    win32::WindowDc screen;
-    return CreateDIBitmap(screen.get(), &info->bmiHeader, CBM_INIT, bytes.data() + header.bfOffBits, info,
-                          DIB_RGB_COLORS);
-}
 
 } // namespace
 
@@ -362,16 +68,8 @@ bool RegisterDialogClasses(HINSTANCE instance)
     form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     form.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     form.lpszClassName = form_class;
-    WNDCLASSEXW paint{};
-    paint.cbSize = sizeof paint;
-    paint.lpfnWndProc = &paint_proc;
-    paint.hInstance = instance;
-    paint.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    paint.lpszClassName = paint_class;
-    bool ok = true;
-    for (const WNDCLASSEXW* wc : {&form, &paint})
-        if (RegisterClassExW(wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            ok = false;
+    bool ok = RegisterClassExW(&form) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    ok = register_drawn_control_class(instance) && ok;
     return RegisterHtmlView(instance) && RegisterShellControls(instance) && ok;
 }
 
@@ -451,12 +149,12 @@ Result<void> TPoolTemplate::create_window(const std::string& dialogs_folder)
     for (const Control& control : m_controls)
         if (control.model->kind == ControlKind::page_control) {
             // The designer's active page, else the first.
-            std::string active = identifier_of(*control.model, "ActivePage");
+            std::string active = design_identifier(*control.model, "ActivePage");
             int page = 0, index = 0;
             for (const Control& sheet : m_controls)
                 if (sheet.model->kind == ControlKind::tab_sheet && sheet.model->parent &&
                     &m_controls[*sheet.model->parent] == &control) {
-                    if (is(sheet.model->name, active))
+                    if (same_name(sheet.model->name, active))
                         page = index;
                     ++index;
                 }
@@ -469,173 +167,18 @@ Result<void> TPoolTemplate::create_window(const std::string& dialogs_folder)
 Result<void> TPoolTemplate::create_control(Control& control, const std::string& dialogs_folder)
 {
     const FormControl& m = *control.model;
-    if (m.kind == ControlKind::nonvisual)
+    std::optional<ControlWindowSpec> spec = control_window_spec(m);
+    if (!spec)
         return {};
-    const wchar_t* window_class = L"STATIC";
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (m.tab_stop ? WS_TABSTOP : 0);
-    DWORD ex_style = 0;
-    int height = m.bounds.height;
-    auto border = [&] { ex_style |= WS_EX_CLIENTEDGE; };
-    switch (m.kind) {
-    case ControlKind::label:
-        style |= SS_NOTIFY | (m.alignment == TextAlignment::right    ? SS_RIGHT
-                              : m.alignment == TextAlignment::center ? SS_CENTER
-                              : m.word_wrap                          ? SS_LEFT
-                                                                     : SS_LEFTNOWORDWRAP);
-        break;
-    case ControlKind::static_text: {
-        std::string border_style = identifier_of(m, "BorderStyle");
-        style |= SS_NOTIFY | (m.alignment == TextAlignment::right    ? SS_RIGHT
-                              : m.alignment == TextAlignment::center ? SS_CENTER
-                                                                     : SS_LEFT);
-        if (is(border_style, "sbsSunken"))
-            style |= SS_SUNKEN;
-        else if (is(border_style, "sbsSingle"))
-            style |= WS_BORDER;
-        break;
-    }
-    case ControlKind::edit:
-    case ControlKind::mask_edit: {
-        window_class = L"EDIT";
-        style |= ES_AUTOHSCROLL | (m.read_only ? ES_READONLY : 0);
-        const dfm::Property* password = m.source->find("PasswordChar");
-        if (password != nullptr && password->value.kind == dfm::ValueKind::string && !password->value.text.empty() &&
-            password->value.text != std::string(1, '\0'))
-            style |= ES_PASSWORD;
-        border();
-        break;
-    }
-    case ControlKind::memo:
-    case ControlKind::rich_edit: {
-        window_class = m.kind == ControlKind::memo ? L"EDIT" : L"RichEdit20W";
-        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | (m.read_only ? ES_READONLY : 0);
-        std::string bars = identifier_of(m, "ScrollBars");
-        if (m.kind == ControlKind::rich_edit || is(bars, "ssVertical") || is(bars, "ssBoth"))
-            style |= WS_VSCROLL;
-        if (m.kind == ControlKind::rich_edit || is(bars, "ssHorizontal") || is(bars, "ssBoth"))
-            style |= WS_HSCROLL;
-        if (!m.word_wrap)
-            style |= ES_AUTOHSCROLL;
-        border();
-        break;
-    }
-    case ControlKind::button:
-    case ControlKind::bit_button:
-    case ControlKind::bmp_button:
-    case ControlKind::speed_button: {
-        window_class = L"BUTTON";
-        const dfm::Property* is_default = m.source->find("Default");
-        style |= is_default != nullptr && is(is_default->value.text, "True") ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        const dfm::Property* flat = m.source->find("Flat");
-        if (flat != nullptr && is(flat->value.text, "True"))
-            style |= BS_FLAT;
-        break;
-    }
-    case ControlKind::check_box:
-        window_class = L"BUTTON";
-        style |= BS_AUTOCHECKBOX | (m.word_wrap ? BS_MULTILINE : 0);
-        break;
-    case ControlKind::radio_button:
-        // Grouped by their container, not by window order: checked by hand.
-        window_class = L"BUTTON";
-        style |= BS_RADIOBUTTON | (m.word_wrap ? BS_MULTILINE : 0);
-        break;
-    case ControlKind::list_box:
-    case ControlKind::file_list_box:
-    case ControlKind::directory_list_box: {
-        window_class = L"LISTBOX";
-        style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
-        const dfm::Property* multi = m.source->find("MultiSelect");
-        if (multi != nullptr && is(multi->value.text, "True"))
-            style |= LBS_EXTENDEDSEL;
-        // The folder and file lists keep the order they are filled in.
-        const dfm::Property* sorted = m.source->find("Sorted");
-        if (m.kind == ControlKind::list_box && sorted != nullptr && is(sorted->value.text, "True"))
-            style |= LBS_SORT;
-        border();
-        break;
-    }
-    case ControlKind::check_list_box:
-        window_class = WC_LISTVIEWW;
-        style |= LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
-        border();
-        break;
-    case ControlKind::combo_box:
-    case ControlKind::drive_combo_box:
-    case ControlKind::filter_combo_box:
-        window_class = L"COMBOBOX";
-        style |= WS_VSCROLL | CBS_AUTOHSCROLL |
-                 (m.kind != ControlKind::combo_box || is(identifier_of(m, "Style"), "csDropDownList") ? CBS_DROPDOWNLIST
-                                                                                                      : CBS_DROPDOWN);
-        height += 200; // the drop-down list
-        break;
-    case ControlKind::image:
-        style |= SS_NOTIFY | SS_BITMAP;
-        {
-            const dfm::Property* center = m.source->find("Center");
-            const dfm::Property* stretch = m.source->find("Stretch");
-            if (stretch != nullptr && is(stretch->value.text, "True"))
-                style |= SS_REALSIZECONTROL;
-            else if (center != nullptr && is(center->value.text, "True"))
-                style |= SS_CENTERIMAGE;
-        }
-        break;
-    case ControlKind::progress_bar: {
-        window_class = PROGRESS_CLASSW;
-        const dfm::Property* smooth = m.source->find("Smooth");
-        if (smooth != nullptr && is(smooth->value.text, "True"))
-            style |= PBS_SMOOTH;
-        if (is(identifier_of(m, "Orientation"), "pbVertical"))
-            style |= PBS_VERTICAL;
-        break;
-    }
-    case ControlKind::track_bar:
-        window_class = TRACKBAR_CLASSW;
-        style |= TBS_AUTOTICKS | (is(identifier_of(m, "Orientation"), "trVertical") ? TBS_VERT : TBS_HORZ);
-        break;
-    case ControlKind::up_down:
-        window_class = UPDOWN_CLASSW;
-        style |= UDS_ARROWKEYS | UDS_SETBUDDYINT;
-        break;
-    case ControlKind::page_control: window_class = WC_TABCONTROLW; break;
-    case ControlKind::tree_view:
-        window_class = WC_TREEVIEWW;
-        style |= TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
-        border();
-        break;
-    case ControlKind::animate:
-        window_class = ANIMATE_CLASSW;
-        style |= ACS_TRANSPARENT | ACS_CENTER;
-        break;
-    case ControlKind::html_viewer: window_class = html_view_class; break;
-    case ControlKind::shell_tree: window_class = shell_tree_class; break;
-    case ControlKind::shell_list: window_class = shell_list_class; break;
-    case ControlKind::shell_combo:
-        window_class = shell_combo_class;
-        height += 200;
-        break;
-    case ControlKind::panel:
-    case ControlKind::group_box:
-    case ControlKind::tab_sheet:
-    case ControlKind::shape:
-    case ControlKind::bevel:
-    case ControlKind::gauge:
-    case ControlKind::flash_frame:
-    case ControlKind::form_shape:
-    case ControlKind::vista_glass: window_class = paint_class; break;
-    case ControlKind::nonvisual: return {};
-    }
     int id = first_control_id + static_cast<int>(&control - m_controls.data());
-    control.window = CreateWindowExW(ex_style, window_class, L"", style, m.bounds.left, m.bounds.top, m.bounds.width,
-                                     height, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                     GetModuleHandleW(nullptr), nullptr);
+    control.window = CreateWindowExW(
+        spec->ex_style, spec->window_class, L"", spec->style, m.bounds.left, m.bounds.top, m.bounds.width, spec->height,
+        m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control.window == nullptr)
         return make_error(ErrorCode::win32,
                           m_hint + ": cannot create the control " + m.name + " (" + m.class_name + ")", GetLastError());
-    if (window_class == paint_class) {
-        auto* state = new PaintState{&m, nullptr, m.minimum, m.maximum, m.position};
-        SetWindowLongPtrW(control.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-    }
+    if (spec->window_class == drawn_control_class)
+        attach_drawn_control(control.window, m);
     ATOM atom = GlobalAddAtomW(win32::to_wide(m.name).c_str());
     if (atom != 0) {
         m_atoms.push_back(atom);
@@ -663,90 +206,10 @@ void TPoolTemplate::fill_control(Control& control)
     if (w == nullptr)
         return;
     switch (m.kind) {
-    case ControlKind::memo:
-    case ControlKind::rich_edit: SetWindowTextW(w, win32::to_wide(join_lines(m.lines)).c_str()); break;
-    case ControlKind::list_box:
-        for (const std::string& item : m.items)
-            SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::to_wide(item).c_str()));
-        SendMessageW(w, LB_SETCURSEL, static_cast<WPARAM>(m.item_index), 0);
-        break;
-    case ControlKind::check_list_box: {
-        ListView_SetExtendedListViewStyle(w, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        LVCOLUMNW column{};
-        column.mask = LVCF_WIDTH;
-        column.cx = std::max(10, m.bounds.width - GetSystemMetrics(SM_CXVSCROLL) - 4);
-        ListView_InsertColumn(w, 0, &column);
-        int row = 0;
-        for (const std::string& item : m.items) {
-            std::wstring text = win32::to_wide(item);
-            LVITEMW entry{};
-            entry.mask = LVIF_TEXT;
-            entry.iItem = row++;
-            entry.pszText = text.data();
-            ListView_InsertItem(w, &entry);
-        }
-        break;
-    }
-    case ControlKind::combo_box:
-    case ControlKind::filter_combo_box: {
-        std::vector<std::string> items = m.items;
-        if (m.kind == ControlKind::filter_combo_box) {
-            // "Text files (*.txt)|*.txt|All files|*.*": the descriptions are the items.
-            items.clear();
-            std::string filter = text_of(m, "Filter");
-            std::size_t at = 0;
-            for (bool description = true; at <= filter.size(); description = !description) {
-                std::size_t bar = filter.find('|', at);
-                std::string part = filter.substr(at, bar == std::string::npos ? std::string::npos : bar - at);
-                if (description && !part.empty())
-                    items.push_back(part);
-                if (bar == std::string::npos)
-                    break;
-                at = bar + 1;
-            }
-        }
-        for (const std::string& item : items)
-            SendMessageW(w, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::to_wide(item).c_str()));
-        if (m.item_index >= 0 || m.kind == ControlKind::filter_combo_box)
-            SendMessageW(w, CB_SETCURSEL, static_cast<WPARAM>(std::max(0, m.item_index)), 0);
-        else
-            SetWindowTextW(w, win32::to_wide(m.caption).c_str());
-        break;
-    }
-    // The designer's folder controls show the current folder (the dialogs
-    // folder while a page is loaded) until the runtime points them elsewhere.
-    case ControlKind::drive_combo_box:
-        drive_box_fill(w);
-        drive_box_select(w, current_folder());
-        break;
-    case ControlKind::file_list_box: file_list_show(w, current_folder(), text_of(m, "Mask")); break;
-    case ControlKind::directory_list_box: folder_list_show(w, current_folder()); break;
-    case ControlKind::tree_view: {
-        std::vector<std::string> texts;
-        for (const FormTreeNode& node : m.nodes)
-            texts.push_back(win32::to_ansi(std::wstring(node.text.begin(), node.text.end())));
-        show_tree_nodes(w, m.nodes, texts);
-        break;
-    }
-    case ControlKind::check_box:
-    case ControlKind::radio_button:
-        SetWindowTextW(w, win32::to_wide(m.caption).c_str());
-        SendMessageW(w, BM_SETCHECK, m.checked ? BST_CHECKED : BST_UNCHECKED, 0);
-        break;
-    case ControlKind::progress_bar:
-    case ControlKind::gauge:
-        SendMessageW(w, PBM_SETRANGE32, static_cast<WPARAM>(m.minimum), static_cast<LPARAM>(m.maximum));
-        SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(m.position), 0);
-        break;
-    case ControlKind::track_bar:
-        SendMessageW(w, TBM_SETRANGEMIN, FALSE, m.minimum);
-        SendMessageW(w, TBM_SETRANGEMAX, FALSE, m.maximum);
-        SendMessageW(w, TBM_SETPOS, TRUE, m.position);
-        break;
     case ControlKind::up_down: {
         SendMessageW(w, UDM_SETRANGE32, static_cast<WPARAM>(m.minimum), static_cast<LPARAM>(m.maximum));
         SendMessageW(w, UDM_SETPOS32, 0, m.position);
-        std::string associate = identifier_of(m, "Associate");
+        std::string associate = design_identifier(m, "Associate");
         if (const Control* buddy = find(associate); buddy != nullptr && buddy->window != nullptr) {
             control.buddy = buddy->window;
             SendMessageW(w, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy->window), 0);
@@ -767,20 +230,7 @@ void TPoolTemplate::fill_control(Control& control)
         }
         break;
     }
-    case ControlKind::animate: {
-        int clip = common_avi(identifier_of(m, "CommonAVI"));
-        if (clip != 0) {
-            SendMessageW(w, ACM_OPENW, reinterpret_cast<WPARAM>(GetModuleHandleW(L"shell32.dll")),
-                         reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(clip)));
-        }
-        break;
-    }
-    case ControlKind::html_viewer:
-    case ControlKind::shell_tree:
-    case ControlKind::shell_list:
-    case ControlKind::shell_combo:
-    case ControlKind::image: break;
-    default: SetWindowTextW(w, win32::to_wide(m.caption).c_str()); break;
+    default: show_design(w, m); break;
     }
     if (m.max_length > 0 && (m.kind == ControlKind::edit || m.kind == ControlKind::mask_edit))
         SendMessageW(w, EM_LIMITTEXT, static_cast<WPARAM>(m.max_length), 0);
@@ -857,141 +307,6 @@ const TPoolTemplate::Control* TPoolTemplate::control_of(HWND window) const
         m_controls[static_cast<std::size_t>(id)].window != window)
         return nullptr;
     return &m_controls[static_cast<std::size_t>(id)];
-}
-
-namespace {
-
-std::string bool_text(bool value)
-{
-    return value ? "True" : "False";
-}
-
-std::optional<bool> bool_of(std::string_view text)
-{
-    if (equal_ascii_nocase(text, "True"))
-        return true;
-    if (equal_ascii_nocase(text, "False"))
-        return false;
-    return std::nullopt;
-}
-
-bool is_list(ControlKind kind)
-{
-    return kind == ControlKind::list_box || kind == ControlKind::file_list_box ||
-           kind == ControlKind::directory_list_box;
-}
-
-bool is_combo(ControlKind kind)
-{
-    return kind == ControlKind::combo_box || kind == ControlKind::drive_combo_box ||
-           kind == ControlKind::filter_combo_box;
-}
-
-} // namespace
-
-std::optional<std::string> TPoolTemplate::property(std::string_view component, std::string_view name) const
-{
-    if (equal_ascii_nocase(component, m_model.name)) {
-        if (equal_ascii_nocase(name, "Caption"))
-            return window_text_ansi(m_window);
-        if (equal_ascii_nocase(name, "Hint"))
-            return m_hint;
-        return std::nullopt;
-    }
-    const Control* control = find(component);
-    if (control == nullptr || control->window == nullptr)
-        return std::nullopt;
-    HWND w = control->window;
-    ControlKind kind = control->model->kind;
-    RECT rect = {};
-    GetWindowRect(w, &rect);
-    MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&rect), 2);
-    if (equal_ascii_nocase(name, "Caption") || equal_ascii_nocase(name, "Text"))
-        return window_text_ansi(w);
-    if (equal_ascii_nocase(name, "Checked") && (kind == ControlKind::check_box || kind == ControlKind::radio_button))
-        return bool_text(SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED);
-    if (equal_ascii_nocase(name, "Enabled"))
-        return bool_text(IsWindowEnabled(w) != FALSE);
-    if (equal_ascii_nocase(name, "Visible"))
-        return bool_text((GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0);
-    if (equal_ascii_nocase(name, "ItemIndex") && is_list(kind))
-        return std::to_string(static_cast<int>(SendMessageW(w, LB_GETCURSEL, 0, 0)));
-    if (equal_ascii_nocase(name, "ItemIndex") && is_combo(kind))
-        return std::to_string(static_cast<int>(SendMessageW(w, CB_GETCURSEL, 0, 0)));
-    if (equal_ascii_nocase(name, "Position") && kind == ControlKind::track_bar)
-        return std::to_string(static_cast<int>(SendMessageW(w, TBM_GETPOS, 0, 0)));
-    if (equal_ascii_nocase(name, "Position") && (kind == ControlKind::progress_bar || kind == ControlKind::gauge))
-        return std::to_string(static_cast<int>(SendMessageW(w, PBM_GETPOS, 0, 0)));
-    if (equal_ascii_nocase(name, "Tag"))
-        return std::to_string(control->model->tag);
-    if (equal_ascii_nocase(name, "Hint"))
-        return control->model->hint;
-    if (equal_ascii_nocase(name, "Left"))
-        return std::to_string(rect.left);
-    if (equal_ascii_nocase(name, "Top"))
-        return std::to_string(rect.top);
-    if (equal_ascii_nocase(name, "Width"))
-        return std::to_string(rect.right - rect.left);
-    if (equal_ascii_nocase(name, "Height"))
-        return std::to_string(rect.bottom - rect.top);
-    return std::nullopt;
-}
-
-bool TPoolTemplate::set_property(std::string_view component, std::string_view name, std::string_view text)
-{
-    if (equal_ascii_nocase(component, m_model.name)) {
-        if (!equal_ascii_nocase(name, "Caption"))
-            return false;
-        SetWindowTextW(m_window, win32::to_wide(text).c_str());
-        return true;
-    }
-    const Control* control = find(component);
-    if (control == nullptr || control->window == nullptr)
-        return false;
-    HWND w = control->window;
-    ControlKind kind = control->model->kind;
-    if (equal_ascii_nocase(name, "Caption") || equal_ascii_nocase(name, "Text")) {
-        SetWindowTextW(w, win32::to_wide(text).c_str());
-        InvalidateRect(w, nullptr, TRUE);
-        return true;
-    }
-    if (std::optional<bool> flag = bool_of(text)) {
-        if (equal_ascii_nocase(name, "Checked") &&
-            (kind == ControlKind::check_box || kind == ControlKind::radio_button)) {
-            if (*flag && kind == ControlKind::radio_button) {
-                // Checking one radio button unchecks the others of its container.
-                for (const Control& other : m_controls)
-                    if (other.model->kind == ControlKind::radio_button && other.model->parent == control->model->parent)
-                        SendMessageW(other.window, BM_SETCHECK, BST_UNCHECKED, 0);
-            }
-            SendMessageW(w, BM_SETCHECK, *flag ? BST_CHECKED : BST_UNCHECKED, 0);
-            return true;
-        }
-        if (equal_ascii_nocase(name, "Enabled")) {
-            EnableWindow(w, *flag);
-            InvalidateRect(w, nullptr, TRUE);
-            return true;
-        }
-        if (equal_ascii_nocase(name, "Visible")) {
-            ShowWindow(w, *flag ? SW_SHOWNA : SW_HIDE);
-            return true;
-        }
-        return false;
-    }
-    std::optional<std::int32_t> number = parse_int32(text);
-    if (!number)
-        return false;
-    if (equal_ascii_nocase(name, "ItemIndex") && is_list(kind))
-        SendMessageW(w, LB_SETCURSEL, static_cast<WPARAM>(*number), 0);
-    else if (equal_ascii_nocase(name, "ItemIndex") && is_combo(kind))
-        SendMessageW(w, CB_SETCURSEL, static_cast<WPARAM>(*number), 0);
-    else if (equal_ascii_nocase(name, "Position") && kind == ControlKind::track_bar)
-        SendMessageW(w, TBM_SETPOS, TRUE, *number);
-    else if (equal_ascii_nocase(name, "Position") && (kind == ControlKind::progress_bar || kind == ControlKind::gauge))
-        SendMessageW(w, PBM_SETPOS, static_cast<WPARAM>(*number), 0);
-    else
-        return false;
-    return true;
 }
 
 void TPoolTemplate::center()
