@@ -3,6 +3,7 @@
 
 #include "base/strings.h"
 #include "dialogs/html_document.h"
+#include "dialogs/html_layout.h"
 #include "dialogs/html_links.h"
 #include "platform/win32/owning_window.h"
 #include "platform/win32/gdi.h"
@@ -23,6 +24,8 @@ namespace quillon {
 
 namespace {
 
+using html::FontKey;
+using html::Piece;
 using win32::SelectedObject;
 using win32::UniqueBitmap;
 using win32::UniqueFont;
@@ -32,37 +35,14 @@ using win32::WindowDc;
 constexpr int padding = 6;
 constexpr int indent_per_level = 24;
 constexpr int max_indent_levels = 8; // deeper lists stop moving right
-constexpr int marker_gap = 6;
 constexpr COLORREF link_color = RGB(0, 0, 204);
-constexpr std::array<int, 6> heading_scale = {200, 150, 117, 100, 83, 67}; // percent of the base font, as browsers
 constexpr std::size_t max_page_bytes = 64u << 20;
 
 std::atomic<ATOM> view_atom{0};
 
-struct FontKey {
-    int scale = 100;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool mono = false;
-    auto operator<=>(const FontKey&) const = default;
-};
-
 struct Font {
     UniqueFont handle;
     TEXTMETRICW metrics{};
-};
-
-// A piece of text on one laid-out line, in page coordinates (0 = top of the page).
-struct Piece {
-    std::wstring text;
-    FontKey font;
-    int x = 0;
-    int width = 0;
-    int text_top = 0;
-    int line_top = 0;
-    int line_height = 0;
-    int link = -1;
 };
 
 struct Rule {
@@ -70,24 +50,6 @@ struct Rule {
     int left = 0;
     int right = 0;
 };
-
-enum class AtomKind : std::uint8_t { word, space, tab, line_break };
-
-// The pieces a block's runs fall into before wrapping: a word may span runs
-// ("bo<b>ld</b>"), and lines break only at spaces, tabs and line breaks.
-struct Atom {
-    AtomKind kind = AtomKind::word;
-    std::wstring text;
-    FontKey font;
-    int link = -1;
-};
-
-std::wstring marker_text(const html::Block& block)
-{
-    if (block.marker == html::ListMarker::number)
-        return std::to_wstring(block.number) + L".";
-    return L"\u2022";
-}
 
 std::wstring plain_text(const html::Document& document)
 {
@@ -99,7 +61,7 @@ std::wstring plain_text(const html::Document& document)
         if (block.kind == html::BlockKind::rule)
             continue;
         if (block.kind == html::BlockKind::list_item)
-            text += marker_text(block) + L" ";
+            text += html::marker_text(block) + L" ";
         text += win32::to_wide(html::block_text(block));
     }
     return text;
@@ -219,7 +181,18 @@ private:
     const Font& font(HDC dc, const FontKey& key);
     void reset_fonts() { m_fonts.clear(); }
     void layout();
+    class DcMeasure;
     int layout_block(HDC dc, const html::Block& block, int left, int right, int top);
+    void on_create(const CREATESTRUCTW& create);
+    void on_size(int width);
+    void on_set_font(HFONT font, bool redraw);
+    LRESULT copy_text(std::size_t capacity, wchar_t* buffer) const;
+    void on_vertical_scroll(int code);
+    void on_mouse_wheel(int delta);
+    bool on_key(WPARAM key);
+    void on_set_cursor();
+    void on_button_down(POINT point);
+    void on_button_up(POINT point);
     void update_scroll_bar();
     void scroll_to(int position);
     int line_step();
@@ -281,167 +254,43 @@ const Font& HtmlView::font(HDC dc, const FontKey& key)
     return m_fonts.emplace(key, std::move(entry)).first->second;
 }
 
+// Text measured with the view's fonts on a device context.
+class HtmlView::DcMeasure : public html::TextMeasure {
+public:
+    DcMeasure(HtmlView& view, HDC dc) : m_view(view), m_dc(dc) {}
+
+    std::wstring widen(std::string_view text) override { return win32::to_wide(text); }
+    int width(std::wstring_view text, const FontKey& key) override
+    {
+        SelectedObject scope(m_dc, m_view.font(m_dc, key).handle.get());
+        SIZE size{};
+        GetTextExtentPoint32W(m_dc, text.data(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    }
+    int fit(std::wstring_view text, const FontKey& key, int available) override
+    {
+        SelectedObject scope(m_dc, m_view.font(m_dc, key).handle.get());
+        int fit = 0;
+        SIZE size{};
+        GetTextExtentExPointW(m_dc, text.data(), static_cast<int>(text.size()), available, &fit, nullptr, &size);
+        return fit;
+    }
+    html::FontMetrics metrics(const FontKey& key) override
+    {
+        const TEXTMETRICW& metrics = m_view.font(m_dc, key).metrics;
+        return {static_cast<int>(metrics.tmAscent), static_cast<int>(metrics.tmDescent),
+                static_cast<int>(metrics.tmExternalLeading), static_cast<int>(metrics.tmAveCharWidth)};
+    }
+
+private:
+    HtmlView& m_view;
+    HDC m_dc;
+};
+
 int HtmlView::layout_block(HDC dc, const html::Block& block, int left, int right, int top)
 {
-    FontKey base_key;
-    if (block.kind == html::BlockKind::heading) {
-        base_key.scale = heading_scale[static_cast<std::size_t>(std::clamp(block.level, 1, 6) - 1)];
-        base_key.bold = true;
-    }
-    base_key.mono = block.kind == html::BlockKind::preformatted;
-    bool keep_spaces = block.kind == html::BlockKind::preformatted;
-
-    std::vector<Atom> atoms;
-    for (const html::Run& run : block.runs) {
-        if (run.line_break) {
-            atoms.push_back(Atom{AtomKind::line_break, {}, base_key, -1});
-            continue;
-        }
-        FontKey key = base_key;
-        key.bold = key.bold || run.bold;
-        key.italic = run.italic;
-        key.underline = run.underline || run.link >= 0;
-        std::wstring text = win32::to_wide(run.text);
-        std::size_t at = 0;
-        while (at < text.size()) {
-            AtomKind kind = text[at] == L' ' ? AtomKind::space : text[at] == L'\t' ? AtomKind::tab : AtomKind::word;
-            std::size_t end = at + 1;
-            if (kind != AtomKind::tab)
-                while (end < text.size() && (text[end] == L' ') == (kind == AtomKind::space) && text[end] != L'\t')
-                    ++end;
-            atoms.push_back(Atom{kind, text.substr(at, end - at), key, run.link});
-            at = end;
-        }
-    }
-
-    auto measure = [&](const std::wstring& text, const FontKey& key) {
-        SelectedObject scope(dc, font(dc, key).handle.get());
-        SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        return static_cast<int>(size.cx);
-    };
-
-    std::vector<Piece> line;
-    bool line_has_text = false;
-    int x = left;
-    int y = top;
-    bool first_line = true;
-    const Font& base_font = font(dc, base_key);
-    int tab_width = std::max(8, static_cast<int>(base_font.metrics.tmAveCharWidth) * 8);
-
-    auto place = [&](std::wstring text, const FontKey& key, int link, int width) {
-        Piece piece;
-        piece.text = std::move(text);
-        piece.font = key;
-        piece.x = x;
-        piece.width = width;
-        piece.link = link;
-        line.push_back(std::move(piece));
-        x += width;
-        line_has_text = true;
-    };
-    auto finish_line = [&] {
-        while (!keep_spaces && !line.empty() && line.back().text.find_first_not_of(L' ') == std::wstring::npos)
-            line.pop_back(); // spaces at a line end take no room
-        if (first_line && block.kind == html::BlockKind::list_item) {
-            std::wstring marker = marker_text(block);
-            FontKey marker_key = base_key;
-            int width = measure(marker, marker_key);
-            Piece piece;
-            piece.text = std::move(marker);
-            piece.font = marker_key;
-            piece.x = left - marker_gap - width;
-            piece.width = width;
-            line.insert(line.begin(), std::move(piece));
-        }
-        int ascent = base_font.metrics.tmAscent;
-        int descent = base_font.metrics.tmDescent;
-        if (!line.empty()) {
-            ascent = 0;
-            descent = 0;
-            for (const Piece& piece : line) {
-                const TEXTMETRICW& metrics = font(dc, piece.font).metrics;
-                ascent = std::max<int>(ascent, metrics.tmAscent);
-                descent = std::max<int>(descent, metrics.tmDescent);
-            }
-        }
-        int height = ascent + descent + static_cast<int>(base_font.metrics.tmExternalLeading);
-        for (Piece& piece : line) {
-            piece.line_top = y;
-            piece.line_height = height;
-            piece.text_top = y + ascent - static_cast<int>(font(dc, piece.font).metrics.tmAscent);
-            m_pieces.push_back(std::move(piece));
-        }
-        line.clear();
-        line_has_text = false;
-        first_line = false;
-        x = left;
-        y += height;
-    };
-
-    for (std::size_t i = 0; i < atoms.size();) {
-        const Atom& atom = atoms[i];
-        if (atom.kind == AtomKind::line_break) {
-            finish_line();
-            ++i;
-            continue;
-        }
-        if (atom.kind == AtomKind::tab) {
-            int next_stop = left + ((x - left) / tab_width + 1) * tab_width;
-            if (next_stop > right && line_has_text)
-                finish_line();
-            else
-                x = next_stop;
-            ++i;
-            continue;
-        }
-        if (atom.kind == AtomKind::space) {
-            if (line_has_text || keep_spaces)
-                place(atom.text, atom.font, atom.link, measure(atom.text, atom.font));
-            ++i;
-            continue;
-        }
-        std::size_t end = i;
-        int word_width = 0;
-        for (; end < atoms.size() && atoms[end].kind == AtomKind::word; ++end)
-            word_width += measure(atoms[end].text, atoms[end].font);
-        if (x + word_width > right && line_has_text)
-            finish_line();
-        if (x + word_width <= right) {
-            for (; i < end; ++i)
-                place(atoms[i].text, atoms[i].font, atoms[i].link, measure(atoms[i].text, atoms[i].font));
-            continue;
-        }
-        // A word wider than the line is cut where the line is full.
-        for (; i < end; ++i) {
-            std::wstring rest = atoms[i].text;
-            while (!rest.empty()) {
-                int width = measure(rest, atoms[i].font);
-                if (x + width <= right) {
-                    place(rest, atoms[i].font, atoms[i].link, width);
-                    break;
-                }
-                SelectedObject scope(dc, font(dc, atoms[i].font).handle.get());
-                int fit = 0;
-                SIZE size{};
-                GetTextExtentExPointW(dc, rest.c_str(), static_cast<int>(rest.size()), std::max(0, right - x), &fit,
-                                      nullptr, &size);
-                if (fit <= 0 && line_has_text) {
-                    finish_line();
-                    continue;
-                }
-                fit = std::clamp(fit, 1, static_cast<int>(rest.size()));
-                std::wstring head = rest.substr(0, static_cast<std::size_t>(fit));
-                int head_width = measure(head, atoms[i].font);
-                place(std::move(head), atoms[i].font, atoms[i].link, head_width);
-                rest.erase(0, static_cast<std::size_t>(fit));
-                finish_line();
-            }
-        }
-    }
-    if (!line.empty() || first_line)
-        finish_line();
-    return y;
+    DcMeasure measure(*this, dc);
+    return html::LayoutBlock(block, left, right, top, measure, m_pieces);
 }
 
 void HtmlView::layout()
@@ -469,9 +318,10 @@ void HtmlView::layout()
         int after = line * 3 / 4;
         switch (block.kind) {
         case html::BlockKind::heading: {
-            int height = font(dc, FontKey{heading_scale[static_cast<std::size_t>(std::clamp(block.level, 1, 6) - 1)],
-                                          true, false, false, false})
-                             .metrics.tmHeight;
+            int height =
+                font(dc, FontKey{html::heading_scale[static_cast<std::size_t>(std::clamp(block.level, 1, 6) - 1)], true,
+                                 false, false, false})
+                    .metrics.tmHeight;
             before = height * 2 / 3;
             after = height / 3;
             break;
@@ -638,49 +488,140 @@ void HtmlView::follow_link(HWND window, HtmlView* view, int link)
         view->load_file(*page);
 }
 
+void HtmlView::on_create(const CREATESTRUCTW& create)
+{
+    SetWindowPos(m_window, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (create.lpszName != nullptr && *create.lpszName != L'\0')
+        set_document(parse_page(win32::to_ansi(create.lpszName)), {});
+    else
+        update_scroll_bar();
+}
+
+void HtmlView::on_size(int width)
+{
+    if (width != m_layout_width)
+        layout();
+    update_scroll_bar();
+    InvalidateRect(m_window, nullptr, FALSE);
+}
+
+void HtmlView::on_set_font(HFONT font, bool redraw)
+{
+    m_base_font = font;
+    reset_fonts();
+    layout();
+    update_scroll_bar();
+    if (redraw)
+        InvalidateRect(m_window, nullptr, FALSE);
+}
+
+LRESULT HtmlView::copy_text(std::size_t capacity, wchar_t* buffer) const
+{
+    if (capacity == 0 || buffer == nullptr)
+        return 0;
+    std::size_t count = std::min<std::size_t>(m_plain_text.size(), capacity - 1);
+    std::copy_n(m_plain_text.data(), count, buffer);
+    buffer[count] = L'\0';
+    return static_cast<LRESULT>(count);
+}
+
+void HtmlView::on_vertical_scroll(int code)
+{
+    RECT client{};
+    GetClientRect(m_window, &client);
+    int page = std::max<int>(1, client.bottom - line_step());
+    switch (code) {
+    case SB_LINEUP: scroll_to(m_scroll - line_step()); break;
+    case SB_LINEDOWN: scroll_to(m_scroll + line_step()); break;
+    case SB_PAGEUP: scroll_to(m_scroll - page); break;
+    case SB_PAGEDOWN: scroll_to(m_scroll + page); break;
+    case SB_TOP: scroll_to(0); break;
+    case SB_BOTTOM: scroll_to(m_content_height); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        if (GetScrollInfo(m_window, SB_VERT, &info))
+            scroll_to(info.nTrackPos);
+        break;
+    }
+    default: break;
+    }
+}
+
+void HtmlView::on_mouse_wheel(int delta)
+{
+    UINT lines = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    m_wheel_remainder += delta;
+    int notches = m_wheel_remainder / WHEEL_DELTA;
+    m_wheel_remainder %= WHEEL_DELTA;
+    if (notches == 0)
+        return;
+    RECT client{};
+    GetClientRect(m_window, &client);
+    int step = lines == WHEEL_PAGESCROLL ? std::max<int>(1, client.bottom - line_step())
+                                         : static_cast<int>(lines) * line_step();
+    scroll_to(m_scroll - notches * step);
+}
+
+bool HtmlView::on_key(WPARAM key)
+{
+    int code = 0;
+    switch (key) {
+    case VK_UP: code = SB_LINEUP; break;
+    case VK_DOWN: code = SB_LINEDOWN; break;
+    case VK_PRIOR: code = SB_PAGEUP; break;
+    case VK_NEXT: code = SB_PAGEDOWN; break;
+    case VK_HOME: code = SB_TOP; break;
+    case VK_END: code = SB_BOTTOM; break;
+    default: return false;
+    }
+    SendMessageW(m_window, WM_VSCROLL, static_cast<WPARAM>(code), 0);
+    return true;
+}
+
+void HtmlView::on_set_cursor()
+{
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(m_window, &point);
+    SetCursor(LoadCursorW(nullptr, link_at(point) >= 0 ? IDC_HAND : IDC_ARROW));
+}
+
+void HtmlView::on_button_down(POINT point)
+{
+    if (GetFocus() != m_window)
+        SetFocus(m_window); // so that the wheel and the keys scroll this page
+    m_pressed_link = link_at(point);
+    if (m_pressed_link >= 0)
+        SetCapture(m_window);
+}
+
+void HtmlView::on_button_up(POINT point)
+{
+    int pressed = std::exchange(m_pressed_link, -1);
+    if (GetCapture() == m_window)
+        ReleaseCapture();
+    int link = link_at(point);
+    if (pressed >= 0 && link == pressed)
+        follow_link(m_window, this, link); // last: this view may be gone afterwards
+}
+
 LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
-    case WM_CREATE: {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-        SetWindowPos(m_window, nullptr, 0, 0, 0, 0,
-                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        if (create->lpszName != nullptr && *create->lpszName != L'\0')
-            set_document(parse_page(win32::to_ansi(create->lpszName)), {});
-        else
-            update_scroll_bar();
-        return 0;
-    }
-    case WM_SIZE: {
-        int width = LOWORD(lparam);
-        if (width != m_layout_width)
-            layout();
-        update_scroll_bar();
-        InvalidateRect(m_window, nullptr, FALSE);
-        return 0;
-    }
-    case WM_SETFONT:
-        m_base_font = reinterpret_cast<HFONT>(wparam);
-        reset_fonts();
-        layout();
-        update_scroll_bar();
-        if (LOWORD(lparam) != 0)
-            InvalidateRect(m_window, nullptr, FALSE);
-        return 0;
+    case WM_CREATE: on_create(*reinterpret_cast<const CREATESTRUCTW*>(lparam)); return 0;
+    case WM_SIZE: on_size(LOWORD(lparam)); return 0;
+    case WM_SETFONT: on_set_font(reinterpret_cast<HFONT>(wparam), LOWORD(lparam) != 0); return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(m_base_font);
     case WM_SETTEXT:
         set_document(parse_page(lparam != 0 ? win32::to_ansi(reinterpret_cast<const wchar_t*>(lparam)) : ""), {});
         return TRUE;
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(m_plain_text.size());
-    case WM_GETTEXT: {
-        if (wparam == 0 || lparam == 0)
-            return 0;
-        std::size_t count = std::min<std::size_t>(m_plain_text.size(), wparam - 1);
-        auto* buffer = reinterpret_cast<wchar_t*>(lparam);
-        std::copy_n(m_plain_text.data(), count, buffer);
-        buffer[count] = L'\0';
-        return static_cast<LRESULT>(count);
-    }
+    case WM_GETTEXT: return copy_text(static_cast<std::size_t>(wparam), reinterpret_cast<wchar_t*>(lparam));
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT paint_info{};
@@ -697,83 +638,21 @@ LRESULT HtmlView::handle(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     }
     case WM_ENABLE: InvalidateRect(m_window, nullptr, FALSE); return 0;
-    case WM_VSCROLL: {
-        RECT client{};
-        GetClientRect(m_window, &client);
-        int page = std::max<int>(1, client.bottom - line_step());
-        switch (LOWORD(wparam)) {
-        case SB_LINEUP: scroll_to(m_scroll - line_step()); break;
-        case SB_LINEDOWN: scroll_to(m_scroll + line_step()); break;
-        case SB_PAGEUP: scroll_to(m_scroll - page); break;
-        case SB_PAGEDOWN: scroll_to(m_scroll + page); break;
-        case SB_TOP: scroll_to(0); break;
-        case SB_BOTTOM: scroll_to(m_content_height); break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO info{};
-            info.cbSize = sizeof info;
-            info.fMask = SIF_TRACKPOS;
-            if (GetScrollInfo(m_window, SB_VERT, &info))
-                scroll_to(info.nTrackPos);
-            break;
-        }
-        default: break;
-        }
-        return 0;
-    }
-    case WM_MOUSEWHEEL: {
-        UINT lines = 3;
-        SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-        m_wheel_remainder += GET_WHEEL_DELTA_WPARAM(wparam);
-        int notches = m_wheel_remainder / WHEEL_DELTA;
-        m_wheel_remainder %= WHEEL_DELTA;
-        if (notches == 0)
-            return 0;
-        RECT client{};
-        GetClientRect(m_window, &client);
-        int step = lines == WHEEL_PAGESCROLL ? std::max<int>(1, client.bottom - line_step())
-                                             : static_cast<int>(lines) * line_step();
-        scroll_to(m_scroll - notches * step);
-        return 0;
-    }
+    case WM_VSCROLL: on_vertical_scroll(LOWORD(wparam)); return 0;
+    case WM_MOUSEWHEEL: on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_KEYDOWN:
-        switch (wparam) {
-        case VK_UP: SendMessageW(m_window, WM_VSCROLL, SB_LINEUP, 0); return 0;
-        case VK_DOWN: SendMessageW(m_window, WM_VSCROLL, SB_LINEDOWN, 0); return 0;
-        case VK_PRIOR: SendMessageW(m_window, WM_VSCROLL, SB_PAGEUP, 0); return 0;
-        case VK_NEXT: SendMessageW(m_window, WM_VSCROLL, SB_PAGEDOWN, 0); return 0;
-        case VK_HOME: SendMessageW(m_window, WM_VSCROLL, SB_TOP, 0); return 0;
-        case VK_END: SendMessageW(m_window, WM_VSCROLL, SB_BOTTOM, 0); return 0;
-        default: break;
-        }
+        if (on_key(wparam))
+            return 0;
         break;
     case WM_SETCURSOR:
         if (LOWORD(lparam) == HTCLIENT) {
-            POINT point{};
-            GetCursorPos(&point);
-            ScreenToClient(m_window, &point);
-            SetCursor(LoadCursorW(nullptr, link_at(point) >= 0 ? IDC_HAND : IDC_ARROW));
+            on_set_cursor();
             return TRUE;
         }
         break;
-    case WM_LBUTTONDOWN: {
-        if (GetFocus() != m_window)
-            SetFocus(m_window); // so that the wheel and the keys scroll this page
-        m_pressed_link = link_at(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
-        if (m_pressed_link >= 0)
-            SetCapture(m_window);
-        return 0;
-    }
-    case WM_LBUTTONUP: {
-        int pressed = std::exchange(m_pressed_link, -1);
-        if (GetCapture() == m_window)
-            ReleaseCapture();
-        int link = link_at(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
-        if (pressed >= 0 && link == pressed)
-            follow_link(m_window, this, link); // last: this view may be gone afterwards
-        return 0;
-    }
+    case WM_LBUTTONDOWN: on_button_down(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}); return 0;
+    case WM_LBUTTONUP: on_button_up(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}); return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lparam) != m_window)
             m_pressed_link = -1;
