@@ -65,155 +65,176 @@ HBITMAP bitmap_from_file_bytes(const std::string& bytes)
                           DIB_RGB_COLORS);
 }
 
+namespace {
+
+DWORD text_alignment(const FormControl& m, DWORD left)
+{
+    return m.alignment == TextAlignment::right ? SS_RIGHT : m.alignment == TextAlignment::center ? SS_CENTER : left;
+}
+
+// Labels, static texts and images: the STATIC class.
+void static_spec(const FormControl& m, ControlWindowSpec& spec)
+{
+    spec.style |= SS_NOTIFY;
+    if (m.kind == ControlKind::label) {
+        spec.style |= text_alignment(m, m.word_wrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+    } else if (m.kind == ControlKind::static_text) {
+        spec.style |= text_alignment(m, SS_LEFT);
+        std::string border_style = design_identifier(m, "BorderStyle");
+        if (same_name(border_style, "sbsSunken"))
+            spec.style |= SS_SUNKEN;
+        else if (same_name(border_style, "sbsSingle"))
+            spec.style |= WS_BORDER;
+    } else {
+        spec.style |= SS_BITMAP;
+        if (design_flag_is(m, "Stretch", "True"))
+            spec.style |= SS_REALSIZECONTROL;
+        else if (design_flag_is(m, "Center", "True"))
+            spec.style |= SS_CENTERIMAGE;
+    }
+}
+
+// Edits, memos and rich edits.
+void edit_spec(const FormControl& m, ControlWindowSpec& spec)
+{
+    spec.ex_style |= WS_EX_CLIENTEDGE;
+    spec.style |= m.read_only ? ES_READONLY : 0;
+    if (m.kind == ControlKind::edit || m.kind == ControlKind::mask_edit) {
+        spec.window_class = L"EDIT";
+        spec.style |= ES_AUTOHSCROLL;
+        std::string password = design_text(m, "PasswordChar");
+        if (!password.empty() && password != std::string(1, '\0'))
+            spec.style |= ES_PASSWORD;
+        return;
+    }
+    bool rich = m.kind == ControlKind::rich_edit;
+    spec.window_class = rich ? L"RichEdit20W" : L"EDIT";
+    spec.style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+    std::string bars = design_identifier(m, "ScrollBars");
+    if (rich || same_name(bars, "ssVertical") || same_name(bars, "ssBoth"))
+        spec.style |= WS_VSCROLL;
+    if (rich || same_name(bars, "ssHorizontal") || same_name(bars, "ssBoth"))
+        spec.style |= WS_HSCROLL;
+    if (!m.word_wrap)
+        spec.style |= ES_AUTOHSCROLL;
+}
+
+// Push buttons, check boxes and radio buttons: the BUTTON class.
+void button_spec(const FormControl& m, ControlWindowSpec& spec)
+{
+    spec.window_class = L"BUTTON";
+    if (m.kind == ControlKind::check_box) {
+        spec.style |= BS_AUTOCHECKBOX | (m.word_wrap ? BS_MULTILINE : 0);
+    } else if (m.kind == ControlKind::radio_button) {
+        // Grouped by their container, not by window order: checked by hand.
+        spec.style |= BS_RADIOBUTTON | (m.word_wrap ? BS_MULTILINE : 0);
+    } else {
+        spec.style |= design_flag_is(m, "Default", "True") ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        if (design_flag_is(m, "Flat", "True"))
+            spec.style |= BS_FLAT;
+    }
+}
+
+// List boxes (also the folder and file lists), check lists and combo boxes.
+void list_spec(const FormControl& m, ControlWindowSpec& spec)
+{
+    if (m.kind == ControlKind::check_list_box) {
+        spec.window_class = WC_LISTVIEWW;
+        spec.style |= LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+        spec.ex_style |= WS_EX_CLIENTEDGE;
+    } else if (m.kind == ControlKind::list_box || m.kind == ControlKind::file_list_box ||
+               m.kind == ControlKind::directory_list_box) {
+        spec.window_class = L"LISTBOX";
+        spec.style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+        if (design_flag_is(m, "MultiSelect", "True"))
+            spec.style |= LBS_EXTENDEDSEL;
+        // The folder and file lists keep the order they are filled in.
+        if (m.kind == ControlKind::list_box && design_flag_is(m, "Sorted", "True"))
+            spec.style |= LBS_SORT;
+        spec.ex_style |= WS_EX_CLIENTEDGE;
+    } else {
+        spec.window_class = L"COMBOBOX";
+        bool drop_down_list =
+            m.kind != ControlKind::combo_box || same_name(design_identifier(m, "Style"), "csDropDownList");
+        spec.style |= WS_VSCROLL | CBS_AUTOHSCROLL | (drop_down_list ? CBS_DROPDOWNLIST : CBS_DROPDOWN);
+        spec.height += 200; // the drop-down list
+    }
+}
+
+// The common controls with a class of their own.
+void common_control_spec(const FormControl& m, ControlWindowSpec& spec)
+{
+    std::string orientation = design_identifier(m, "Orientation");
+    switch (m.kind) {
+    case ControlKind::progress_bar:
+        spec.window_class = PROGRESS_CLASSW;
+        spec.style |= (design_flag_is(m, "Smooth", "True") ? PBS_SMOOTH : 0) |
+                      (same_name(orientation, "pbVertical") ? PBS_VERTICAL : 0);
+        break;
+    case ControlKind::track_bar:
+        spec.window_class = TRACKBAR_CLASSW;
+        spec.style |= TBS_AUTOTICKS | (same_name(orientation, "trVertical") ? TBS_VERT : TBS_HORZ);
+        break;
+    case ControlKind::up_down:
+        spec.window_class = UPDOWN_CLASSW;
+        spec.style |= UDS_ARROWKEYS | UDS_SETBUDDYINT;
+        break;
+    case ControlKind::page_control: spec.window_class = WC_TABCONTROLW; break;
+    case ControlKind::tree_view:
+        spec.window_class = WC_TREEVIEWW;
+        spec.style |= TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+        spec.ex_style |= WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::animate:
+        spec.window_class = ANIMATE_CLASSW;
+        spec.style |= ACS_TRANSPARENT | ACS_CENTER;
+        break;
+    default: break;
+    }
+}
+
+} // namespace
+
 std::optional<ControlWindowSpec> control_window_spec(const FormControl& m)
 {
-    if (m.kind == ControlKind::nonvisual)
-        return std::nullopt;
     ControlWindowSpec spec;
     spec.style = WS_CHILD | WS_CLIPSIBLINGS | (m.tab_stop ? WS_TABSTOP : 0);
     spec.height = m.bounds.height;
-    auto border = [&] { spec.ex_style |= WS_EX_CLIENTEDGE; };
-    const wchar_t*& window_class = spec.window_class;
-    DWORD& style = spec.style;
-    int& height = spec.height;
     switch (m.kind) {
+    case ControlKind::nonvisual: return std::nullopt;
     case ControlKind::label:
-        style |= SS_NOTIFY | (m.alignment == TextAlignment::right    ? SS_RIGHT
-                              : m.alignment == TextAlignment::center ? SS_CENTER
-                              : m.word_wrap                          ? SS_LEFT
-                                                                     : SS_LEFTNOWORDWRAP);
-        break;
-    case ControlKind::static_text: {
-        std::string border_style = design_identifier(m, "BorderStyle");
-        style |= SS_NOTIFY | (m.alignment == TextAlignment::right    ? SS_RIGHT
-                              : m.alignment == TextAlignment::center ? SS_CENTER
-                                                                     : SS_LEFT);
-        if (same_name(border_style, "sbsSunken"))
-            style |= SS_SUNKEN;
-        else if (same_name(border_style, "sbsSingle"))
-            style |= WS_BORDER;
-        break;
-    }
+    case ControlKind::static_text:
+    case ControlKind::image: static_spec(m, spec); break;
     case ControlKind::edit:
-    case ControlKind::mask_edit: {
-        window_class = L"EDIT";
-        style |= ES_AUTOHSCROLL | (m.read_only ? ES_READONLY : 0);
-        const dfm::Property* password = m.source->find("PasswordChar");
-        if (password != nullptr && password->value.kind == dfm::ValueKind::string && !password->value.text.empty() &&
-            password->value.text != std::string(1, '\0'))
-            style |= ES_PASSWORD;
-        border();
-        break;
-    }
+    case ControlKind::mask_edit:
     case ControlKind::memo:
-    case ControlKind::rich_edit: {
-        window_class = m.kind == ControlKind::memo ? L"EDIT" : L"RichEdit20W";
-        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | (m.read_only ? ES_READONLY : 0);
-        std::string bars = design_identifier(m, "ScrollBars");
-        if (m.kind == ControlKind::rich_edit || same_name(bars, "ssVertical") || same_name(bars, "ssBoth"))
-            style |= WS_VSCROLL;
-        if (m.kind == ControlKind::rich_edit || same_name(bars, "ssHorizontal") || same_name(bars, "ssBoth"))
-            style |= WS_HSCROLL;
-        if (!m.word_wrap)
-            style |= ES_AUTOHSCROLL;
-        border();
-        break;
-    }
+    case ControlKind::rich_edit: edit_spec(m, spec); break;
     case ControlKind::button:
     case ControlKind::bit_button:
     case ControlKind::bmp_button:
-    case ControlKind::speed_button: {
-        window_class = L"BUTTON";
-        const dfm::Property* is_default = m.source->find("Default");
-        style |= is_default != nullptr && same_name(is_default->value.text, "True") ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        const dfm::Property* flat = m.source->find("Flat");
-        if (flat != nullptr && same_name(flat->value.text, "True"))
-            style |= BS_FLAT;
-        break;
-    }
+    case ControlKind::speed_button:
     case ControlKind::check_box:
-        window_class = L"BUTTON";
-        style |= BS_AUTOCHECKBOX | (m.word_wrap ? BS_MULTILINE : 0);
-        break;
-    case ControlKind::radio_button:
-        // Grouped by their container, not by window order: checked by hand.
-        window_class = L"BUTTON";
-        style |= BS_RADIOBUTTON | (m.word_wrap ? BS_MULTILINE : 0);
-        break;
+    case ControlKind::radio_button: button_spec(m, spec); break;
     case ControlKind::list_box:
     case ControlKind::file_list_box:
-    case ControlKind::directory_list_box: {
-        window_class = L"LISTBOX";
-        style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
-        const dfm::Property* multi = m.source->find("MultiSelect");
-        if (multi != nullptr && same_name(multi->value.text, "True"))
-            style |= LBS_EXTENDEDSEL;
-        // The folder and file lists keep the order they are filled in.
-        const dfm::Property* sorted = m.source->find("Sorted");
-        if (m.kind == ControlKind::list_box && sorted != nullptr && same_name(sorted->value.text, "True"))
-            style |= LBS_SORT;
-        border();
-        break;
-    }
+    case ControlKind::directory_list_box:
     case ControlKind::check_list_box:
-        window_class = WC_LISTVIEWW;
-        style |= LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
-        border();
-        break;
     case ControlKind::combo_box:
     case ControlKind::drive_combo_box:
-    case ControlKind::filter_combo_box:
-        window_class = L"COMBOBOX";
-        style |= WS_VSCROLL | CBS_AUTOHSCROLL |
-                 (m.kind != ControlKind::combo_box || same_name(design_identifier(m, "Style"), "csDropDownList")
-                      ? CBS_DROPDOWNLIST
-                      : CBS_DROPDOWN);
-        height += 200; // the drop-down list
-        break;
-    case ControlKind::image:
-        style |= SS_NOTIFY | SS_BITMAP;
-        {
-            const dfm::Property* center = m.source->find("Center");
-            const dfm::Property* stretch = m.source->find("Stretch");
-            if (stretch != nullptr && same_name(stretch->value.text, "True"))
-                style |= SS_REALSIZECONTROL;
-            else if (center != nullptr && same_name(center->value.text, "True"))
-                style |= SS_CENTERIMAGE;
-        }
-        break;
-    case ControlKind::progress_bar: {
-        window_class = PROGRESS_CLASSW;
-        const dfm::Property* smooth = m.source->find("Smooth");
-        if (smooth != nullptr && same_name(smooth->value.text, "True"))
-            style |= PBS_SMOOTH;
-        if (same_name(design_identifier(m, "Orientation"), "pbVertical"))
-            style |= PBS_VERTICAL;
-        break;
-    }
+    case ControlKind::filter_combo_box: list_spec(m, spec); break;
+    case ControlKind::progress_bar:
     case ControlKind::track_bar:
-        window_class = TRACKBAR_CLASSW;
-        style |= TBS_AUTOTICKS | (same_name(design_identifier(m, "Orientation"), "trVertical") ? TBS_VERT : TBS_HORZ);
-        break;
     case ControlKind::up_down:
-        window_class = UPDOWN_CLASSW;
-        style |= UDS_ARROWKEYS | UDS_SETBUDDYINT;
-        break;
-    case ControlKind::page_control: window_class = WC_TABCONTROLW; break;
+    case ControlKind::page_control:
     case ControlKind::tree_view:
-        window_class = WC_TREEVIEWW;
-        style |= TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
-        border();
-        break;
-    case ControlKind::animate:
-        window_class = ANIMATE_CLASSW;
-        style |= ACS_TRANSPARENT | ACS_CENTER;
-        break;
-    case ControlKind::html_viewer: window_class = html_view_class; break;
-    case ControlKind::shell_tree: window_class = shell_tree_class; break;
-    case ControlKind::shell_list: window_class = shell_list_class; break;
+    case ControlKind::animate: common_control_spec(m, spec); break;
+    // Controls of our own.
+    case ControlKind::html_viewer: spec.window_class = html_view_class; break;
+    case ControlKind::shell_tree: spec.window_class = shell_tree_class; break;
+    case ControlKind::shell_list: spec.window_class = shell_list_class; break;
     case ControlKind::shell_combo:
-        window_class = shell_combo_class;
-        height += 200;
+        spec.window_class = shell_combo_class;
+        spec.height += 200;
         break;
     case ControlKind::panel:
     case ControlKind::group_box:
@@ -223,8 +244,7 @@ std::optional<ControlWindowSpec> control_window_spec(const FormControl& m)
     case ControlKind::gauge:
     case ControlKind::flash_frame:
     case ControlKind::form_shape:
-    case ControlKind::vista_glass: window_class = drawn_control_class; break;
-    case ControlKind::nonvisual: return std::nullopt;
+    case ControlKind::vista_glass: spec.window_class = drawn_control_class; break;
     }
     return spec;
 }
