@@ -106,12 +106,148 @@ std::string PageCaption(std::string caption, bool unbranded)
     return caption;
 }
 
+namespace {
+
+// What one control is filled from: its model, the inputs, and the value of its Hint variable if it has one.
+struct FillSource {
+    const FormControl& m;
+    const PageInputs& inputs;
+    std::optional<std::string> bound;
+
+    std::string design(std::size_t index, const std::string& text) const
+    {
+        return inputs.template_text(m.name, index, text);
+    }
+    std::string caption() const { return Expand(inputs.vars, design(1, m.caption)); }
+};
+
+void fill_caption(const FillSource& source, ControlFill& fill)
+{
+    const FormControl& m = source.m;
+    // A static text with Tag 1 is the status line of the workers.
+    if (m.kind == ControlKind::static_text && m.tag == 1)
+        fill.text = GetVar(source.inputs.vars, var::progress_text);
+    else
+        fill.text = source.caption();
+    if ((m.kind == ControlKind::check_box || m.kind == ControlKind::radio_button) && source.bound)
+        fill.checked = text_is_true(*source.bound);
+}
+
+void fill_edit(const FillSource& source, ControlFill& fill)
+{
+    const FormControl& m = source.m;
+    std::string text = source.design(1, m.caption);
+    if (source.bound)
+        text = reduce_backslashes(Expand(source.inputs.vars, *source.bound));
+    if (text.empty()) {
+        // An empty edit with Tag 1 to 4 shows the start menu folder, the destination, the user or the company.
+        static constexpr std::string_view defaults[] = {"", "$STARTMENU$", "$TARGETDIR$", "$USERNAME$",
+                                                        "$USERCOMPANY$"};
+        if (m.tag >= 1 && m.tag <= 4)
+            text = reduce_backslashes(Expand(source.inputs.vars, defaults[m.tag]));
+    }
+    fill.text = std::move(text);
+}
+
+void fill_document(const FillSource& source, ControlFill& fill)
+{
+    // One template for all lines: a translation file holds one line per text.
+    const TVariableManager& vars = source.inputs.vars;
+    std::string text = newlines_to_crlf(Expand(vars, source.design(1, joined_lines(source.m.lines))));
+    if (source.bound)
+        text = newlines_to_crlf(reduce_backslashes(Expand(vars, *source.bound)));
+    fill.text = document_text(source.m, source.inputs, std::move(text));
+}
+
+void fill_list(const FillSource& source, ControlFill& fill)
+{
+    const FormControl& m = source.m;
+    if (m.kind != ControlKind::check_list_box) {
+        fill.items = expanded_items(m, source.inputs);
+        if (source.bound)
+            fill.select = *source.bound;
+        return;
+    }
+    if (m.tag == 1) {
+        // The features: what the component model says, once the run has one.
+        if (source.inputs.components != nullptr)
+            fill.check_items = source.inputs.components->FillCheckList();
+        return;
+    }
+    // The value holds the checked items one per line.
+    std::vector<std::string> checked = source.bound ? value_lines(*source.bound) : std::vector<std::string>{};
+    std::vector<ComponentCheckItem> items;
+    for (std::string& text : expanded_items(m, source.inputs)) {
+        bool on = std::find(checked.begin(), checked.end(), text) != checked.end();
+        items.push_back({std::move(text), on});
+    }
+    fill.check_items = std::move(items);
+}
+
+Result<void> fill_position(const FillSource& source, ControlFill& fill)
+{
+    const FormControl& m = source.m;
+    if (m.kind == ControlKind::track_bar) {
+        if (source.bound) {
+            std::optional<std::int32_t> position = parse_int32(*source.bound);
+            if (!position)
+                return make_error(ErrorCode::parse, "'" + *source.bound + "' is not a valid integer value");
+            fill.position = *position;
+        }
+        return {};
+    }
+    // Tag 1 follows PROGRESS; a value that is no number shows a full bar.
+    if (m.tag == 1) {
+        std::optional<std::int32_t> progress = parse_int32(GetVar(source.inputs.vars, var::progress));
+        fill.position = progress ? std::clamp(*progress, 0, 100) : 100;
+    }
+    return {};
+}
+
+void fill_nodes(const FillSource& source, ControlFill& fill)
+{
+    // Tag 1 is the feature tree, filled from the component model; others show their designed nodes.
+    const FormControl& m = source.m;
+    if (m.tag == 1)
+        return;
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < m.nodes.size(); ++i)
+        texts.push_back(Expand(source.inputs.vars, source.design(i + 1, utf16_to_ansi(m.nodes[i].text))));
+    fill.node_texts = std::move(texts);
+}
+
+// The HTML viewer's index page and the Flash frame's movie, in the language of the run first.
+void fill_media(const FillSource& source, ControlFill& fill)
+{
+    if (source.m.tag != 1)
+        return;
+    const PageFiles& files = source.inputs.files;
+    std::string language = GetVar(source.inputs.vars, var::language);
+    if (source.m.kind == ControlKind::html_viewer) {
+        if (files.exists(files.folder + "index." + language + ".htm"))
+            fill.page_file = files.folder + "index." + language + ".htm";
+        else if (files.exists(files.folder + "index.htm"))
+            fill.page_file = files.folder + "index.htm";
+        else
+            fill.text = "Add an index.htm file to your project to display it here, along with any other "
+                        "additional support/linked files.";
+        return;
+    }
+    std::string movie = files.folder + "movie." + language + ".swf";
+    if (!files.exists(movie))
+        movie = files.folder + "movie.swf";
+    if (files.exists(movie))
+        fill.movie = std::move(movie);
+    else
+        fill.text = "Add a movie.swf file to your project to display it here.";
+}
+
+} // namespace
+
 Result<ControlFill> DecideControlFill(const FormControl& m, const PageInputs& inputs)
 {
-    const TVariableManager& vars = inputs.vars;
     std::string hint = BoundVariable(m);
-    std::optional<std::string> bound = hint.empty() ? std::nullopt : vars.lookup(hint);
-    auto caption = [&] { return inputs.template_text(m.name, 1, m.caption); };
+    FillSource source{m, inputs, hint.empty() ? std::nullopt : inputs.vars.lookup(hint)};
     ControlFill fill;
     switch (m.kind) {
     case ControlKind::label:
@@ -119,116 +255,25 @@ Result<ControlFill> DecideControlFill(const FormControl& m, const PageInputs& in
     case ControlKind::group_box:
     case ControlKind::tab_sheet:
     case ControlKind::static_text:
-        // A static text with Tag 1 is the status line of the workers.
-        fill.text = m.kind == ControlKind::static_text && m.tag == 1 ? GetVar(vars, var::progress_text)
-                                                                     : Expand(vars, caption());
-        break;
     case ControlKind::button:
     case ControlKind::bit_button:
     case ControlKind::speed_button:
-    case ControlKind::bmp_button: fill.text = Expand(vars, caption()); break;
+    case ControlKind::bmp_button:
     case ControlKind::check_box:
-    case ControlKind::radio_button:
-        fill.text = Expand(vars, caption());
-        if (bound)
-            fill.checked = text_is_true(*bound);
-        break;
+    case ControlKind::radio_button: fill_caption(source, fill); break;
     case ControlKind::edit:
-    case ControlKind::mask_edit: {
-        std::string text = caption();
-        if (bound)
-            text = reduce_backslashes(Expand(vars, *bound));
-        if (text.empty()) {
-            // An empty edit with Tag 1 to 4 shows the start menu folder, the destination, the user or the company.
-            static constexpr std::string_view defaults[] = {"", "$STARTMENU$", "$TARGETDIR$", "$USERNAME$",
-                                                            "$USERCOMPANY$"};
-            if (m.tag >= 1 && m.tag <= 4)
-                text = reduce_backslashes(Expand(vars, defaults[m.tag]));
-        }
-        fill.text = std::move(text);
-        break;
-    }
+    case ControlKind::mask_edit: fill_edit(source, fill); break;
     case ControlKind::memo:
-    case ControlKind::rich_edit: {
-        // One template for all lines: a translation file holds one line per text.
-        std::string text = newlines_to_crlf(Expand(vars, inputs.template_text(m.name, 1, joined_lines(m.lines))));
-        if (bound)
-            text = newlines_to_crlf(reduce_backslashes(Expand(vars, *bound)));
-        fill.text = document_text(m, inputs, std::move(text));
-        break;
-    }
+    case ControlKind::rich_edit: fill_document(source, fill); break;
     case ControlKind::list_box:
     case ControlKind::combo_box:
-        fill.items = expanded_items(m, inputs);
-        if (bound)
-            fill.select = *bound;
-        break;
-    case ControlKind::check_list_box:
-        if (m.tag == 1) {
-            // The features: what the component model says, once the run has one.
-            if (inputs.components != nullptr)
-                fill.check_items = inputs.components->FillCheckList();
-        } else {
-            // The value holds the checked items one per line.
-            std::vector<std::string> checked = bound ? value_lines(*bound) : std::vector<std::string>{};
-            std::vector<ComponentCheckItem> items;
-            for (std::string& text : expanded_items(m, inputs)) {
-                bool on = std::find(checked.begin(), checked.end(), text) != checked.end();
-                items.push_back({std::move(text), on});
-            }
-            fill.check_items = std::move(items);
-        }
-        break;
+    case ControlKind::check_list_box: fill_list(source, fill); break;
     case ControlKind::track_bar:
-        if (bound) {
-            std::optional<std::int32_t> position = parse_int32(*bound);
-            if (!position)
-                return make_error(ErrorCode::parse, "'" + *bound + "' is not a valid integer value");
-            fill.position = *position;
-        }
-        break;
     case ControlKind::progress_bar:
-    case ControlKind::gauge:
-        // Tag 1 follows PROGRESS; a value that is no number shows a full bar.
-        if (m.tag == 1) {
-            std::optional<std::int32_t> progress = parse_int32(GetVar(vars, var::progress));
-            fill.position = progress ? std::clamp(*progress, 0, 100) : 100;
-        }
-        break;
-    case ControlKind::tree_view:
-        // Tag 1 is the feature tree, filled from the component model; others show their designed nodes.
-        if (m.tag != 1) {
-            std::vector<std::string> texts;
-            for (std::size_t i = 0; i < m.nodes.size(); ++i) {
-                const std::u16string& design = m.nodes[i].text;
-                texts.push_back(Expand(vars, inputs.template_text(m.name, i + 1, utf16_to_ansi(design))));
-            }
-            fill.node_texts = std::move(texts);
-        }
-        break;
+    case ControlKind::gauge: TRY(fill_position(source, fill)); break;
+    case ControlKind::tree_view: fill_nodes(source, fill); break;
     case ControlKind::html_viewer:
-        if (m.tag == 1) {
-            std::string language = GetVar(vars, var::language);
-            if (inputs.files.exists(inputs.files.folder + "index." + language + ".htm"))
-                fill.page_file = inputs.files.folder + "index." + language + ".htm";
-            else if (inputs.files.exists(inputs.files.folder + "index.htm"))
-                fill.page_file = inputs.files.folder + "index.htm";
-            else
-                fill.text = "Add an index.htm file to your project to display it here, along with any other "
-                            "additional support/linked files.";
-        }
-        break;
-    case ControlKind::flash_frame:
-        if (m.tag == 1) {
-            std::string movie = inputs.files.folder + "movie." + GetVar(vars, var::language) + ".swf";
-            if (!inputs.files.exists(movie))
-                movie = inputs.files.folder + "movie.swf";
-            if (inputs.files.exists(movie))
-                fill.movie = std::move(movie);
-            else
-                fill.text = "Add a movie.swf file to your project to display it here.";
-        }
-        break;
+    case ControlKind::flash_frame: fill_media(source, fill); break;
     default: break;
     }
     return fill;

@@ -343,6 +343,71 @@ LRESULT CALLBACK TPoolTemplate::form_proc(HWND window, UINT message, WPARAM wpar
     }
 }
 
+void TPoolTemplate::on_command(const Control& control, UINT code)
+{
+    ControlKind kind = control.model->kind;
+    if (kind == ControlKind::radio_button && code == BN_CLICKED) {
+        // One checked radio button per container.
+        for (const Control& other : m_controls)
+            if (other.model->kind == ControlKind::radio_button && other.model->parent == control.model->parent)
+                SendMessageW(other.window, BM_SETCHECK, &other == &control ? BST_CHECKED : BST_UNCHECKED, 0);
+        if (on_change)
+            on_change(control);
+    } else if (kind == ControlKind::check_box && code == BN_CLICKED) {
+        if (on_change)
+            on_change(control);
+    } else if (code == BN_CLICKED || code == STN_CLICKED) {
+        if (on_click)
+            on_click(control);
+    } else if (kind == ControlKind::directory_list_box) {
+        // A folder list changes its folder when an item is opened, not when it is selected.
+        if (code == LBN_DBLCLK) {
+            std::string folder =
+                folder_list_item(control.window, static_cast<int>(SendMessageW(control.window, LB_GETCURSEL, 0, 0)));
+            if (!folder.empty() && folder_list_show(control.window, folder) && on_change)
+                on_change(control);
+        }
+    } else if (code == EN_CHANGE || code == LBN_SELCHANGE || code == CBN_SELCHANGE || code == CBN_EDITCHANGE) {
+        if (on_change)
+            on_change(control);
+        // A full edit moves on to the next control, as the designer's MaxLength does.
+        if (code == EN_CHANGE && control.model->max_length > 0 &&
+            GetWindowTextLengthW(control.window) >= control.model->max_length && GetFocus() == control.window)
+            SendMessageW(m_window, WM_NEXTDLGCTL, 0, FALSE);
+    }
+}
+
+void TPoolTemplate::on_notify(const Control& control, const NMHDR& header)
+{
+    if (header.code == TCN_SELCHANGE) {
+        show_page(control, TabCtrl_GetCurSel(control.window));
+    } else if (header.code == LVN_ITEMCHANGED) {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if ((change.uChanged & LVIF_STATE) != 0 && on_change)
+            on_change(control);
+    } else if (header.code == TVN_SELCHANGEDW && on_change) {
+        on_change(control);
+    } else if (header.code == NM_CLICK && control.model->kind == ControlKind::tree_view && on_tree_context) {
+        // A click on an item's icon asks for the feature menu.
+        TVHITTESTINFO hit{};
+        GetCursorPos(&hit.pt);
+        POINT screen = hit.pt;
+        ScreenToClient(control.window, &hit.pt);
+        HTREEITEM item = TreeView_HitTest(control.window, &hit);
+        if (item != nullptr && (hit.flags & TVHT_ONITEMICON) != 0)
+            on_tree_context(control, item, screen);
+    } else if (header.code == TVN_KEYDOWN && on_tree_context &&
+               reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey == VK_APPS) {
+        HTREEITEM item = TreeView_GetSelection(control.window);
+        RECT rect{};
+        if (item != nullptr && TreeView_GetItemRect(control.window, item, &rect, TRUE)) {
+            POINT corner{rect.right, rect.bottom};
+            ClientToScreen(control.window, &corner);
+            on_tree_context(control, item, corner);
+        }
+    }
+}
+
 LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
@@ -364,75 +429,19 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
         SetBkColor(dc, rgb_of(control->model->color));
         return reinterpret_cast<LRESULT>(brush_for(control->model->color));
     }
-    case WM_COMMAND: {
-        const Control* control = control_of(reinterpret_cast<HWND>(lparam));
-        if (control == nullptr)
-            break;
-        UINT code = HIWORD(wparam);
-        ControlKind kind = control->model->kind;
-        if (kind == ControlKind::radio_button && code == BN_CLICKED) {
-            // One checked radio button per container.
-            for (const Control& other : m_controls)
-                if (other.model->kind == ControlKind::radio_button && other.model->parent == control->model->parent)
-                    SendMessageW(other.window, BM_SETCHECK, &other == control ? BST_CHECKED : BST_UNCHECKED, 0);
-            if (on_change)
-                on_change(*control);
-        } else if (kind == ControlKind::check_box && code == BN_CLICKED) {
-            if (on_change)
-                on_change(*control);
-        } else if (code == BN_CLICKED || code == STN_CLICKED) {
-            if (on_click)
-                on_click(*control);
-        } else if (kind == ControlKind::directory_list_box) {
-            // A folder list changes its folder when an item is opened, not when it is selected.
-            if (code == LBN_DBLCLK) {
-                std::string folder = folder_list_item(
-                    control->window, static_cast<int>(SendMessageW(control->window, LB_GETCURSEL, 0, 0)));
-                if (!folder.empty() && folder_list_show(control->window, folder) && on_change)
-                    on_change(*control);
-            }
-        } else if (code == EN_CHANGE || code == LBN_SELCHANGE || code == CBN_SELCHANGE || code == CBN_EDITCHANGE) {
-            if (on_change)
-                on_change(*control);
-            // A full edit moves on to the next control, as the designer's MaxLength does.
-            if (code == EN_CHANGE && control->model->max_length > 0 &&
-                GetWindowTextLengthW(control->window) >= control->model->max_length && GetFocus() == control->window)
-                SendMessageW(m_window, WM_NEXTDLGCTL, 0, FALSE);
+    case WM_COMMAND:
+        if (const Control* control = control_of(reinterpret_cast<HWND>(lparam)); control != nullptr) {
+            on_command(*control, HIWORD(wparam));
+            return 0;
         }
-        return 0;
-    }
+        break;
     case WM_NOTIFY: {
-        auto* header = reinterpret_cast<NMHDR*>(lparam);
-        const Control* control = control_of(header->hwndFrom);
-        if (control == nullptr)
-            break;
-        if (header->code == TCN_SELCHANGE) {
-            show_page(*control, TabCtrl_GetCurSel(control->window));
-        } else if (header->code == LVN_ITEMCHANGED) {
-            auto* change = reinterpret_cast<NMLISTVIEW*>(lparam);
-            if ((change->uChanged & LVIF_STATE) != 0 && on_change)
-                on_change(*control);
-        } else if (header->code == TVN_SELCHANGEDW && on_change) {
-            on_change(*control);
-        } else if (header->code == NM_CLICK && control->model->kind == ControlKind::tree_view && on_tree_context) {
-            TVHITTESTINFO hit{};
-            GetCursorPos(&hit.pt);
-            POINT screen = hit.pt;
-            ScreenToClient(control->window, &hit.pt);
-            HTREEITEM item = TreeView_HitTest(control->window, &hit);
-            if (item != nullptr && (hit.flags & TVHT_ONITEMICON) != 0)
-                on_tree_context(*control, item, screen);
-        } else if (header->code == TVN_KEYDOWN && on_tree_context &&
-                   reinterpret_cast<NMTVKEYDOWN*>(lparam)->wVKey == VK_APPS) {
-            HTREEITEM item = TreeView_GetSelection(control->window);
-            RECT rect{};
-            if (item != nullptr && TreeView_GetItemRect(control->window, item, &rect, TRUE)) {
-                POINT corner{rect.right, rect.bottom};
-                ClientToScreen(control->window, &corner);
-                on_tree_context(*control, item, corner);
-            }
+        const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+        if (const Control* control = control_of(header->hwndFrom); control != nullptr) {
+            on_notify(*control, *header);
+            return 0;
         }
-        return 0;
+        break;
     }
     case WM_HSCROLL:
     case WM_VSCROLL:

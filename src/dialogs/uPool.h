@@ -90,6 +90,8 @@ private:
     HBRUSH brush_for(const FormColor& color);
     static LRESULT CALLBACK form_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+    void on_command(const Control& control, UINT code);
+    void on_notify(const Control& control, const NMHDR& header);
 
     FormModel m_model;
     std::string m_hint;
