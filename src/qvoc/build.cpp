@@ -190,11 +190,12 @@ public:
         }
 
         std::string resource_name = name + std::string(texts::resource_extension);
-        TRY(write_7z_archive(staging / resource_name, items));
+        Compression compression{compiled.build.compression};
+        TRY(write_7z_archive(staging / resource_name, items, compression));
         produced.push_back(resource_name);
 
         for (const auto& [archive, archive_items] : archives) {
-            TRY(write_7z_archive(staging / archive, archive_items));
+            TRY(write_7z_archive(staging / archive, archive_items, compression));
             produced.push_back(archive);
         }
 

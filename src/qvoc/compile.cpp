@@ -89,6 +89,8 @@ public:
         for (const ProjectName& folder : p.media_folders)
             out.build.media_folders.push_back(folder.text);
         out.build.platform = p.platform.line ? p.platform.value : std::string(texts::platform_x64);
+        if (p.compression.line)
+            out.build.compression = parse_int32(p.compression.value).value_or(default_compression);
         out.build.package_code = format_guid(name_based_guid(product, "package:" + script.revision_code));
         return out;
     }

@@ -17,11 +17,15 @@
 namespace quillon::qvoc {
 
 // What a build needs beyond the script.
+// The archives are compressed unless the project says otherwise.
+inline constexpr int default_compression = 5;
+
 struct BuildSettings {
     std::string output_name;                // base name of B.exe, B.res, B.msi
     std::optional<std::string> resources;   // folder packed into B.res, relative to the project
     std::vector<std::string> media_folders; // copied under data\, relative to the project
     std::string platform;                   // "x64" or "x86"
+    int compression = default_compression;  // 0 stored, 1 to 9 as 7-Zip's -mx
     std::string package_code;               // summary information of B.msi
 };
 

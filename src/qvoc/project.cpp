@@ -95,9 +95,9 @@ bool is_hex_header(std::string_view text)
 
 bool is_typed_key(std::string_view key)
 {
-    for (std::string_view typed :
-         {texts::key_product_code, texts::key_revision_code, texts::key_version, texts::key_media_mode,
-          texts::key_code_page, texts::key_language_dialog, texts::key_platform, texts::key_output})
+    for (std::string_view typed : {texts::key_product_code, texts::key_revision_code, texts::key_version,
+                                   texts::key_media_mode, texts::key_code_page, texts::key_language_dialog,
+                                   texts::key_platform, texts::key_output, texts::key_compression})
         if (key == typed)
             return true;
     return false;
@@ -260,6 +260,7 @@ private:
             {texts::key_output, &Project::output},
             {texts::key_resources, &Project::resources},
             {texts::key_platform, &Project::platform},
+            {texts::key_compression, &Project::compression},
             {texts::key_source_name, &Project::source_name},
         };
         for (const Entry& candidate : entries)
@@ -323,6 +324,11 @@ private:
             return fail("the output name must be a file name without folder or extension characters such as \\ / :");
         if (key == texts::key_platform && value != texts::platform_x64 && value != texts::platform_x86)
             return fail("the platform must be x64 or x86");
+        if (key == texts::key_compression) {
+            auto level = parse_int32(value);
+            if (!level || *level < 0 || *level > 9)
+                return fail("the compression must be 0 (stored) to 9 (smallest)");
+        }
         if (key == texts::key_source_name && value.find('*') != std::string_view::npos)
             return fail("the source name cannot contain \"*\"");
         return {};

@@ -73,6 +73,7 @@ struct Project {
     Setting output;
     Setting resources;
     Setting platform;
+    Setting compression;
     Setting source_name;
     std::vector<ProjectName> media_folders;
     std::vector<ProjectName> archive_folders; // each packed into <name>.7z beside the setup

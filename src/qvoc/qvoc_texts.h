@@ -34,6 +34,7 @@ inline constexpr std::string_view key_media_folder = "media-folder";
 inline constexpr std::string_view key_archive_folder = "archive-folder";
 inline constexpr std::string_view key_platform = "platform";
 inline constexpr std::string_view key_source_name = "source-name";
+inline constexpr std::string_view key_compression = "compression";
 
 inline constexpr std::string_view attribute_id = "id";
 inline constexpr std::string_view attribute_disabled = "disabled";

@@ -166,51 +166,175 @@ std::string files_info(const std::vector<ArchiveItem>& items)
     return out;
 }
 
-// One pack stream holding every non-empty file back to back, unpacked by a
-// single Copy coder into as many substreams.
-std::string streams_info(const std::vector<std::uint64_t>& sizes, const std::vector<std::uint32_t>& crcs)
-{
-    std::uint64_t total = 0;
-    for (std::uint64_t size : sizes)
-        total += size;
+// One folder of the archive: its files' streams back to back in one packed
+// stream, unpacked by one coder into as many substreams.
+struct FolderRecord {
+    CoderRecord coder;
+    std::uint64_t packed = 0;
+    std::vector<std::uint64_t> sizes;
+    std::vector<std::uint32_t> crcs;
+    std::uint64_t unpacked() const
+    {
+        std::uint64_t total = 0;
+        for (std::uint64_t size : sizes)
+            total += size;
+        return total;
+    }
+};
 
+std::string coder_info(const CoderRecord& coder)
+{
+    std::string out;
+    // Simple coder (one stream in, one out); the low bits give the id's length.
+    auto flags = static_cast<std::uint8_t>(coder.method.size() | (coder.properties.empty() ? 0 : 0x20));
+    out.push_back(static_cast<char>(flags));
+    out += coder.method;
+    if (!coder.properties.empty()) {
+        append_7z_number(out, coder.properties.size());
+        out += coder.properties;
+    }
+    return out;
+}
+
+std::string streams_info(const std::vector<FolderRecord>& folders)
+{
     std::string out;
     out.push_back(static_cast<char>(id_main_streams_info));
 
     out.push_back(static_cast<char>(id_pack_info));
     append_7z_number(out, 0); // pack position
-    append_7z_number(out, 1); // pack streams
+    append_7z_number(out, folders.size());
     out.push_back(static_cast<char>(id_size));
-    append_7z_number(out, total);
+    for (const FolderRecord& folder : folders)
+        append_7z_number(out, folder.packed);
     out.push_back(static_cast<char>(id_end));
 
     out.push_back(static_cast<char>(id_unpack_info));
     out.push_back(static_cast<char>(id_folder));
-    append_7z_number(out, 1); // folders
-    out.push_back('\0');      // not external
-    append_7z_number(out, 1); // coders in the folder
-    out.push_back('\x01');    // simple coder, one-byte method id
-    out.push_back('\x00');    // Copy
+    append_7z_number(out, folders.size());
+    out.push_back('\0'); // not external
+    for (const FolderRecord& folder : folders) {
+        append_7z_number(out, 1); // coders in the folder
+        out += coder_info(folder.coder);
+    }
     out.push_back(static_cast<char>(id_coders_unpack_size));
-    append_7z_number(out, total);
+    for (const FolderRecord& folder : folders)
+        append_7z_number(out, folder.unpacked());
     out.push_back(static_cast<char>(id_end));
 
     out.push_back(static_cast<char>(id_substreams_info));
     out.push_back(static_cast<char>(id_num_unpack_stream));
-    append_7z_number(out, sizes.size());
-    if (sizes.size() > 1) {
+    for (const FolderRecord& folder : folders)
+        append_7z_number(out, folder.sizes.size());
+    // The sizes of all but each folder's last stream; none are written when every folder holds one.
+    if (std::any_of(folders.begin(), folders.end(), [](const FolderRecord& f) { return f.sizes.size() > 1; })) {
         out.push_back(static_cast<char>(id_size));
-        for (std::size_t i = 0; i + 1 < sizes.size(); ++i)
-            append_7z_number(out, sizes[i]);
+        for (const FolderRecord& folder : folders)
+            for (std::size_t i = 0; i + 1 < folder.sizes.size(); ++i)
+                append_7z_number(out, folder.sizes[i]);
     }
     out.push_back(static_cast<char>(id_crc));
     out.push_back('\1'); // all defined
-    for (std::uint32_t crc : crcs)
-        append_u32(out, crc);
+    for (const FolderRecord& folder : folders)
+        for (std::uint32_t crc : folder.crcs)
+            append_u32(out, crc);
     out.push_back(static_cast<char>(id_end));
 
     out.push_back(static_cast<char>(id_end));
     return out;
+}
+
+// The files of one folder read one after the other, each checked against the
+// size it was collected with, their CRCs taken on the way.
+class FolderSource : public ByteSource {
+public:
+    explicit FolderSource(std::vector<const ArchiveItem*> items) : m_items(std::move(items)) {}
+
+    Result<std::size_t> read(char* buffer, std::size_t size) override
+    {
+        while (m_index < m_items.size()) {
+            const ArchiveItem& item = *m_items[m_index];
+            if (!m_file.is_open()) {
+                m_file.open(item.source, std::ios::binary);
+                if (!m_file)
+                    return make_error(ErrorCode::io, "Cannot open " + item.source.string());
+                m_crc = 0;
+                m_done = 0;
+            }
+            std::uint64_t left = item.size - m_done;
+            m_file.read(buffer, static_cast<std::streamsize>(std::min<std::uint64_t>(size, left)));
+            auto got = static_cast<std::size_t>(m_file.gcount());
+            if (got > 0) {
+                m_crc = crc32_update(m_crc, std::string_view(buffer, got));
+                m_done += got;
+                return got;
+            }
+            // At the collected size the file must end there too.
+            if (m_done != item.size || m_file.peek() != std::char_traits<char>::eof())
+                return make_error(ErrorCode::io, item.source.string() + " changed while it was being archived");
+            m_crcs.push_back(m_crc);
+            m_file.close();
+            ++m_index;
+        }
+        return std::size_t{0};
+    }
+    const std::vector<std::uint32_t>& crcs() const { return m_crcs; }
+
+private:
+    std::vector<const ArchiveItem*> m_items;
+    std::size_t m_index = 0;
+    std::ifstream m_file;
+    std::uint32_t m_crc = 0;
+    std::uint64_t m_done = 0;
+    std::vector<std::uint32_t> m_crcs;
+};
+
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(std::ofstream& out) : m_out(out) {}
+    Result<void> write(std::string_view bytes) override
+    {
+        m_out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!m_out)
+            return make_error(ErrorCode::io, "Cannot write the archive");
+        m_written += bytes.size();
+        return {};
+    }
+    std::uint64_t written() const { return m_written; }
+
+private:
+    std::ofstream& m_out;
+    std::uint64_t m_written = 0;
+};
+
+// Stored: the Copy method, the bytes as they are.
+Result<CoderRecord> copy_folder(ByteSource& source, ByteSink& sink)
+{
+    std::string buffer(copy_chunk, '\0');
+    for (;;) {
+        std::size_t got = TRY(source.read(buffer.data(), buffer.size()));
+        if (got == 0)
+            return CoderRecord{std::string(1, '\0'), {}};
+        TRY(sink.write(std::string_view(buffer.data(), got)));
+    }
+}
+
+// The non-empty files in folders of about block_size bytes each; a file is never split.
+std::vector<std::vector<const ArchiveItem*>> folders_of(const std::vector<ArchiveItem>& items, std::uint64_t block_size)
+{
+    std::vector<std::vector<const ArchiveItem*>> folders;
+    std::uint64_t filled = 0;
+    for (const ArchiveItem& item : items) {
+        if (item.directory || item.size == 0)
+            continue;
+        if (folders.empty() || (filled > 0 && filled + item.size > block_size)) {
+            folders.emplace_back();
+            filled = 0;
+        }
+        folders.back().push_back(&item);
+        filled += item.size;
+    }
+    return folders;
 }
 
 } // namespace
@@ -239,47 +363,38 @@ Result<std::vector<ArchiveItem>> collect_archive_items(const fs::path& folder)
     return items;
 }
 
-Result<void> write_7z_archive(const fs::path& archive, const std::vector<ArchiveItem>& items)
+Result<void> write_7z_archive(const fs::path& archive, const std::vector<ArchiveItem>& items,
+                              const Compression& compression)
 {
+    if (compression.level != 0 && (compression.level < lowest_level || compression.level > highest_level))
+        return make_error(ErrorCode::out_of_range,
+                          "The compression level must be 0 to 9, not " + std::to_string(compression.level));
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     if (!out)
         return make_error(ErrorCode::io, "Cannot create " + archive.string());
     out.write(std::string(start_header_size, '\0').data(), start_header_size);
 
-    std::vector<std::uint64_t> sizes;
-    std::vector<std::uint32_t> crcs;
+    std::vector<FolderRecord> folders;
     std::uint64_t packed = 0;
-    std::string buffer(copy_chunk, '\0');
-    for (const ArchiveItem& item : items) {
-        if (item.directory || item.size == 0)
-            continue;
-        std::ifstream in(item.source, std::ios::binary);
-        if (!in)
-            return make_error(ErrorCode::io, "Cannot open " + item.source.string());
-        std::uint32_t crc = 0;
-        std::uint64_t copied = 0;
-        while (in) {
-            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            auto got = static_cast<std::size_t>(in.gcount());
-            if (got == 0)
-                break;
-            copied += got;
-            if (copied > item.size)
-                break;
-            crc = crc32_update(crc, std::string_view(buffer.data(), got));
-            out.write(buffer.data(), static_cast<std::streamsize>(got));
-        }
-        if (copied != item.size)
-            return make_error(ErrorCode::io, item.source.string() + " changed while it was being archived");
-        sizes.push_back(item.size);
-        crcs.push_back(crc);
-        packed += item.size;
+    for (std::vector<const ArchiveItem*>& members :
+         folders_of(items, std::max<std::uint64_t>(1, compression.block_size))) {
+        FolderRecord folder;
+        for (const ArchiveItem* item : members)
+            folder.sizes.push_back(item->size);
+        FolderSource source(std::move(members));
+        FileSink sink(out);
+        folder.coder = compression.level == 0 ? TRY(copy_folder(source, sink))
+                                              : TRY(encode_folder(source, sink, compression.level));
+        folder.crcs = source.crcs();
+        folder.packed = sink.written();
+        packed += folder.packed;
+        folders.push_back(std::move(folder));
     }
 
     std::string header;
     header.push_back(static_cast<char>(id_header));
-    if (!sizes.empty())
-        header += streams_info(sizes, crcs);
+    if (!folders.empty())
+        header += streams_info(folders);
     header += files_info(items);
     header.push_back(static_cast<char>(id_end));
     out.write(header.data(), static_cast<std::streamsize>(header.size()));

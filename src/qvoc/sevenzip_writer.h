@@ -1,11 +1,13 @@
-// Writes 7z archives the way the resource archive needs them: every stream
-// stored with the Copy method in one folder, a plain (not encoded) header,
+// Writes 7z archives the way the setup needs them: the files' streams in
+// solid folders of a bounded size (so that a reader may decode them in
+// parallel), stored or compressed (lzma_encoder.h), a plain (not encoded) header,
 // CRC-32s of the streams and headers, UTF-16LE names with "/" between
 // folders, folders as directory entries, empty files as empty streams,
 // modification times and Windows attributes.
 #pragma once
 
 #include "base/error.h"
+#include "qvoc/lzma_encoder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -32,9 +34,15 @@ inline constexpr std::uint32_t attribute_archive = 0x20;
 // followed; other special files are ErrorCode::unsupported.
 Result<std::vector<ArchiveItem>> collect_archive_items(const std::filesystem::path& folder);
 
+struct Compression {
+    int level = 0; // 0: stored with the Copy method; 1 to 9: compressed, as 7-Zip's -mx
+    std::uint64_t block_size = std::uint64_t{64} << 20; // a new solid folder after about this many bytes
+};
+
 // Writes the archive. A file that no longer has the size it had when it was
 // collected is ErrorCode::io, so the stored sizes and CRCs always agree.
-Result<void> write_7z_archive(const std::filesystem::path& archive, const std::vector<ArchiveItem>& items);
+Result<void> write_7z_archive(const std::filesystem::path& archive, const std::vector<ArchiveItem>& items,
+                              const Compression& compression = {});
 
 // The 7z variable-length number encoding, exposed for tests.
 void append_7z_number(std::string& out, std::uint64_t value);

@@ -289,11 +289,28 @@ TEST_F(SetupBuildTest, ArchiveFoldersArePackedBesideTheSetup)
                         "archive-folder = offline\n");
     fs::path output = m_folder / "out";
     ASSERT_TRUE(build(project, output));
-    Result<sevenzip::Archive> archive = sevenzip::Archive::open(output / "offline.7z");
-    ASSERT_TRUE(archive) << archive.error().message;
-    fs::path extracted = m_folder / "extracted";
-    ASSERT_TRUE(archive->extract(extracted));
-    EXPECT_EQ(read_file(extracted / "bin" / "app.exe"), "MZ payload") << "the folder's content, without the folder";
+    {
+        // Closed again before the next build: Windows cannot replace a file that is open.
+        Result<sevenzip::Archive> archive = sevenzip::Archive::open(output / "offline.7z");
+        ASSERT_TRUE(archive) << archive.error().message;
+        fs::path extracted = m_folder / "extracted";
+        ASSERT_TRUE(archive->extract(extracted));
+        EXPECT_EQ(read_file(extracted / "bin" / "app.exe"), "MZ payload") << "the folder's content, without the folder";
+    }
+
+    // Compressed by default; "compression = 0" stores the bytes as they are.
+    std::string log;
+    for (int i = 0; i < 5000; ++i)
+        log += "a line that repeats\r\n";
+    write_file(m_project_folder / "offline" / "log.txt", log);
+    ASSERT_TRUE(build(project, output));
+    std::uintmax_t compressed = fs::file_size(output / "offline.7z");
+    write_file(project, "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n"
+                        "archive-folder = offline\ncompression = 0\n");
+    ASSERT_TRUE(build(project, output));
+    std::uintmax_t stored = fs::file_size(output / "offline.7z");
+    EXPECT_GT(stored, log.size());
+    EXPECT_LT(compressed, log.size() / 20);
 
     // Two folders of one name would overwrite each other's archive.
     write_file(m_project_folder / "other" / "offline" / "x.txt", "x");

@@ -64,6 +64,8 @@ TEST(ProjectErrors, NameTheFileAndLine)
         {"media file with one line", s + "[media-files]\nOFFLINE\n| a.txt\n[script]\n", "p.qvp:5:", "needs two lines"},
         {"version that is no version", s + "version = 1.x\n", "p.qvp:4:", "version must be"},
         {"media mode out of range", s + "media-mode = 4\n", "p.qvp:4:", "1, 2 or 3"},
+        {"compression out of range", s + "compression = 10\n", "p.qvp:4:", "0 (stored) to 9"},
+        {"compression that is no number", s + "compression = best\n", "p.qvp:4:", "0 (stored) to 9"},
         {"carriage return inside a line", s + "comments = a\rb\n", "p.qvp:4:", "carriage return"},
         {"parameter the engine would read as $", s + "[script]\nSet Variable\n| X\n| $dollar$\n",
          "p.qvp:7:", "read it back as \"$\""},

@@ -1,9 +1,11 @@
 #include "qvoc/sevenzip_writer.h"
+#include "media/sevenzip/sevenzip.h"
 #include "qvoc_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -50,6 +52,21 @@ protected:
 
     static int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
+    // The solid blocks (7z folders) of an archive, as 7z lists them.
+    static int blocks_of(const fs::path& archive)
+    {
+        std::string listing;
+        FILE* pipe = popen(("7z l -slt '" + archive.string() + "'").c_str(), "r");
+        if (pipe == nullptr)
+            return -1;
+        char buffer[4096];
+        while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+            listing.append(buffer, got);
+        pclose(pipe);
+        std::size_t at = listing.find("\nBlocks = ");
+        return at == std::string::npos ? 0 : std::atoi(listing.c_str() + at + 10);
+    }
+
     // Every file and folder below root, relative, with the file contents.
     static std::map<std::string, std::string> tree(const fs::path& root)
     {
@@ -64,7 +81,7 @@ protected:
     fs::path m_folder;
 };
 
-TEST_F(SevenZipWriterTest, SevenZipExtractsTheSameTree)
+TEST_F(SevenZipWriterTest, SevenZipAndOurReaderExtractTheSameTree)
 {
     fs::path source = m_folder / "source";
     write_file(source / "readme.txt", "hello\r\n");
@@ -74,19 +91,51 @@ TEST_F(SevenZipWriterTest, SevenZipExtractsTheSameTree)
         binary.push_back(static_cast<char>((i * 7919) & 0xFF));
     write_file(source / "dialogs" / "deep" / "blob.bin", binary);
     write_file(source / "dialogs" / "welcome.dfm", "object Form1");
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "line " + std::to_string(i % 97) + " of a text that repeats\r\n";
+    write_file(source / "notes.txt", text);
     write_file(source / "caf\xC3\xA9 menu.txt", "non-ASCII name");
     fs::create_directories(source / "empty folder");
-
     auto items = qvoc::collect_archive_items(source);
     ASSERT_TRUE(items) << items.error().message;
-    fs::path archive = m_folder / "setup.res";
-    auto written = qvoc::write_7z_archive(archive, *items);
-    ASSERT_TRUE(written) << written.error().message;
 
-    EXPECT_EQ(run("7z t '" + archive.string() + "'"), 0);
-    fs::path extracted = m_folder / "extracted";
-    ASSERT_EQ(run("7z x -y '-o" + extracted.string() + "' '" + archive.string() + "'"), 0);
-    EXPECT_EQ(tree(extracted), tree(source));
+    struct Case {
+        std::string_view what;
+        qvoc::Compression compression;
+        int folders;
+    };
+    const Case cases[] = {
+        {"stored", {0, std::uint64_t{64} << 20}, 1},
+        {"compressed", {5, std::uint64_t{64} << 20}, 1},
+        // In archive order: the café file; blob.bin; welcome.dfm; notes.txt; readme.txt (a block never splits a file).
+        {"compressed in blocks of 100 KB", {1, 100000}, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path archive = m_folder / "setup.res";
+        auto written = qvoc::write_7z_archive(archive, *items, c.compression);
+        ASSERT_TRUE(written) << written.error().message;
+        EXPECT_EQ(run("7z t '" + archive.string() + "'"), 0);
+        if (c.compression.level > 0) {
+            EXPECT_LT(fs::file_size(archive), (binary.size() + text.size()) / 2) << "not compressed";
+        }
+
+        fs::path by_7z = m_folder / "by-7z";
+        fs::remove_all(by_7z);
+        ASSERT_EQ(run("7z x -y '-o" + by_7z.string() + "' '" + archive.string() + "'"), 0);
+        EXPECT_EQ(tree(by_7z), tree(source));
+
+        EXPECT_EQ(blocks_of(archive), c.folders);
+        auto opened = sevenzip::Archive::open(archive);
+        ASSERT_TRUE(opened) << opened.error().message;
+        fs::path ours = m_folder / "by-reader";
+        fs::remove_all(ours);
+        auto extracted = opened->extract(ours);
+        ASSERT_TRUE(extracted) << extracted.error().message;
+        EXPECT_EQ(tree(ours), tree(source));
+    }
+    EXPECT_FALSE(qvoc::write_7z_archive(m_folder / "bad.7z", *items, {10, 1 << 20})) << "level 10 does not exist";
 }
 
 TEST_F(SevenZipWriterTest, KeepsModificationTimesAndReadOnlyAttribute)
@@ -115,7 +164,7 @@ TEST_F(SevenZipWriterTest, ArchiveWithoutStreamsIsValid)
 {
     struct Case {
         std::string_view what;
-        std::vector<std::string> files;   // empty files
+        std::vector<std::string> files; // empty files
         std::vector<std::string> folders; // empty folders
     };
     const Case cases[] = {

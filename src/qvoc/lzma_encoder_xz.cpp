@@ -1,0 +1,82 @@
+// LZMA2 through liblzma's raw encoder: its output is the LZMA2 stream a 7z
+// folder holds, and the one property byte is the dictionary size.
+#include "qvoc/lzma_encoder.h"
+
+#include <lzma.h>
+
+#include <vector>
+
+namespace quillon::qvoc {
+
+namespace {
+
+constexpr std::size_t buffer_size = 1 << 20;
+
+std::unexpected<Error> encoder_error(lzma_ret code)
+{
+    return make_error(code == LZMA_MEM_ERROR ? ErrorCode::io : ErrorCode::internal,
+                      "The LZMA2 encoder failed (liblzma code " + std::to_string(static_cast<int>(code)) + ")");
+}
+
+class Stream {
+public:
+    ~Stream() { lzma_end(&m_stream); }
+    lzma_stream* get() { return &m_stream; }
+
+private:
+    lzma_stream m_stream = LZMA_STREAM_INIT;
+};
+
+} // namespace
+
+std::string_view folder_method_name()
+{
+    return "LZMA2";
+}
+
+Result<CoderRecord> encode_folder(ByteSource& source, ByteSink& sink, int level)
+{
+    lzma_options_lzma options;
+    if (lzma_lzma_preset(&options, static_cast<std::uint32_t>(level)))
+        return make_error(ErrorCode::out_of_range, "No compression level " + std::to_string(level));
+    lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    Stream stream;
+    if (lzma_ret ret = lzma_raw_encoder(stream.get(), filters); ret != LZMA_OK)
+        return encoder_error(ret);
+
+    std::vector<char> in(buffer_size);
+    std::vector<std::uint8_t> out(buffer_size);
+    lzma_stream* s = stream.get();
+    s->next_out = out.data();
+    s->avail_out = out.size();
+    bool input_done = false;
+    for (;;) {
+        if (s->avail_in == 0 && !input_done) {
+            std::size_t got = TRY(source.read(in.data(), in.size()));
+            s->next_in = reinterpret_cast<const std::uint8_t*>(in.data());
+            s->avail_in = got;
+            input_done = got == 0;
+        }
+        lzma_ret ret = lzma_code(s, input_done ? LZMA_FINISH : LZMA_RUN);
+        if (s->avail_out == 0 || ret == LZMA_STREAM_END) {
+            TRY(sink.write(std::string_view(reinterpret_cast<const char*>(out.data()), out.size() - s->avail_out)));
+            s->next_out = out.data();
+            s->avail_out = out.size();
+        }
+        if (ret == LZMA_STREAM_END)
+            break;
+        if (ret != LZMA_OK)
+            return encoder_error(ret);
+    }
+
+    std::uint32_t size = 0;
+    if (lzma_ret ret = lzma_properties_size(&size, &filters[0]); ret != LZMA_OK)
+        return encoder_error(ret);
+    std::string properties(size, '\0');
+    if (lzma_ret ret = lzma_properties_encode(&filters[0], reinterpret_cast<std::uint8_t*>(properties.data()));
+        ret != LZMA_OK)
+        return encoder_error(ret);
+    return CoderRecord{std::string(1, '\x21'), std::move(properties)};
+}
+
+} // namespace quillon::qvoc
