@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon::qvoc {
 
@@ -37,8 +38,17 @@ struct CoderRecord {
 inline constexpr int lowest_level = 1;
 inline constexpr int highest_level = 9;
 
-// Compresses all of the source into the sink; answers the coder that decodes it.
-Result<CoderRecord> encode_folder(ByteSource& source, ByteSink& sink, int level);
+// The coders of a folder, outermost first: each one's input is the next one's
+// output, and the last one reads the packed stream.
+using CoderChain = std::vector<CoderRecord>;
+
+// Whether encode_folder can put the x86 branch converter (BCJ) before the
+// compression, which makes executables and libraries smaller.
+bool folder_filter_x86_available();
+
+// Compresses all of the source into the sink (through BCJ first when x86 is
+// set and available); answers the coders that decode it.
+Result<CoderChain> encode_folder(ByteSource& source, ByteSink& sink, int level, bool x86);
 
 // The name of the method encode_folder uses here ("LZMA2" or "LZMA"), for messages.
 std::string_view folder_method_name();

@@ -87,7 +87,13 @@ std::string_view folder_method_name()
     return "LZMA";
 }
 
-Result<CoderRecord> encode_folder(ByteSource& source, ByteSink& sink, int level)
+// The SDK that Debian installs has no branch converter (Bra86.c).
+bool folder_filter_x86_available()
+{
+    return false;
+}
+
+Result<CoderChain> encode_folder(ByteSource& source, ByteSink& sink, int level, bool)
 {
     if (level < lowest_level || level > highest_level)
         return make_error(ErrorCode::out_of_range, "No compression level " + std::to_string(level));
@@ -113,8 +119,8 @@ Result<CoderRecord> encode_folder(ByteSource& source, ByteSink& sink, int level)
         return std::unexpected(*out.failure);
     if (result != SZ_OK)
         return make_error(ErrorCode::internal, "The LZMA encoder failed (SDK code " + std::to_string(result) + ")");
-    return CoderRecord{std::string("\x03\x01\x01", 3),
-                       std::string(reinterpret_cast<const char*>(properties), properties_size)};
+    return CoderChain{
+        {std::string("\x03\x01\x01", 3), std::string(reinterpret_cast<const char*>(properties), properties_size)}};
 }
 
 } // namespace quillon::qvoc

@@ -34,12 +34,22 @@ std::string_view folder_method_name()
     return "LZMA2";
 }
 
-Result<CoderRecord> encode_folder(ByteSource& source, ByteSink& sink, int level)
+bool folder_filter_x86_available()
+{
+    return lzma_filter_encoder_is_supported(LZMA_FILTER_X86) != 0;
+}
+
+Result<CoderChain> encode_folder(ByteSource& source, ByteSink& sink, int level, bool x86)
 {
     lzma_options_lzma options;
     if (lzma_lzma_preset(&options, static_cast<std::uint32_t>(level)))
         return make_error(ErrorCode::out_of_range, "No compression level " + std::to_string(level));
-    lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    x86 = x86 && folder_filter_x86_available();
+    // liblzma's chain runs first to last when encoding; the 7z folder lists its coders the other way round.
+    lzma_filter with_x86[] = {{LZMA_FILTER_X86, nullptr}, {LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    lzma_filter plain[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    lzma_filter* filters = x86 ? with_x86 : plain;
+    lzma_filter& lzma2 = x86 ? with_x86[1] : plain[0];
     Stream stream;
     if (lzma_ret ret = lzma_raw_encoder(stream.get(), filters); ret != LZMA_OK)
         return encoder_error(ret);
@@ -70,13 +80,17 @@ Result<CoderRecord> encode_folder(ByteSource& source, ByteSink& sink, int level)
     }
 
     std::uint32_t size = 0;
-    if (lzma_ret ret = lzma_properties_size(&size, &filters[0]); ret != LZMA_OK)
+    if (lzma_ret ret = lzma_properties_size(&size, &lzma2); ret != LZMA_OK)
         return encoder_error(ret);
     std::string properties(size, '\0');
-    if (lzma_ret ret = lzma_properties_encode(&filters[0], reinterpret_cast<std::uint8_t*>(properties.data()));
+    if (lzma_ret ret = lzma_properties_encode(&lzma2, reinterpret_cast<std::uint8_t*>(properties.data()));
         ret != LZMA_OK)
         return encoder_error(ret);
-    return CoderRecord{std::string(1, '\x21'), std::move(properties)};
+    CoderChain chain;
+    if (x86)
+        chain.push_back({std::string("\x03\x03\x01\x03", 4), {}}); // BCJ
+    chain.push_back({std::string(1, '\x21'), std::move(properties)});
+    return chain;
 }
 
 } // namespace quillon::qvoc

@@ -169,7 +169,7 @@ std::string files_info(const std::vector<ArchiveItem>& items)
 // One folder of the archive: its files' streams back to back in one packed
 // stream, unpacked by one coder into as many substreams.
 struct FolderRecord {
-    CoderRecord coder;
+    CoderChain coders;
     std::uint64_t packed = 0;
     std::vector<std::uint64_t> sizes;
     std::vector<std::uint32_t> crcs;
@@ -214,12 +214,19 @@ std::string streams_info(const std::vector<FolderRecord>& folders)
     append_7z_number(out, folders.size());
     out.push_back('\0'); // not external
     for (const FolderRecord& folder : folders) {
-        append_7z_number(out, 1); // coders in the folder
-        out += coder_info(folder.coder);
+        append_7z_number(out, folder.coders.size());
+        for (const CoderRecord& coder : folder.coders)
+            out += coder_info(coder);
+        // A chain: coder i reads what coder i + 1 writes; the last one reads the packed stream.
+        for (std::size_t i = 0; i + 1 < folder.coders.size(); ++i) {
+            append_7z_number(out, i);
+            append_7z_number(out, i + 1);
+        }
     }
     out.push_back(static_cast<char>(id_coders_unpack_size));
     for (const FolderRecord& folder : folders)
-        append_7z_number(out, folder.unpacked());
+        for (std::size_t i = 0; i < folder.coders.size(); ++i)
+            append_7z_number(out, folder.unpacked()); // the converters keep the size
     out.push_back(static_cast<char>(id_end));
 
     out.push_back(static_cast<char>(id_substreams_info));
@@ -308,33 +315,74 @@ private:
 };
 
 // Stored: the Copy method, the bytes as they are.
-Result<CoderRecord> copy_folder(ByteSource& source, ByteSink& sink)
+Result<CoderChain> copy_folder(ByteSource& source, ByteSink& sink)
 {
     std::string buffer(copy_chunk, '\0');
     for (;;) {
         std::size_t got = TRY(source.read(buffer.data(), buffer.size()));
         if (got == 0)
-            return CoderRecord{std::string(1, '\0'), {}};
+            return CoderChain{{std::string(1, '\0'), {}}};
         TRY(sink.write(std::string_view(buffer.data(), got)));
     }
 }
 
-// The non-empty files in folders of about block_size bytes each; a file is never split.
-std::vector<std::vector<const ArchiveItem*>> folders_of(const std::vector<ArchiveItem>& items, std::uint64_t block_size)
+// Programs and libraries: their code compresses better after the x86 branch converter.
+bool is_x86_code(const ArchiveItem& item)
 {
-    std::vector<std::vector<const ArchiveItem*>> folders;
-    std::uint64_t filled = 0;
-    for (const ArchiveItem& item : items) {
-        if (item.directory || item.size == 0)
-            continue;
-        if (folders.empty() || (filled > 0 && filled + item.size > block_size)) {
-            folders.emplace_back();
-            filled = 0;
+    std::u16string name = item.name;
+    std::size_t dot = name.find_last_of(u'.');
+    if (dot == std::u16string::npos)
+        return false;
+    std::string extension;
+    for (char16_t unit : name.substr(dot + 1))
+        extension.push_back(unit < 0x80 ? static_cast<char>(unit | 0x20) : '?');
+    for (std::string_view known : {"exe", "dll", "sys", "ocx", "cpl", "scr", "drv", "com"})
+        if (extension == known)
+            return true;
+    return false;
+}
+
+struct FolderPlan {
+    std::vector<const ArchiveItem*> members;
+    bool x86 = false;
+};
+
+// The non-empty files in folders of about block_size bytes each (a file is
+// never split), code apart from the rest when it gets the x86 converter.
+std::vector<FolderPlan> folders_of(const std::vector<ArchiveItem>& items, std::uint64_t block_size, bool split_code)
+{
+    std::vector<FolderPlan> folders;
+    for (bool code : {false, true}) {
+        std::uint64_t filled = 0;
+        std::size_t first = folders.size();
+        for (const ArchiveItem& item : items) {
+            if (item.directory || item.size == 0 || (split_code && is_x86_code(item)) != code)
+                continue;
+            if (folders.size() == first || (filled > 0 && filled + item.size > block_size)) {
+                folders.push_back(FolderPlan{{}, code});
+                filled = 0;
+            }
+            folders.back().members.push_back(&item);
+            filled += item.size;
         }
-        folders.back().push_back(&item);
-        filled += item.size;
     }
     return folders;
+}
+
+// The entries in the order the header lists them: the files of each folder in
+// turn (the format assigns streams to files in entry order), then the folders
+// and empty files.
+std::vector<ArchiveItem> in_folder_order(const std::vector<FolderPlan>& folders, const std::vector<ArchiveItem>& items)
+{
+    std::vector<ArchiveItem> ordered;
+    ordered.reserve(items.size());
+    for (const FolderPlan& folder : folders)
+        for (const ArchiveItem* item : folder.members)
+            ordered.push_back(*item);
+    for (const ArchiveItem& item : items)
+        if (item.directory || item.size == 0)
+            ordered.push_back(item);
+    return ordered;
 }
 
 } // namespace
@@ -374,17 +422,20 @@ Result<void> write_7z_archive(const fs::path& archive, const std::vector<Archive
         return make_error(ErrorCode::io, "Cannot create " + archive.string());
     out.write(std::string(start_header_size, '\0').data(), start_header_size);
 
+    bool split_code = compression.level != 0 && compression.x86_code && folder_filter_x86_available();
+    std::vector<FolderPlan> plan = folders_of(items, std::max<std::uint64_t>(1, compression.block_size), split_code);
     std::vector<FolderRecord> folders;
     std::uint64_t packed = 0;
-    for (std::vector<const ArchiveItem*>& members :
-         folders_of(items, std::max<std::uint64_t>(1, compression.block_size))) {
+    for (const FolderPlan& planned : plan) {
         FolderRecord folder;
-        for (const ArchiveItem* item : members)
+        for (const ArchiveItem* item : planned.members)
             folder.sizes.push_back(item->size);
-        FolderSource source(std::move(members));
+        FolderSource source(planned.members);
         FileSink sink(out);
-        folder.coder = compression.level == 0 ? TRY(copy_folder(source, sink))
-                                              : TRY(encode_folder(source, sink, compression.level));
+        if (compression.level == 0)
+            folder.coders = TRY(copy_folder(source, sink));
+        else
+            folder.coders = TRY(encode_folder(source, sink, compression.level, planned.x86));
         folder.crcs = source.crcs();
         folder.packed = sink.written();
         packed += folder.packed;
@@ -395,7 +446,7 @@ Result<void> write_7z_archive(const fs::path& archive, const std::vector<Archive
     header.push_back(static_cast<char>(id_header));
     if (!folders.empty())
         header += streams_info(folders);
-    header += files_info(items);
+    header += files_info(in_folder_order(plan, items));
     header.push_back(static_cast<char>(id_end));
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
 

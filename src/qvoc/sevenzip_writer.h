@@ -37,6 +37,7 @@ Result<std::vector<ArchiveItem>> collect_archive_items(const std::filesystem::pa
 struct Compression {
     int level = 0; // 0: stored with the Copy method; 1 to 9: compressed, as 7-Zip's -mx
     std::uint64_t block_size = std::uint64_t{64} << 20; // a new solid folder after about this many bytes
+    bool x86_code = true; // programs and libraries in folders of their own, through the x86 converter where available
 };
 
 // Writes the archive. A file that no longer has the size it had when it was

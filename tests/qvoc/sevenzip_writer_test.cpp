@@ -52,17 +52,24 @@ protected:
 
     static int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
-    // The solid blocks (7z folders) of an archive, as 7z lists them.
-    static int blocks_of(const fs::path& archive)
+    // What 7z lists of an archive's entries and blocks.
+    static std::string listing_of(const fs::path& archive)
     {
         std::string listing;
         FILE* pipe = popen(("7z l -slt '" + archive.string() + "'").c_str(), "r");
         if (pipe == nullptr)
-            return -1;
+            return {};
         char buffer[4096];
         while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
             listing.append(buffer, got);
         pclose(pipe);
+        return listing;
+    }
+
+    // The solid blocks (7z folders) of an archive, as 7z lists them.
+    static int blocks_of(const fs::path& archive)
+    {
+        std::string listing = listing_of(archive);
         std::size_t at = listing.find("\nBlocks = ");
         return at == std::string::npos ? 0 : std::atoi(listing.c_str() + at + 10);
     }
@@ -97,6 +104,14 @@ TEST_F(SevenZipWriterTest, SevenZipAndOurReaderExtractTheSameTree)
     write_file(source / "notes.txt", text);
     write_file(source / "caf\xC3\xA9 menu.txt", "non-ASCII name");
     fs::create_directories(source / "empty folder");
+    // Code with relative calls (E8 and a 32-bit offset), as the x86 converter meets them.
+    std::string code;
+    for (int i = 0; i < 20000; ++i) {
+        code += "\x55\x8B\xEC\xE8";
+        std::uint32_t offset = 0x1000 - static_cast<std::uint32_t>(code.size() + 4);
+        code.append(reinterpret_cast<const char*>(&offset), 4);
+    }
+    write_file(source / "bin" / "App.EXE", code);
     auto items = qvoc::collect_archive_items(source);
     ASSERT_TRUE(items) << items.error().message;
 
@@ -106,10 +121,12 @@ TEST_F(SevenZipWriterTest, SevenZipAndOurReaderExtractTheSameTree)
         int folders;
     };
     const Case cases[] = {
-        {"stored", {0, std::uint64_t{64} << 20}, 1},
-        {"compressed", {5, std::uint64_t{64} << 20}, 1},
-        // In archive order: the café file; blob.bin; welcome.dfm; notes.txt; readme.txt (a block never splits a file).
-        {"compressed in blocks of 100 KB", {1, 100000}, 5},
+        {"stored", {0, std::uint64_t{64} << 20, true}, 1},
+        {"compressed, programs apart", {5, std::uint64_t{64} << 20, true}, 2},
+        {"compressed, programs with the rest", {5, std::uint64_t{64} << 20, false}, 1},
+        // In archive order: the café file; blob.bin; welcome.dfm; notes.txt; readme.txt (a block never splits a
+        // file); then the program in a block of its own.
+        {"compressed in blocks of 100 KB", {1, 100000, true}, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -118,8 +135,11 @@ TEST_F(SevenZipWriterTest, SevenZipAndOurReaderExtractTheSameTree)
         ASSERT_TRUE(written) << written.error().message;
         EXPECT_EQ(run("7z t '" + archive.string() + "'"), 0);
         if (c.compression.level > 0) {
-            EXPECT_LT(fs::file_size(archive), (binary.size() + text.size()) / 2) << "not compressed";
+            EXPECT_LT(fs::file_size(archive), (binary.size() + text.size() + code.size()) / 2) << "not compressed";
         }
+        EXPECT_EQ(listing_of(archive).find("BCJ") != std::string::npos,
+                  c.compression.level > 0 && c.compression.x86_code)
+            << "the program goes through the x86 converter";
 
         fs::path by_7z = m_folder / "by-7z";
         fs::remove_all(by_7z);

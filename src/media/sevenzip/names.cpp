@@ -46,14 +46,6 @@ std::string utf16_to_utf8(std::u16string_view text)
     return out;
 }
 
-std::string utf16_to_latin1(std::u16string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for_each_code_point(text, [&](char32_t c) { out.push_back(c < 0x100 ? static_cast<char>(c) : '?'); });
-    return out;
-}
-
 std::filesystem::path path_from_utf16(std::u16string_view text)
 {
 #ifdef _WIN32

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/strings.h"
 
 #include <atomic>
 #include <cstddef>
@@ -46,8 +47,8 @@ using PasswordProvider = std::function<std::optional<std::u16string>()>;
 using NameConverter = std::function<std::string(std::u16string_view)>;
 
 std::string utf16_to_utf8(std::u16string_view text);
-// Characters outside Latin-1 become '?'.
-std::string utf16_to_latin1(std::u16string_view text);
+// Characters outside Latin-1 become '?' (base/strings.h).
+using quillon::utf16_to_latin1;
 
 // The file-system name of a stored UTF-16 name (UTF-8 natively, wide on Windows).
 std::filesystem::path path_from_utf16(std::u16string_view text);
