@@ -1,0 +1,136 @@
+// The HTTP transport against a real web server on loopback (nginx, started by
+// the web_server fixture): whole downloads, resumes with a Range request, a
+// server that ignores ranges, missing files, a cancel.
+#include "harness/harness.h"
+#include "media/download/http_download.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HttpDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::optional<std::string> port = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"port");
+        ASSERT_TRUE(port) << "the web server fixture did not start";
+        m_base = "http://127.0.0.1:" + std::string(port->substr(0, port->find_first_of("\r\n"))) + "/";
+        m_folder = fresh_scratch_dir(L"http-download");
+        // A file whose every block differs, so that a misplaced block shows.
+        for (std::uint32_t i = 0; m_content.size() < 300000; ++i) {
+            std::uint32_t value = i * 2654435761u;
+            m_content.append(reinterpret_cast<const char*>(&value), sizeof value);
+        }
+        std::ofstream(fs::path(QUILLON_WEB_ROOT) / L"media.7z", std::ios::binary) << m_content;
+    }
+
+    download::HttpDownload job(const std::string& path, const fs::path& target, bool resume)
+    {
+        download::HttpDownload d;
+        d.location = m_base + path;
+        d.target = to_utf8(target.wstring());
+        d.resume = resume;
+        d.texts.bytes_received = "bytes received";
+        d.texts.percent_complete = "% complete";
+        d.progress = [this](int percentage, const std::string& text) {
+            m_percentages.push_back(percentage);
+            m_last_text = text;
+            return true;
+        };
+        return d;
+    }
+
+    // The Range header of the server's last request for the file ("-" for none).
+    static std::string last_range()
+    {
+        std::optional<std::string> log = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"access.log");
+        if (!log)
+            return "?";
+        std::size_t line = log->rfind("media.7z");
+        if (line == std::string::npos)
+            return "?";
+        std::size_t open = log->find('"', line);
+        std::size_t close = log->find('"', open + 1);
+        return log->substr(open + 1, close - open - 1);
+    }
+
+    std::string m_base;
+    fs::path m_folder;
+    std::string m_content;
+    std::vector<int> m_percentages;
+    std::string m_last_text;
+};
+
+TEST_F(HttpDownloadTest, AWholeFileWithProgress)
+{
+    fs::path target = m_folder / L"media.7z";
+    Result<void> done = download::DownloadWithHttp(job("media.7z", target, false));
+    ASSERT_TRUE(done) << done.error().describe();
+    EXPECT_EQ(read_file_bytes(target), m_content);
+    EXPECT_EQ(last_range(), "-");
+    ASSERT_FALSE(m_percentages.empty());
+    EXPECT_EQ(m_percentages.back(), 100);
+    EXPECT_EQ(m_last_text, "300,000 bytes received, 100% complete");
+}
+
+TEST_F(HttpDownloadTest, ABrokenDownloadResumesWithARangeRequest)
+{
+    struct Case {
+        std::string_view what;
+        std::string path;
+        std::string range; // what the server saw
+    };
+    const Case cases[] = {
+        {"a server that honours ranges", "media.7z", "bytes=97952-"},
+        {"a server that ignores them answers with the whole file", "norange/media.7z", "bytes=97952-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path target = m_folder / L"resumed.7z";
+        // What a broken transfer left: the first 100,000 bytes, the last of them damaged.
+        std::string partial = m_content.substr(0, 100000);
+        partial.replace(99000, 1000, 1000, 'X');
+        std::ofstream(target, std::ios::binary | std::ios::trunc) << partial;
+        Result<void> done = download::DownloadWithHttp(job(c.path, target, true));
+        ASSERT_TRUE(done) << done.error().describe();
+        EXPECT_EQ(last_range(), c.range);
+        EXPECT_TRUE(read_file_bytes(target) == m_content) << "the file is whole, the damaged end replaced";
+    }
+}
+
+TEST_F(HttpDownloadTest, FailuresKeepWhatArrived)
+{
+    fs::path target = m_folder / L"missing.7z";
+    Result<void> missing = download::DownloadWithHttp(job("no-such-file.7z", target, false));
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ErrorCode::not_found);
+    EXPECT_NE(missing.error().message.find("404"), std::string::npos) << missing.error().message;
+
+    // A cancel after the first block: the partial file stays for a later resume.
+    fs::path cancelled_target = m_folder / L"cancelled.7z";
+    download::HttpDownload cancelled = job("slow/media.7z", cancelled_target, false);
+    cancelled.progress = [](int, const std::string&) { return false; };
+    Result<void> stopped = download::DownloadWithHttp(cancelled);
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().code, ErrorCode::cancelled);
+    std::uintmax_t kept = fs::file_size(cancelled_target);
+    EXPECT_GT(kept, 0u);
+    EXPECT_LT(kept, m_content.size());
+    Result<void> resumed = download::DownloadWithHttp(job("media.7z", cancelled_target, true));
+    ASSERT_TRUE(resumed) << resumed.error().describe();
+    EXPECT_TRUE(read_file_bytes(cancelled_target) == m_content);
+
+    download::HttpDownload nowhere = job("media.7z", m_folder / L"x", false);
+    nowhere.location = "http://127.0.0.1:1/media.7z";
+    Result<void> refused = download::DownloadWithHttp(nowhere);
+    ASSERT_FALSE(refused) << "nothing listens on port 1";
+    EXPECT_EQ(refused.error().code, ErrorCode::win32);
+}
+
+} // namespace
+} // namespace quillon::test
