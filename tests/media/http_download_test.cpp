@@ -132,5 +132,28 @@ TEST_F(HttpDownloadTest, FailuresKeepWhatArrived)
     EXPECT_EQ(refused.error().code, ErrorCode::win32);
 }
 
+TEST_F(HttpDownloadTest, ThroughAProxyThatWantsCredentials)
+{
+    std::optional<std::string> port = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"proxy_port");
+    ASSERT_TRUE(port) << "the proxy of the fixture did not start";
+    fs::path target = m_folder / L"proxied.7z";
+    download::HttpDownload proxied = job("media.7z", target, false);
+    proxied.proxy = "127.0.0.2";
+    proxied.proxy_port = std::stoi(*port);
+
+    Result<void> refused = download::DownloadWithHttp(proxied);
+    ASSERT_FALSE(refused) << "the proxy wants credentials";
+    EXPECT_NE(refused.error().message.find("407"), std::string::npos) << refused.error().message;
+
+    proxied.proxy_user = "ann";
+    proxied.proxy_password = "secret";
+    Result<void> done = download::DownloadWithHttp(proxied);
+    ASSERT_TRUE(done) << done.error().describe();
+    EXPECT_TRUE(read_file_bytes(target) == m_content);
+    std::optional<std::string> log = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"proxy.log");
+    ASSERT_TRUE(log);
+    EXPECT_NE(log->find("media.7z"), std::string::npos) << "the request went through the proxy";
+}
+
 } // namespace
 } // namespace quillon::test
