@@ -3,6 +3,7 @@
 // server that ignores ranges, missing files, a cancel.
 #include "harness/harness.h"
 #include "media/download/http_download.h"
+#include "media/download/light_download.h"
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,63 @@ TEST_F(HttpDownloadTest, ThroughAProxyThatWantsCredentials)
     std::optional<std::string> log = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"proxy.log");
     ASSERT_TRUE(log);
     EXPECT_NE(log->find("media.7z"), std::string::npos) << "the request went through the proxy";
+}
+
+// The light-weight transport (urlmon) against the same server.
+class UrlmonDownloadTest : public HttpDownloadTest {
+protected:
+    download::LightDownload light(const std::string& path, const fs::path& target)
+    {
+        download::LightDownload d;
+        d.location = m_base + path;
+        d.target = to_utf8(target.wstring());
+        d.texts.bytes_received = "bytes received";
+        d.texts.percent_complete = "% complete";
+        d.progress = [this](int percentage, const std::string&) {
+            m_percentages.push_back(percentage);
+            return true;
+        };
+        return d;
+    }
+    static constexpr const wchar_t* settings = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    static void set_timeout(std::optional<DWORD> value)
+    {
+        win32::UniqueHkey key;
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, settings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+        if (value)
+            RegSetValueExW(key.get(), L"ReceiveTimeout", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value),
+                           sizeof(DWORD));
+        else
+            RegDeleteValueW(key.get(), L"ReceiveTimeout");
+    }
+};
+
+TEST_F(UrlmonDownloadTest, AWholeFileAndTheTimeOutPutBack)
+{
+    for (std::optional<DWORD> before : {std::optional<DWORD>(), std::optional<DWORD>(30000)}) {
+        SCOPED_TRACE(before ? "a time-out set before" : "no time-out before");
+        set_timeout(before);
+        fs::path target = m_folder / L"light.7z";
+        std::error_code ignored;
+        fs::remove(target, ignored);
+        Result<void> done = download::DownloadWithUrlmon(light("media.7z", target));
+        ASSERT_TRUE(done) << done.error().describe();
+        EXPECT_TRUE(read_file_bytes(target) == m_content);
+        EXPECT_EQ(registry_dword(HKEY_CURRENT_USER, settings, L"ReceiveTimeout"), before)
+            << "the user's setting is as it was";
+    }
+    set_timeout(std::nullopt);
+}
+
+TEST_F(UrlmonDownloadTest, ACancelStopsIt)
+{
+    download::LightDownload cancelled = light("slow/media.7z", m_folder / L"cancelled-light.7z");
+    cancelled.progress = [](int, const std::string&) { return false; };
+    Result<void> stopped = download::DownloadWithUrlmon(cancelled);
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().code, ErrorCode::cancelled);
 }
 
 } // namespace

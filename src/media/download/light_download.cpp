@@ -1,0 +1,220 @@
+#include "media/download/light_download.h"
+
+#include "base/scope_exit.h"
+#include "platform/win32/system_library.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+
+#include <windows.h>
+
+#include <urlmon.h>
+#include <wininet.h>
+
+#include <atomic>
+
+namespace quillon::download {
+
+namespace {
+
+constexpr const wchar_t* internet_settings = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr const wchar_t* receive_timeout_value = L"ReceiveTimeout";
+
+// The receive time-out written for one download and put back afterwards: the
+// value that was there before, or none when there was none (a value left
+// behind would shorten every later download of the user's programs).
+class ReceiveTimeoutSetting {
+public:
+    explicit ReceiveTimeoutSetting(int seconds)
+    {
+        if (seconds == 0)
+            return;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, internet_settings, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                            nullptr, m_key.put(), nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD previous = 0;
+        DWORD size = sizeof previous;
+        DWORD type = 0;
+        if (RegQueryValueExW(m_key.get(), receive_timeout_value, nullptr, &type, reinterpret_cast<BYTE*>(&previous),
+                             &size) == ERROR_SUCCESS &&
+            type == REG_DWORD)
+            m_previous = previous;
+        DWORD milliseconds = static_cast<DWORD>(seconds) * 1000;
+        m_written = RegSetValueExW(m_key.get(), receive_timeout_value, 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&milliseconds), sizeof milliseconds) == ERROR_SUCCESS;
+    }
+    ~ReceiveTimeoutSetting()
+    {
+        if (!m_written)
+            return;
+        if (m_previous)
+            RegSetValueExW(m_key.get(), receive_timeout_value, 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&*m_previous), sizeof(DWORD));
+        else
+            RegDeleteValueW(m_key.get(), receive_timeout_value);
+    }
+    ReceiveTimeoutSetting(const ReceiveTimeoutSetting&) = delete;
+    ReceiveTimeoutSetting& operator=(const ReceiveTimeoutSetting&) = delete;
+
+private:
+    win32::UniqueHkey m_key;
+    std::optional<DWORD> m_previous;
+    bool m_written = false;
+};
+
+// The binding status callback: progress to the caller, a cancel as E_ABORT.
+class BindCallback final : public IBindStatusCallback {
+public:
+    explicit BindCallback(const LightDownload& download) : m_download(download) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
+            *object = static_cast<IBindStatusCallback*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    // Lives on the caller's stack: the count only keeps the protocol.
+    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
+
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG maximum, ULONG status, LPCWSTR text) override
+    {
+        std::string extra = text != nullptr ? win32::to_ansi(text) : std::string();
+        if (status == BINDSTATUS_CACHEFILENAMEAVAILABLE)
+            m_cache_file = extra;
+        if (maximum != 0)
+            m_announced = maximum;
+        m_percentage = Percentage(progress, maximum, m_percentage);
+        std::string shown;
+        if (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA) {
+            shown = ProgressText(m_download.texts, progress, maximum, m_percentage);
+        } else {
+            shown = StatusText(m_download.texts, static_cast<int>(status));
+            shown = shown.empty() ? extra : extra.empty() ? shown : shown + " " + extra;
+        }
+        if (m_download.progress && !m_download.progress(m_percentage, shown)) {
+            m_cancelled = true;
+            return E_ABORT;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
+
+    bool cancelled() const { return m_cancelled; }
+    std::optional<std::uint64_t> announced() const { return m_announced; }
+
+private:
+    const LightDownload& m_download;
+    std::atomic<ULONG> m_references{1};
+    std::string m_cache_file;
+    std::optional<std::uint64_t> m_announced;
+    int m_percentage = 0;
+    bool m_cancelled = false;
+};
+
+std::optional<std::uint64_t> file_size(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Credentials set process-wide for one download, cleared again afterwards.
+class ProcessCredentials {
+public:
+    using SetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
+
+    Result<void> set(const Credentials& credentials)
+    {
+        Result<win32::UniqueHmodule> wininet = win32::load_system_library(L"wininet.dll");
+        if (!wininet)
+            return make_error(ErrorCode::unsupported, "wininet.dll cannot be loaded");
+        m_set = win32::proc<SetOption>(wininet->get(), "InternetSetOptionA");
+        if (m_set == nullptr)
+            return make_error(ErrorCode::unsupported, "InternetSetOptionA is missing");
+        m_library = std::move(*wininet);
+        std::string user = credentials.user;
+        std::string password = credentials.password;
+        // Windows takes the options without a handle; Wine refuses them (docs/wine.md).
+        if (!m_set(nullptr, INTERNET_OPTION_USERNAME, user.data(), static_cast<DWORD>(user.size())) ||
+            !m_set(nullptr, INTERNET_OPTION_PASSWORD, password.data(), static_cast<DWORD>(password.size())))
+            return make_error(ErrorCode::unsupported, "The system refused the credentials of the location");
+        m_set_done = true;
+        return {};
+    }
+    ~ProcessCredentials()
+    {
+        if (!m_set_done)
+            return;
+        char empty[] = "";
+        m_set(nullptr, INTERNET_OPTION_USERNAME, empty, 0);
+        m_set(nullptr, INTERNET_OPTION_PASSWORD, empty, 0);
+    }
+
+private:
+    win32::UniqueHmodule m_library;
+    SetOption m_set = nullptr;
+    bool m_set_done = false;
+};
+
+} // namespace
+
+Result<void> DownloadWithUrlmon(const LightDownload& download)
+{
+    using DownloadToCacheFile = HRESULT(WINAPI*)(LPUNKNOWN, LPCSTR, LPSTR, DWORD, DWORD, LPBINDSTATUSCALLBACK);
+    Result<win32::UniqueHmodule> urlmon = win32::load_system_library(L"urlmon.dll");
+    if (!urlmon)
+        return make_error(ErrorCode::unsupported, "urlmon.dll cannot be loaded");
+    auto to_cache = win32::proc<DownloadToCacheFile>(urlmon->get(), "URLDownloadToCacheFileA");
+    if (to_cache == nullptr || win32::proc<FARPROC>(urlmon->get(), "URLDownloadToFileA") == nullptr)
+        return make_error(ErrorCode::unsupported, "urlmon.dll lacks the download functions");
+
+    std::string location = download.location;
+    ProcessCredentials credentials;
+    if (std::optional<Credentials> split = SplitCredentials(download.location)) {
+        TRY(credentials.set(*split));
+        location = split->location;
+    }
+
+    ReceiveTimeoutSetting timeout(download.timeout_seconds);
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ScopeExit end_com([com] {
+        if (SUCCEEDED(com))
+            CoUninitialize();
+    });
+    UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    ScopeExit restore_mode([previous_mode] { SetErrorMode(previous_mode); });
+
+    BindCallback callback(download);
+    char cache_file[MAX_PATH] = {};
+    HRESULT result = to_cache(nullptr, location.c_str(), cache_file, MAX_PATH, 0, &callback);
+    if (callback.cancelled())
+        return make_error(ErrorCode::cancelled, "The download was stopped");
+    if (FAILED(result))
+        return make_error(ErrorCode::win32, "The download of " + location + " failed",
+                          static_cast<std::uint32_t>(result));
+
+    // The cache file, checked against what was announced (urlmon may call a broken transfer a success).
+    std::wstring cached = win32::to_wide(cache_file);
+    std::optional<std::uint64_t> size = file_size(cached);
+    if (!size || !IsComplete(*size, callback.announced()))
+        return make_error(ErrorCode::corrupt, "The download of " + location + " is incomplete");
+    std::wstring target = win32::to_wide(download.target);
+    if (_wcsicmp(cached.c_str(), target.c_str()) != 0 && !CopyFileW(cached.c_str(), target.c_str(), FALSE))
+        return make_error(ErrorCode::io, "Cannot copy the download to " + download.target, GetLastError());
+    return {};
+}
+
+} // namespace quillon::download
