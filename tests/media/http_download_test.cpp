@@ -3,6 +3,7 @@
 // server that ignores ranges, missing files, a cancel.
 #include "harness/harness.h"
 #include "media/download/http_download.h"
+#include "media/download/download_url.h"
 #include "media/download/light_download.h"
 
 #include <gtest/gtest.h>
@@ -211,6 +212,30 @@ TEST_F(UrlmonDownloadTest, ACancelStopsIt)
     Result<void> stopped = download::DownloadWithUrlmon(cancelled);
     ASSERT_FALSE(stopped);
     EXPECT_EQ(stopped.error().code, ErrorCode::cancelled);
+}
+
+TEST_F(UrlmonDownloadTest, DownloadUrlTakesTheLightTransportAndHttpForCredentialsTheSystemRefuses)
+{
+    download::UrlDownload plain;
+    plain.location = m_base + "media.7z";
+    plain.target = to_utf8((m_folder / L"url.7z").wstring());
+    Result<void> done = download::DownloadUrl(plain);
+    ASSERT_TRUE(done) << done.error().describe();
+    EXPECT_TRUE(read_file_bytes(m_folder / L"url.7z") == m_content);
+    EXPECT_EQ(download::current_transport(), download::Transport::light);
+
+    // Wine's wininet refuses process-wide credentials; Windows takes them. Either
+    // way the file arrives, and the server saw the user name.
+    download::UrlDownload with_user = plain;
+    with_user.location = "http://ann:secret@" + m_base.substr(7) + "media.7z";
+    with_user.target = to_utf8((m_folder / L"user.7z").wstring());
+    done = download::DownloadUrl(with_user);
+    ASSERT_TRUE(done) << done.error().describe();
+    EXPECT_TRUE(read_file_bytes(m_folder / L"user.7z") == m_content);
+    std::optional<std::string> log = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"access.log");
+    ASSERT_TRUE(log);
+    EXPECT_NE(log->find("user=ann"), std::string::npos);
+    EXPECT_EQ(download::current_transport(), download::Transport::light) << "one refusal does not give up urlmon";
 }
 
 } // namespace

@@ -43,7 +43,7 @@ pid $state/nginx.pid;
 error_log $state/error.log;
 events { worker_connections 64; }
 http {
-    log_format ranges '\$request "\$http_range" \$status \$body_bytes_sent';
+    log_format ranges '\$request "\$http_range" \$status \$body_bytes_sent user=\$remote_user';
     access_log $state/access.log ranges;
     client_body_temp_path $state/body;
     proxy_temp_path $state/proxy;

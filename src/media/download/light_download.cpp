@@ -11,6 +11,8 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <mutex>
+#include <vector>
 
 namespace quillon::download {
 
@@ -123,6 +125,24 @@ private:
     bool m_cancelled = false;
 };
 
+// urlmon and wininet stay loaded for the process once loaded: their worker
+// threads and timers outlive a download, and code unloaded under them crashes.
+HMODULE kept_library(const wchar_t* name)
+{
+    static std::mutex mutex;
+    static std::vector<std::pair<std::wstring, win32::UniqueHmodule>> kept;
+    std::lock_guard lock(mutex);
+    for (const auto& [known, module] : kept)
+        if (known == name)
+            return module.get();
+    Result<win32::UniqueHmodule> loaded = win32::load_system_library(name);
+    if (!loaded)
+        return nullptr;
+    HMODULE module = loaded->get();
+    kept.emplace_back(name, std::move(*loaded));
+    return module;
+}
+
 std::optional<std::uint64_t> file_size(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -138,13 +158,9 @@ public:
 
     Result<void> set(const Credentials& credentials)
     {
-        Result<win32::UniqueHmodule> wininet = win32::load_system_library(L"wininet.dll");
-        if (!wininet)
-            return make_error(ErrorCode::unsupported, "wininet.dll cannot be loaded");
-        m_set = win32::proc<SetOption>(wininet->get(), "InternetSetOptionA");
+        m_set = win32::proc<SetOption>(kept_library(L"wininet.dll"), "InternetSetOptionA");
         if (m_set == nullptr)
-            return make_error(ErrorCode::unsupported, "InternetSetOptionA is missing");
-        m_library = std::move(*wininet);
+            return make_error(ErrorCode::unsupported, "wininet.dll with InternetSetOptionA cannot be had");
         std::string user = credentials.user;
         std::string password = credentials.password;
         // Windows takes the options without a handle; Wine refuses them (docs/wine.md).
@@ -164,22 +180,25 @@ public:
     }
 
 private:
-    win32::UniqueHmodule m_library;
     SetOption m_set = nullptr;
     bool m_set_done = false;
 };
 
 } // namespace
 
-Result<void> DownloadWithUrlmon(const LightDownload& download)
+bool LightTransportAvailable()
+{
+    HMODULE urlmon = kept_library(L"urlmon.dll");
+    return urlmon != nullptr && win32::proc<FARPROC>(urlmon, "URLDownloadToCacheFileA") != nullptr &&
+           win32::proc<FARPROC>(urlmon, "URLDownloadToFileA") != nullptr;
+}
+
+Result<void> DownloadWithUrlmon(const LightDownload& download, std::string* cache_file_out)
 {
     using DownloadToCacheFile = HRESULT(WINAPI*)(LPUNKNOWN, LPCSTR, LPSTR, DWORD, DWORD, LPBINDSTATUSCALLBACK);
-    Result<win32::UniqueHmodule> urlmon = win32::load_system_library(L"urlmon.dll");
-    if (!urlmon)
-        return make_error(ErrorCode::unsupported, "urlmon.dll cannot be loaded");
-    auto to_cache = win32::proc<DownloadToCacheFile>(urlmon->get(), "URLDownloadToCacheFileA");
-    if (to_cache == nullptr || win32::proc<FARPROC>(urlmon->get(), "URLDownloadToFileA") == nullptr)
-        return make_error(ErrorCode::unsupported, "urlmon.dll lacks the download functions");
+    if (!LightTransportAvailable())
+        return make_error(ErrorCode::unsupported, "urlmon.dll with its download functions cannot be had");
+    auto to_cache = win32::proc<DownloadToCacheFile>(kept_library(L"urlmon.dll"), "URLDownloadToCacheFileA");
 
     std::string location = download.location;
     ProcessCredentials credentials;
@@ -200,6 +219,8 @@ Result<void> DownloadWithUrlmon(const LightDownload& download)
     BindCallback callback(download);
     char cache_file[MAX_PATH] = {};
     HRESULT result = to_cache(nullptr, location.c_str(), cache_file, MAX_PATH, 0, &callback);
+    if (cache_file_out != nullptr)
+        *cache_file_out = cache_file;
     if (callback.cancelled())
         return make_error(ErrorCode::cancelled, "The download was stopped");
     if (FAILED(result))

@@ -23,11 +23,15 @@ struct LightDownload {
     ProgressTexts texts;
 };
 
-// ErrorCode::unsupported when the system functions are missing (urlmon, or
-// wininet's InternetSetOptionA for credentials, or it refused them): the
-// caller then uses the HTTP transport for this and every later download.
+// Whether urlmon.dll with its two download functions can be had.
+bool LightTransportAvailable();
+
+// ErrorCode::unsupported when the location carries credentials and the system
+// cannot take them (wininet or InternetSetOptionA missing, or the options
+// refused): the caller fetches that location over HTTP instead.
 // ErrorCode::cancelled after a cancel; ErrorCode::corrupt when the copy is not
 // as long as the announced size; otherwise ErrorCode::win32 with the failure.
-Result<void> DownloadWithUrlmon(const LightDownload& download);
+// The browser-cache file goes to cache_file when one was made.
+Result<void> DownloadWithUrlmon(const LightDownload& download, std::string* cache_file = nullptr);
 
 } // namespace quillon::download
