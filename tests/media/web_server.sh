@@ -66,13 +66,14 @@ CONF
 done
 [ -f "$state/port" ] || { echo "web_server.sh: nginx did not start (see $state/error.log)" >&2; exit 1; }
 
-# The proxy drops to nobody, who must write its log and pid file.
+# Started by root the proxy drops to nobody, who must write its log and pid file.
+proxy_user=""
+[ "$(id -u)" = 0 ] && proxy_user=$'User nobody\nGroup nogroup'
 chmod 777 "$state"
 for attempt in $(seq 1 20); do
     proxy_port=$((20000 + RANDOM % 20000))
     cat >"$state/tinyproxy.conf" <<CONF
-User nobody
-Group nogroup
+$proxy_user
 Port $proxy_port
 Listen 127.0.0.2
 Timeout 60
