@@ -44,7 +44,14 @@ COLORREF property_color(const FormControl& control, std::string_view property, C
     return color ? rgb_of(*color) : fallback;
 }
 
-void paint_panel(HDC dc, RECT rect, const PaintState& state)
+std::wstring window_text(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void paint_panel(HDC dc, RECT rect, const PaintState& state, const std::wstring& caption)
 {
     const FormControl& control = *state.model;
     fill(dc, rect, rgb_of(control.color));
@@ -64,7 +71,6 @@ void paint_panel(HDC dc, RECT rect, const PaintState& state)
         if (UINT e = edge(inner); e != 0)
             DrawEdge(dc, &rect, e, BF_RECT | BF_ADJUST);
     }
-    std::wstring caption = win32::to_wide(control.caption);
     if (!caption.empty()) {
         win32::SelectedObject font(dc, state.font);
         SetBkMode(dc, TRANSPARENT);
@@ -78,7 +84,7 @@ void paint_panel(HDC dc, RECT rect, const PaintState& state)
 
 // Drawn here rather than by the button class: a group box window does not
 // paint its inside, which the form (clipping its children) leaves unpainted.
-void paint_group_box(HDC dc, RECT rect, const PaintState& state)
+void paint_group_box(HDC dc, RECT rect, const PaintState& state, const std::wstring& caption)
 {
     const FormControl& control = *state.model;
     fill(dc, rect, rgb_of(control.color));
@@ -88,7 +94,6 @@ void paint_group_box(HDC dc, RECT rect, const PaintState& state)
     RECT frame = rect;
     frame.top += metrics.tmHeight / 2;
     DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-    std::wstring caption = win32::to_wide(control.caption);
     if (!caption.empty()) {
         RECT text{rect.left + 8, rect.top, rect.right - 8, rect.top + metrics.tmHeight};
         DrawTextW(dc, caption.c_str(), -1, &text, DT_SINGLELINE | DT_CALCRECT);
@@ -184,8 +189,9 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         GetClientRect(window, &rect);
         if (state != nullptr && state->model != nullptr) {
             switch (state->model->kind) {
-            case ControlKind::panel: paint_panel(dc, rect, *state); break;
-            case ControlKind::group_box: paint_group_box(dc, rect, *state); break;
+            // The window's text, which the runtime sets from the design (expanded, translated).
+            case ControlKind::panel: paint_panel(dc, rect, *state, window_text(window)); break;
+            case ControlKind::group_box: paint_group_box(dc, rect, *state, window_text(window)); break;
             case ControlKind::bevel: paint_bevel(dc, rect, *state); break;
             case ControlKind::shape: paint_shape(dc, rect, *state); break;
             case ControlKind::gauge: paint_gauge(dc, rect, *state); break;

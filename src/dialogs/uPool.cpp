@@ -73,17 +73,28 @@ bool RegisterDialogClasses(HINSTANCE instance)
     return RegisterHtmlView(instance) && RegisterShellControls(instance) && ok;
 }
 
-Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::Load(const std::string& form_file,
-                                                           const std::string& dialogs_folder)
+Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::from_bytes(std::string_view bytes, const std::string& name,
+                                                                 const std::string& dialogs_folder)
 {
-    std::string bytes = TRY(read_dialog_file(form_file));
     std::unique_ptr<TPoolTemplate> form(new TPoolTemplate());
-    form->m_hint = file_name_part(form_file);
+    form->m_hint = name;
     dfm::Component root = TRY(
         dfm::ParseFormFile(std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()), form->m_hint));
     form->m_model = TRY(BuildFormModel(std::move(root), form->m_hint));
     TRY(form->create_window(dialogs_folder));
     return form;
+}
+
+Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::Load(const std::string& form_file,
+                                                           const std::string& dialogs_folder)
+{
+    std::string bytes = TRY(read_dialog_file(form_file));
+    return from_bytes(bytes, file_name_part(form_file), dialogs_folder);
+}
+
+Result<std::unique_ptr<TPoolTemplate>> TPoolTemplate::LoadText(std::string_view form, const std::string& name)
+{
+    return from_bytes(form, name, {});
 }
 
 TPoolTemplate::~TPoolTemplate()
@@ -432,6 +443,10 @@ LRESULT TPoolTemplate::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_COMMAND:
         if (const Control* control = control_of(reinterpret_cast<HWND>(lparam)); control != nullptr) {
             on_command(*control, HIWORD(wparam));
+            return 0;
+        }
+        if (lparam == 0 && LOWORD(wparam) == IDCANCEL && on_escape) {
+            on_escape();
             return 0;
         }
         break;

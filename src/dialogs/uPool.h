@@ -40,6 +40,8 @@ public:
     // Loads the form file (text or binary) and creates the form hidden.
     // `dialogs_folder` is where pictures named after controls are looked for.
     static Result<std::unique_ptr<TPoolTemplate>> Load(const std::string& form_file, const std::string& dialogs_folder);
+    // A form built into the program, from its text; `name` stands for its file name.
+    static Result<std::unique_ptr<TPoolTemplate>> LoadText(std::string_view form, const std::string& name);
     ~TPoolTemplate();
     TPoolTemplate(const TPoolTemplate&) = delete;
     TPoolTemplate& operator=(const TPoolTemplate&) = delete;
@@ -68,6 +70,7 @@ public:
     std::function<void(const Control& control)> on_click;
     std::function<void(const Control& control)> on_change;
     std::function<void()> on_close; // the close button: the runtime decides
+    std::function<void()> on_escape; // Esc (IDCANCEL from the dialog keys)
     // The minimize command; answering true means the runtime took care of it.
     std::function<bool()> on_minimize;
     std::function<void()> on_restore; // the window came back from minimized
@@ -80,6 +83,8 @@ public:
 private:
     friend bool RegisterDialogClasses(HINSTANCE instance);
     TPoolTemplate() = default;
+    static Result<std::unique_ptr<TPoolTemplate>> from_bytes(std::string_view bytes, const std::string& name,
+                                                             const std::string& dialogs_folder);
     Result<void> create_window(const std::string& dialogs_folder);
     Result<void> create_control(Control& control, const std::string& dialogs_folder);
     void fill_control(Control& control);
