@@ -197,7 +197,7 @@ Result<HttpHead> http_get(const HttpRequest& request, const HeadHandler& on_head
     if (!on_head(head))
         return make_error(ErrorCode::cancelled, "The download was stopped");
 
-    std::vector<char> buffer(1024 * 1024);
+    std::vector<char> buffer(64 * 1024);
     for (;;) {
         DWORD got = 0;
         if (!api.read_data(http.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got))
