@@ -25,6 +25,9 @@ if [ "$command" = stop ]; then
     stop_all "$2"
     exit 0
 fi
+# Daemons live in sbin, which a user's PATH may lack.
+nginx=$(command -v nginx || echo /usr/sbin/nginx)
+tinyproxy=$(command -v tinyproxy || echo /usr/bin/tinyproxy)
 root=$(realpath -m "$2")
 state=$(realpath -m "$3")
 mkdir -p "$root" "$state"
@@ -59,7 +62,7 @@ http {
     }
 }
 CONF
-    if nginx -c "$state/nginx.conf" -p "$state" 2>>"$state/error.log"; then
+    if "$nginx" -c "$state/nginx.conf" -p "$state" 2>>"$state/error.log"; then
         echo "$port" >"$state/port"
         break
     fi
@@ -84,7 +87,7 @@ PidFile "$state/tinyproxy.pid"
 LogFile "$state/proxy.log"
 LogLevel Info
 CONF
-    tinyproxy -c "$state/tinyproxy.conf" 2>>"$state/error.log" || continue
+    "$tinyproxy" -c "$state/tinyproxy.conf" 2>>"$state/error.log" || continue
     for wait in $(seq 1 50); do
         [ -s "$state/tinyproxy.pid" ] && break
         sleep 0.1
