@@ -62,7 +62,7 @@ http {
     }
 }
 CONF
-    if "$nginx" -c "$state/nginx.conf" -p "$state" 2>>"$state/error.log"; then
+    if "$nginx" -e "$state/error.log" -c "$state/nginx.conf" -p "$state" 2>>"$state/error.log"; then
         echo "$port" >"$state/port"
         break
     fi
