@@ -3,6 +3,7 @@
 #include "dialogs/design_properties.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/window_text.h"
 
 #include <commctrl.h>
 
@@ -42,13 +43,6 @@ COLORREF property_color(const FormControl& control, std::string_view property, C
         return fallback;
     std::optional<FormColor> color = ParseFormColor(found->value);
     return color ? rgb_of(*color) : fallback;
-}
-
-std::wstring window_text(HWND window)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 void paint_panel(HDC dc, RECT rect, const PaintState& state, const std::wstring& caption)
@@ -190,8 +184,8 @@ LRESULT CALLBACK paint_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         if (state != nullptr && state->model != nullptr) {
             switch (state->model->kind) {
             // The window's text, which the runtime sets from the design (expanded, translated).
-            case ControlKind::panel: paint_panel(dc, rect, *state, window_text(window)); break;
-            case ControlKind::group_box: paint_group_box(dc, rect, *state, window_text(window)); break;
+            case ControlKind::panel: paint_panel(dc, rect, *state, window_text_wide(window)); break;
+            case ControlKind::group_box: paint_group_box(dc, rect, *state, window_text_wide(window)); break;
             case ControlKind::bevel: paint_bevel(dc, rect, *state); break;
             case ControlKind::shape: paint_shape(dc, rect, *state); break;
             case ControlKind::gauge: paint_gauge(dc, rect, *state); break;

@@ -2,6 +2,7 @@
 
 #include "engine/machine_facts.h"
 #include "engine/wizard_shell.h"
+#include "platform/win32/message_pump.h"
 #include "vars/mEval.h"
 #include "vars/predefined.h"
 #include "vars/reserved_names.h"
@@ -21,11 +22,7 @@ WindowsRunEnvironment::WindowsRunEnvironment(TVariableManager& vars, StartupTrac
 
 void WindowsRunEnvironment::pump_messages()
 {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    win32::pump_pending_messages();
 }
 
 Result<void> WindowsRunEnvironment::refresh_switches()

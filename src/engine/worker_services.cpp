@@ -2,6 +2,7 @@
 
 #include "base/paths.h"
 #include "media/archive_library.h"
+#include "platform/win32/message_pump.h"
 #include "platform/win32/plugin_library.h"
 #include "platform/win32/wide.h"
 
@@ -32,15 +33,6 @@ PoolTimer timer_of(WorkerKind kind)
 // The longest a worker's wait goes without its cancel check.
 constexpr DWORD wait_slice_ms = 50;
 
-void pump_pending_messages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 } // namespace
 
 WindowsWorkerServices::WindowsWorkerServices(const RunSwitches& switches, WizardShell& shell, TDialogRuntime& dialogs,
@@ -58,7 +50,7 @@ void WindowsWorkerServices::wait_step(WorkerSignal& ended)
         // pool's timers run between them so that a cancel still gives up a
         // worker that hangs.
         ended.wait_for(std::chrono::milliseconds(wait_slice_ms));
-        pump_pending_messages();
+        win32::pump_pending_messages();
         return;
     }
     // One message, waiting for it at most one slice: the cancel check and the

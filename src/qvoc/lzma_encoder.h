@@ -50,7 +50,4 @@ bool folder_filter_x86_available();
 // set and available); answers the coders that decode it.
 Result<CoderChain> encode_folder(ByteSource& source, ByteSink& sink, int level, bool x86);
 
-// The name of the method encode_folder uses here ("LZMA2" or "LZMA"), for messages.
-std::string_view folder_method_name();
-
 } // namespace quillon::qvoc

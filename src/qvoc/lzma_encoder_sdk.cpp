@@ -82,11 +82,6 @@ private:
 
 } // namespace
 
-std::string_view folder_method_name()
-{
-    return "LZMA";
-}
-
 // The SDK that Debian installs has no branch converter (Bra86.c).
 bool folder_filter_x86_available()
 {

@@ -29,11 +29,6 @@ private:
 
 } // namespace
 
-std::string_view folder_method_name()
-{
-    return "LZMA2";
-}
-
 bool folder_filter_x86_available()
 {
     return lzma_filter_encoder_is_supported(LZMA_FILTER_X86) != 0;

@@ -6,18 +6,11 @@
 
 #include <windows.h>
 
+#include <filesystem>
+
 namespace quillon::download {
 
 namespace {
-
-std::uint64_t existing_size(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return 0;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 std::unexpected<Error> file_error(const std::string& what, const std::string& path)
 {
@@ -43,7 +36,9 @@ Result<void> DownloadWithHttp(const HttpDownload& download)
     request.timeout_ms = download.timeout_ms;
 
     std::wstring target = win32::to_wide(download.target);
-    StartPlan start = PlanStart(existing_size(target), download.resume);
+    std::error_code missing; // no file yet: nothing to resume
+    std::uintmax_t existing = std::filesystem::file_size(std::filesystem::path(target), missing);
+    StartPlan start = PlanStart(missing ? 0 : existing, download.resume);
     request.range_from = start.range_from;
     win32::UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));

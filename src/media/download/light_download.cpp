@@ -11,8 +11,7 @@
 #include <wininet.h>
 
 #include <atomic>
-#include <mutex>
-#include <vector>
+#include <filesystem>
 
 namespace quillon::download {
 
@@ -125,32 +124,6 @@ private:
     bool m_cancelled = false;
 };
 
-// urlmon and wininet stay loaded for the process once loaded: their worker
-// threads and timers outlive a download, and code unloaded under them crashes.
-HMODULE kept_library(const wchar_t* name)
-{
-    static std::mutex mutex;
-    static std::vector<std::pair<std::wstring, win32::UniqueHmodule>> kept;
-    std::lock_guard lock(mutex);
-    for (const auto& [known, module] : kept)
-        if (known == name)
-            return module.get();
-    Result<win32::UniqueHmodule> loaded = win32::load_system_library(name);
-    if (!loaded)
-        return nullptr;
-    HMODULE module = loaded->get();
-    kept.emplace_back(name, std::move(*loaded));
-    return module;
-}
-
-std::optional<std::uint64_t> file_size(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return std::nullopt;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // Credentials set process-wide for one download, cleared again afterwards.
 class ProcessCredentials {
 public:
@@ -158,7 +131,7 @@ public:
 
     Result<void> set(const Credentials& credentials)
     {
-        m_set = win32::proc<SetOption>(kept_library(L"wininet.dll"), "InternetSetOptionA");
+        m_set = win32::proc<SetOption>(win32::kept_system_library(L"wininet.dll"), "InternetSetOptionA");
         if (m_set == nullptr)
             return make_error(ErrorCode::unsupported, "wininet.dll with InternetSetOptionA cannot be had");
         std::string user = credentials.user;
@@ -186,9 +159,11 @@ private:
 
 } // namespace
 
+// urlmon and wininet stay loaded for the process once loaded: their worker
+// threads and timers outlive a download, and code unloaded under them crashes.
 bool LightTransportAvailable()
 {
-    HMODULE urlmon = kept_library(L"urlmon.dll");
+    HMODULE urlmon = win32::kept_system_library(L"urlmon.dll");
     return urlmon != nullptr && win32::proc<FARPROC>(urlmon, "URLDownloadToCacheFileA") != nullptr &&
            win32::proc<FARPROC>(urlmon, "URLDownloadToFileA") != nullptr;
 }
@@ -198,7 +173,8 @@ Result<void> DownloadWithUrlmon(const LightDownload& download, std::string* cach
     using DownloadToCacheFile = HRESULT(WINAPI*)(LPUNKNOWN, LPCSTR, LPSTR, DWORD, DWORD, LPBINDSTATUSCALLBACK);
     if (!LightTransportAvailable())
         return make_error(ErrorCode::unsupported, "urlmon.dll with its download functions cannot be had");
-    auto to_cache = win32::proc<DownloadToCacheFile>(kept_library(L"urlmon.dll"), "URLDownloadToCacheFileA");
+    auto to_cache =
+        win32::proc<DownloadToCacheFile>(win32::kept_system_library(L"urlmon.dll"), "URLDownloadToCacheFileA");
 
     std::string location = download.location;
     ProcessCredentials credentials;
@@ -229,8 +205,9 @@ Result<void> DownloadWithUrlmon(const LightDownload& download, std::string* cach
 
     // The cache file, checked against what was announced (urlmon may call a broken transfer a success).
     std::wstring cached = win32::to_wide(cache_file);
-    std::optional<std::uint64_t> size = file_size(cached);
-    if (!size || !IsComplete(*size, callback.announced()))
+    std::error_code missing;
+    std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(cached), missing);
+    if (missing || !IsComplete(size, callback.announced()))
         return make_error(ErrorCode::corrupt, "The download of " + location + " is incomplete");
     std::wstring target = win32::to_wide(download.target);
     if (_wcsicmp(cached.c_str(), target.c_str()) != 0 && !CopyFileW(cached.c_str(), target.c_str(), FALSE))

@@ -8,17 +8,6 @@ namespace quillon::win32 {
 
 namespace {
 
-// Loaded once and never freed (see the header); null when it cannot be loaded.
-HMODULE kept_system_library(const wchar_t* file_name) noexcept
-{
-    try {
-        Result<UniqueHmodule> module = load_system_library(file_name);
-        return module ? module->release() : nullptr;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 struct CommonControls {
     decltype(&InitCommonControlsEx) init = nullptr;
     decltype(&ImageList_Create) create = nullptr;

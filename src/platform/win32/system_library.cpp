@@ -87,6 +87,16 @@ Result<UniqueHmodule> load_system_library(std::wstring_view file_name)
     return module;
 }
 
+HMODULE kept_system_library(const wchar_t* file_name) noexcept
+{
+    try {
+        Result<UniqueHmodule> module = load_system_library(file_name);
+        return module ? module->release() : nullptr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 Result<UniqueHmodule> load_library_by_full_path(std::wstring_view path)
 {
     if (!is_full_path(path))

@@ -46,6 +46,11 @@ bool library_search_flags_supported() noexcept;
 // is refused: this is not the loader of the engine's own files.
 Result<UniqueHmodule> load_system_library(std::wstring_view file_name);
 
+// The same, loaded for the rest of the process and never freed: for libraries
+// whose windows, threads or timers may outlive the caller. Null when it
+// cannot be loaded.
+HMODULE kept_system_library(const wchar_t* file_name) noexcept;
+
 // One of the engine's own libraries or a plug-in, by full path only (a relative
 // path is refused, it would be searched for). Its dependencies come from its
 // own folder and the system folder, never from the current folder.
