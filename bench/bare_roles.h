@@ -1,4 +1,4 @@
-// The four roles of a run doing nothing, so that a benchmark times the loop
+// The five roles of a run doing nothing, so that a benchmark times the loop
 // and the handlers alone: a silent run without windows, files or workers.
 #pragma once
 
@@ -6,9 +6,16 @@
 
 namespace quillon::bench {
 
-class BareRoles : public RunEnvironment, public UserInterface, public SystemServices, public WorkerServices {
+class BareRoles : public RunEnvironment,
+                  public UserInterface,
+                  public SystemServices,
+                  public WorkerServices,
+                  public MediaServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this}; }
+
+    Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
+    Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }
 
     void pump_messages() override {}
     Result<void> refresh_switches() override { return {}; }

@@ -34,7 +34,8 @@ EngineHost::EngineHost(EngineHostSetup setup)
       m_dialogs(m_setup.location.support_folder, m_setup.vars, PageRoles{m_page_run, m_shell, m_installer}),
       m_run(m_setup.vars, m_setup.trace, m_switches, m_language, m_dialogs),
       m_ui(m_setup.vars, m_setup.trace, m_setup.messages, m_switches, m_shell, m_dialogs), m_system(m_setup.location),
-      m_workers(m_switches, m_shell, m_dialogs, m_setup.location.exe_file)
+      m_workers(m_switches, m_shell, m_dialogs, m_setup.location.exe_file),
+      m_media(m_setup.script, m_setup.vars, m_setup.messages, m_switches, m_shell, m_setup.location)
 {
     if (!m_shell.pool_error().empty())
         m_setup.trace.line("    Hidden main form not created: " + m_shell.pool_error());

@@ -1,12 +1,13 @@
 // The engine's objects around a script's run, made and connected in this one
 // place: the language, the windows around the pages (WizardShell), the dialog
-// runtime with its roles, and the four roles the execution loop is given.
+// runtime with its roles, and the five roles the execution loop is given.
 // Made once the support folder holds the setup's files, so that the pages can
 // be registered at start-up; the executor is attached when the run makes it.
 #pragma once
 
 #include "dialogs/uDlgAPI.h"
 #include "engine/engine_language.h"
+#include "engine/media_services.h"
 #include "engine/messages.h"
 #include "engine/run_environment.h"
 #include "engine/startup_trace.h"
@@ -38,7 +39,7 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers}; }
+    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media}; }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     // The run's executor: the pages' feature controls show its components and
@@ -93,6 +94,7 @@ private:
     WindowsUserInterface m_ui;
     WindowsSystemServices m_system;
     WindowsWorkerServices m_workers;
+    WindowsMediaServices m_media;
 };
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "dialogs/page_roles.h"
 #include "engine/messages.h"
+#include "media/web_media.h"
 
 #include <windows.h>
 
@@ -16,15 +17,9 @@
 
 namespace quillon {
 
-struct ProxySettings {
-    std::string server;
-    std::string port;
-    std::string user;
-    std::string password;
-};
-
-enum class ResumeChoice { resume, new_copy };
-enum class ExtractChoice { download, extract };
+using media::ExtractChoice;
+using media::ProxySettings;
+using media::ResumeChoice;
 
 // What the dialogs need around them: the texts, the window they are centred
 // over (and disable while they are up), the taskbar's attention.

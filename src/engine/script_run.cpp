@@ -41,7 +41,11 @@ void first_installation_bootstrap(ScriptRunContext& context, const MachineFacts&
     const TScriptImage& script = context.script;
     DefineVar(vars, var::product_code, script.product_code(), origin::bootstrap);
     DefineVar(vars, var::revision_code, script.revision_code(), origin::bootstrap);
-    DefineVar(vars, var::data_dir, context.startup.engine_folder + "data\\", origin::bootstrap);
+    // Media kept in the engine cache (mode 2) are fetched there; otherwise they lie beside the setup.
+    std::string data_folder = script.media_mode() == 2
+                                  ? CachedDataFolder(vars, machine.all_users, script.revision_code())
+                                  : context.startup.engine_folder + "data\\";
+    DefineVar(vars, var::data_dir, data_folder, origin::bootstrap);
     DefineVar(vars, var::needs_upgrade, "FALSE", origin::bootstrap);
     DefineVar(vars, var::maintenance, "FALSE", origin::bootstrap);
     wchar_t program_files[MAX_PATH] = L"";

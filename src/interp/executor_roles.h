@@ -17,6 +17,8 @@
 
 namespace quillon {
 
+class TScriptExecutor;
+
 // The run around the loop: the message pump, the switches read back between
 // commands, the modeless progress page and the translation of script texts.
 class RunEnvironment {
@@ -141,12 +143,26 @@ public:
     virtual ArchiveExtractor archive_extractor() const = 0;
 };
 
-// The four roles of one run, given to the executor when it is made.
+// Media of the commands that need them: the current web media block, and the
+// fetch of a command's media folder into the data folder.
+class MediaServices {
+public:
+    virtual ~MediaServices() = default;
+
+    // "Web Media Block": the block's name as written and its locations, one per line.
+    virtual Result<void> set_web_media_block(const std::string& name, const std::string& locations) = 0;
+    // Copies, or downloads and extracts, the folder (waiting for each worker
+    // with the cancel protocol). The error's message is the text to show.
+    virtual Result<void> fetch_media(TScriptExecutor& executor, const std::string& folder) = 0;
+};
+
+// The five roles of one run, given to the executor when it is made.
 struct ExecutorRoles {
     RunEnvironment& run;
     UserInterface& ui;
     SystemServices& system;
     WorkerServices& workers;
+    MediaServices& media;
 };
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 #include "interp/mArchiveCommands.h"
 #include "interp/mComponents.h"
 #include "interp/mDialogCommands.h"
+#include "interp/mMediaCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
@@ -47,6 +48,7 @@ HandlerTable StandardHandlers()
     RegisterMessageCommands(table);
     RegisterDialogCommands(table);
     RegisterArchiveCommands(table);
+    RegisterMediaCommands(table);
     return table;
 }
 

@@ -3,6 +3,7 @@
 #include "vars/reserved_names.h"
 
 #include "base/strings.h"
+#include "interp/mMediaCommands.h"
 #include "interp/mscriptexec.h"
 #include "interp/mscriptexecthread.h"
 #include "vars/mEval.h"
@@ -38,9 +39,10 @@ Result<void> RunPluginCommand(CommandCall& call)
     if (media_folder.empty()) {
         path = join_path(system.support_folder(), file_name_part(library));
     } else {
-        // FIXME: web media are fetched with the media commands; until then the
-        // media folder is looked up beside the setup program.
-        path = join_path(join_path(GetVar(vars, var::exe_dir), media_folder), library);
+        // The library travels with the media: fetched into the data folder first when they are web media.
+        if (!FetchCommandMedia(executor, call.index()))
+            return {};
+        path = join_path(join_path(GetVar(vars, var::data_dir), media_folder), library);
     }
     if (!system.file_exists(path)) {
         if (!ui.silent()) {

@@ -91,6 +91,7 @@ public:
     UserInterface& ui() { return m_roles.ui; }
     SystemServices& system() { return m_roles.system; }
     WorkerServices& worker_services() { return m_roles.workers; }
+    MediaServices& media() { return m_roles.media; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence

@@ -112,6 +112,13 @@ void WorkerGate::post_finished(const std::function<void(std::uint64_t)>& post)
     m_host.wake_main_thread();
 }
 
+void WorkerGate::wake()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_open)
+        m_host.wake_main_thread();
+}
+
 void WorkerGate::close()
 {
     std::lock_guard lock(m_mutex);
@@ -132,6 +139,11 @@ void WorkerContext::report_progress(std::string_view text, std::int64_t minimum,
         quillon::report_progress([&vars](std::string_view name, std::string_view value) { vars.SetValue(name, value); },
                                  text, minimum, maximum, position);
     });
+}
+
+void WorkerContext::wake_main_thread()
+{
+    m_gate->wake();
 }
 
 bool WorkerContext::write(std::string_view name, std::string_view value)
@@ -199,7 +211,7 @@ Result<WorkerOutcome> WorkerControl::run(TScriptExecutor& executor, WorkerReques
     m_host.disarm_worker_timer(request.kind);
     outcome.end = slot.abandoned ? WorkerEnd::abandoned : WorkerEnd::finished;
     outcome.cancelled = variable_true(m_vars, var::is_cancelled);
-    if (outcome.cancelled)
+    if (outcome.cancelled && request.apply_cancel_rules)
         ApplyCancelRules(executor, request.cancel_origin);
     return outcome;
 }

@@ -80,6 +80,8 @@ public:
 
     // Runs write(vars) while the gate is open; answers whether it ran.
     bool write(const std::function<void(TVariableManager&)>& write);
+    // Wakes the main thread's wait while the gate is open.
+    void wake();
     // Queues the finished call for the main thread and wakes it.
     void post_finished(const std::function<void(std::uint64_t generation)>& post);
     // After close() returns no write of this worker is under way or will follow.
@@ -116,6 +118,8 @@ public:
     bool stop_requested() const { return m_stop->load(std::memory_order_acquire); }
     // ReportProgress through the gate.
     void report_progress(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t position);
+    // Wakes the main thread's wait (the WM_NULL of the media workers).
+    void wake_main_thread();
     // One variable write through the gate; false once the worker was given up.
     bool write(std::string_view name, std::string_view value);
 
@@ -133,6 +137,9 @@ struct WorkerRequest {
     std::string_view cancel_origin;
     // The program-running workers publish PROGRESS and PROGRESSTEXT before every wait step.
     bool publishes_program_progress = false;
+    // A command applies the cancel rules after its wait; the media fetch
+    // reports a cancelled worker as its own failure instead.
+    bool apply_cancel_rules = true;
 };
 
 enum class WorkerEnd : std::uint8_t {

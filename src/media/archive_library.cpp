@@ -71,7 +71,7 @@ std::string list_failure_text(int code)
     switch (code) {
     case qvo::error_archive_not_found: return "The archive file was not found";
     case qvo::error_illegal_path: return "Illegal path used in a wildcard expression";
-    case qvo::error_cannot_open: return "The archive cannot be opened: unsupported archive or incorrect password";
+    case qvo::error_cannot_open: return std::string(archive_cannot_open_text);
     default: return "General failure opening archive";
     }
 }

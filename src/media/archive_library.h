@@ -8,9 +8,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
+
+// The listing failure of an archive that is damaged or needs another password.
+inline constexpr std::string_view archive_cannot_open_text =
+    "The archive cannot be opened: unsupported archive or incorrect password";
 
 class ArchiveLibrary {
 public:

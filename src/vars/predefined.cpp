@@ -49,7 +49,7 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
         DefineVar(vars, name, value, origin::initialization);
     };
     define(var::timeout, "10");
-    define("KYRT_COMPRESS_INSTALLER_CACHE", "TRUE");
+    define(var::compress_installer_cache, "TRUE");
     define("KYRT_DISABLE_ROLLBACK", "FALSE");
     define("KYRT_DISABLE_VISTA_RESTART_MANAGER", "FALSE");
     define("IISHOST", "localhost");
@@ -68,7 +68,7 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define("LICENSE", "FALSE");
     define(var::user_name, machine.registered_owner);
     define(var::user_company, machine.registered_organization);
-    define("COPYWEBLOCK", "");
+    define(var::copy_web_block, "");
     define("REBOOTCOMPUTER", "FALSE");
     define("RUNAPP", "TRUE");
     define(var::wizard, "NEXT");
@@ -77,8 +77,8 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define(var::logged, startup.log_file);
     define(var::command_line, startup.command_tail);
     define("REBOOTNOW", "OK");
-    define("SFXPATH", folder_part(startup.package_path));
-    define("SFXFILE", file_name_part(startup.package_path));
+    define(var::sfx_path, folder_part(startup.package_path));
+    define(var::sfx_file, file_name_part(startup.package_path));
     define("GPOPATH", folder_part(startup.group_policy_path));
     define("COMPLETE", "TRUE");
     define("NEWLINE", vars_text::crlf);
@@ -86,7 +86,7 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define("PERSONALIZED", "FALSE");
     define("MODIFY", "TRUE");
     define("REPAIR", "FALSE");
-    define("REMOVE", "FALSE");
+    define(var::remove, "FALSE");
     define(var::root_dir, startup.engine_folder);
     define(var::title, startup.product_title);
     define(var::company, startup.publisher);

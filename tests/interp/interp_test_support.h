@@ -32,12 +32,34 @@ struct Cmd {
     std::string name;
     std::vector<std::string> parameters = {};
     bool disabled = false;
+    std::string media_folder = {};
 };
 
-// The four roles of a run in one fake that records what was asked of it.
-class RecordingHost : public RunEnvironment, public UserInterface, public SystemServices, public WorkerServices {
+// The five roles of a run in one fake that records what was asked of it.
+class RecordingHost : public RunEnvironment,
+                      public UserInterface,
+                      public SystemServices,
+                      public WorkerServices,
+                      public MediaServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this}; }
+
+    // Media: the blocks set, the folders fetched; a fetch fails with fetch_failure when it is set.
+    Result<void> set_web_media_block(const std::string& name, const std::string& locations) override
+    {
+        web_blocks.push_back(name + "|" + locations);
+        return {};
+    }
+    Result<void> fetch_media(TScriptExecutor&, const std::string& folder) override
+    {
+        fetched.push_back(folder);
+        if (fetch_failure)
+            return make_error(ErrorCode::io, *fetch_failure);
+        return {};
+    }
+    std::vector<std::string> web_blocks;
+    std::vector<std::string> fetched;
+    std::optional<std::string> fetch_failure;
 
     void pump_messages() override { ++pumps; }
     bool progress_dialog_shown() override { return false; }
@@ -207,10 +229,12 @@ inline std::string command_id(std::size_t n)
     return id;
 }
 
-inline TScriptImage build_script(const std::vector<Cmd>& commands, const std::vector<std::string>& plugins = {})
+inline TScriptImage build_script(const std::vector<Cmd>& commands, const std::vector<std::string>& plugins = {},
+                                 std::int32_t media_mode = 1)
 {
     CompiledScript script;
     script.plugin_commands = plugins;
+    script.media_mode = media_mode;
     script.product_code = "{22222222-2222-3333-4444-555555555555}";
     script.revision_code = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
     script.product_title = "Loop Test";
@@ -223,6 +247,7 @@ inline TScriptImage build_script(const std::vector<Cmd>& commands, const std::ve
         c.identifier = command_id(i);
         c.parameters = commands[i].parameters;
         c.disabled = commands[i].disabled;
+        c.media_folder = commands[i].media_folder;
         c.project_file = "loop.qvp";
         c.project_line = static_cast<std::int32_t>(i + 10);
         script.commands.push_back(std::move(c));
@@ -245,8 +270,8 @@ inline TScriptImage build_script(const std::vector<Cmd>& commands, const std::ve
 // variables given.
 struct ScriptRun {
     explicit ScriptRun(const std::vector<Cmd>& commands, std::map<std::string, std::string> start = {},
-                       const std::vector<std::string>& plugins = {})
-        : script(build_script(commands, plugins))
+                       const std::vector<std::string>& plugins = {}, std::int32_t media_mode = 1)
+        : script(build_script(commands, plugins, media_mode))
     {
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");

@@ -379,6 +379,61 @@ TEST(PluginCommand, CancelBeforeTheCommandStopsALibraryThatHonoursIt)
     }
 }
 
+// A plug-in command with a media folder: its library travels with those
+// media, which a setup that keeps them in the engine cache fetches first.
+TEST(PluginCommand, WebMediaAreFetchedBeforeTheLibraryBelowTheDataFolder)
+{
+    struct Case {
+        const char* name;
+        std::int32_t media_mode;
+        std::string aborted_before;
+        std::string abort_on_error;
+        std::optional<std::string> failure;
+        std::vector<std::string> fetched;
+        bool library_called;
+        std::string aborted_after;
+        bool ended;
+    };
+    const std::string failure = "Unable to download installation data from the web";
+    const Case cases[] = {
+        {"fetched", 2, "FALSE", "TRUE", std::nullopt, {"WEB1\\"}, true, "FALSE", false},
+        {"media beside the setup", 1, "FALSE", "TRUE", std::nullopt, {}, true, "FALSE", false},
+        {"an earlier failure", 2, "TRUE", "FALSE", std::nullopt, {}, true, "TRUE", false},
+        {"failed, going on", 2, "FALSE", "FALSE", failure, {"WEB1\\"}, true, "TRUE", false},
+        {"failed, ending", 2, "FALSE", "TRUE", failure, {"WEB1\\"}, false, "FALSE", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PluginRun run({}, "set");
+        run.script = build_script({{"Web Media Block", {"Web1", "http://a/$FILE$$NEWLINE$http://b/$FILE$"}},
+                                   {"Run Test Plug-In", {"set", "plug\\qtestplug.dll"}, false, "WEB1\\"},
+                                   {"Set Variable", {"AFTER", "ran"}}},
+                                  {"Run Test Plug-In"}, c.media_mode);
+        DefineVar(run.vars, "FILE", "web1.7zip", "Initialization");
+        DefineVar(run.vars, "NEWLINE", "\r\n", "Initialization");
+        DefineVar(run.vars, "DATADIR", "C:\\cache\\{REV}\\", "Initialization");
+        DefineVar(run.vars, "ABORTEDONERROR", c.aborted_before, "Initialization");
+        DefineVar(run.vars, "ABORTONERROR", c.abort_on_error, "Initialization");
+        run.host.existing_files.insert("C:\\cache\\{REV}\\WEB1\\plug\\qtestplug.dll");
+        run.host.fetch_failure = c.failure;
+        run.run();
+        EXPECT_EQ(run.host.web_blocks, std::vector<std::string>{"Web1|http://a/web1.7zip\r\nhttp://b/web1.7zip"});
+        EXPECT_EQ(run.host.fetched, c.fetched);
+        EXPECT_EQ(run.calls.empty(), !c.library_called);
+        if (c.library_called) {
+            EXPECT_EQ(run.calls, std::vector<std::string>{"C:\\cache\\{REV}\\WEB1\\plug\\qtestplug.dll"});
+        }
+        EXPECT_EQ(run.var("ABORTEDONERROR"), c.aborted_after);
+        EXPECT_EQ(run.executor->ended() && run.executor->outcome() == ScriptOutcome::failed, c.ended);
+        EXPECT_EQ(run.vars.Exists("AFTER"), !c.ended);
+        if (c.failure) {
+            EXPECT_EQ(run.host.error_boxes.front(), failure);
+            EXPECT_EQ(std::vector<std::string>(run.host.attention.begin(), run.host.attention.begin() + 2),
+                      (std::vector<std::string>{"error", "clear"}));
+        }
+    }
+}
+
 } // namespace
 } // namespace quillon::test
 

@@ -1,0 +1,50 @@
+#include "interp/mMediaCommands.h"
+
+#include "interp/command_call.h"
+#include "vars/mEval.h"
+#include "vars/reserved_names.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::int32_t fetching_media_mode = 2;
+
+// Parameters: 1 block name as written, 2 its locations (expanded, one per line).
+Result<void> web_media_block(CommandCall& call)
+{
+    std::string name = TRY(call.text(1));
+    std::string locations = TRY(call.text(2));
+    return call.executor().media().set_web_media_block(name, locations);
+}
+
+} // namespace
+
+void RegisterMediaCommands(HandlerTable& table)
+{
+    table.add("Web Media Block", web_media_block);
+}
+
+bool FetchCommandMedia(TScriptExecutor& executor, std::size_t index)
+{
+    const std::string& folder = executor.script().CommandMediaFolder(index);
+    TVariableManager& vars = executor.vars();
+    if (executor.script().media_mode() != fetching_media_mode || folder.empty() ||
+        text_is_true(GetVar(vars, var::aborted_on_error)))
+        return true;
+    Result<void> fetched = executor.media().fetch_media(executor, folder);
+    if (fetched)
+        return true;
+    UserInterface& ui = executor.ui();
+    ui.set_attention(true);
+    ui.show_error_message(fetched.error().message);
+    ui.clear_attention();
+    if (text_is_true(GetVar(vars, var::abort_on_error))) {
+        executor.end_script(ScriptOutcome::failed);
+        return false;
+    }
+    SetVar(vars, var::aborted_on_error, "TRUE", weblock_abort_origin);
+    return true;
+}
+
+} // namespace quillon

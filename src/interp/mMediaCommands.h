@@ -1,0 +1,24 @@
+// "Web Media Block", and the fetch of a command's media folder before the
+// command uses it (plug-in commands, and the installing commands).
+#pragma once
+
+#include "interp/mscriptexec.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace quillon {
+
+void RegisterMediaCommands(HandlerTable& table);
+
+// ABORTEDONERROR's origin when a fetch fails and the script goes on.
+inline constexpr std::string_view weblock_abort_origin = "Weblock Abort";
+
+// Fetches the media folder of command `index` when the script keeps its media
+// in the engine cache (media mode 2), the command has a media folder and no
+// earlier failure set ABORTEDONERROR. A failed fetch is shown to the user;
+// then the script ends when ABORTONERROR is true (answer false), or
+// ABORTEDONERROR is set and the command goes on (answer true).
+bool FetchCommandMedia(TScriptExecutor& executor, std::size_t index);
+
+} // namespace quillon
