@@ -13,6 +13,7 @@
 #include "platform/win32/wide.h"
 #include "vars/mEval.h"
 #include "vars/reserved_names.h"
+#include "vars/texts.h"
 
 #include <windows.h>
 
@@ -103,8 +104,8 @@ public:
     void create_folder(const std::string& folder) override { media::CreateFolders(folder, compress()); }
     void create_marker(const std::string& path) override
     {
-        HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
     }
@@ -158,15 +159,14 @@ public:
         job.setup_data_folder = folder_part(m_services.m_location.exe_file) + "data\\";
         job.data_folder = data_folder;
         std::optional<std::string> cache_sources = script.BuildConstant(cache_sources_constant);
-        job.keep_sources = cache_sources && ansi_upper(*cache_sources) == "TRUE" &&
-                           script.media_mode() == fetching_media_mode;
+        job.keep_sources =
+            cache_sources && ansi_upper(*cache_sources) == "TRUE" && script.media_mode() == fetching_media_mode;
         job.compress = m_place.compress();
         job.copy_web_block = GetVar(vars, var::copy_web_block);
         job.package_path = long_form(with_backslash(GetVar(vars, var::sfx_path)) + GetVar(vars, var::sfx_file));
         job.percent_complete = m_services.m_messages.text(MessageLine::percent_complete);
-        return run(WorkerKind::copy_media, [job](WorkerContext& context) {
-            return media::CopyMedia(job, reports_of(context));
-        });
+        return run(WorkerKind::copy_media,
+                   [job](WorkerContext& context) { return media::CopyMedia(job, reports_of(context)); });
     }
 
     bool download(const media::WebMediaState& state, const std::string& caption) override
@@ -182,10 +182,10 @@ public:
         job.texts.bytes_received = messages.text(MessageLine::bytes_received);
         job.texts.percent_complete = messages.text(MessageLine::percent_complete);
         for (std::size_t code = 0; code < job.texts.status.size(); ++code)
-            job.texts.status[code] = messages.text(static_cast<MessageLine>(static_cast<int>(MessageLine::binding_status_first) + static_cast<int>(code)));
-        return run(WorkerKind::grab_media, [job](WorkerContext& context) {
-            return media::GrabMedia(job, reports_of(context));
-        });
+            job.texts.status[code] = messages.text(
+                static_cast<MessageLine>(static_cast<int>(MessageLine::binding_status_first) + static_cast<int>(code)));
+        return run(WorkerKind::grab_media,
+                   [job](WorkerContext& context) { return media::GrabMedia(job, reports_of(context)); });
     }
 
     media::ExtractOutcome extract(const std::string& archive, bool local, const std::string& password,
@@ -264,8 +264,8 @@ private:
     // Over the page on the screen, when there is one.
     MediaDialogHost host() const
     {
-        auto window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(
-            parse_int64(GetVar(m_services.m_vars, var::window_handle)).value_or(0)));
+        auto window = reinterpret_cast<HWND>(
+            static_cast<std::uintptr_t>(parse_int64(GetVar(m_services.m_vars, var::window_handle)).value_or(0)));
         if (window != nullptr && !IsWindow(window))
             window = nullptr;
         return MediaDialogHost{m_services.m_messages, window, &m_services.m_shell};
@@ -296,7 +296,13 @@ Result<void> WindowsMediaServices::fetch_media(TScriptExecutor& executor, const 
     // The pages refresh their progress controls while a fetch runs.
     executor.workers().set_busy(true);
     ScopeExit idle([&executor] { executor.workers().set_busy(false); });
-    return media::FetchMedia(folder, m_script.revision_code(), m_state, texts, {place, workers, questions});
+    Result<void> fetched =
+        media::FetchMedia(folder, m_script.revision_code(), m_state, texts, {place, workers, questions});
+    // The commands find their media below DATADIR: it names the folder the fetch
+    // used (it moves with ALLUSERS and with a cache override).
+    if (m_script.media_mode() == fetching_media_mode && !m_state.fetched_data_folder.empty())
+        SetVar(m_vars, var::data_dir, m_state.fetched_data_folder, origin::bootstrap);
+    return fetched;
 }
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "interp/command_call.h"
 #include "vars/mEval.h"
 #include "vars/reserved_names.h"
+#include "vars/texts.h"
 
 namespace quillon {
 
@@ -43,7 +44,7 @@ bool FetchCommandMedia(TScriptExecutor& executor, std::size_t index)
         executor.end_script(ScriptOutcome::failed);
         return false;
     }
-    SetVar(vars, var::aborted_on_error, "TRUE", weblock_abort_origin);
+    SetVar(vars, var::aborted_on_error, "TRUE", origin::weblock_abort);
     return true;
 }
 

@@ -5,14 +5,10 @@
 #include "interp/mscriptexec.h"
 
 #include <cstddef>
-#include <string_view>
 
 namespace quillon {
 
 void RegisterMediaCommands(HandlerTable& table);
-
-// ABORTEDONERROR's origin when a fetch fails and the script goes on.
-inline constexpr std::string_view weblock_abort_origin = "Weblock Abort";
 
 // Fetches the media folder of command `index` when the script keeps its media
 // in the engine cache (media mode 2), the command has a media folder and no

@@ -223,9 +223,9 @@ ExtractMediaResult ExtractMedia(const ExtractMediaJob& job, const WorkerReports&
             DeleteFileW(archive.c_str());
         }
         std::string base = without_extension(file_name_part(job.archive));
-        result.success = distribute(job, base) &&
-                         TransferTree(with_backslash(job.extraction_folder) + base,
-                                      with_backslash(job.data_folder) + base, true, job.compress);
+        result.success =
+            distribute(job, base) && TransferTree(with_backslash(job.extraction_folder) + base,
+                                                  with_backslash(job.data_folder) + base, true, job.compress);
     }
     RemoveDirectoryW(wide_folder(job.extraction_folder).c_str());
     reports.wake_main_thread();

@@ -1,6 +1,7 @@
 #include "qvoc/build.h"
 
 #include "base/scope_exit.h"
+#include "base/strings.h"
 #include "qvoc/compile.h"
 #include "qvoc/msi_package.h"
 #include "qvoc/project.h"
@@ -87,6 +88,22 @@ bool is_inside(const fs::path& path, const fs::path& folder)
     return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first == outer.end();
 }
 
+// A web block's files below one top folder named after the block, which is
+// where the engine looks for them after the extraction.
+Result<std::vector<ArchiveItem>> block_items(const fs::path& source, const std::string& block)
+{
+    std::vector<ArchiveItem> items = TRY(collect_archive_items(source));
+    std::u16string top = fs::path(block).u16string();
+    for (ArchiveItem& item : items)
+        item.name = top + u"/" + item.name;
+    ArchiveItem folder;
+    folder.name = top;
+    folder.directory = true;
+    folder.attributes = attribute_directory;
+    items.insert(items.begin(), folder);
+    return items;
+}
+
 class SetupBuilder {
 public:
     explicit SetupBuilder(const BuildOptions& options) : m_options(options) {}
@@ -131,6 +148,25 @@ public:
             archives.emplace_back(archive, TRY(collect_archive_items(source)));
         }
 
+        // Web media blocks: "web\<folder name>.7zip", the files below one top folder of that name.
+        std::vector<std::pair<std::string, std::vector<ArchiveItem>>> web_blocks;
+        std::set<std::string> block_names;
+        for (const ProjectName& folder : project.web_blocks) {
+            fs::path source = TRY(project_folder(project, base, folder.text, folder.line, "the web block folder"));
+            fs::path normal = fs::absolute(source).lexically_normal();
+            std::string block = (normal.has_filename() ? normal : normal.parent_path()).filename().string();
+            if (!block_names.insert(ascii_upper(block)).second)
+                return std::unexpected(
+                    project_error(project.display_name, folder.line, "a second web block named \"" + block + "\""));
+            for (const ProjectPair& password : project.passwords)
+                if (equal_ascii_nocase(password.name, block) || equal_ascii_nocase(password.name, "offline"))
+                    return std::unexpected(project_error(
+                        project.display_name, folder.line,
+                        "web block \"" + block + "\" has a password (line " + std::to_string(password.line + 1) +
+                            "); qvoc writes no encrypted archives: make this one with 7-Zip"));
+            web_blocks.emplace_back(block + std::string(texts::web_block_extension), TRY(block_items(source, block)));
+        }
+
         fs::path output = fs::absolute(m_options.output_folder).lexically_normal();
         if (!output.has_filename())
             output = output.parent_path();
@@ -143,10 +179,11 @@ public:
             if (is_inside(output, media[index].first))
                 return std::unexpected(project_error(project.display_name, project.media_folders[index].line,
                                                      "the output folder lies inside this media folder"));
-        for (const ProjectName& folder : project.archive_folders)
-            if (is_inside(output, base / fs::path(folder.text)))
-                return std::unexpected(project_error(project.display_name, folder.line,
-                                                     "the output folder lies inside this archive folder"));
+        for (const auto* folders : {&project.archive_folders, &project.web_blocks})
+            for (const ProjectName& folder : *folders)
+                if (is_inside(output, base / fs::path(folder.text)))
+                    return std::unexpected(project_error(project.display_name, folder.line,
+                                                         "the output folder lies inside this archive folder"));
         std::vector<ArchiveItem> items;
         if (resources)
             items = TRY(collect_archive_items(*resources));
@@ -215,6 +252,16 @@ public:
         TRY(create_msi_package(staging / package_name, package, work));
         fs::remove_all(work, code);
         produced.push_back(package_name);
+
+        if (!web_blocks.empty()) {
+            fs::path web = staging / texts::web_folder_name;
+            fs::create_directory(web, code);
+            if (code)
+                return io_error("Cannot create " + web.string(), code);
+            for (const auto& [archive, block_items] : web_blocks)
+                TRY(write_7z_archive(web / archive, block_items, compression));
+            produced.emplace_back(texts::web_folder_name);
+        }
 
         fs::path data = staging / texts::data_folder_name;
         fs::create_directory(data, code);

@@ -284,6 +284,12 @@ private:
             m_project.archive_folders.push_back({std::string(pair.value), line});
             return {};
         }
+        if (pair.key == texts::key_web_block) {
+            if (pair.value.empty())
+                return std::unexpected(error(line, "web-block needs a folder"));
+            m_project.web_blocks.push_back({std::string(pair.value), line});
+            return {};
+        }
         Setting* setting = setting_for(pair.key);
         if (!setting)
             return std::unexpected(error(line, "unknown key \"" + std::string(pair.key) + "\" in [setup]"));

@@ -77,6 +77,7 @@ struct Project {
     Setting source_name;
     std::vector<ProjectName> media_folders;
     std::vector<ProjectName> archive_folders; // each packed into <name>.7z beside the setup
+    std::vector<ProjectName> web_blocks;      // each packed into web\<name>.7zip below its top folder <name>
 
     std::vector<ProjectPair> constants;
     std::vector<ProjectPair> components;

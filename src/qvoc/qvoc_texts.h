@@ -32,6 +32,7 @@ inline constexpr std::string_view key_output = "output";
 inline constexpr std::string_view key_resources = "resources";
 inline constexpr std::string_view key_media_folder = "media-folder";
 inline constexpr std::string_view key_archive_folder = "archive-folder";
+inline constexpr std::string_view key_web_block = "web-block";
 inline constexpr std::string_view key_platform = "platform";
 inline constexpr std::string_view key_source_name = "source-name";
 inline constexpr std::string_view key_compression = "compression";
@@ -68,5 +69,8 @@ inline constexpr std::string_view setup_extension = ".exe";
 inline constexpr std::string_view resource_extension = ".res";
 inline constexpr std::string_view package_extension = ".msi";
 inline constexpr std::string_view data_folder_name = "data";
+// Web media blocks, for the author to put on a web server.
+inline constexpr std::string_view web_folder_name = "web";
+inline constexpr std::string_view web_block_extension = ".7zip";
 
 } // namespace quillon::qvoc::texts

@@ -131,10 +131,7 @@ public:
 const FetchTexts texts{"copy failed", "download failed", "extract failed", "Downloading: ", "Extracting: "};
 
 struct Fetch {
-    Fetch()
-    {
-        SetWebMediaBlock(state, "Web1", "http://dead/web1.7zip\r\n\r\nhttp://alive/web1.7zip", cache, "secret");
-    }
+    Fetch() { SetWebMediaBlock(state, "Web1", "http://dead/web1.7zip\r\n\r\nhttp://alive/web1.7zip", cache, "secret"); }
     Result<void> operator()(std::string_view folder = "WEB1\\")
     {
         return FetchMedia(folder, revision, state, texts, media.roles());
@@ -235,10 +232,20 @@ TEST(FetchMedia, AFailedDownloadAsksTheQuestionOfItsTransport)
     };
     const ProxySettings proxy{"127.0.0.2", "8888", "ann", "secret"};
     const Case cases[] = {
-        {"light, resume", true, false, {ResumeChoice::resume}, {}, true,
+        {"light, resume",
+         true,
+         false,
+         {ResumeChoice::resume},
+         {},
+         true,
          {"download Downloading: WEB1", "ask resume", "download Downloading: WEB1 (resume)"}},
         {"light, cancel", true, false, {std::nullopt}, {}, false, {"download Downloading: WEB1", "ask resume"}},
-        {"http, proxy", false, false, {}, {proxy}, true,
+        {"http, proxy",
+         false,
+         false,
+         {},
+         {proxy},
+         true,
          {"download Downloading: WEB1", "ask proxy ()", "download Downloading: WEB1 via 127.0.0.2"}},
         {"http, no", false, false, {}, {std::nullopt}, false, {"download Downloading: WEB1", "ask proxy ()"}},
         {"silent", false, true, {}, {proxy}, false, {"download Downloading: WEB1"}},
@@ -359,11 +366,11 @@ TEST(FetchMedia, FoldersOfAnEarlierDataFolderMoveWhenAllUsersChanged)
 TEST(MediaDistribution, ListedMembersGoToEveryListedFolderOfTheirArchive)
 {
     const std::vector<std::string> list = {
-        "WEB1", "bin\\app.exe", "OFFLINE\\bin",   // one member
-        "web1", "bin\\app.exe", "OFFLINE\\copy\\", // the same member again, kind in another case
-        "OTHER", "x.dll", "OFFLINE\\",            // another archive
-        "WEB1", "readme.txt", "",                 // into the data folder itself
-        "WEB1", "dangling",                       // an incomplete triple
+        "WEB1",  "bin\\app.exe", "OFFLINE\\bin",   // one member
+        "web1",  "bin\\app.exe", "OFFLINE\\copy\\", // the same member again, kind in another case
+        "OTHER", "x.dll",        "OFFLINE\\",            // another archive
+        "WEB1",  "readme.txt",   "",                 // into the data folder itself
+        "WEB1",  "dangling",                       // an incomplete triple
     };
     std::vector<PlannedMove> moves = DistributionPlan(list, "Web1", "C:\\Temp\\kyrt\\", "C:\\Data\\");
     ASSERT_EQ(moves.size(), 3u);

@@ -321,6 +321,30 @@ TEST_F(SetupBuildTest, ArchiveFoldersArePackedBesideTheSetup)
     EXPECT_NE(twice.error().message.find("a second archive folder would become offline.7z"), std::string::npos);
 }
 
+TEST_F(SetupBuildTest, WebBlocksArePackedBelowTheirTopFolderForTheServer)
+{
+    fs::path project = m_project_folder / "p.qvp";
+    const std::string head = "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n"
+                             "web-block = offline\n";
+    write_file(project, head);
+    fs::path output = m_folder / "out";
+    ASSERT_TRUE(build(project, output));
+    EXPECT_FALSE(fs::exists(output / "offline.7zip")) << "beside the setup it would be used instead of a download";
+    {
+        Result<sevenzip::Archive> archive = sevenzip::Archive::open(output / "web" / "offline.7zip");
+        ASSERT_TRUE(archive) << archive.error().message;
+        fs::path extracted = m_folder / "extracted";
+        ASSERT_TRUE(archive->extract(extracted));
+        EXPECT_EQ(read_file(extracted / "offline" / "bin" / "app.exe"), "MZ payload");
+    }
+
+    // The engine would open it with the password; an archive without one would not do.
+    write_file(project, head + "[passwords]\nOFFLINE = secret\n");
+    Result<qvoc::BuildReport> encrypted = build(project, output);
+    ASSERT_FALSE(encrypted);
+    EXPECT_NE(encrypted.error().message.find("qvoc writes no encrypted archives"), std::string::npos);
+}
+
 TEST(EngineStubSearch, FindsTheStubBesideOrInDistAbove)
 {
     // Outside the source tree, whose own dist/win64/engine.exe would be found above the scratch folder.

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The web media blocks of the end-to-end fetch tests, made by Debian's 7-Zip:
+#   web_media_archives.sh FOLDER PLUGIN
+# FOLDER/Web1.7zip, Web2.7zip: the test plug-in library and a few files below
+#   a top folder named after the block (where the engine looks for them);
+# FOLDER/Broken.7zip: a stored archive with one byte of a member changed (its CRC fails);
+# FOLDER/Secret.7zip: encrypted with the password "secret", names included.
+set -euo pipefail
+folder=$(realpath -m "$1")
+plugin=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$folder"
+make_block() {
+    local name=$1
+    mkdir -p "$work/$name/plug" "$work/$name/docs" "$work/$name/extra"
+    cp "$plugin" "$work/$name/plug/qtestplug.dll"
+    printf 'readme of %s\r\n' "$name" >"$work/$name/docs/readme.txt"
+    printf 'notes of %s\r\n' "$name" >"$work/$name/extra/notes.txt"
+}
+for block in Web1 Web2 Broken Secret; do
+    make_block "$block"
+done
+(cd "$work" && rm -f "$folder"/*.7zip &&
+    7z a -t7z -bd -y "$folder/Web1.7zip" Web1 >/dev/null &&
+    7z a -t7z -bd -y "$folder/Web2.7zip" Web2 >/dev/null &&
+    7z a -t7z -bd -y -mx=0 "$folder/Broken.7zip" Broken >/dev/null &&
+    7z a -t7z -bd -y -psecret -mhe=on "$folder/Secret.7zip" Secret >/dev/null)
+# The first member's bytes start right after the 32-byte signature header of a stored archive.
+printf 'X' | dd of="$folder/Broken.7zip" bs=1 seek=40 conv=notrunc status=none

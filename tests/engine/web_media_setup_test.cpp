@@ -1,0 +1,196 @@
+// Setups that keep their media in the engine cache, run under Wine against a
+// real web server on loopback: web media blocks downloaded, extracted and
+// distributed into the cache, marked complete and not fetched again; the
+// failures a silent run reports. The archives are made by Debian's 7-Zip
+// (web_media_archives.sh); the commands that need the media are plug-in
+// commands whose library travels in the block.
+#include "base/strings.h"
+#include "engine/setup_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string revision = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
+const std::string plugin_command = "Run Test Plug-In";
+
+std::string narrow(const fs::path& path)
+{
+    return to_utf8(path.wstring());
+}
+
+class WebMediaSetup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::optional<std::string> port = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"port");
+        ASSERT_TRUE(port) << "the web server fixture did not start";
+        m_base = "http://127.0.0.1:" + port->substr(0, port->find_first_of("\r\n")) + "/media/";
+    }
+
+    // A command that needs the block's media: the library below the block's
+    // folder creates flag + ".started" when it is loaded.
+    static CompiledCommand plugin(int ordinal, const std::string& folder, const fs::path& flag)
+    {
+        CompiledCommand c = command(plugin_command, ordinal, {"wait-file:" + narrow(flag), "plug\\qtestplug.dll"});
+        c.media_folder = folder;
+        return c;
+    }
+
+    CompiledScript block_script(const std::vector<std::pair<std::string, std::string>>& blocks, const fs::path& flags)
+    {
+        std::vector<CompiledCommand> commands;
+        int ordinal = 1;
+        for (const auto& [name, locations] : blocks) {
+            commands.push_back(command("Web Media Block", ordinal++, {name, locations}));
+            commands.push_back(plugin(ordinal++, ascii_upper(name) + "\\", flags / (name + ".flag")));
+        }
+        CompiledScript script = script_of(std::move(commands));
+        script.media_mode = 2;
+        script.plugin_commands = {plugin_command};
+        // One member for two folders of the installer database; the others stay below the block's folder.
+        script.media_files = {{"Web1", "docs\\readme.txt", "OFFLINE\\docs"}, {"WEB1", "docs\\readme.txt", "OFFLINE\\copy"}};
+        return script;
+    }
+
+    std::string access_log() const
+    {
+        return read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"access.log").value_or("");
+    }
+
+    std::string m_base;
+};
+
+std::size_t count(const std::string& text, const std::string& part)
+{
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
+TEST_F(WebMediaSetup, TwoBlocksComeFromTheFirstLocationThatAnswersAndAreFetchedOnce)
+{
+    fs::path cache = fresh_scratch_dir(L"web-media-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-flags");
+    for (const char* name : {"Web1.flag", "Web2.flag"})
+        std::ofstream(flags / name) << "present";
+    CompiledScript script =
+        block_script({{"Web1", "http://127.0.0.1:1/media/Web1.7zip$NEWLINE$" + m_base + "Web1.7zip"},
+                      {"Web2", m_base + "Web2.7zip"}},
+                     flags);
+    fs::path exe = make_setup(L"web-media-setup", script, {});
+    fs::path log = exe.parent_path() / L"setup.log";
+    const std::wstring arguments = L"/s /l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring();
+    std::size_t before = access_log().size();
+
+    RunOutcome outcome = run_program({exe, arguments, std::chrono::seconds(120)});
+    EXPECT_EQ(outcome.exit_code, 0u) << read_utf16_file(log).value_or("");
+    fs::path data = cache / revision;
+    for (const char* block : {"WEB1", "WEB2"}) {
+        SCOPED_TRACE(block);
+        EXPECT_TRUE(fs::exists(data / block / revision)) << "the completion marker";
+        EXPECT_TRUE(fs::exists(data / block / "plug" / "qtestplug.dll"));
+        EXPECT_TRUE(fs::exists(data / block / "extra" / "notes.txt")) << "members of no listed folder";
+    }
+    EXPECT_EQ(read_file_bytes(data / "OFFLINE" / "docs" / "readme.txt"), "readme of Web1\r\n");
+    EXPECT_EQ(read_file_bytes(data / "OFFLINE" / "copy" / "readme.txt"), "readme of Web1\r\n");
+    EXPECT_FALSE(fs::exists(data / "Web1.7zip")) << "a downloaded archive is deleted once extracted";
+    EXPECT_TRUE(fs::exists(flags / "Web1.flag.started")) << "the library was loaded from the cache";
+    EXPECT_TRUE(fs::exists(flags / "Web2.flag.started"));
+    std::string requests = access_log().substr(before);
+    EXPECT_EQ(count(requests, "GET /media/Web1.7zip"), 1u) << requests;
+    EXPECT_EQ(count(requests, "GET /media/Web2.7zip"), 1u) << requests;
+
+    // A second run finds both folders complete: nothing is fetched, the libraries load from the cache.
+    fs::remove(flags / "Web1.flag.started");
+    fs::remove(flags / "Web2.flag.started");
+    before = access_log().size();
+    outcome = run_program({exe, arguments, std::chrono::seconds(120)});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(access_log().substr(before).find("/media/"), std::string::npos) << access_log().substr(before);
+    EXPECT_TRUE(fs::exists(flags / "Web1.flag.started"));
+    EXPECT_TRUE(fs::exists(flags / "Web2.flag.started"));
+}
+
+TEST_F(WebMediaSetup, AnArchiveBesideTheSetupIsUsedAndAFolderWithoutMarkerIsFetchedAgain)
+{
+    fs::path cache = fresh_scratch_dir(L"web-media-local-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-local-flags");
+    std::ofstream(flags / "Web1.flag") << "present";
+    fs::path exe = make_setup(L"web-media-local", block_script({{"Web1", m_base + "Web1.7zip"}}, flags), {});
+    fs::copy_file(fs::path(QUILLON_WEB_ROOT) / L"media" / L"Web1.7zip", exe.parent_path() / L"Web1.7zip");
+    // An earlier run was interrupted: the folder is there, without its marker.
+    fs::path data = cache / revision;
+    fs::create_directories(data / "WEB1");
+    std::ofstream(data / "WEB1" / "left-over.tmp") << "half";
+    std::size_t before = access_log().size();
+
+    RunOutcome outcome = run_program({exe, L"/s OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(access_log().substr(before).find("/media/Web1"), std::string::npos) << "no download";
+    EXPECT_TRUE(fs::exists(data / "WEB1" / revision));
+    EXPECT_FALSE(fs::exists(data / "WEB1" / "left-over.tmp")) << "emptied before it was fetched again";
+    EXPECT_TRUE(fs::exists(exe.parent_path() / L"Web1.7zip")) << "the setup's own archive stays";
+    EXPECT_TRUE(fs::exists(flags / "Web1.flag.started"));
+}
+
+TEST_F(WebMediaSetup, SilentFailuresAreLoggedAndLaterFetchesAreSkipped)
+{
+    struct Case {
+        std::wstring name;
+        std::string block;
+        std::string message;
+    };
+    const Case cases[] = {
+        {L"web-media-dead", "Web1", "Unable to download installation data from the web"},
+        {L"web-media-broken", "Broken", "Unable to extract installation data downloaded from the web"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.block);
+        fs::path cache = fresh_scratch_dir(c.name + L"-cache");
+        fs::path flags = fresh_scratch_dir(c.name + L"-flags");
+        for (const std::string& name : {c.block, std::string("Web2")})
+            std::ofstream(flags / (name + ".flag")) << "present";
+        std::string locations = c.block == "Web1" ? "http://127.0.0.1:1/media/Web1.7zip" : m_base + c.block + ".7zip";
+        fs::path exe = make_setup(c.name, block_script({{c.block, locations}, {"Web2", m_base + "Web2.7zip"}}, flags), {});
+        fs::path log = exe.parent_path() / L"setup.log";
+        RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring(),
+                                          std::chrono::seconds(120)});
+        // ABORTONERROR is off: the script goes on, with ABORTEDONERROR set, which skips
+        // every later fetch and makes the run end as a failure.
+        EXPECT_EQ(outcome.exit_code, 1603u);
+        std::string text = read_utf16_file(log).value_or("");
+        EXPECT_NE(text.find("    " + c.message + "\r\n"), std::string::npos) << text;
+        fs::path data = cache / revision;
+        EXPECT_FALSE(fs::exists(data / ascii_upper(c.block))) << "a failed fetch leaves no folder";
+        EXPECT_FALSE(fs::exists(data / "WEB2")) << "not fetched after the failure";
+        EXPECT_FALSE(fs::exists(flags / (c.block + ".flag.started")));
+        EXPECT_FALSE(fs::exists(flags / "Web2.flag.started"));
+        if (c.block == "Broken") {
+            EXPECT_TRUE(fs::exists(data / "Broken.7zip")) << "the download survives an extraction failure";
+        }
+    }
+}
+
+TEST_F(WebMediaSetup, AnEncryptedBlockOpensWithItsPassword)
+{
+    fs::path cache = fresh_scratch_dir(L"web-media-secret-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-secret-flags");
+    std::ofstream(flags / "Secret.flag") << "present";
+    CompiledScript script = block_script({{"Secret", m_base + "Secret.7zip"}}, flags);
+    script.web_media_passwords = {{"SECRET", "secret"}};
+    fs::path exe = make_setup(L"web-media-secret", script, {});
+    RunOutcome outcome = run_program({exe, L"/s OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_TRUE(fs::exists(cache / revision / "SECRET" / revision));
+    EXPECT_TRUE(fs::exists(flags / "Secret.flag.started"));
+}
+
+} // namespace
+} // namespace quillon::test
