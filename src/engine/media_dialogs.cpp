@@ -84,6 +84,7 @@ constexpr std::string_view proxy_form = R"(object TqvoProxy: TForm
       Top = 88
       Width = 113
       Height = 21
+      PasswordChar = '*'
       TabOrder = 3
     end
   end

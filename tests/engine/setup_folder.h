@@ -44,19 +44,21 @@ inline CompiledScript script_of(std::vector<CompiledCommand> commands)
 }
 
 // The setup program of a fresh folder, with the resource archive made of a
-// readme and the given files.
+// readme and the given files. `base` names the program and its companions
+// (a test that sets Wine's per-program settings gives its own).
 inline std::filesystem::path make_setup(const std::wstring& name, const CompiledScript& script,
-                                        const std::vector<std::pair<std::wstring, std::string>>& resources)
+                                        const std::vector<std::pair<std::wstring, std::string>>& resources,
+                                        const std::wstring& base = L"setup")
 {
     namespace fs = std::filesystem;
     fs::path dir = fresh_scratch_dir(name);
-    fs::path exe = dir / L"setup.exe";
+    fs::path exe = dir / (base + L".exe");
     fs::copy_file(dist_file(L"engine.exe"), exe);
     fs::copy_file(dist_file(L"qvo.lib"), dir / L"qvo.lib");
     Result<std::string> bytes = write_script_image(script);
     EXPECT_TRUE(bytes) << bytes.error().message;
     std::ofstream(exe, std::ios::binary | std::ios::app) << *bytes;
-    std::ofstream(dir / L"setup.msi", std::ios::binary) << "database";
+    std::ofstream(dir / (base + L".msi"), std::ios::binary) << "database";
 
     fs::path content = dir / L"resources";
     fs::create_directories(content);
@@ -65,7 +67,7 @@ inline std::filesystem::path make_setup(const std::wstring& name, const Compiled
         std::ofstream(content / file, std::ios::binary) << text;
     Result<std::vector<qvoc::ArchiveItem>> items = qvoc::collect_archive_items(content);
     EXPECT_TRUE(items);
-    EXPECT_TRUE(qvoc::write_7z_archive(dir / L"setup.res", *items));
+    EXPECT_TRUE(qvoc::write_7z_archive(dir / (base + L".res"), *items));
     return exe;
 }
 

@@ -4,7 +4,8 @@
 # FOLDER/Web1.7zip, Web2.7zip: the test plug-in library and a few files below
 #   a top folder named after the block (where the engine looks for them);
 # FOLDER/Broken.7zip: a stored archive with one byte of a member changed (its CRC fails);
-# FOLDER/Secret.7zip: encrypted with the password "secret", names included.
+# FOLDER/Secret.7zip: encrypted with the password "secret", names included;
+# FOLDER/Cut.7zip: a block of 1.2 MB, for a download that is cut and resumed.
 set -euo pipefail
 folder=$(realpath -m "$1")
 plugin=$2
@@ -18,13 +19,16 @@ make_block() {
     printf 'readme of %s\r\n' "$name" >"$work/$name/docs/readme.txt"
     printf 'notes of %s\r\n' "$name" >"$work/$name/extra/notes.txt"
 }
-for block in Web1 Web2 Broken Secret; do
+for block in Web1 Web2 Broken Secret Cut; do
     make_block "$block"
 done
+# Cut: large enough (1 MB that does not compress) to be cut in the middle of a slow download.
+head -c 1048576 /dev/urandom >"$work/Cut/extra/random.bin"
 (cd "$work" && rm -f "$folder"/*.7zip &&
     7z a -t7z -bd -y "$folder/Web1.7zip" Web1 >/dev/null &&
     7z a -t7z -bd -y "$folder/Web2.7zip" Web2 >/dev/null &&
     7z a -t7z -bd -y -mx=0 "$folder/Broken.7zip" Broken >/dev/null &&
-    7z a -t7z -bd -y -psecret -mhe=on "$folder/Secret.7zip" Secret >/dev/null)
+    7z a -t7z -bd -y -psecret -mhe=on "$folder/Secret.7zip" Secret >/dev/null &&
+    7z a -t7z -bd -y "$folder/Cut.7zip" Cut >/dev/null)
 # The first member's bytes start right after the 32-byte signature header of a stored archive.
 printf 'X' | dd of="$folder/Broken.7zip" bs=1 seek=40 conv=notrunc status=none

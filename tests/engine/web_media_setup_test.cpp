@@ -54,14 +54,12 @@ protected:
         script.media_mode = 2;
         script.plugin_commands = {plugin_command};
         // One member for two folders of the installer database; the others stay below the block's folder.
-        script.media_files = {{"Web1", "docs\\readme.txt", "OFFLINE\\docs"}, {"WEB1", "docs\\readme.txt", "OFFLINE\\copy"}};
+        script.media_files = {{"Web1", "docs\\readme.txt", "OFFLINE\\docs"},
+                              {"WEB1", "docs\\readme.txt", "OFFLINE\\copy"}};
         return script;
     }
 
-    std::string access_log() const
-    {
-        return read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"access.log").value_or("");
-    }
+    std::string access_log() const { return read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"access.log").value_or(""); }
 
     std::string m_base;
 };
@@ -158,10 +156,11 @@ TEST_F(WebMediaSetup, SilentFailuresAreLoggedAndLaterFetchesAreSkipped)
         for (const std::string& name : {c.block, std::string("Web2")})
             std::ofstream(flags / (name + ".flag")) << "present";
         std::string locations = c.block == "Web1" ? "http://127.0.0.1:1/media/Web1.7zip" : m_base + c.block + ".7zip";
-        fs::path exe = make_setup(c.name, block_script({{c.block, locations}, {"Web2", m_base + "Web2.7zip"}}, flags), {});
+        fs::path exe =
+            make_setup(c.name, block_script({{c.block, locations}, {"Web2", m_base + "Web2.7zip"}}, flags), {});
         fs::path log = exe.parent_path() / L"setup.log";
-        RunOutcome outcome = run_program({exe, L"/s /l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring(),
-                                          std::chrono::seconds(120)});
+        RunOutcome outcome = run_program(
+            {exe, L"/s /l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
         // ABORTONERROR is off: the script goes on, with ABORTEDONERROR set, which skips
         // every later fetch and makes the run end as a failure.
         EXPECT_EQ(outcome.exit_code, 1603u);
@@ -178,6 +177,43 @@ TEST_F(WebMediaSetup, SilentFailuresAreLoggedAndLaterFetchesAreSkipped)
     }
 }
 
+TEST_F(WebMediaSetup, TheSetupsOwnMediaAreCopiedOrMovedIntoTheCache)
+{
+    for (bool keep_sources : {false, true}) {
+        SCOPED_TRACE(keep_sources ? "#CACHESOURCES# TRUE" : "moved");
+        std::wstring name = keep_sources ? L"offline-kept" : L"offline-moved";
+        fs::path cache = fresh_scratch_dir(name + L"-cache");
+        fs::path flags = fresh_scratch_dir(name + L"-flags");
+        std::ofstream(flags / "Offline.flag") << "present";
+        CompiledScript script = script_of({plugin(1, "OFFLINE\\", flags / "Offline.flag")});
+        script.media_mode = 2;
+        script.plugin_commands = {plugin_command};
+        if (keep_sources)
+            script.build_constants = {{"CACHESOURCES", "true"}};
+        fs::path exe = make_setup(name, script, {});
+        fs::path source = exe.parent_path() / "data" / "offline";
+        fs::create_directories(source / "plug");
+        fs::create_directories(exe.parent_path() / "data" / "mergemod" / "modules");
+        fs::copy_file(test_plugin_file(), source / "plug" / "qtestplug.dll");
+        std::ofstream(source / "setup.cab") << "cabinet";
+        std::ofstream(exe.parent_path() / "data" / "mergemod" / "modules" / "merge.msm") << "module";
+        // Already in the cache from an earlier, interrupted copy: not copied again.
+        fs::path data = cache / revision;
+        fs::create_directories(data / "offline");
+        std::ofstream(data / "offline" / "setup.cab") << "copied before";
+
+        RunOutcome outcome = run_program({exe, L"/s OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+        EXPECT_EQ(outcome.exit_code, 0u);
+        EXPECT_TRUE(fs::exists(data / "OFFLINE" / revision));
+        EXPECT_TRUE(fs::exists(data / "offline" / "plug" / "qtestplug.dll"));
+        EXPECT_EQ(read_file_bytes(data / "modules" / "merge.msm"), "module") << "merge modules below the data folder";
+        EXPECT_TRUE(fs::exists(flags / "Offline.flag.started"));
+        EXPECT_EQ(fs::exists(source / "plug" / "qtestplug.dll"), keep_sources);
+        // The folder had no marker: it was emptied first, so the setup's copy is the one in the cache.
+        EXPECT_EQ(read_file_bytes(data / "offline" / "setup.cab"), "cabinet");
+    }
+}
+
 TEST_F(WebMediaSetup, AnEncryptedBlockOpensWithItsPassword)
 {
     fs::path cache = fresh_scratch_dir(L"web-media-secret-cache");
@@ -190,6 +226,102 @@ TEST_F(WebMediaSetup, AnEncryptedBlockOpensWithItsPassword)
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_TRUE(fs::exists(cache / revision / "SECRET" / revision));
     EXPECT_TRUE(fs::exists(flags / "Secret.flag.started"));
+}
+
+// The HTTP transport (the light-weight one disabled, as on a system without
+// it): the block is only reachable through the proxy, which wants credentials;
+// the proxy question takes them and the download goes through.
+TEST_F(WebMediaSetup, TheProxyQuestionTakesTheCredentialsAndTheDownloadGoesThroughTheProxy)
+{
+    std::optional<std::string> proxy_port = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"proxy_port");
+    ASSERT_TRUE(proxy_port) << "the proxy of the fixture did not start";
+    std::string port = proxy_port->substr(0, proxy_port->find_first_of("\r\n"));
+    fs::path cache = fresh_scratch_dir(L"web-media-proxy-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-proxy-flags");
+    std::ofstream(flags / "Web1.flag") << "present";
+    std::string proxied = m_base.substr(0, m_base.size() - std::string("media/").size()) + "proxied/media/Web1.7zip";
+    fs::path exe = make_setup(L"web-media-proxy", block_script({{"Web1", proxied}}, flags), {}, L"proxysetup");
+    // Wine's per-program setting: urlmon disabled for this setup alone.
+    const std::wstring overrides = L"Software\\Wine\\AppDefaults\\proxysetup.exe\\DllOverrides";
+    win32::UniqueHkey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, overrides.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.get(), L"urlmon", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t)),
+              ERROR_SUCCESS);
+    struct RemoveOverride {
+        ~RemoveOverride() { registry_delete_tree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\proxysetup.exe"); }
+    } remove_override;
+
+    StartedProgram setup = start_program({exe, L"OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    HWND dialog = wait_for_window(L"Retry Download?", std::chrono::seconds(60));
+    ASSERT_NE(dialog, nullptr) << "the direct download is refused: the proxy question comes up";
+    ASSERT_NE(find_control(dialog, L"Server"), nullptr) << "the proxy question, not the resume question";
+    type_text(find_control(dialog, L"Server"), L"127.0.0.2");
+    type_text(find_control(dialog, L"Port"), std::wstring(port.begin(), port.end()));
+    type_text(find_control(dialog, L"User"), L"ann");
+    type_text(find_control(dialog, L"Password"), L"secret");
+    EXPECT_EQ(SendMessageW(find_control(dialog, L"Password"), EM_GETPASSWORDCHAR, 0, 0), L'*')
+        << "the proxy password is not shown";
+    save_window_bitmap(dialog, fresh_scratch_dir(L"web-media-proxy-shot") / L"proxy.bmp");
+    click(find_control(dialog, L"BitBtn1"));
+    RunOutcome outcome = setup.wait(std::chrono::seconds(60));
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_TRUE(fs::exists(cache / revision / "WEB1" / revision));
+    EXPECT_TRUE(fs::exists(flags / "Web1.flag.started"));
+    std::string proxy_log = read_file_bytes(fs::path(QUILLON_WEB_STATE) / L"proxy.log").value_or("");
+    EXPECT_NE(proxy_log.find("proxied/media/Web1.7zip"), std::string::npos) << proxy_log;
+}
+
+// A download cut in the middle: the resume question, answered with "resume",
+// asks the server for the rest only. Wine's urlmon refuses credentials in a
+// location, so this one takes the HTTP transport while the question is the
+// light-weight transport's.
+TEST_F(WebMediaSetup, ADownloadCutInTheMiddleResumesWhereItBroke)
+{
+    fs::path served = fs::path(QUILLON_WEB_ROOT) / L"media" / L"Cut.7zip";
+    std::optional<std::string> whole = read_file_bytes(served);
+    ASSERT_TRUE(whole);
+    fs::path cache = fresh_scratch_dir(L"web-media-cut-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-cut-flags");
+    std::ofstream(flags / "Cut.flag") << "present";
+    std::string slow = m_base.substr(0, m_base.size() - std::string("media/").size()) + "slow/media/Cut.7zip";
+    std::string location = "http://ann:secret@" + slow.substr(std::string("http://").size());
+    fs::path exe = make_setup(L"web-media-cut", block_script({{"Cut", location}}, flags), {});
+    std::size_t before = access_log().size();
+
+    StartedProgram setup = start_program({exe, L"OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    fs::path partial = cache / revision / "Cut.7zip";
+    bool growing = pump_until(
+        [&] {
+            std::error_code ignored;
+            return fs::exists(partial) && fs::file_size(partial, ignored) > 200000;
+        },
+        std::chrono::seconds(60));
+    ASSERT_TRUE(growing) << "the download did not start";
+    // The server's file shrinks under the transfer: the server ends the connection early.
+    {
+        std::ofstream cut(served, std::ios::binary | std::ios::trunc);
+        cut.write(whole->data(), 4096);
+    }
+    HWND dialog = wait_for_window(L"Retry Download?", std::chrono::seconds(60));
+    ASSERT_NE(dialog, nullptr) << "the broken download brings up the resume question";
+    std::uintmax_t kept = fs::file_size(partial);
+    {
+        std::ofstream restored(served, std::ios::binary | std::ios::trunc);
+        restored.write(whole->data(), static_cast<std::streamsize>(whole->size()));
+    }
+    ASSERT_NE(find_control(dialog, L"Resume"), nullptr);
+    EXPECT_TRUE(is_checked(find_control(dialog, L"Resume"))) << "resuming is offered first";
+    click(find_control(dialog, L"BitBtn1"));
+    RunOutcome outcome = setup.wait(std::chrono::seconds(90));
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_TRUE(fs::exists(cache / revision / "CUT" / revision)) << "the resumed archive is whole";
+    EXPECT_TRUE(fs::exists(flags / "Cut.flag.started"));
+    std::string requests = access_log().substr(before);
+    EXPECT_NE(requests.find("\"bytes=" + std::to_string(kept - 2048) + "-\" 206"), std::string::npos)
+        << "kept " << kept << " bytes:\n"
+        << requests;
 }
 
 } // namespace

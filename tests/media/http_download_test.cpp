@@ -211,6 +211,15 @@ TEST_F(UrlmonDownloadTest, AWholeFileAndTheTimeOutPutBack)
     set_timeout(std::nullopt);
 }
 
+TEST_F(UrlmonDownloadTest, AnErrorPageIsNoDownload)
+{
+    fs::path target = m_folder / L"missing-light.7z";
+    Result<void> done = download::DownloadWithUrlmon(light("no-such-file.7z", target));
+    ASSERT_FALSE(done) << "the 404 page must not become the archive";
+    EXPECT_EQ(done.error().system_code, 404u);
+    EXPECT_FALSE(fs::exists(target));
+}
+
 TEST_F(UrlmonDownloadTest, ACancelStopsIt)
 {
     download::LightDownload cancelled = light("slow/media.7z", m_folder / L"cancelled-light.7z");

@@ -4,7 +4,9 @@
 #   web_server.sh start ROOT STATE   serves ROOT on a free port of 127.0.0.1;
 #                                    writes STATE/port; /norange/ serves ROOT
 #                                    without ranges (status 200 for a Range
-#                                    request), /slow/ at 200 KB/s; a proxy that
+#                                    request), /slow/ at 200 KB/s, /proxied/
+#                                    only to the proxy (a direct request gets
+#                                    403); a proxy that
 #                                    wants the basic credentials "ann"/"secret"
 #                                    on 127.0.0.2, port STATE/proxy_port (another
 #                                    loopback address than the server's: Wine's
@@ -59,6 +61,7 @@ http {
         root $root;
         location /norange/ { alias $root/; max_ranges 0; }
         location /slow/ { alias $root/; limit_rate 200k; }
+        location /proxied/ { alias $root/; allow 127.0.0.2; deny all; }
     }
 }
 CONF
@@ -79,6 +82,7 @@ for attempt in $(seq 1 20); do
 $proxy_user
 Port $proxy_port
 Listen 127.0.0.2
+Bind 127.0.0.2
 Timeout 60
 MaxClients 20
 Allow 127.0.0.0/8

@@ -63,7 +63,9 @@ private:
 };
 
 // The binding status callback: progress to the caller, a cancel as E_ABORT.
-class BindCallback final : public IBindStatusCallback {
+// It also hears the HTTP status: urlmon stores an error page (403, 404) in
+// the cache like any document and reports success.
+class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     explicit BindCallback(const LightDownload& download) : m_download(download) {}
 
@@ -76,8 +78,26 @@ public:
             AddRef();
             return S_OK;
         }
+        if (IsEqualIID(iid, IID_IHttpNegotiate)) {
+            *object = static_cast<IHttpNegotiate*>(this);
+            AddRef();
+            return S_OK;
+        }
         *object = nullptr;
         return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additional_headers) override
+    {
+        if (additional_headers != nullptr)
+            *additional_headers = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD code, LPCWSTR, LPCWSTR, LPWSTR* additional_headers) override
+    {
+        if (additional_headers != nullptr)
+            *additional_headers = nullptr;
+        m_status = code;
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
     // Lives on the caller's stack: the count only keeps the protocol.
@@ -114,6 +134,8 @@ public:
 
     bool cancelled() const { return m_cancelled; }
     std::optional<std::uint64_t> announced() const { return m_announced; }
+    // The HTTP status of the answer; 0 when the server's answer was not HTTP or not heard.
+    DWORD status() const { return m_status; }
 
 private:
     const LightDownload& m_download;
@@ -122,6 +144,7 @@ private:
     std::optional<std::uint64_t> m_announced;
     int m_percentage = 0;
     bool m_cancelled = false;
+    DWORD m_status = 0;
 };
 
 // Credentials set process-wide for one download, cleared again afterwards.
@@ -202,6 +225,10 @@ Result<void> DownloadWithUrlmon(const LightDownload& download, std::string* cach
     if (FAILED(result))
         return make_error(ErrorCode::win32, "The download of " + location + " failed",
                           static_cast<std::uint32_t>(result));
+    if (callback.status() >= 400)
+        return make_error(ErrorCode::not_found,
+                          "The server answered " + std::to_string(callback.status()) + " for " + location,
+                          callback.status());
 
     // The cache file, checked against what was announced (urlmon may call a broken transfer a success).
     std::wstring cached = win32::to_wide(cache_file);
