@@ -177,6 +177,39 @@ TEST_F(WebMediaSetup, SilentFailuresAreLoggedAndLaterFetchesAreSkipped)
     }
 }
 
+// A damaged archive on the screen: the extraction question, then, after its
+// Cancel, the message; the script goes on without that block.
+TEST_F(WebMediaSetup, ADamagedArchiveBringsUpTheExtractionQuestion)
+{
+    fs::path cache = fresh_scratch_dir(L"web-media-damaged-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-damaged-flags");
+    std::ofstream(flags / "Broken.flag") << "present";
+    fs::path exe = make_setup(L"web-media-damaged", block_script({{"Broken", m_base + "Broken.7zip"}}, flags), {});
+    fs::path log = exe.parent_path() / L"setup.log";
+    StartedProgram setup =
+        start_program({exe, L"/l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    HWND question = wait_for_window(L"Retry Extraction?", std::chrono::seconds(60));
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(is_checked(find_control(question, L"Download"))) << "a fresh download is offered first";
+    click(find_control(question, L"BitBtn2"));
+    // The message box of the failed fetch, under the setup's caption.
+    HWND box = nullptr;
+    pump_until(
+        [&] {
+            box = find_own_window(L"#32770", [](HWND) { return true; });
+            return box != nullptr;
+        },
+        std::chrono::seconds(30));
+    ASSERT_NE(box, nullptr) << "the failure is shown";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    RunOutcome outcome = setup.wait(std::chrono::seconds(60));
+    EXPECT_EQ(outcome.exit_code, 1603u);
+    std::string text = read_utf16_file(log).value_or("");
+    EXPECT_NE(text.find("Unable to extract installation data downloaded from the web"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(flags / "Broken.flag.started"));
+    EXPECT_TRUE(fs::exists(cache / revision / "Broken.7zip")) << "kept for a later attempt";
+}
+
 TEST_F(WebMediaSetup, TheSetupsOwnMediaAreCopiedOrMovedIntoTheCache)
 {
     for (bool keep_sources : {false, true}) {
