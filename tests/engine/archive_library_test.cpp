@@ -101,6 +101,55 @@ TEST(ArchiveLibrary, ASupportFolderWithPathsPastMaxPathIsExtractedAndRemovedWhol
     EXPECT_FALSE(fs::exists(win32::to_wide(*support))) << "the support folder and every folder in it are gone";
 }
 
+// Times and attributes of the members reach the files, empty members included
+// (they are written without a temporary name), also over files already there.
+TEST(ArchiveLibrary, MembersKeepTheirTimesAndAttributes)
+{
+    fs::path scratch = fresh_scratch_dir(L"qvo-metadata");
+    std::ofstream(scratch / L"text.txt", std::ios::binary) << "text";
+    std::ofstream(scratch / L"empty.txt", std::ios::binary);
+    const std::uint64_t time = 130000000000000000; // 2012-12-16
+    const std::uint32_t hidden_read_only = 0x01 | 0x02 | qvoc::attribute_archive;
+    std::vector<qvoc::ArchiveItem> items = {
+        {u"dir", true, {}, 0, time, qvoc::attribute_directory},
+        {u"dir/text.txt", false, scratch / L"text.txt", 4, time, qvoc::attribute_archive},
+        {u"dir/empty.txt", false, scratch / L"empty.txt", 0, time, hidden_read_only},
+        {u"dir/plain.txt", false, scratch / L"empty.txt", 0, time + 10000000, 0},
+    };
+    fs::path archive = scratch / L"metadata.7z";
+    ASSERT_TRUE(qvoc::write_7z_archive(archive, items));
+
+    fs::path target = fresh_scratch_dir(L"qvo-metadata-target");
+    fs::create_directories(target / L"dir");
+    std::ofstream(target / L"dir\\plain.txt", std::ios::binary) << "replaced by an empty member";
+    ArchiveLibrary library = load_library();
+    Result<void> extracted = library.ExtractWholeArchive(ansi(archive), "", ansi(target) + "\\", {}, true, true);
+    ASSERT_TRUE(extracted) << extracted.error().message;
+
+    struct Expected {
+        const wchar_t* name;
+        std::uint64_t size;
+        std::uint64_t time;
+        DWORD attributes;
+    };
+    const Expected expected[] = {
+        {L"dir\\text.txt", 4, time, FILE_ATTRIBUTE_ARCHIVE},
+        {L"dir\\empty.txt", 0, time, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {L"dir\\plain.txt", 0, time + 10000000, FILE_ATTRIBUTE_ARCHIVE}, // no attributes stored: as Windows makes it
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(to_utf8(e.name));
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        ASSERT_TRUE(GetFileAttributesExW((target / e.name).c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, e.size);
+        EXPECT_EQ((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime,
+                  e.time);
+        EXPECT_EQ(data.dwFileAttributes, e.attributes);
+    }
+    SetFileAttributesW((target / L"dir\\empty.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(ArchiveLibrary, EncryptedHeadersNeedThePassword)
 {
     ArchiveLibrary library = load_library();

@@ -67,22 +67,25 @@ int open_error_code(const Error&)
     return error_cannot_open;
 }
 
-// Windows attributes (the low 16 bits; Unix archivers put st_mode above them) and the modification time.
+// Windows attributes (the low 16 bits; Unix archivers put st_mode above them) and
+// the modification time, in one call on one handle: under Wine every call costs,
+// and archives of many small files pay it per file.
 Result<void> apply_windows_metadata(const std::filesystem::path& path, const sevenzip::Entry& entry)
 {
-    if (entry.modified && !entry.is_directory) {
-        win32::UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (file) {
-            FILETIME time{static_cast<DWORD>(*entry.modified), static_cast<DWORD>(*entry.modified >> 32)};
-            SetFileTime(file.get(), nullptr, nullptr, &time);
-        }
-    }
+    FILE_BASIC_INFO info{}; // zero leaves a time or the attributes as they are
+    if (entry.modified && !entry.is_directory)
+        info.LastWriteTime.QuadPart = static_cast<LONGLONG>(*entry.modified);
     if (entry.has_attributes) {
         DWORD attributes = entry.attributes & 0x7FFF & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
         if (!entry.is_directory || attributes != 0)
-            SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes);
+            info.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
     }
+    if (info.LastWriteTime.QuadPart == 0 && info.FileAttributes == 0)
+        return {};
+    win32::UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file)
+        SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info);
     return {};
 }
 

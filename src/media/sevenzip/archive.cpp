@@ -6,6 +6,7 @@
 #include "media/sevenzip/sevenzip.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace quillon::sevenzip {
 
@@ -225,17 +226,19 @@ const std::vector<Entry>& Archive::entries() const noexcept
 
 Result<std::vector<std::size_t>> Archive::find(std::span<const std::string> paths) const
 {
-    std::vector<std::string> keys;
-    keys.reserve(m_state->entries.size());
-    for (const auto& entry : m_state->entries)
-        keys.push_back(normalized_for_lookup(entry.path));
+    // Hashed: a caller that selects every member of an archive of 100,000
+    // names by name must not compare each with all the others.
+    std::unordered_map<std::string, std::size_t> index;
+    index.reserve(m_state->entries.size());
+    for (std::size_t i = 0; i < m_state->entries.size(); ++i)
+        index.emplace(normalized_for_lookup(m_state->entries[i].path), i); // the first of equal names wins
     std::vector<std::size_t> found;
+    found.reserve(paths.size());
     for (const auto& path : paths) {
-        std::string key = normalized_for_lookup(path);
-        auto it = std::find(keys.begin(), keys.end(), key);
-        if (it == keys.end())
+        auto it = index.find(normalized_for_lookup(path));
+        if (it == index.end())
             return make_error(ErrorCode::not_found, "7z archive: no member named \"" + path + "\"");
-        found.push_back(static_cast<std::size_t>(it - keys.begin()));
+        found.push_back(it->second);
     }
     return found;
 }

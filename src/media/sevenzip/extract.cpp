@@ -72,9 +72,22 @@ public:
         }
 
         fs::path folder = plan.final_path.parent_path();
-        fs::create_directories(folder, error);
-        if (error)
-            return io_error("cannot create the folder", folder, error);
+        // Members come folder by folder: one check per folder, not per file.
+        if (folder != m_last_folder) {
+            fs::create_directories(folder, error);
+            if (error)
+                return io_error("cannot create the folder", folder, error);
+            m_last_folder = folder;
+        }
+        // An empty file has nothing to check: it gets its final name at once.
+        m_direct = entry.size == 0;
+        if (m_direct) {
+            m_temporary = plan.final_path;
+            m_file.open(m_temporary, std::ios::binary | std::ios::trunc);
+            if (!m_file)
+                return io_error("cannot create", m_temporary);
+            return {};
+        }
         for (;;) {
             m_temporary = folder / (".qv" + std::to_string(++m_counter) + ".part");
             if (!fs::exists(fs::symlink_status(m_temporary, error)))
@@ -104,6 +117,11 @@ public:
         m_file.close();
         if (!m_file)
             return io_error("cannot write", m_temporary);
+        const MetadataHook& hook = m_options.apply_metadata;
+        if (m_direct) {
+            m_temporary.clear();
+            return hook ? hook(final_path, entry) : apply_metadata_portable(final_path, entry);
+        }
         std::error_code error;
         if (fs::exists(fs::symlink_status(final_path, error))) {
             // A read-only file cannot be replaced on Windows.
@@ -116,7 +134,6 @@ public:
         if (error)
             return io_error("cannot rename the extracted file to", final_path, error);
         m_temporary.clear();
-        const MetadataHook& hook = m_options.apply_metadata;
         return hook ? hook(final_path, entry) : apply_metadata_portable(final_path, entry);
     }
 
@@ -135,9 +152,11 @@ private:
     const std::vector<Plan>& m_plans;
     std::vector<std::pair<fs::path, std::size_t>> m_directories;
     std::ofstream m_file;
-    fs::path m_temporary;
+    fs::path m_temporary; // the final path itself for an empty file
+    fs::path m_last_folder;
     unsigned m_counter = 0;
     bool m_discard = false;
+    bool m_direct = false;
 };
 
 } // namespace
