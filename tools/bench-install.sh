@@ -1,0 +1,259 @@
+#!/bin/bash
+# Times a whole silent install of one ~85 MB payload (about 1,000 files in a few
+# dozen folders: generated text, system binaries, random data), in one run:
+#   - natively: 7-Zip (7zz x -mmt=1) and our extractor on the 7z archive that
+#     qvoc packs for the setup (payload.7z), best of REPS each;
+#   - under Wine: an NSIS 3 installer (makensis, solid LZMA, /S /D=) against a
+#     Quillon setup (qvoc, "Extract 7Zip Archive" of payload.7z, /s TARGETDIR=),
+#     wall-clock time, best of REPS each, a fresh target folder every time, and
+#     every installed file compared byte for byte with the payload.
+# Prints the ratios ours / 7zz and Quillon / NSIS.
+#
+#   tools/bench-install.sh [SZ_EXTRACT [QVOC [ENGINE [WORK]]]]
+#
+# Defaults: build/bench/src/media/sz_extract, build/native/src/qvoc/qvoc,
+# dist/win64/engine.exe (./run build makes the last two) and build/bench-install
+# as the work folder, which is removed at the end unless KEEP=1. REPS=3 by
+# default. Starts the Wine session (tools/wine-session) when none is running
+# and stops it again only then.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+sz_extract=$(realpath -m "${1:-$root/build/bench/src/media/sz_extract}")
+qvoc=$(realpath -m "${2:-$root/build/native/src/qvoc/qvoc}")
+engine=$(realpath -m "${3:-$root/dist/win64/engine.exe}")
+work=$(realpath -m "${4:-$root/build/bench-install}")
+reps=${REPS:-3}
+
+fail() {
+    echo "bench-install: $*" >&2
+    exit 1
+}
+[ -x "$sz_extract" ] || fail "$sz_extract is not built (cmake --build build/bench --target sz_extract)"
+[ -x "$qvoc" ] || fail "$qvoc is not built (./run build)"
+[ -f "$engine" ] || fail "$engine is not built (./run build)"
+for tool in 7zz makensis wine winepath; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (./run deps)"
+done
+
+session_started_here=0
+cleanup() {
+    [ "$session_started_here" = 0 ] || "$root/tools/wine-session" stop
+    [ "${KEEP:-0}" = 1 ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The work folder is replaced as a whole: never take a folder of someone else's for it.
+if [ -e "$work" ] && [ -n "$(ls -A "$work")" ] && [ ! -f "$work/bench.qvp" ]; then
+    fail "$work is not empty and not a work folder of this script"
+fi
+rm -rf "$work"
+mkdir -p "$work"
+payload=$work/payload
+
+now() { date +%s.%N; }
+seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'; }
+smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b < a) ? b : a }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+# ---- the payload -----------------------------------------------------------
+echo "== making the payload in $payload"
+for d in $(seq -f 't%02g' 0 23); do mkdir -p "$payload/text/$d"; done
+for d in $(seq -f 'b%02g' 0 7); do mkdir -p "$payload/bin/$d"; done
+for d in $(seq -f 'r%02g' 0 5); do mkdir -p "$payload/data/$d"; done
+
+# Text, about 36 MB in 700 files of 4 to 100 KB: pseudo-English from a fixed
+# generator, so every run compresses alike.
+awk -v root="$payload/text" 'BEGIN {
+    n = split("the of and to in is that for it as was with be by on not he this are or his from at which but have an they you were her all she there would their we him been has when who will more no if out so said what up its about into than them can only other new some could time these two may then do first any my now such like our over man me even most made after also did many before must through back years where much your way well down should because each just those people setup install folder file registry value", w, " ");
+    seed = 12345;
+    for (f = 0; f < 700; f++) {
+        ext = (f % 5 == 0) ? "xml" : (f % 5 == 1) ? "ini" : "txt";
+        file = sprintf("%s/t%02d/doc%03d.%s", root, f % 24, f, ext);
+        size = 4096 + (f * 7919 % 97) * 1024;
+        for (bytes = 0; bytes < size; bytes += length(out) + 1) {
+            out = "";
+            for (k = 0; k < 10; k++) { seed = (seed * 1103515245 + 12345) % 2147483648; out = out w[int(seed / 65536) % n + 1] " "; }
+            out = out bytes;
+            print out > file;
+        }
+        close(file);
+    }
+}'
+
+# Binaries, about 35 MB: the system's own libraries and programs, under names
+# that Windows accepts (a number in front keeps names unique without regard to case).
+count=0
+total=0
+for f in /usr/lib/x86_64-linux-gnu/*.so* /usr/bin/*; do
+    [ -f "$f" ] && [ ! -L "$f" ] || continue
+    name=$(basename "$f")
+    [[ $name =~ ^[A-Za-z0-9._+-]+$ ]] || continue
+    size=$(stat -c %s "$f")
+    [ "$size" -gt 60000 ] && [ "$size" -lt 4000000 ] || continue
+    cp "$f" "$payload/bin/b$(printf %02d $((count % 8)))/$(printf %03d "$count")-$name" 2>/dev/null || continue
+    count=$((count + 1))
+    total=$((total + size))
+    [ "$total" -lt 35000000 ] && [ "$count" -lt 150 ] || break
+done
+
+# Random data, about 15 MB in 200 files that LZMA stores as they are.
+for i in $(seq 0 199); do
+    head -c $((8192 + i * 104729 % 135000)) /dev/urandom >"$payload/data/r$(printf %02d $((i % 6)))/blob$i.bin"
+done
+
+files=$(find "$payload" -type f | wc -l)
+folders=$(find "$payload" -mindepth 1 -type d | wc -l)
+bytes=$(du -sb "$payload" | cut -f1)
+mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }')
+echo "payload: $files files in $folders folders, $mb MB"
+
+# ---- the two setups ----------------------------------------------------------
+# The Quillon project: payload/ becomes payload.7z beside the setup, which the
+# script extracts into the target folder given on the command line.
+cat >"$work/bench.qvp" <<'EOF'
+[setup]
+title = Quillon Install Benchmark
+publisher = Quillon Samples
+product-code = {6C1E0F7A-3B52-4E0D-9A55-2F8C4B1D7E21}
+output = setup
+archive-folder = payload
+compression = 5
+
+[script]
+Extract 7Zip Archive
+| $EXEDIR$payload.7z
+| $TARGETDIR$
+| EXTRACTRESULT
+|
+| TRUE
+| TRUE
+
+If
+| EXTRACTRESULT
+| 0
+| SUCCESS
+| TRUE
+    Terminate with Exit Code
+    | 1603
+End
+EOF
+
+cat >"$work/bench.nsi" <<'EOF'
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+Name "Install Benchmark"
+OutFile "nsis-setup.exe"
+InstallDir "$LOCALAPPDATA\Install Benchmark"
+Page directory
+Page instfiles
+
+Section
+    SetOutPath "$INSTDIR"
+    File /r "payload\*"
+SectionEnd
+EOF
+
+echo "== building the Quillon setup (qvoc, compression 5: LZMA2, BCJ for the programs)"
+start=$(now)
+"$qvoc" build "$work/bench.qvp" -o "$work/quillon" --engine "$engine" >"$work/qvoc.log" 2>&1 ||
+    { cat "$work/qvoc.log" >&2; fail "qvoc failed"; }
+echo "qvoc: $(seconds_since "$start") s, payload.7z $(du -sh "$work/quillon/payload.7z" | cut -f1)"
+
+echo "== building the NSIS installer (makensis, solid LZMA)"
+start=$(now)
+(cd "$work" && makensis -V2 bench.nsi) >"$work/makensis.log" 2>&1 ||
+    { cat "$work/makensis.log" >&2; fail "makensis failed"; }
+echo "makensis: $(seconds_since "$start") s, nsis-setup.exe $(du -sh "$work/nsis-setup.exe" | cut -f1)"
+
+# Every file of the payload, byte for byte, and nothing else.
+check_install() { # name folder
+    local got
+    [ -d "$2" ] || fail "$1 installed nothing: $2 does not exist"
+    got=$(find "$2" -type f | wc -l)
+    [ "$got" -eq "$files" ] || fail "$1 installed $got files, not $files"
+    diff -r "$payload" "$2" >/dev/null || fail "$1 installed files that differ from the payload"
+}
+
+# ---- native: 7zz and ours on payload.7z ------------------------------------
+archive=$work/quillon/payload.7z
+out=$work/out
+echo "== native extraction of qvoc's payload.7z (single-threaded), best of $reps"
+# An untimed round each warms the page cache and checks both extract everything.
+7zz x -mmt=1 -o"$out" "$archive" >/dev/null
+check_install 7zz "$out"
+rm -rf "$out"
+"$sz_extract" "$archive" "$out" >/dev/null
+check_install sz_extract "$out"
+
+best_7zz=999999
+best_ours=999999
+for r in $(seq 1 "$reps"); do
+    rm -rf "$out"
+    start=$(now)
+    7zz x -mmt=1 -o"$out" "$archive" >/dev/null
+    t7=$(seconds_since "$start")
+    rm -rf "$out"
+    start=$(now)
+    "$sz_extract" "$archive" "$out" >/dev/null
+    to=$(seconds_since "$start")
+    printf 'round %d: 7zz %.3f s, sz_extract %.3f s\n' "$r" "$t7" "$to"
+    best_7zz=$(smaller "$best_7zz" "$t7")
+    best_ours=$(smaller "$best_ours" "$to")
+done
+rm -rf "$out"
+
+# ---- under Wine: NSIS against Quillon --------------------------------------
+if ! "$root/tools/wine-session" env >/dev/null 2>&1; then
+    "$root/tools/wine-session" start
+    session_started_here=1
+fi
+eval "$("$root/tools/wine-session" env)"
+# Wine's own start-up is in both times alike; start the server before timing.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+nsis_run() { # target folder
+    wine "$work/nsis-setup.exe" /S "/D=$(winepath -w "$1")" </dev/null >>"$work/wine.log" 2>&1
+}
+quillon_run() { # target folder
+    wine "$work/quillon/setup.exe" /s "TARGETDIR=$(winepath -w "$1")" </dev/null >>"$work/wine.log" 2>&1
+}
+
+echo "== silent installs under Wine (wall clock, fresh target folder each time), best of $reps"
+best_nsis=999999
+best_quillon=999999
+for r in $(seq 1 "$reps"); do
+    target=$work/target-nsis
+    rm -rf "$target"
+    start=$(now)
+    rc=0
+    nsis_run "$target" || rc=$?
+    tn=$(seconds_since "$start")
+    [ "$rc" -eq 0 ] || fail "the NSIS installer exited with $rc (see $work/wine.log)"
+    check_install NSIS "$target"
+    rm -rf "$target"
+
+    target=$work/target-quillon
+    rm -rf "$target"
+    start=$(now)
+    rc=0
+    quillon_run "$target" || rc=$?
+    tq=$(seconds_since "$start")
+    [ "$rc" -eq 0 ] || fail "the Quillon setup exited with $rc (see $work/wine.log)"
+    check_install Quillon "$target"
+    rm -rf "$target"
+
+    printf 'round %d: NSIS %.3f s, Quillon %.3f s\n' "$r" "$tn" "$tq"
+    best_nsis=$(smaller "$best_nsis" "$tn")
+    best_quillon=$(smaller "$best_quillon" "$tq")
+done
+
+echo "== install benchmark summary: $files files in $folders folders, $mb MB, best of $reps"
+printf 'native  7zz x -mmt=1 (payload.7z)      %7.3f s\n' "$best_7zz"
+printf 'native  sz_extract (payload.7z)        %7.3f s   ours / 7zz      = %s\n' "$best_ours" \
+    "$(ratio "$best_ours" "$best_7zz")"
+printf 'Wine    NSIS 3 installer /S            %7.3f s   (%s)\n' "$best_nsis" "$(du -sh "$work/nsis-setup.exe" | cut -f1)"
+printf 'Wine    Quillon setup /s               %7.3f s   Quillon / NSIS  = %s\n' "$best_quillon" \
+    "$(ratio "$best_quillon" "$best_nsis")"
