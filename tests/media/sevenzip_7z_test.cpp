@@ -122,6 +122,47 @@ TEST_F(SevenZipMadeBy7z, AWrongPasswordFailsForEncryptedHeadersAndData)
     }
 }
 
+// Folders are decoded on threads of their own ahead of the writing: a damaged
+// folder or a cancel ends the whole extraction, and nothing half-written stays.
+TEST_F(SevenZipMadeBy7z, ADamagedFolderOrACancelStopsEveryDecoder)
+{
+    fs::path archive = make("-m0=lzma2 -ms=off", "nonsolid.7z");
+    std::string bytes = read_file(archive);
+    bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x55);
+    fs::path damaged = folder() / "damaged.7z";
+    write_file(damaged, bytes);
+
+    auto leftovers = [&] {
+        int parts = 0;
+        for (const auto& item : fs::recursive_directory_iterator(target()))
+            parts += item.path().extension() == ".part";
+        return parts;
+    };
+    {
+        remove_tree(target());
+        auto opened = Archive::open(damaged);
+        ASSERT_TRUE(opened.has_value()) << opened.error().message;
+        auto result = opened->extract(target());
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().code, ErrorCode::corrupt) << result.error().message;
+        EXPECT_EQ(leftovers(), 0);
+    }
+    {
+        remove_tree(target());
+        auto opened = Archive::open(archive);
+        ASSERT_TRUE(opened.has_value());
+        int calls = 0;
+        ExtractOptions extract;
+        extract.buffer_size = 4096;
+        extract.progress = [&](const Entry&, std::uint64_t, std::uint64_t) { return ++calls < 20; };
+        auto result = opened->extract(target(), extract);
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().code, ErrorCode::cancelled);
+        EXPECT_EQ(calls, 20) << "nothing reports after the cancel";
+        EXPECT_EQ(leftovers(), 0);
+    }
+}
+
 TEST_F(SevenZipMadeBy7z, NamesUnsupportedMethods)
 {
     for (auto [switches, method] :

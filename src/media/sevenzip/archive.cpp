@@ -5,7 +5,12 @@
 #include "media/sevenzip/input.h"
 #include "media/sevenzip/sevenzip.h"
 
+#include "media/sevenzip/folder_pipe.h"
+
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 namespace quillon::sevenzip {
@@ -176,16 +181,6 @@ Result<Archive> finish_open(Result<void> loaded, Archive archive)
     return archive;
 }
 
-// The decoder of the folder being read and how far into it we are.
-struct FolderCursor {
-    std::size_t folder = SIZE_MAX;
-    std::unique_ptr<Stream> stream;
-    std::uint64_t position = 0;
-    bool encrypted = false;
-    bool check_folder_crc = false;
-    std::uint32_t folder_crc = 0;
-};
-
 } // namespace
 
 Archive::Archive(std::unique_ptr<State> state) noexcept : m_state(std::move(state)) {}
@@ -252,6 +247,104 @@ Result<void> Archive::read(EntrySink& sink, const ReadOptions& options)
     }
 }
 
+namespace {
+
+// The archive's bytes for several decoder threads at once.
+class SharedInput final : public InputSource {
+public:
+    explicit SharedInput(InputSource& inner) : m_inner(inner) {}
+    std::uint64_t size() const noexcept override { return m_inner.size(); }
+    Result<void> read_at(std::uint64_t offset, std::span<std::byte> out) override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_inner.read_at(offset, out);
+    }
+
+private:
+    InputSource& m_inner;
+    std::mutex m_mutex;
+};
+
+// Decoded chunks waiting for the writer, per folder: enough to keep both sides
+// busy, few enough that memory stays at a few buffers per decoder.
+constexpr std::size_t chunks_ahead = 4;
+constexpr unsigned most_decoders = 4;
+
+} // namespace
+
+// The selected files of one folder, decoded in order on a thread of their own.
+struct FolderJob {
+    std::size_t folder = 0;
+    std::vector<std::size_t> entries;
+    std::unique_ptr<FolderPipe> pipe;
+};
+
+// Decodes one folder into its pipe: skipped bytes of files that were not
+// selected are decoded and dropped; each file's CRC and the folder's CRC are
+// checked here, so the writer sees a file end only after its data passed.
+void Archive::decode_folder(FolderJob& job, InputSource& input, std::size_t buffer_size)
+{
+    State& state = *m_state;
+    auto fail = [&](Error error) { job.pipe->push({FolderPipe::Kind::failure, {}, std::move(error)}); };
+    try {
+        const Folder& folder = state.database.streams.folders[job.folder];
+        auto stream = open_folder(state.database, job.folder, input, state, state.options.limits);
+        if (!stream)
+            return fail(stream.error());
+        const bool encrypted = folder_is_encrypted(folder);
+        const bool check_folder_crc = folder.crc.has_value() && folder.substream_count != 1;
+        std::uint32_t folder_crc = 0;
+        std::uint64_t position = 0;
+        auto pull = [&](std::span<std::byte> out, const Entry& entry) -> Result<void> {
+            auto read = read_exact(**stream, out, "a folder's data");
+            if (!read) {
+                if (encrypted && read.error().code == ErrorCode::corrupt)
+                    return std::unexpected(wrong_password("data of \"" + entry.path + "\""));
+                return read;
+            }
+            position += out.size();
+            if (check_folder_crc) {
+                folder_crc = crc32_update(folder_crc, out);
+                if (position == folder.unpack_size() && folder_crc != *folder.crc)
+                    return encrypted ? std::unexpected(wrong_password("data of \"" + entry.path + "\""))
+                                     : corrupt("a folder fails its CRC");
+            }
+            return {};
+        };
+        std::vector<std::byte> skipped;
+        for (std::size_t index : job.entries) {
+            const Entry& entry = state.entries[index];
+            const FileItem& file = state.database.files[state.entry_file[index]];
+            while (position < file.folder_offset) {
+                skipped.resize(
+                    static_cast<std::size_t>(std::min<std::uint64_t>(buffer_size, file.folder_offset - position)));
+                if (auto read = pull(skipped, entry); !read)
+                    return fail(read.error());
+            }
+            std::uint32_t crc = 0;
+            std::uint64_t left = file.size;
+            while (left > 0) {
+                std::vector<std::byte> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(buffer_size, left)));
+                if (auto read = pull(chunk, entry); !read)
+                    return fail(read.error());
+                crc = crc32_update(crc, chunk);
+                left -= chunk.size();
+                if (!job.pipe->push({FolderPipe::Kind::data, std::move(chunk), {}}))
+                    return;
+            }
+            if (file.crc && crc != *file.crc)
+                return fail(encrypted ? wrong_password("\"" + entry.path + "\" fails its CRC")
+                                      : corrupt("\"" + entry.path + "\" fails its CRC").error());
+            if (!job.pipe->push({FolderPipe::Kind::end_of_file, {}, {}}))
+                return;
+        }
+    } catch (const std::bad_alloc&) {
+        fail(Error{ErrorCode::io, 0, "7z archive: not enough memory to extract"});
+    } catch (const std::exception& e) {
+        fail(Error{ErrorCode::internal, 0, std::string("7z archive: ") + e.what()});
+    }
+}
+
 Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
 {
     State& state = *m_state;
@@ -275,13 +368,7 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
         total = total + size < total ? UINT64_MAX : total + size; // a hostile header may claim anything
     }
     std::uint64_t position = 0;
-
-    std::vector<std::byte> buffer;
-    try {
-        buffer.resize(std::max<std::size_t>(options.buffer_size, 4096));
-    } catch (const std::bad_alloc&) {
-        return make_error(ErrorCode::io, "7z archive: not enough memory for the output buffer");
-    }
+    const std::size_t buffer_size = std::max<std::size_t>(options.buffer_size, 4096);
 
     auto keep_going = [&](const Entry& entry) -> Result<void> {
         if ((options.cancel && options.cancel->load(std::memory_order_relaxed)) ||
@@ -290,75 +377,69 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
         return {};
     };
 
-    FolderCursor cursor;
-    // Reads from the folder, folding in the folder CRC and naming a wrong
-    // password when encrypted data fails.
-    auto pull = [&](std::span<std::byte> out, const Entry& entry) -> Result<void> {
-        auto read = read_exact(*cursor.stream, out, "a folder's data");
-        if (!read) {
-            if (cursor.encrypted && read.error().code == ErrorCode::corrupt)
-                return std::unexpected(wrong_password("data of \"" + entry.path + "\""));
-            return read;
+    // The folders in the order their files come; the files of a folder follow each other.
+    std::vector<FolderJob> jobs;
+    std::unordered_map<std::size_t, std::size_t> job_of_folder;
+    bool encrypted = false;
+    for (std::size_t index : selection) {
+        const FileItem& file = state.database.files[state.entry_file[index]];
+        if (!file.has_stream)
+            continue;
+        auto [it, added] = job_of_folder.emplace(file.folder, jobs.size());
+        if (added) {
+            jobs.push_back({file.folder, {}, std::make_unique<FolderPipe>(chunks_ahead)});
+            encrypted = encrypted || folder_is_encrypted(state.database.streams.folders[file.folder]);
         }
-        cursor.position += out.size();
-        if (cursor.check_folder_crc) {
-            cursor.folder_crc = crc32_update(cursor.folder_crc, out);
-            const Folder& folder = state.database.streams.folders[cursor.folder];
-            if (cursor.position == folder.unpack_size() && cursor.folder_crc != *folder.crc)
-                return cursor.encrypted ? std::unexpected(wrong_password("data of \"" + entry.path + "\""))
-                                        : corrupt("a folder fails its CRC");
-        }
-        return {};
+        jobs[it->second].entries.push_back(index);
+    }
+
+    // Decoders run ahead of this thread, which writes: independent folders in
+    // parallel, one folder's decoding beside the writing of its files. The
+    // password is asked for and keys are derived by one decoder only.
+    SharedInput input(*state.input);
+    unsigned decoders = encrypted ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, most_decoders);
+    decoders = static_cast<unsigned>(std::min<std::size_t>(decoders, jobs.size()));
+    std::atomic<std::size_t> next_job = 0;
+    std::atomic<bool> stopping = false;
+    std::vector<std::thread> threads;
+    auto stop_decoders = [&] {
+        stopping = true;
+        for (FolderJob& job : jobs)
+            job.pipe->stop();
+        for (std::thread& thread : threads)
+            thread.join();
+        threads.clear();
     };
+    struct StopOnExit {
+        decltype(stop_decoders)& stop;
+        ~StopOnExit() { stop(); }
+    } stop_on_exit{stop_decoders};
+    for (unsigned i = 0; i < decoders; ++i) {
+        threads.emplace_back([&] {
+            for (std::size_t j = next_job++; j < jobs.size() && !stopping; j = next_job++)
+                decode_folder(jobs[j], input, buffer_size);
+        });
+    }
 
     for (std::size_t index : selection) {
         const Entry& entry = state.entries[index];
         const FileItem& file = state.database.files[state.entry_file[index]];
         TRY(keep_going(entry));
-
-        if (file.has_stream && (cursor.folder != file.folder || cursor.position > file.folder_offset)) {
-            cursor = FolderCursor{};
-            auto stream = open_folder(state.database, file.folder, *state.input, state, state.options.limits);
-            if (!stream)
-                return std::unexpected(stream.error());
-            const Folder& folder = state.database.streams.folders[file.folder];
-            cursor.folder = file.folder;
-            cursor.stream = std::move(*stream);
-            cursor.encrypted = folder_is_encrypted(folder);
-            cursor.check_folder_crc = folder.crc.has_value() && folder.substream_count != 1;
-        }
-        if (file.has_stream) {
-            // Files of a solid folder that were not selected are decoded and dropped.
-            while (cursor.position < file.folder_offset) {
-                std::size_t n = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(buffer.size(), file.folder_offset - cursor.position));
-                TRY(pull(std::span<std::byte>(buffer).first(n), entry));
-                TRY(keep_going(entry));
-            }
-        }
-
         TRY(sink.begin(entry));
         auto body = [&]() -> Result<void> {
             if (!file.has_stream)
                 return {};
-            std::uint32_t crc = 0;
-            std::uint64_t left = file.size;
-            while (left > 0) {
-                std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
-                auto chunk = std::span<std::byte>(buffer).first(n);
-                TRY(pull(chunk, entry));
-                crc = crc32_update(crc, chunk);
-                TRY(sink.write(chunk));
-                left -= n;
-                position += n;
+            FolderPipe& pipe = *jobs[job_of_folder.at(file.folder)].pipe;
+            for (;;) {
+                FolderPipe::Event event = pipe.pop();
+                if (event.kind == FolderPipe::Kind::end_of_file)
+                    return {};
+                if (event.kind == FolderPipe::Kind::failure)
+                    return std::unexpected(std::move(event.error));
+                TRY(sink.write(event.bytes));
+                position += event.bytes.size();
                 TRY(keep_going(entry));
             }
-            if (file.crc && crc != *file.crc) {
-                if (cursor.encrypted)
-                    return std::unexpected(wrong_password("\"" + entry.path + "\" fails its CRC"));
-                return corrupt("\"" + entry.path + "\" fails its CRC");
-            }
-            return {};
         };
         auto result = body();
         if (result)

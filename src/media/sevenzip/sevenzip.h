@@ -141,6 +141,7 @@ private:
     struct State;
     explicit Archive(std::unique_ptr<State> state) noexcept;
     Result<void> read_entries(EntrySink& sink, const ReadOptions& options);
+    void decode_folder(struct FolderJob& job, class InputSource& input, std::size_t buffer_size);
     std::unique_ptr<State> m_state;
 };
 
