@@ -33,8 +33,8 @@ bool plain_program(const std::wstring& root, int folders, int files)
             return false;
         for (int i = 0; i < files; ++i) {
             std::wstring file = folder + L"\\f" + std::to_wstring(i);
-            HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr);
+            HANDLE h =
+                CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE)
                 return false;
             CloseHandle(h);
