@@ -68,9 +68,8 @@ int open_error_code(const Error&)
 }
 
 // Windows attributes (the low 16 bits; Unix archivers put st_mode above them) and
-// the modification time, in one call on one handle: under Wine every call costs,
-// and archives of many small files pay it per file.
-Result<void> apply_windows_metadata(const std::filesystem::path& path, const sevenzip::Entry& entry)
+// the modification time, as one call on an open handle.
+FILE_BASIC_INFO basic_info(const sevenzip::Entry& entry)
 {
     FILE_BASIC_INFO info{}; // zero leaves a time or the attributes as they are
     if (entry.modified && !entry.is_directory)
@@ -80,6 +79,13 @@ Result<void> apply_windows_metadata(const std::filesystem::path& path, const sev
         if (!entry.is_directory || attributes != 0)
             info.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
     }
+    return info;
+}
+
+// Folders get their metadata after their files were written.
+Result<void> apply_windows_metadata(const std::filesystem::path& path, const sevenzip::Entry& entry)
+{
+    FILE_BASIC_INFO info = basic_info(entry);
     if (info.LastWriteTime.QuadPart == 0 && info.FileAttributes == 0)
         return {};
     win32::UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -88,6 +94,92 @@ Result<void> apply_windows_metadata(const std::filesystem::path& path, const sev
         SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info);
     return {};
 }
+
+Error write_error(const char* what, const std::filesystem::path& path)
+{
+    DWORD code = GetLastError();
+    return Error{ErrorCode::io, code, std::string(what) + " " + win32::to_ansi(path.wstring())};
+}
+
+// Extracted files through the file handles themselves: created exclusively
+// (which is the existence check), written, given their time and attributes
+// on the same handle. Under Wine every system call costs, and an archive of
+// many small files pays for each one per file.
+class WindowsOutput final : public sevenzip::OutputFiles {
+public:
+    Existing existing(const std::filesystem::path& path) override
+    {
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return Existing::none;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Existing::folder : Existing::file;
+    }
+    Result<std::unique_ptr<sevenzip::OutputFile>> create_new(const std::filesystem::path& path) override
+    {
+        HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            DWORD code = GetLastError();
+            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS)
+                return std::unique_ptr<sevenzip::OutputFile>();
+            return std::unexpected(write_error("cannot create", path));
+        }
+        return std::unique_ptr<sevenzip::OutputFile>(std::make_unique<File>(handle, path));
+    }
+    Result<void> replace(const std::filesystem::path& from, const std::filesystem::path& to) override
+    {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return {};
+        // A read-only file in the way.
+        SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return {};
+        return std::unexpected(write_error("cannot rename the extracted file to", to));
+    }
+    void remove(const std::filesystem::path& path) noexcept override
+    {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+
+private:
+    class File final : public sevenzip::OutputFile {
+    public:
+        File(HANDLE handle, std::filesystem::path path) : m_handle(handle), m_path(std::move(path)) {}
+        Result<void> write(std::span<const std::byte> data) override
+        {
+            while (!data.empty()) {
+                DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+                DWORD written = 0;
+                if (!WriteFile(m_handle.get(), data.data(), chunk, &written, nullptr) || written == 0)
+                    return std::unexpected(write_error("cannot write", m_path));
+                data = data.subspan(written);
+            }
+            return {};
+        }
+        Result<void> finish(const sevenzip::Entry& entry) override
+        {
+            FILE_BASIC_INFO info = basic_info(entry);
+            // A new file is born with the archive attribute: only other attributes cost a call.
+            if (info.FileAttributes == FILE_ATTRIBUTE_ARCHIVE)
+                info.FileAttributes = 0;
+            if (info.FileAttributes == 0 && info.LastWriteTime.QuadPart != 0) {
+                FILETIME time{static_cast<DWORD>(info.LastWriteTime.QuadPart),
+                              static_cast<DWORD>(info.LastWriteTime.QuadPart >> 32)};
+                SetFileTime(m_handle.get(), nullptr, nullptr, &time);
+            } else if (info.FileAttributes != 0 || info.LastWriteTime.QuadPart != 0) {
+                SetFileInformationByHandle(m_handle.get(), FileBasicInfo, &info, sizeof info);
+            }
+            if (!CloseHandle(m_handle.release()))
+                return std::unexpected(write_error("cannot write", m_path));
+            return {};
+        }
+
+    private:
+        win32::UniqueFile m_handle;
+        std::filesystem::path m_path;
+    };
+};
 
 int extract_error_code(const Error& error)
 {
@@ -185,6 +277,8 @@ __declspec(dllexport) int WINAPI ExtractArchive(const char* archive, int, const 
             options.selection = std::move(*selection);
         }
         options.apply_metadata = apply_windows_metadata;
+        WindowsOutput output;
+        options.output = &output;
         options.path_mode = mode == mode_flat ? sevenzip::PathMode::flat : sevenzip::PathMode::full;
         if (confirmation != nullptr)
             confirmation(0, 0);

@@ -27,9 +27,86 @@ struct Plan {
     fs::path final_path;
 };
 
+// The standard library's files.
+class PortableOutput final : public OutputFiles {
+public:
+    explicit PortableOutput(const MetadataHook& hook) : m_hook(hook) {}
+
+    Existing existing(const fs::path& path) override
+    {
+        std::error_code error;
+        auto status = fs::symlink_status(path, error);
+        if (!fs::exists(status))
+            return Existing::none;
+        return fs::is_directory(status) ? Existing::folder : Existing::file;
+    }
+    Result<std::unique_ptr<OutputFile>> create_new(const fs::path& path) override
+    {
+        if (existing(path) != Existing::none)
+            return std::unique_ptr<OutputFile>();
+        auto file = std::make_unique<File>(path, m_hook);
+        if (!file->stream)
+            return io_error("cannot create", path);
+        return std::unique_ptr<OutputFile>(std::move(file));
+    }
+    Result<void> replace(const fs::path& from, const fs::path& to) override
+    {
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(to, error))) {
+            // A read-only file cannot be replaced on Windows.
+            fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, error);
+            fs::remove(to, error);
+            if (error)
+                return io_error("cannot replace", to, error);
+        }
+        fs::rename(from, to, error);
+        if (error)
+            return io_error("cannot rename the extracted file to", to, error);
+        return {};
+    }
+    void remove(const fs::path& path) noexcept override
+    {
+        std::error_code ignored;
+        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
+        fs::remove(path, ignored);
+    }
+
+private:
+    struct File final : OutputFile {
+        File(const fs::path& file_path, const MetadataHook& metadata)
+            : path(file_path), stream(file_path, std::ios::binary | std::ios::trunc), hook(metadata)
+        {
+        }
+        Result<void> write(std::span<const std::byte> data) override
+        {
+            stream.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+            if (!stream)
+                return io_error("cannot write", path);
+            return {};
+        }
+        Result<void> finish(const Entry& entry) override
+        {
+            stream.close();
+            if (!stream)
+                return io_error("cannot write", path);
+            return hook ? hook(path, entry) : apply_metadata_portable(path, entry);
+        }
+        fs::path path;
+        std::ofstream stream;
+        const MetadataHook& hook;
+    };
+    const MetadataHook& m_hook;
+};
+
+// Each file is written under a temporary name beside its final one and gets
+// that name only once its CRC matched; an empty file has nothing to check
+// and is created under its final name at once.
 class FolderSink final : public EntrySink {
 public:
-    FolderSink(const ExtractOptions& options, const std::vector<Plan>& plans) : m_options(options), m_plans(plans) {}
+    FolderSink(const ExtractOptions& options, const std::vector<Plan>& plans, OutputFiles& output)
+        : m_options(options), m_plans(plans), m_output(output)
+    {
+    }
 
     const std::vector<std::pair<fs::path, std::size_t>>& directories() const noexcept { return m_directories; }
 
@@ -49,28 +126,6 @@ public:
             return {};
         }
 
-        auto existing = fs::symlink_status(plan.final_path, error);
-        if (fs::exists(existing)) {
-            if (fs::is_directory(existing))
-                return io_error("a folder stands where the file goes:", plan.final_path);
-            switch (m_options.overwrite) {
-            case Overwrite::replace: break;
-            case Overwrite::skip: m_discard = true; return {};
-            case Overwrite::fail: return io_error("the file exists:", plan.final_path);
-            case Overwrite::ask: {
-                OverwriteAnswer answer = m_options.overwrite_query ? m_options.overwrite_query(entry, plan.final_path)
-                                                                   : OverwriteAnswer::skip;
-                if (answer == OverwriteAnswer::cancel)
-                    return make_error(ErrorCode::cancelled, "7z extraction cancelled");
-                if (answer == OverwriteAnswer::skip) {
-                    m_discard = true;
-                    return {};
-                }
-                break;
-            }
-            }
-        }
-
         fs::path folder = plan.final_path.parent_path();
         // Members come folder by folder: one check per folder, not per file.
         if (folder != m_last_folder) {
@@ -79,23 +134,27 @@ public:
                 return io_error("cannot create the folder", folder, error);
             m_last_folder = folder;
         }
-        // An empty file has nothing to check: it gets its final name at once.
         m_direct = entry.size == 0;
         if (m_direct) {
-            m_temporary = plan.final_path;
-            m_file.open(m_temporary, std::ios::binary | std::ios::trunc);
+            m_current = plan.final_path;
+            m_file = TRY(m_output.create_new(m_current));
+            if (m_file)
+                return {};
+        }
+        TRY(check_existing(entry, plan.final_path));
+        if (m_discard)
+            return {};
+        if (m_direct) {
+            m_output.remove(m_current);
+            m_file = TRY(m_output.create_new(m_current));
             if (!m_file)
-                return io_error("cannot create", m_temporary);
+                return io_error("cannot replace", m_current);
             return {};
         }
-        for (;;) {
-            m_temporary = folder / (".qv" + std::to_string(++m_counter) + ".part");
-            if (!fs::exists(fs::symlink_status(m_temporary, error)))
-                break;
+        while (!m_file) {
+            m_current = folder / (".qv" + std::to_string(++m_counter) + ".part");
+            m_file = TRY(m_output.create_new(m_current));
         }
-        m_file.open(m_temporary, std::ios::binary | std::ios::trunc);
-        if (!m_file)
-            return io_error("cannot create", m_temporary);
         return {};
     }
 
@@ -103,56 +162,66 @@ public:
     {
         if (m_discard)
             return {};
-        m_file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        if (!m_file)
-            return io_error("cannot write", m_temporary);
-        return {};
+        return m_file->write(data);
     }
 
     Result<void> commit(const Entry& entry) override
     {
         if (m_discard)
             return {};
-        const fs::path& final_path = m_plans[entry.index].final_path;
-        m_file.close();
-        if (!m_file)
-            return io_error("cannot write", m_temporary);
-        const MetadataHook& hook = m_options.apply_metadata;
-        if (m_direct) {
-            m_temporary.clear();
-            return hook ? hook(final_path, entry) : apply_metadata_portable(final_path, entry);
-        }
-        std::error_code error;
-        if (fs::exists(fs::symlink_status(final_path, error))) {
-            // A read-only file cannot be replaced on Windows.
-            fs::permissions(final_path, fs::perms::owner_write, fs::perm_options::add, error);
-            fs::remove(final_path, error);
-            if (error)
-                return io_error("cannot replace", final_path, error);
-        }
-        fs::rename(m_temporary, final_path, error);
-        if (error)
-            return io_error("cannot rename the extracted file to", final_path, error);
-        m_temporary.clear();
-        return hook ? hook(final_path, entry) : apply_metadata_portable(final_path, entry);
+        Result<void> finished = m_file->finish(entry);
+        m_file.reset();
+        TRY(finished);
+        fs::path current = std::exchange(m_current, fs::path());
+        if (m_direct)
+            return {};
+        return m_output.replace(current, m_plans[entry.index].final_path);
     }
 
     void abort(const Entry&) noexcept override
     {
-        if (m_temporary.empty())
+        if (m_current.empty())
             return;
-        m_file.close();
-        std::error_code ignored;
-        fs::remove(m_temporary, ignored);
-        m_temporary.clear();
+        m_file.reset();
+        m_output.remove(m_current);
+        m_current.clear();
     }
 
 private:
+    // What stands at the final name: a folder is an error; a file is replaced,
+    // kept (the entry is skipped) or an error, as the options say.
+    Result<void> check_existing(const Entry& entry, const fs::path& final_path)
+    {
+        OutputFiles::Existing existing = m_output.existing(final_path);
+        if (existing == OutputFiles::Existing::none)
+            return {};
+        if (existing == OutputFiles::Existing::folder)
+            return io_error("a folder stands where the file goes:", final_path);
+        switch (m_options.overwrite) {
+        case Overwrite::replace: break;
+        case Overwrite::skip: m_discard = true; return {};
+        case Overwrite::fail: return io_error("the file exists:", final_path);
+        case Overwrite::ask: {
+            OverwriteAnswer answer =
+                m_options.overwrite_query ? m_options.overwrite_query(entry, final_path) : OverwriteAnswer::skip;
+            if (answer == OverwriteAnswer::cancel)
+                return make_error(ErrorCode::cancelled, "7z extraction cancelled");
+            if (answer == OverwriteAnswer::skip) {
+                m_discard = true;
+                return {};
+            }
+            break;
+        }
+        }
+        return {};
+    }
+
     const ExtractOptions& m_options;
     const std::vector<Plan>& m_plans;
+    OutputFiles& m_output;
     std::vector<std::pair<fs::path, std::size_t>> m_directories;
-    std::ofstream m_file;
-    fs::path m_temporary; // the final path itself for an empty file
+    std::unique_ptr<OutputFile> m_file;
+    fs::path m_current; // the temporary name, or the final one of an empty file
     fs::path m_last_folder;
     unsigned m_counter = 0;
     bool m_discard = false;
@@ -244,7 +313,8 @@ Result<void> Archive::extract(const fs::path& target, const ExtractOptions& opti
     if (error || !fs::is_directory(target, error))
         return io_error("cannot create the target folder", target, error);
 
-    FolderSink sink(options, plans);
+    PortableOutput portable(options.apply_metadata);
+    FolderSink sink(options, plans, options.output != nullptr ? *options.output : portable);
     ReadOptions read_options;
     read_options.selection = std::move(selection);
     read_options.progress = options.progress;

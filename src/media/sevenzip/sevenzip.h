@@ -104,6 +104,30 @@ using MetadataHook = std::function<Result<void>(const std::filesystem::path& pat
 // The portable hook: std::filesystem times and permissions (read-only flag, Unix mode).
 Result<void> apply_metadata_portable(const std::filesystem::path& path, const Entry& entry);
 
+// Where extracted files are written. The default goes through the standard
+// library; the Windows library gives one that needs fewer system calls per
+// file, which counts when an archive holds many small files.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual Result<void> write(std::span<const std::byte> data) = 0;
+    // Gives the file the entry's time and attributes, and closes it.
+    virtual Result<void> finish(const Entry& entry) = 0;
+};
+
+class OutputFiles {
+public:
+    virtual ~OutputFiles() = default;
+    enum class Existing { none, file, folder };
+    virtual Existing existing(const std::filesystem::path& path) = 0;
+    // A new file for writing; null (and no error) when the name is taken.
+    virtual Result<std::unique_ptr<OutputFile>> create_new(const std::filesystem::path& path) = 0;
+    // Moves a finished file to its name, replacing a file there (also a read-only one).
+    virtual Result<void> replace(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Deletes a file (also a read-only one); failures are ignored.
+    virtual void remove(const std::filesystem::path& path) noexcept = 0;
+};
+
 struct ExtractOptions {
     std::optional<std::vector<std::size_t>> selection;
     PathMode path_mode = PathMode::full;
@@ -111,7 +135,8 @@ struct ExtractOptions {
     OverwriteQuery overwrite_query; // consulted with Overwrite::ask
     Progress progress;
     const std::atomic<bool>* cancel = nullptr;
-    MetadataHook apply_metadata; // apply_metadata_portable when empty
+    MetadataHook apply_metadata; // for folders, and for files of the default output; apply_metadata_portable when empty
+    OutputFiles* output = nullptr; // the standard library's when null
     std::size_t buffer_size = std::size_t{1} << 20;
 };
 
