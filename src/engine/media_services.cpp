@@ -10,6 +10,7 @@
 #include "media/download/download_url.h"
 #include "media/media_files.h"
 #include "media/media_workers.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "vars/mEval.h"
 #include "vars/reserved_names.h"
@@ -119,15 +120,14 @@ public:
     {
         std::vector<std::string> names;
         WIN32_FIND_DATAW data{};
-        HANDLE find = FindFirstFileW((wide(without_backslash(folder)) + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
+        win32::UniqueFind find(FindFirstFileW((wide(without_backslash(folder)) + L"\\*").c_str(), &data));
+        if (!find)
             return names;
         do {
             std::wstring name = data.cFileName;
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
                 names.push_back(win32::to_ansi(name));
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &data));
         return names;
     }
     bool move_tree(const std::string& source, const std::string& target) override

@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include "platform/win32/unique_handle.h"
+#include "media/media_files.h"
 #include "platform/win32/wide.h"
 
 #include <windows.h>
@@ -52,32 +53,6 @@ void make_writable(const std::wstring& path)
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// One pass: every file deleted, every folder emptied and removed. A link to a
-// folder is removed as a link; what it points to is not ours.
-void empty_folder(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data{};
-    win32::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        std::wstring path = folder + L"\\" + name;
-        bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        make_writable(path);
-        if (directory) {
-            if (!link)
-                empty_folder(path);
-            RemoveDirectoryW(path.c_str());
-        } else {
-            DeleteFileW(path.c_str());
-        }
-    } while (FindNextFileW(find.get(), &data));
-}
-
 } // namespace
 
 Result<std::string> CreateSupportFolder(const std::string& temp_folder)
@@ -101,8 +76,7 @@ bool RemoveSupportFolder(const std::string& folder)
     std::wstring path = long_wide(without_backslash(folder));
     if (attributes_of(path) == INVALID_FILE_ATTRIBUTES)
         return true;
-    for (int pass = 0; pass < 3; ++pass)
-        empty_folder(path);
+    media::ClearFolderThrice(folder);
     make_writable(path);
     return RemoveDirectoryW(path.c_str()) != FALSE;
 }
