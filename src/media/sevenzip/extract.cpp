@@ -1,5 +1,5 @@
-// Extraction into a folder: paths checked up front, each file written under a
-// temporary name beside its final one and renamed once its CRC matched.
+// Extraction into a folder: paths checked up front; no file whose data failed
+// its CRC stays, and no existing file is replaced by one.
 #include "media/sevenzip/member_path.h"
 #include "media/sevenzip/sevenzip.h"
 #include "media/sevenzip/stream.h"
@@ -98,9 +98,12 @@ private:
     const MetadataHook& m_hook;
 };
 
-// Each file is written under a temporary name beside its final one and gets
-// that name only once its CRC matched; an empty file has nothing to check
-// and is created under its final name at once.
+// A file whose name is free is written under it and deleted again when its
+// data fails the CRC; one that replaces an existing file is written under a
+// temporary name beside it and replaces it only once its CRC matched (an
+// empty one has nothing to check and replaces it at once). Under Wine every
+// lookup of a name that does not exist scans the folder for other spellings,
+// so each such lookup per file costs as much as the folder is large.
 class FolderSink final : public EntrySink {
 public:
     FolderSink(const ExtractOptions& options, const std::vector<Plan>& plans, OutputFiles& output)
@@ -134,23 +137,26 @@ public:
                 return io_error("cannot create the folder", folder, error);
             m_last_folder = folder;
         }
-        m_direct = entry.size == 0;
-        if (m_direct) {
-            m_current = plan.final_path;
-            m_file = TRY(m_output.create_new(m_current));
-            if (m_file)
-                return {};
-        }
+        // A free name is taken at once (creating it is the existence check);
+        // a file that fails its CRC is deleted again in abort().
+        m_current = plan.final_path;
+        m_direct = true;
+        m_file = TRY(m_output.create_new(m_current));
+        if (m_file)
+            return {};
         TRY(check_existing(entry, plan.final_path));
         if (m_discard)
             return {};
-        if (m_direct) {
+        if (entry.size == 0) {
+            // Nothing to check: the empty file replaces the old one at once.
             m_output.remove(m_current);
             m_file = TRY(m_output.create_new(m_current));
             if (!m_file)
                 return io_error("cannot replace", m_current);
             return {};
         }
+        // The file it replaces stays until the new one passed its CRC.
+        m_direct = false;
         while (!m_file) {
             m_current = folder / (".qv" + std::to_string(++m_counter) + ".part");
             m_file = TRY(m_output.create_new(m_current));
@@ -221,7 +227,7 @@ private:
     OutputFiles& m_output;
     std::vector<std::pair<fs::path, std::size_t>> m_directories;
     std::unique_ptr<OutputFile> m_file;
-    fs::path m_current; // the temporary name, or the final one of an empty file
+    fs::path m_current; // the name being written: the final one, or a temporary one
     fs::path m_last_folder;
     unsigned m_counter = 0;
     bool m_discard = false;

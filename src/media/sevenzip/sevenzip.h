@@ -159,7 +159,8 @@ public:
     Result<void> read(EntrySink& sink, const ReadOptions& options = {});
 
     // Rejects every unsafe member path before it writes anything; writes each
-    // file under a temporary name and renames it once its CRC matched.
+    // file that replaces another under a temporary name, renamed once its CRC
+    // matched; a new file that fails its CRC is deleted.
     Result<void> extract(const std::filesystem::path& target, const ExtractOptions& options = {});
 
 private:
