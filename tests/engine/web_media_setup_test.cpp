@@ -84,7 +84,10 @@ TEST_F(WebMediaSetup, TwoBlocksComeFromTheFirstLocationThatAnswersAndAreFetchedO
                      flags);
     fs::path exe = make_setup(L"web-media-setup", script, {});
     fs::path log = exe.parent_path() / L"setup.log";
-    const std::wstring arguments = L"/s /l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring();
+    // An administrator's share that keeps a copy of every downloaded block.
+    fs::path share = fresh_scratch_dir(L"web-media-share");
+    const std::wstring arguments =
+        L"/s /l=" + log.wstring() + L" OVERRIDECACHE=" + cache.wstring() + L" COPYWEBLOCK=" + share.wstring();
     std::size_t before = access_log().size();
 
     RunOutcome outcome = run_program({exe, arguments, std::chrono::seconds(120)});
@@ -99,6 +102,9 @@ TEST_F(WebMediaSetup, TwoBlocksComeFromTheFirstLocationThatAnswersAndAreFetchedO
     EXPECT_EQ(read_file_bytes(data / "OFFLINE" / "docs" / "readme.txt"), "readme of Web1\r\n");
     EXPECT_EQ(read_file_bytes(data / "OFFLINE" / "copy" / "readme.txt"), "readme of Web1\r\n");
     EXPECT_FALSE(fs::exists(data / "Web1.7zip")) << "a downloaded archive is deleted once extracted";
+    for (const wchar_t* block : {L"Web1.7zip", L"Web2.7zip"})
+        EXPECT_EQ(read_file_bytes(share / block), read_file_bytes(fs::path(QUILLON_WEB_ROOT) / L"media" / block))
+            << "copied to COPYWEBLOCK";
     EXPECT_TRUE(fs::exists(flags / "Web1.flag.started")) << "the library was loaded from the cache";
     EXPECT_TRUE(fs::exists(flags / "Web2.flag.started"));
     std::string requests = access_log().substr(before);
