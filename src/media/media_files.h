@@ -19,9 +19,13 @@ void ClearFolderThrice(const std::string& folder);
 
 // Sets the NTFS compression state (LZNT1 or none) of a file or folder; failures are ignored.
 void SetCompression(const std::string& path, bool on);
+void SetCompression(const std::wstring& path, bool on);
 
 // Creates the folder and those above it; each one created gets the compression state.
+// The wide form takes a path as the wide functions want it (long-path form where needed),
+// for names the ANSI code page cannot spell.
 bool CreateFolders(const std::string& folder, bool compress);
+bool CreateFolders(const std::wstring& folder, bool compress);
 
 // Every file below the folder (recursively), as wide paths relative to it, in listing order.
 std::vector<std::wstring> ListFilesBelow(const std::wstring& folder);

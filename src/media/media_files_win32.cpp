@@ -128,9 +128,19 @@ void SetCompression(const std::string& path, bool on)
     set_compression(long_wide(without_backslash(path)), on);
 }
 
+void SetCompression(const std::wstring& path, bool on)
+{
+    set_compression(path, on);
+}
+
 bool CreateFolders(const std::string& folder, bool compress)
 {
     return create_folders(long_wide(without_backslash(folder)), compress);
+}
+
+bool CreateFolders(const std::wstring& folder, bool compress)
+{
+    return create_folders(folder, compress);
 }
 
 std::vector<std::wstring> ListFilesBelow(const std::wstring& folder)

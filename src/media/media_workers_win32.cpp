@@ -62,9 +62,16 @@ bool place_file(const std::wstring& source, const std::wstring& target, const Co
         else if (!MoveFileW(source.c_str(), target.c_str()))
             CopyFileW(source.c_str(), target.c_str(), TRUE);
         if (job.compress)
-            SetCompression(win32::to_ansi(target), true);
+            SetCompression(target, true);
     }
     return exists(target);
+}
+
+std::wstring lower(std::wstring text)
+{
+    if (!text.empty())
+        CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
 }
 
 // A member name of the media files list in the script's code page.
@@ -98,10 +105,10 @@ bool distribute(const ExtractMediaJob& job, const std::string& base)
                 target = win32::to_wide(long_path_form(folder_part(move.target))) +
                          from_code_page(file_name_part(move.member), job.code_page);
             }
-            CreateFolders(win32::to_ansi(folder_of(target)), job.compress);
+            CreateFolders(folder_of(target), job.compress);
             SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(target.c_str());
-            std::wstring key = win32::to_wide(ansi_lower(win32::to_ansi(source)));
+            std::wstring key = lower(source);
             // A member listed for several folders was moved by its first entry: copy it back.
             if (!exists(source)) {
                 auto earlier = moved.find(key);
@@ -150,7 +157,7 @@ bool CopyMedia(const CopyMediaJob& job, const WorkerReports& reports)
         if (reports.stop_requested())
             return false;
         std::wstring target = group->to + L"\\" + relative;
-        if (!CreateFolders(win32::to_ansi(folder_of(target)), job.compress))
+        if (!CreateFolders(folder_of(target), job.compress))
             return false;
         reports.progress(win32::to_ansi(name_of(relative)) + ", " + percent_text(percentage, job.percent_complete),
                          percentage);

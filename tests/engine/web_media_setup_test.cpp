@@ -253,6 +253,28 @@ TEST_F(WebMediaSetup, TheSetupsOwnMediaAreCopiedOrMovedIntoTheCache)
     }
 }
 
+// A member name that the ANSI code page cannot spell: the media files list
+// holds it in the script's code page (1251), and the distribution finds it
+// with the wide names read in that code page.
+TEST_F(WebMediaSetup, AMemberNamedInTheScriptsCodePageIsPlaced)
+{
+    fs::path cache = fresh_scratch_dir(L"web-media-cyr-cache");
+    fs::path flags = fresh_scratch_dir(L"web-media-cyr-flags");
+    std::ofstream(flags / "Cyr.flag") << "present";
+    CompiledScript script = block_script({{"Cyr", m_base + "Cyr.7zip"}}, flags);
+    const std::string privet_1251 = "\xCF\xF0\xE8\xE2\xE5\xF2"; // "Privet" in Cyrillic letters
+    script.media_files = {{"Cyr", "docs\\" + privet_1251 + ".txt", "OFFLINE\\cyr"},
+                          {"Cyr", "docs\\readme.txt", "OFFLINE\\cyr"}};
+    script.code_page = 1251;
+    fs::path exe = make_setup(L"web-media-cyr", script, {});
+    RunOutcome outcome = run_program({exe, L"/s OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    fs::path placed = cache / revision / L"OFFLINE" / L"cyr";
+    EXPECT_EQ(read_file_bytes(placed / L"\u041F\u0440\u0438\u0432\u0435\u0442.txt"), "cyrillic\r\n");
+    EXPECT_EQ(read_file_bytes(placed / L"readme.txt"), "readme of Cyr\r\n") << "the entries after it too";
+    EXPECT_TRUE(fs::exists(cache / revision / "CYR" / revision));
+}
+
 TEST_F(WebMediaSetup, AnEncryptedBlockOpensWithItsPassword)
 {
     fs::path cache = fresh_scratch_dir(L"web-media-secret-cache");
