@@ -1,0 +1,98 @@
+// The engine's calls of Windows Installer: the ANSI functions of msi.dll,
+// each found when it is first called (msi.dll is taken from the system
+// folder; the engine imports no library that is not a KnownDLL). A library or
+// function that cannot be had is an error of the calling command: "Library
+// not found: msi.dll", "Function not found: msi.dll.MsiOpenDatabaseA".
+// Texts are the engine's 8-bit strings in the ANSI code page.
+#pragma once
+
+#include "base/error.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillon::msi {
+
+using HandleValue = std::uint32_t; // an MSIHANDLE
+
+// Owns one installer handle (database, view, record, summary information, package).
+class MsiHandle {
+public:
+    MsiHandle() noexcept = default;
+    explicit MsiHandle(HandleValue handle) noexcept : m_handle(handle) {}
+    MsiHandle(const MsiHandle&) = delete;
+    MsiHandle& operator=(const MsiHandle&) = delete;
+    MsiHandle(MsiHandle&& other) noexcept : m_handle(other.release()) {}
+    MsiHandle& operator=(MsiHandle&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    ~MsiHandle() { reset(); }
+
+    HandleValue get() const noexcept { return m_handle; }
+    explicit operator bool() const noexcept { return m_handle != 0; }
+    HandleValue release() noexcept
+    {
+        HandleValue handle = m_handle;
+        m_handle = 0;
+        return handle;
+    }
+    void reset(HandleValue handle = 0) noexcept;
+
+private:
+    HandleValue m_handle = 0;
+};
+
+// The result codes the engine tells apart.
+inline constexpr std::uint32_t no_more_items = 259;
+inline constexpr std::uint32_t install_busy = 1618;
+inline constexpr std::uint32_t reboot_initiated = 1641;
+inline constexpr std::uint32_t reboot_required = 3010;
+inline constexpr int product_installed = 5; // INSTALLSTATE_DEFAULT
+
+// Summary information properties the engine reads or writes.
+inline constexpr std::uint32_t summary_template = 7;
+inline constexpr std::uint32_t summary_revision_number = 9;
+inline constexpr std::uint32_t summary_word_count = 15;
+
+// Databases and their views. A failed call is ErrorCode::installer with its code.
+Result<MsiHandle> OpenDatabase(const std::string& package, bool for_edits);
+Result<MsiHandle> OpenView(const MsiHandle& database, const std::string& sql);
+Result<void> Execute(const MsiHandle& view);
+// The next record; nothing once the view has no more (259).
+Result<std::optional<MsiHandle>> Fetch(const MsiHandle& view);
+// Writes a fetched record back (update mode).
+Result<void> UpdateRecord(const MsiHandle& view, const MsiHandle& record);
+Result<void> CloseView(const MsiHandle& view);
+Result<void> Commit(const MsiHandle& database);
+
+// Record fields; a string field is read through a 10,240-byte buffer.
+Result<std::string> RecordString(const MsiHandle& record, std::uint32_t field);
+int RecordInteger(const MsiHandle& record, std::uint32_t field);
+Result<void> SetRecordString(const MsiHandle& record, std::uint32_t field, const std::string& value);
+Result<void> SetRecordInteger(const MsiHandle& record, std::uint32_t field, int value);
+
+// Summary information of a database, opened for `update_count` changes.
+Result<MsiHandle> SummaryInformation(const MsiHandle& database, std::uint32_t update_count);
+Result<std::string> SummaryString(const MsiHandle& summary, std::uint32_t property);
+Result<int> SummaryInteger(const MsiHandle& summary, std::uint32_t property);
+Result<void> SetSummaryString(const MsiHandle& summary, std::uint32_t property, const std::string& value);
+Result<void> SetSummaryInteger(const MsiHandle& summary, std::uint32_t property, int value);
+Result<void> PersistSummary(const MsiHandle& summary);
+
+// Installed products.
+Result<int> QueryProductState(const std::string& product_code);
+// A property of an installed product ("PackageCode"), read through a 260-byte buffer.
+Result<std::string> ProductInfo(const std::string& product_code, const std::string& property);
+
+namespace detail {
+// The function's address, loading the library from the system folder when the
+// process has not loaded it yet; the errors carry the texts above.
+Result<void*> find_function(const wchar_t* library, const char* function);
+} // namespace detail
+
+} // namespace quillon::msi
