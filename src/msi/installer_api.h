@@ -89,6 +89,33 @@ Result<int> QueryProductState(const std::string& product_code);
 // A property of an installed product ("PackageCode"), read through a 260-byte buffer.
 Result<std::string> ProductInfo(const std::string& product_code, const std::string& property);
 
+// Running packages. The UI level 258 (no UI, source resolution kept) and the
+// external handler with its filter are set before a run; the handler gets
+// its context and the message type and text and answers the reply.
+using ExternalHandler = int(__stdcall*)(void* context, std::uint32_t type, const char* message);
+Result<void> SetInternalUI(std::uint32_t level);
+Result<void> SetExternalUI(ExternalHandler handler, std::uint32_t filter, void* context);
+// No handler any more (after a run).
+Result<void> ClearExternalUI();
+Result<void> EnableLog(std::uint32_t mode, const std::string& log_path, std::uint32_t attributes);
+// The installer's result code: 0, 1641 and 3010 succeed (the last two need a
+// restart), 1618 means another installation is running, others fail.
+Result<std::uint32_t> InstallProduct(const std::string& package, const std::string& command_line);
+Result<std::uint32_t> ApplyPatch(const std::string& patch, const std::string& command_line);
+// A folder as a source of the product, for no particular user (empty) or for one.
+Result<void> AddSource(const std::string& product_code, const std::string& user, const std::string& folder);
+
+// The package session of "Is MSI Setup Installed" and the run-mode checks.
+Result<MsiHandle> OpenPackage(const std::string& package);
+Result<void> SetProperty(const MsiHandle& session, const std::string& name, const std::string& value);
+Result<std::uint32_t> DoAction(const MsiHandle& session, const std::string& action);
+Result<bool> GetMode(const MsiHandle& session, std::uint32_t run_mode);
+
+inline constexpr std::uint32_t ui_level_none_with_source_resolution = 258;
+inline constexpr std::uint32_t message_filter_all = 32735; // every message kind the handler knows
+inline constexpr std::uint32_t log_mode_all = 16351;
+inline constexpr std::uint32_t log_attributes = 3; // append, flush each line
+
 namespace detail {
 // The function's address, loading the library from the system folder when the
 // process has not loaded it yet; the errors carry the texts above.

@@ -261,4 +261,83 @@ Result<std::string> ProductInfo(const std::string& product_code, const std::stri
     return std::string(buffer, std::min<DWORD>(size, product_buffer - 1));
 }
 
+Result<void> SetInternalUI(std::uint32_t level)
+{
+    auto set = TRY((api<decltype(&::MsiSetInternalUI), "MsiSetInternalUI">()));
+    set(static_cast<INSTALLUILEVEL>(level), nullptr);
+    return {};
+}
+
+Result<void> SetExternalUI(ExternalHandler handler, std::uint32_t filter, void* context)
+{
+    auto set = TRY((api<decltype(&::MsiSetExternalUIA), "MsiSetExternalUIA">()));
+    set(reinterpret_cast<INSTALLUI_HANDLERA>(handler), filter, context);
+    return {};
+}
+
+Result<void> ClearExternalUI()
+{
+    auto set = TRY((api<decltype(&::MsiSetExternalUIA), "MsiSetExternalUIA">()));
+    set(nullptr, 0, nullptr);
+    return {};
+}
+
+Result<void> EnableLog(std::uint32_t mode, const std::string& log_path, std::uint32_t attributes)
+{
+    auto enable = TRY((api<decltype(&::MsiEnableLogA), "MsiEnableLogA">()));
+    if (UINT code = enable(mode, log_path.c_str(), attributes); code != ERROR_SUCCESS)
+        return failed("MsiEnableLogA", code);
+    return {};
+}
+
+Result<std::uint32_t> InstallProduct(const std::string& package, const std::string& command_line)
+{
+    auto install = TRY((api<decltype(&::MsiInstallProductA), "MsiInstallProductA">()));
+    return static_cast<std::uint32_t>(install(package.c_str(), command_line.c_str()));
+}
+
+Result<std::uint32_t> ApplyPatch(const std::string& patch, const std::string& command_line)
+{
+    auto apply = TRY((api<decltype(&::MsiApplyPatchA), "MsiApplyPatchA">()));
+    return static_cast<std::uint32_t>(apply(patch.c_str(), nullptr, INSTALLTYPE_DEFAULT, command_line.c_str()));
+}
+
+Result<void> AddSource(const std::string& product_code, const std::string& user, const std::string& folder)
+{
+    auto add = TRY((api<decltype(&::MsiSourceListAddSourceA), "MsiSourceListAddSourceA">()));
+    if (UINT code = add(product_code.c_str(), user.empty() ? nullptr : user.c_str(), 0, folder.c_str());
+        code != ERROR_SUCCESS)
+        return failed("MsiSourceListAddSourceA", code);
+    return {};
+}
+
+Result<MsiHandle> OpenPackage(const std::string& package)
+{
+    auto open = TRY((api<decltype(&::MsiOpenPackageA), "MsiOpenPackageA">()));
+    MSIHANDLE handle = 0;
+    if (UINT code = open(package.c_str(), &handle); code != ERROR_SUCCESS)
+        return failed("MsiOpenPackageA", code);
+    return MsiHandle(handle);
+}
+
+Result<void> SetProperty(const MsiHandle& session, const std::string& name, const std::string& value)
+{
+    auto set = TRY((api<decltype(&::MsiSetPropertyA), "MsiSetPropertyA">()));
+    if (UINT code = set(session.get(), name.c_str(), value.c_str()); code != ERROR_SUCCESS)
+        return failed("MsiSetPropertyA", code);
+    return {};
+}
+
+Result<std::uint32_t> DoAction(const MsiHandle& session, const std::string& action)
+{
+    auto run = TRY((api<decltype(&::MsiDoActionA), "MsiDoActionA">()));
+    return static_cast<std::uint32_t>(run(session.get(), action.c_str()));
+}
+
+Result<bool> GetMode(const MsiHandle& session, std::uint32_t run_mode)
+{
+    auto get = TRY((api<decltype(&::MsiGetMode), "MsiGetMode">()));
+    return get(session.get(), static_cast<MSIRUNMODE>(run_mode)) != FALSE;
+}
+
 } // namespace quillon::msi

@@ -38,9 +38,9 @@ std::int64_t saturating_add(std::int64_t a, std::int64_t b)
 
 std::int64_t magnitude(std::int64_t value)
 {
-    return value < 0 ? (value == std::numeric_limits<std::int64_t>::min() ? std::numeric_limits<std::int64_t>::max()
-                                                                           : -value)
-                     : value;
+    return value < 0
+               ? (value == std::numeric_limits<std::int64_t>::min() ? std::numeric_limits<std::int64_t>::max() : -value)
+               : value;
 }
 
 // A box with the prefix, two CRs and the text (or the text alone), with the
@@ -154,8 +154,7 @@ int HandleInstallerMessage(InstallerProgress& progress, MessageHost& host, const
         break;
     case Kind::resolve_source: reply = 0; break;
     case Kind::out_of_disk_space:
-        reply =
-            show(host, {with_prefix(prefixes.out_of_disk_space, text), style | icon_error, Box::Attention::error});
+        reply = show(host, {with_prefix(prefixes.out_of_disk_space, text), style | icon_error, Box::Attention::error});
         break;
     case Kind::action_start: {
         std::size_t dot = text.find('.');
