@@ -31,6 +31,17 @@ std::string package_template(const MsiPackageInfo& info);
 // value (a setup without publisher) has no row.
 std::vector<std::pair<std::string, std::string>> package_properties(const MsiPackageInfo& info);
 
+// The tables that make the package installable besides its properties, as
+// text archive (.idt) files: TARGETDIR, one feature that every installation
+// selects, and the standard install and advertise sequences, which register
+// the product with Windows Installer (its state, its package code, the
+// removal). Plain ASCII, so that they import in any code page.
+struct PackageTable {
+    std::string file_name; // "Feature.idt"
+    std::string text;
+};
+std::vector<PackageTable> package_tables();
+
 // Creates the package at path, replacing any file there. work_folder is an
 // empty folder the function may use for intermediate files.
 Result<void> create_msi_package(const std::filesystem::path& path, const MsiPackageInfo& info,

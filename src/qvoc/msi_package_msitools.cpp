@@ -118,7 +118,12 @@ Result<void> create_msi_package(const fs::path& path, const MsiPackageInfo& info
     fs::path package = fs::absolute(work_folder / "package.msi");
     std::error_code ignored;
     fs::remove(package, ignored);
-    TRY(run_msibuild(work_folder, {package.string(), "-i", "_ForceCodepage.idt", "Property.idt"}));
+    std::vector<std::string> import = {package.string(), "-i", "_ForceCodepage.idt", "Property.idt"};
+    for (const PackageTable& skeleton : package_tables()) {
+        TRY(write_text(work_folder / skeleton.file_name, skeleton.text));
+        import.push_back(skeleton.file_name);
+    }
+    TRY(run_msibuild(work_folder, import));
     std::string subject = TRY(to_utf8(info.product_name, info.code_page));
     std::string author = TRY(to_utf8(info.manufacturer, info.code_page));
     TRY(run_msibuild(work_folder, {package.string(), "-s", summary_argument(subject), summary_argument(author),

@@ -133,6 +133,19 @@ Result<void> create_msi_package(const fs::path& path, const MsiPackageInfo& info
         TRY(execute(database.get(), L"INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)", record.get()));
     }
 
+    for (const PackageTable& table : package_tables()) {
+        {
+            std::ofstream out(work_folder / table.file_name, std::ios::binary | std::ios::trunc);
+            out << table.text;
+            if (!out)
+                return make_error(ErrorCode::io, "Cannot write " + table.file_name);
+        }
+        std::wstring folder = work_folder.wstring();
+        std::wstring file = fs::path(table.file_name).wstring();
+        if (UINT code = MsiDatabaseImportW(database.get(), folder.c_str(), file.c_str()); code != ERROR_SUCCESS)
+            return installer_error("MsiDatabaseImport of " + table.file_name, code);
+    }
+
     {
         UniqueMsiHandle summary;
         if (UINT code = MsiGetSummaryInformationW(database.get(), nullptr, 20, summary.put()); code != ERROR_SUCCESS)

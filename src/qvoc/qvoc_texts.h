@@ -69,6 +69,8 @@ inline constexpr std::string_view setup_extension = ".exe";
 inline constexpr std::string_view resource_extension = ".res";
 inline constexpr std::string_view package_extension = ".msi";
 inline constexpr std::string_view data_folder_name = "data";
+// The one feature of a package: every installation selects it.
+inline constexpr std::string_view product_feature = "Product";
 // Web media blocks, for the author to put on a web server.
 inline constexpr std::string_view web_folder_name = "web";
 inline constexpr std::string_view web_block_extension = ".7zip";

@@ -122,5 +122,44 @@ TEST(InstallerApi, ProductsThatAreNotInstalledAndMissingFunctions)
     EXPECT_EQ(library.error().message, "Library not found: quillon-no-such.dll");
 }
 
+struct Messages {
+    int count = 0;
+    int action_starts = 0;
+};
+
+int __stdcall count_messages(void* context, std::uint32_t type, const char*)
+{
+    auto* messages = static_cast<Messages*>(context);
+    ++messages->count;
+    if ((type >> 24) == 0x08)
+        ++messages->action_starts;
+    return 1;
+}
+
+// A real run of a package the setup compiler writes: it installs silently
+// with the messages going to the engine's handler and a log, Windows Installer
+// then knows the product and its package code, and removing it forgets it.
+TEST(InstallerApi, ThePackageInstallsAndIsRemovedWithTheMessagesInTheHandler)
+{
+    std::string package = make_package(L"installer-api-run");
+    std::string log = package + ".log";
+    Messages messages;
+    ASSERT_TRUE(msi::SetInternalUI(msi::ui_level_none_with_source_resolution));
+    ASSERT_TRUE(msi::SetExternalUI(count_messages, msi::message_filter_all, &messages));
+    ASSERT_TRUE(msi::EnableLog(msi::log_mode_all, log, msi::log_attributes));
+    Result<std::uint32_t> installed = msi::InstallProduct(package, "ALLUSERS=1");
+    ASSERT_TRUE(installed) << installed.error().describe();
+    EXPECT_EQ(*installed, 0u);
+    EXPECT_GT(messages.action_starts, 0);
+    EXPECT_EQ(msi::QueryProductState(product_code), msi::product_installed);
+    EXPECT_EQ(msi::ProductInfo(product_code, "PackageCode"), "{0D7B3E21-6C4A-4F8B-9E15-2A3C4D5E6F70}");
+    Result<std::uint32_t> removed = msi::InstallProduct(package, "REMOVE=ALL");
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(*removed, 0u);
+    EXPECT_NE(msi::QueryProductState(product_code), msi::product_installed);
+    ASSERT_TRUE(msi::ClearExternalUI());
+    EXPECT_TRUE(fs::exists(win32::to_wide(log))) << "the installer's log";
+}
+
 } // namespace
 } // namespace quillon::test
