@@ -53,6 +53,7 @@ public:
     std::string support_folder() const override { return {}; }
     bool file_exists(const std::string&) override { return false; }
     bool windows_7_or_later() const override { return true; }
+    Result<bool> product_installed(const std::string&) override { return false; }
 
     void wait_step(WorkerSignal& ended) override { ended.wait_for(std::chrono::milliseconds(50)); }
     void wake_main_thread() override {}

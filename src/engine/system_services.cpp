@@ -1,6 +1,7 @@
 #include "engine/system_services.h"
 
 #include "engine/support_folder.h"
+#include "msi/installer_api.h"
 #include "platform/win32/windows_version.h"
 
 namespace quillon {
@@ -13,6 +14,11 @@ std::string WindowsSystemServices::resume_program() const
 bool WindowsSystemServices::file_exists(const std::string& path)
 {
     return quillon::file_exists(path);
+}
+
+Result<bool> WindowsSystemServices::product_installed(const std::string& product_code)
+{
+    return TRY(msi::QueryProductState(product_code)) == msi::product_installed;
 }
 
 bool WindowsSystemServices::windows_7_or_later() const

@@ -39,6 +39,7 @@ public:
     std::string support_folder() const override { return m_location.support_folder; }
     bool file_exists(const std::string& path) override;
     bool windows_7_or_later() const override;
+    Result<bool> product_installed(const std::string& product_code) override;
 
 private:
     SetupLocation m_location;

@@ -164,6 +164,14 @@ void CommandCall::store(std::string_view name, std::string_view value) const
     SetVar(vars(), name, value, origin::action(this->name()));
 }
 
+void CommandCall::store(std::string_view name, std::string_view value, std::string_view origin) const
+{
+    if (name.empty())
+        return;
+    ensure_variable(name);
+    SetVar(vars(), name, value, origin);
+}
+
 void CommandCall::define(std::string_view name, std::string_view value) const
 {
     if (!name.empty())

@@ -62,6 +62,8 @@ public:
     void ensure_variable(std::string_view name) const;
     // Stores a result under the origin "<command> Action"; an empty name stores nothing.
     void store(std::string_view name, std::string_view value) const;
+    // Stores a result under an origin of the caller's.
+    void store(std::string_view name, std::string_view value, std::string_view origin) const;
     // Stores with DefineVar under the upper-case name.
     void define(std::string_view name, std::string_view value) const;
 

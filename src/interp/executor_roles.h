@@ -117,6 +117,9 @@ public:
     virtual std::string support_folder() const = 0;
     virtual bool file_exists(const std::string& path) = 0;
     virtual bool windows_7_or_later() const = 0;
+    // Whether Windows Installer reports the product installed; an error when
+    // msi.dll or its function cannot be had.
+    virtual Result<bool> product_installed(const std::string& product_code) = 0;
 };
 
 // Workers: the main thread's wait, its wake-up and the watchdog timers, and

@@ -1,6 +1,7 @@
 #include "interp/mArchiveCommands.h"
 #include "interp/mComponents.h"
 #include "interp/mDialogCommands.h"
+#include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mTerminate.h"
@@ -49,6 +50,7 @@ HandlerTable StandardHandlers()
     RegisterDialogCommands(table);
     RegisterArchiveCommands(table);
     RegisterMediaCommands(table);
+    RegisterInstallerCommands(table);
     return table;
 }
 

@@ -1,6 +1,8 @@
 // The script run of the real engine under Wine: the compile pass, the early
 // returns and the language choice.
 #include "engine/setup_folder.h"
+#include "msi/installer_api.h"
+#include "qvoc/msi_package.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,45 @@ TEST(ScriptRunLocale, PreselectsTheUserLanguageElseTheAuthorsDefault)
     PostMessageW(form, WM_COMMAND, IDOK, 0);
     runner.join();
     EXPECT_EQ(outcome.exit_code, 0u);
+}
+
+} // namespace
+} // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+// "Is MSI Setup Installed" in a real setup, about a product that Windows
+// Installer installed from a package the setup compiler writes, and again
+// after its removal.
+TEST(ScriptRun, IsMsiSetupInstalledAsksWindowsInstaller)
+{
+    const std::string product = "{5A4C3B2D-1E0F-4A9B-8C7D-6E5F4A3B2C1D}";
+    fs::path folder = fresh_scratch_dir(L"run-msi-installed");
+    fs::create_directories(folder / L"work");
+    qvoc::MsiPackageInfo info;
+    info.product_code = product;
+    info.product_name = "Installed Check";
+    info.product_version = "1.0.0.0";
+    info.package_code = "{6B5D4C3E-2F10-4BA0-9D8E-7F6A5B4C3D2E}";
+    info.platform = "x64";
+    Result<void> made = qvoc::create_msi_package(folder / L"product.msi", info, folder / L"work");
+    ASSERT_TRUE(made) << made.error().describe();
+    const std::string package = to_utf8((folder / L"product.msi").wstring());
+
+    CompiledScript script = script_of({command("Is MSI Setup Installed", 1, {product, "INSTALLED"}),
+                                       command("If", 2, {"INSTALLED", "0", "TRUE", "FALSE"}),
+                                       command("Terminate with Exit Code", 3, {"21"}), command("End", 4),
+                                       command("Terminate with Exit Code", 5, {"22"})});
+    fs::path exe = make_setup(L"run-msi-installed-setup", script, {});
+
+    ASSERT_TRUE(msi::SetInternalUI(msi::ui_level_none_with_source_resolution));
+    Result<std::uint32_t> installed = msi::InstallProduct(package, "");
+    ASSERT_TRUE(installed && *installed == 0u);
+    EXPECT_EQ(run_program({exe, L"/s"}).exit_code, 21u) << "installed";
+    Result<std::uint32_t> removed = msi::InstallProduct(package, "REMOVE=ALL");
+    ASSERT_TRUE(removed && *removed == 0u);
+    EXPECT_EQ(run_program({exe, L"/s"}).exit_code, 22u) << "removed";
 }
 
 } // namespace

@@ -76,6 +76,14 @@ public:
     bool disable_redirection() override { return false; }
     void revert_redirection() override {}
     bool windows_7_or_later() const override { return true; }
+    // Products installed; a product code "{MISSING-MSI}" fails as a missing msi.dll would.
+    Result<bool> product_installed(const std::string& product_code) override
+    {
+        if (product_code == "{MISSING-MSI}")
+            return make_error(ErrorCode::not_found, "Library not found: msi.dll");
+        return installed_products.contains(product_code);
+    }
+    std::set<std::string> installed_products;
     // No pages: a fake whose tests show pages overrides these.
     void release_dialog(const std::string&) override {}
     Result<void> prepare_dialog(const std::string&) override { return {}; }
