@@ -116,20 +116,7 @@ public:
         SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(name.c_str());
     }
-    std::vector<std::string> subfolders(const std::string& folder) override
-    {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAW data{};
-        win32::UniqueFind find(FindFirstFileW((wide(without_backslash(folder)) + L"\\*").c_str(), &data));
-        if (!find)
-            return names;
-        do {
-            std::wstring name = data.cFileName;
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
-                names.push_back(win32::to_ansi(name));
-        } while (FindNextFileW(find.get(), &data));
-        return names;
-    }
+    std::vector<std::string> subfolders(const std::string& folder) override { return media::SubfolderNames(folder); }
     bool move_tree(const std::string& source, const std::string& target) override
     {
         return media::TransferTree(source, target, true, compress());

@@ -27,6 +27,9 @@ void SetCompression(const std::wstring& path, bool on);
 bool CreateFolders(const std::string& folder, bool compress);
 bool CreateFolders(const std::wstring& folder, bool compress);
 
+// The names of the folder's subfolders, in listing order.
+std::vector<std::string> SubfolderNames(const std::string& folder);
+
 // Every file below the folder (recursively), as wide paths relative to it, in listing order.
 std::vector<std::wstring> ListFilesBelow(const std::wstring& folder);
 

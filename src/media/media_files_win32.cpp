@@ -29,9 +29,9 @@ bool is_folder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// One pass: every file deleted, every folder emptied and removed. A link to a
-// folder is removed as a link; what it points to is not ours.
-void empty_folder(const std::wstring& folder)
+// Calls visit(name, attributes) for every entry of the folder but "." and "..", in listing order.
+template <typename Visit>
+void for_each_entry(const std::wstring& folder, Visit visit)
 {
     WIN32_FIND_DATAW data{};
     win32::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
@@ -39,11 +39,19 @@ void empty_folder(const std::wstring& folder)
         return;
     do {
         std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
+        if (name != L"." && name != L"..")
+            visit(name, data.dwFileAttributes);
+    } while (FindNextFileW(find.get(), &data));
+}
+
+// One pass: every file deleted, every folder emptied and removed. A link to a
+// folder is removed as a link; what it points to is not ours.
+void empty_folder(const std::wstring& folder)
+{
+    for_each_entry(folder, [&](const std::wstring& name, DWORD attributes) {
         std::wstring path = folder + L"\\" + name;
-        bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         make_writable(path);
         if (directory) {
             if (!link)
@@ -52,7 +60,7 @@ void empty_folder(const std::wstring& folder)
         } else {
             DeleteFileW(path.c_str());
         }
-    } while (FindNextFileW(find.get(), &data));
+    });
 }
 
 void set_compression(const std::wstring& path, bool on)
@@ -86,21 +94,14 @@ bool create_folders(const std::wstring& folder, bool compress)
 
 void list_files(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& files)
 {
-    WIN32_FIND_DATAW data{};
     std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-    win32::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
+    for_each_entry(folder, [&](const std::wstring& name, DWORD attributes) {
         std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
             list_files(root, path, files);
         else
             files.push_back(path);
-    } while (FindNextFileW(find.get(), &data));
+    });
 }
 
 std::wstring folder_of(const std::wstring& path)
@@ -141,6 +142,16 @@ bool CreateFolders(const std::string& folder, bool compress)
 bool CreateFolders(const std::wstring& folder, bool compress)
 {
     return create_folders(folder, compress);
+}
+
+std::vector<std::string> SubfolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for_each_entry(long_wide(without_backslash(folder)), [&](const std::wstring& name, DWORD attributes) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            names.push_back(win32::to_ansi(name));
+    });
+    return names;
 }
 
 std::vector<std::wstring> ListFilesBelow(const std::wstring& folder)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "platform/win32/unique_handle.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,35 +18,12 @@ namespace quillon::msi {
 
 using HandleValue = std::uint32_t; // an MSIHANDLE
 
+namespace detail {
+void close_handle(HandleValue handle) noexcept;
+} // namespace detail
+
 // Owns one installer handle (database, view, record, summary information, package).
-class MsiHandle {
-public:
-    MsiHandle() noexcept = default;
-    explicit MsiHandle(HandleValue handle) noexcept : m_handle(handle) {}
-    MsiHandle(const MsiHandle&) = delete;
-    MsiHandle& operator=(const MsiHandle&) = delete;
-    MsiHandle(MsiHandle&& other) noexcept : m_handle(other.release()) {}
-    MsiHandle& operator=(MsiHandle&& other) noexcept
-    {
-        if (this != &other)
-            reset(other.release());
-        return *this;
-    }
-    ~MsiHandle() { reset(); }
-
-    HandleValue get() const noexcept { return m_handle; }
-    explicit operator bool() const noexcept { return m_handle != 0; }
-    HandleValue release() noexcept
-    {
-        HandleValue handle = m_handle;
-        m_handle = 0;
-        return handle;
-    }
-    void reset(HandleValue handle = 0) noexcept;
-
-private:
-    HandleValue m_handle = 0;
-};
+using MsiHandle = win32::UniqueResource<HandleValue, detail::close_handle>;
 
 // The result codes the engine tells apart.
 inline constexpr std::uint32_t no_more_items = 259;

@@ -66,17 +66,13 @@ Result<void*> find_function(const wchar_t* library, const char* function)
     return address;
 }
 
-} // namespace detail
-
-void MsiHandle::reset(HandleValue handle) noexcept
+void close_handle(HandleValue handle) noexcept
 {
-    HandleValue old = m_handle;
-    m_handle = handle;
-    if (old == 0)
-        return;
     if (auto close = api<decltype(&::MsiCloseHandle), "MsiCloseHandle">())
-        (*close)(old);
+        (*close)(handle);
 }
+
+} // namespace detail
 
 Result<MsiHandle> OpenDatabase(const std::string& package, bool for_edits)
 {

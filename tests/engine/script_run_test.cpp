@@ -1,8 +1,8 @@
 // The script run of the real engine under Wine: the compile pass, the early
 // returns and the language choice.
 #include "engine/setup_folder.h"
+#include "msi/compiled_package.h"
 #include "msi/installer_api.h"
-#include "qvoc/msi_package.h"
 
 #include <gtest/gtest.h>
 
@@ -163,17 +163,8 @@ namespace {
 TEST(ScriptRun, IsMsiSetupInstalledAsksWindowsInstaller)
 {
     const std::string product = "{5A4C3B2D-1E0F-4A9B-8C7D-6E5F4A3B2C1D}";
-    fs::path folder = fresh_scratch_dir(L"run-msi-installed");
-    fs::create_directories(folder / L"work");
-    qvoc::MsiPackageInfo info;
-    info.product_code = product;
-    info.product_name = "Installed Check";
-    info.product_version = "1.0.0.0";
-    info.package_code = "{6B5D4C3E-2F10-4BA0-9D8E-7F6A5B4C3D2E}";
-    info.platform = "x64";
-    Result<void> made = qvoc::create_msi_package(folder / L"product.msi", info, folder / L"work");
-    ASSERT_TRUE(made) << made.error().describe();
-    const std::string package = to_utf8((folder / L"product.msi").wstring());
+    const std::string package =
+        compiled_package(L"run-msi-installed", product, "{6B5D4C3E-2F10-4BA0-9D8E-7F6A5B4C3D2E}");
 
     CompiledScript script = script_of({command("Is MSI Setup Installed", 1, {product, "INSTALLED"}),
                                        command("If", 2, {"INSTALLED", "0", "TRUE", "FALSE"}),

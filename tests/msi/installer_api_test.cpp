@@ -1,10 +1,8 @@
 // The engine's calls of msi.dll under Wine, on a package that the setup
 // compiler writes: reading and updating rows, summary information, installed
 // products, and the errors of a library or function that cannot be had.
-#include "harness/harness.h"
+#include "msi/compiled_package.h"
 #include "msi/installer_api.h"
-#include "platform/win32/wide.h"
-#include "qvoc/msi_package.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +13,11 @@ namespace fs = std::filesystem;
 
 const std::string product_code = "{3B0F9C52-7E1D-4A66-9F21-5C8E0A7D4B13}";
 
+const std::string package_code = "{0D7B3E21-6C4A-4F8B-9E15-2A3C4D5E6F70}";
+
 std::string make_package(const std::wstring& name)
 {
-    fs::path folder = fresh_scratch_dir(name);
-    fs::create_directories(folder / L"work");
-    qvoc::MsiPackageInfo info;
-    info.product_code = product_code;
-    info.product_name = "Installer Test";
-    info.product_version = "1.2.3.4";
-    info.manufacturer = "Quillon Tests";
-    info.package_code = "{0D7B3E21-6C4A-4F8B-9E15-2A3C4D5E6F70}";
-    info.platform = "x64";
-    Result<void> made = qvoc::create_msi_package(folder / L"test.msi", info, folder / L"work");
-    EXPECT_TRUE(made) << made.error().describe();
-    return win32::to_ansi((folder / L"test.msi").wstring());
+    return compiled_package(name, product_code, package_code);
 }
 
 // The values of a one-column query, in order.
@@ -152,7 +141,7 @@ TEST(InstallerApi, ThePackageInstallsAndIsRemovedWithTheMessagesInTheHandler)
     EXPECT_EQ(*installed, 0u);
     EXPECT_GT(messages.action_starts, 0);
     EXPECT_EQ(msi::QueryProductState(product_code), msi::product_installed);
-    EXPECT_EQ(msi::ProductInfo(product_code, "PackageCode"), "{0D7B3E21-6C4A-4F8B-9E15-2A3C4D5E6F70}");
+    EXPECT_EQ(msi::ProductInfo(product_code, "PackageCode"), package_code);
     Result<std::uint32_t> removed = msi::InstallProduct(package, "REMOVE=ALL");
     ASSERT_TRUE(removed);
     EXPECT_EQ(*removed, 0u);
