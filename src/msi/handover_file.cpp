@@ -1,0 +1,56 @@
+#include "msi/handover_file.h"
+
+namespace quillon::msi {
+
+std::string ComposeHandOver(const std::vector<HandOverEntry>& entries)
+{
+    std::string text;
+    for (const HandOverEntry& entry : entries) {
+        text += entry.name;
+        text += "\r\n";
+        text += entry.value;
+        text += "\r\n";
+        text += handover_separator;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::vector<HandOverEntry> ParseHandOver(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+
+    std::vector<HandOverEntry> entries;
+    std::size_t i = 0;
+    while (i < lines.size()) {
+        HandOverEntry entry{std::string(lines[i++]), {}};
+        bool first = true;
+        while (i < lines.size() && lines[i] != handover_separator) {
+            if (!first)
+                entry.value += "\r\n";
+            entry.value += lines[i++];
+            first = false;
+        }
+        ++i; // the separator
+        if (!entry.name.empty())
+            entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::string HandOverFileName(std::string_view product_code)
+{
+    return std::string(product_code);
+}
+
+} // namespace quillon::msi
