@@ -1,4 +1,4 @@
-// The five roles of a run doing nothing, so that a benchmark times the loop
+// The six roles of a run doing nothing, so that a benchmark times the loop
 // and the handlers alone: a silent run without windows, files or workers.
 #pragma once
 
@@ -10,9 +10,17 @@ class BareRoles : public RunEnvironment,
                   public UserInterface,
                   public SystemServices,
                   public WorkerServices,
-                  public MediaServices {
+                  public MediaServices,
+                  public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this}; }
+
+    std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
+    std::string media_override() const override { return {}; }
+    std::optional<std::string> ask_for_media(const std::string&) override { return std::nullopt; }
+    std::string language_code() override { return {}; }
+    msi::InstallerResult run_installer(TScriptExecutor&, msi::InstallerRequest) override { return {1, {}}; }
+    void changes_applied(TScriptExecutor&, const msi::InstallerRequest&) override {}
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

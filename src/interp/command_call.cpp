@@ -87,6 +87,23 @@ Result<std::string> CommandCall::text(std::size_t k) const
     return Expand(vars(), value);
 }
 
+Result<std::string> CommandCall::recorded(std::size_t k) const
+{
+    using enum ParamForm;
+    ParamForm how = TRY(form(k, {path, translated_path, installer_value}, "a recorded value"));
+    std::string value = TRY(raw(k));
+    if (how == translated_path)
+        value = TRY(translate(k, value, id()));
+    return NormalizePath(vars(), Expand(vars(), value));
+}
+
+Result<std::string> CommandCall::stored(std::size_t k) const
+{
+    using enum ParamForm;
+    TRY(form(k, {installer_value, written, stored, translated}, "a stored text"));
+    return raw(k);
+}
+
 Result<std::string> CommandCall::untranslated(std::size_t k) const
 {
     ParamForm how = TRY(form(k, {ParamForm::translated, ParamForm::translated_path}, "an untranslated text"));

@@ -38,6 +38,12 @@ public:
     // Parameter k (1-based) as a text: expanded, translated and expanded,
     // in path form, or as stored, as its form says.
     Result<std::string> text(std::size_t k) const;
+    // A value an installation command records: the parameter (translated
+    // first when its form is), expanded, then brought into path form, which
+    // expands it once more.
+    Result<std::string> recorded(std::size_t k) const;
+    // The parameter exactly as stored, for the forms that hand it over as is.
+    Result<std::string> stored(std::size_t k) const;
     // A translated parameter expanded without its translation.
     Result<std::string> untranslated(std::size_t k) const;
     // A Boolean: "TRUE" in any case or "-1" (read expanded or as stored), or

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "interp/worker_types.h"
+#include "msi/installer_run.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +47,8 @@ enum class EngineText : std::uint8_t {
     runtime_error_heading, // "Runtime error in setup script:"
     percent_complete,      // "% complete"
     general_setup_failure, // "General setup failure"
+    locate_sources,        // "Please locate your original setup sources to continue operation"
+    sources_required,      // "Original setup sources required to complete operation, sources not found"
 };
 
 // What the user sees: message boxes, error reports, the taskbar's attention,
@@ -159,13 +162,37 @@ public:
     virtual Result<void> fetch_media(TScriptExecutor& executor, const std::string& folder) = 0;
 };
 
-// The five roles of one run, given to the executor when it is made.
+// Windows Installer around "Apply Changes": where the installed media are,
+// the package run on the installer thread, and the engine cache after it.
+class InstallerServices {
+public:
+    virtual ~InstallerServices() = default;
+
+    // The "UninstallString" of the product's uninstall entry (under
+    // HKEY_LOCAL_MACHINE for all users, else HKEY_CURRENT_USER), or nothing.
+    virtual std::optional<std::string> uninstall_string(bool all_users, const std::string& title) = 0;
+    // The media folder given on the command line, or empty.
+    virtual std::string media_override() const = 0;
+    // Asks the user for the folder of the original media; nothing when cancelled.
+    virtual std::optional<std::string> ask_for_media(const std::string& prompt) = 0;
+    // The Windows language code of the run's language, empty when none is set.
+    virtual std::string language_code() = 0;
+    // Fills in the engine's part of the request (the package, the temp folder,
+    // the log, the caption), runs the package on the installer thread with
+    // the request's progress page, and waits for it.
+    virtual msi::InstallerResult run_installer(TScriptExecutor& executor, msi::InstallerRequest request) = 0;
+    // After a successful install, advertise or remove run: the engine cache.
+    virtual void changes_applied(TScriptExecutor& executor, const msi::InstallerRequest& request) = 0;
+};
+
+// The six roles of one run, given to the executor when it is made.
 struct ExecutorRoles {
     RunEnvironment& run;
     UserInterface& ui;
     SystemServices& system;
     WorkerServices& workers;
     MediaServices& media;
+    InstallerServices& installer;
 };
 
 } // namespace quillon

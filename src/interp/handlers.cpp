@@ -3,6 +3,7 @@
 #include "interp/mDialogCommands.h"
 #include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
+#include "interp/mRecordedCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
@@ -51,6 +52,7 @@ HandlerTable StandardHandlers()
     RegisterArchiveCommands(table);
     RegisterMediaCommands(table);
     RegisterInstallerCommands(table);
+    RegisterRecordedCommands(table);
     return table;
 }
 

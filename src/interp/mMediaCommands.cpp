@@ -28,7 +28,11 @@ void RegisterMediaCommands(HandlerTable& table)
 
 bool FetchCommandMedia(TScriptExecutor& executor, std::size_t index)
 {
-    const std::string& folder = executor.script().CommandMediaFolder(index);
+    return FetchMediaFolder(executor, executor.script().CommandMediaFolder(index));
+}
+
+bool FetchMediaFolder(TScriptExecutor& executor, const std::string& folder)
+{
     TVariableManager& vars = executor.vars();
     if (executor.script().media_mode() != fetching_media_mode || folder.empty() ||
         text_is_true(GetVar(vars, var::aborted_on_error)))

@@ -16,5 +16,7 @@ void RegisterMediaCommands(HandlerTable& table);
 // then the script ends when ABORTONERROR is true (answer false), or
 // ABORTEDONERROR is set and the command goes on (answer true).
 bool FetchCommandMedia(TScriptExecutor& executor, std::size_t index);
+// The same for a folder of the caller's ("OFFLINE\" before the changes are applied).
+bool FetchMediaFolder(TScriptExecutor& executor, const std::string& folder);
 
 } // namespace quillon

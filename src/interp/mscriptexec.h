@@ -10,6 +10,7 @@
 #include "interp/mscriptexecthread.h"
 #include "interp/worker_types.h"
 #include "msi/components.h"
+#include "msi/install_record.h"
 #include "script/ScriptImage.h"
 #include "vars/VariableManager.h"
 
@@ -92,6 +93,7 @@ public:
     SystemServices& system() { return m_roles.system; }
     WorkerServices& worker_services() { return m_roles.workers; }
     MediaServices& media() { return m_roles.media; }
+    InstallerServices& installer() { return m_roles.installer; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence
@@ -122,6 +124,9 @@ public:
     void persist_variable(std::string_view name);
 
     WorkerControl& workers() { return m_workers; }
+
+    // What the installation commands recorded for Windows Installer.
+    msi::InstallRecord& install_record() { return m_record; }
 
     // The component model of the run, started from the script's size list.
     TComponentModel& components() { return m_components; }
@@ -169,6 +174,7 @@ private:
     std::vector<std::string> m_persisted;
     WorkerControl m_workers;
     TComponentModel m_components;
+    msi::InstallRecord m_record;
 };
 
 } // namespace quillon

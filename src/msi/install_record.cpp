@@ -95,8 +95,8 @@ std::vector<std::string> ShortcutTextStatements(const std::vector<ShortcutText>&
 {
     std::vector<std::string> statements;
     for (const ShortcutText& text : texts) {
-        statements.push_back("UPDATE `Shortcut` SET `Name`='" + text.name + "' WHERE `Directory_`='" +
-                             text.directory + "'");
+        statements.push_back("UPDATE `Shortcut` SET `Name`='" + text.name + "' WHERE `Directory_`='" + text.directory +
+                             "'");
         statements.push_back("UPDATE `Shortcut` SET `Description`='" + text.description + "' WHERE `Directory_`='" +
                              text.directory + "'");
     }

@@ -48,6 +48,7 @@ inline constexpr std::string_view progress = "PROGRESS";
 inline constexpr std::string_view progress_mode = "PROGRESSMODE";
 inline constexpr std::string_view progress_text = "PROGRESSTEXT";
 inline constexpr std::string_view remove = "REMOVE";
+inline constexpr std::string_view reboot_computer = "REBOOTCOMPUTER";
 inline constexpr std::string_view revision_code = "REVISIONCODE";
 inline constexpr std::string_view root_dir = "ROOTDIR";
 inline constexpr std::string_view sfx_file = "SFXFILE";

@@ -33,6 +33,7 @@ struct Cmd {
     std::vector<std::string> parameters = {};
     bool disabled = false;
     std::string media_folder = {};
+    std::string header = {};
 };
 
 // The five roles of a run in one fake that records what was asked of it.
@@ -40,9 +41,47 @@ class RecordingHost : public RunEnvironment,
                       public UserInterface,
                       public SystemServices,
                       public WorkerServices,
-                      public MediaServices {
+                      public MediaServices,
+                      public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this}; }
+
+    // Windows Installer: the requests run, answered with installer_result;
+    // the media dialog answers from media_answers (cancel when they run out).
+    std::optional<std::string> uninstall_string(bool all_users, const std::string& title) override
+    {
+        uninstall_lookups.push_back((all_users ? "HKLM|" : "HKCU|") + title);
+        return uninstall_entry;
+    }
+    std::string media_override() const override { return media_given; }
+    std::optional<std::string> ask_for_media(const std::string& prompt) override
+    {
+        media_prompts.push_back(prompt);
+        if (media_answers.empty())
+            return std::nullopt;
+        std::string answer = media_answers.front();
+        media_answers.erase(media_answers.begin());
+        return answer;
+    }
+    std::string language_code() override { return language; }
+    msi::InstallerResult run_installer(TScriptExecutor&, msi::InstallerRequest request) override
+    {
+        installer_runs.push_back(std::move(request));
+        return installer_result;
+    }
+    void changes_applied(TScriptExecutor&, const msi::InstallerRequest& request) override
+    {
+        applied.push_back(request.operation);
+    }
+    std::optional<std::string> uninstall_entry;
+    std::vector<std::string> uninstall_lookups;
+    std::string media_given;
+    std::vector<std::string> media_answers;
+    std::vector<std::string> media_prompts;
+    std::string language;
+    std::vector<msi::InstallerRequest> installer_runs;
+    msi::InstallerResult installer_result{1, {}};
+    std::vector<msi::InstallerOperation> applied;
 
     // Media: the blocks set, the folders fetched; a fetch fails with fetch_failure when it is set.
     Result<void> set_web_media_block(const std::string& name, const std::string& locations) override
@@ -70,6 +109,9 @@ public:
         case EngineText::runtime_error_heading: return "Runtime error in setup script:";
         case EngineText::percent_complete: return "% complete";
         case EngineText::general_setup_failure: return "General setup failure";
+        case EngineText::locate_sources: return "Please locate your original setup sources to continue operation";
+        case EngineText::sources_required:
+            return "Original setup sources required to complete operation, sources not found";
         }
         return {};
     }
@@ -256,6 +298,7 @@ inline TScriptImage build_script(const std::vector<Cmd>& commands, const std::ve
         c.parameters = commands[i].parameters;
         c.disabled = commands[i].disabled;
         c.media_folder = commands[i].media_folder;
+        c.media_header = commands[i].header;
         c.project_file = "loop.qvp";
         c.project_line = static_cast<std::int32_t>(i + 10);
         script.commands.push_back(std::move(c));

@@ -24,7 +24,8 @@ TEST(InstallRecord, QueueAndInstanceListKeepLineBreaksAsTokens)
     EXPECT_FALSE(record.queue().has_value());
     ASSERT_EQ(statements.size(), 6u);
     EXPECT_EQ(statements[0], "INSERT INTO `Property` ( `Property` , `Value` ) VALUES ( 'A0A1B2C3D' , 'TRUE' )");
-    EXPECT_EQ(statements[3], "UPDATE `Property` SET `Value`='line one\r\nit$QUOTE$s two' WHERE `Property`='P0A1B2C3D_1'");
+    EXPECT_EQ(statements[3],
+              "UPDATE `Property` SET `Value`='line one\r\nit$QUOTE$s two' WHERE `Property`='P0A1B2C3D_1'");
     EXPECT_EQ(statements[5], "UPDATE `Property` SET `Value`='C:\\Temp\\' WHERE `Property`='MSINTEMP'");
 }
 
@@ -49,8 +50,10 @@ TEST(InstallRecord, PlatformFollowsTheMode)
         std::string_view template_text, mode, expected;
         bool changed, bit64;
     } cases[] = {
-        {"x64;1033", "Win32", "Intel;1033", true, false},   {"Intel;1033", "Win32", "Intel;1033", false, false},
-        {";1033", "Win32", "Intel;1033", true, false},      {"Intel;1033", "x64", "x64;1033", true, true},
+        {"x64;1033", "Win32", "Intel;1033", true, false},
+        {"Intel;1033", "Win32", "Intel;1033", false, false},
+        {";1033", "Win32", "Intel;1033", true, false},
+        {"Intel;1033", "x64", "x64;1033", true, true},
         {"Intel;1033,1031", "ia64", "Intel64;1033,1031", true, true},
     };
     for (const Case& c : cases) {
@@ -68,8 +71,8 @@ TEST(InstallerRun, CommandLines)
     base.data_folder = "C:\\Setup\\data\\";
     base.package_folder = "C:\\Temp\\SUPPORT\\";
     base.media_package_path = "\\Setup\\";
-    const std::string tail =
-        "SRCDIR=C:\\Setup\\data\\ SOURCELIST=C:\\Setup\\data\\;C:\\Temp\\SUPPORT\\ MEDIAPACKAGEPATH=\\Setup\\ REBOOT=R ";
+    const std::string tail = "SRCDIR=C:\\Setup\\data\\ SOURCELIST=C:\\Setup\\data\\;C:\\Temp\\SUPPORT\\ "
+                             "MEDIAPACKAGEPATH=\\Setup\\ REBOOT=R ";
     const std::string arp = "ARPSYSTEMCOMPONENT=1 ARPNOREMOVE=1 ARPNOMODIFY=1 ARPNOREPAIR=1 "
                             "ARPINSTALLLOCATION=\"C:\\Program Files\\App\\\" ";
 
@@ -140,8 +143,7 @@ TEST(InstallerRun, HandOverEntriesLeaveOutInstallerPropertiesAndReduceBackslashe
     }
     EXPECT_EQ(flat, (std::vector<std::string>{"SourceDir", "C:\\Setup\\data\\", "MEDIAPACKAGEPATH", "\\Setup\\",
                                               "A0A1B2C3D", "TRUE", "P0A1B2C3D_1", "C:\\Temp", "PNET",
-                                              "\\\\server\\share", "TARGETDIR", "C:\\App\\", "Gone",
-                                              "D:\\missing"}));
+                                              "\\\\server\\share", "TARGETDIR", "C:\\App\\", "Gone", "D:\\missing"}));
 
     // A removal hands the media in place of a recorded path that is gone.
     request.operation = InstallerOperation::remove;
@@ -170,8 +172,10 @@ TEST(InstallerRun, TextsAndOutcomes)
         bool error, cancelled, skipped, restart;
         std::string_view word;
     } cases[] = {
-        {false, false, false, false, "COMPLETE"}, {false, false, false, true, "REBOOT"},
-        {true, false, false, false, "ERROR"},     {true, true, false, false, "CANCEL"},
+        {false, false, false, false, "COMPLETE"},
+        {false, false, false, true, "REBOOT"},
+        {true, false, false, false, "ERROR"},
+        {true, true, false, false, "CANCEL"},
         // Windows Installer did not act on the cancel: the run completed.
         {false, true, false, false, "COMPLETE"},
         // The cancel came before the run started: nothing was installed.
