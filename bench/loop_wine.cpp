@@ -49,8 +49,9 @@ int main()
     EngineMessages messages;
     double bare = best_rate(script, [](TVariableManager&) { return std::make_unique<bench::BareRoles>(); });
     double engine = best_rate(script, [&](TVariableManager& vars) {
-        return std::make_unique<EngineHost>(EngineHostSetup{
-            script, vars, trace, messages, SetupLocation{"C:\\nowhere\\", "C:\\nowhere\\setup.exe", "", ""}, true});
+        return std::make_unique<EngineHost>(
+            EngineHostSetup{script, vars, trace, messages,
+                            SetupLocation{"C:\\nowhere\\", "C:\\nowhere\\setup.exe", "", "", "", "", ""}, true});
     });
     std::printf(
         "loop under Wine, %zu commands: bare loop %.2f M commands/s, with the engine's host %.2f M commands/s\n",

@@ -278,8 +278,11 @@ void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
                 m_roles.installer.start();
                 return;
             }
+            // The installer reads the user's cancel from the thread variables.
             if (!IsIconic(window))
-                RefreshProgress("$KYRT$", false, 0, 0, 0);
+                RefreshProgress("$KYRT$", true, 0, 0, 0);
+            else if (text_is_true(GetVar(m_vars, var::is_cancelled)))
+                m_vars.SetValue(var::thread_cancelled, "TRUE");
             if (text_is_true(GetVar(m_vars, var::thread_finished)))
                 dialog.result = 1;
             return;

@@ -44,6 +44,8 @@ public:
     Result<void> PrepareDialog(const std::string& key);
     // start_installer: the page shows the installer's progress; its refresh
     // timer starts the installer and the page returns 1 once it has finished.
+    // Whether a dialog was registered under the key.
+    bool HasDialog(const std::string& key) const { return m_dialogs.contains(key); }
     Result<DialogResult> ShowDialog(const std::string& key, bool modal, bool start_installer = false);
     void ReleaseDialog(const std::string& key);
     void HideCurrentDialog();

@@ -1,6 +1,7 @@
 #include "engine/embedded_programs.h"
 
 #include "base/scope_exit.h"
+#include "platform/win32/os_services.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -34,46 +35,11 @@ std::string in_folder(const std::string& folder, const char* name)
     return folder + "\\" + name;
 }
 
-// Writes under a temporary name in the same folder and renames it: a program
-// cut short by a full disk or a crash never stands under its final name.
-Result<void> write_whole_file(const std::string& path, std::span<const std::byte> bytes)
-{
-    std::wstring wide_path = win32::to_wide(path);
-    std::wstring folder = wide_path.substr(0, wide_path.find_last_of(L"\\/") + 1);
-    if (folder.empty())
-        folder = L".";
-    wchar_t temporary[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), L"qvo", 0, temporary) == 0)
-        return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
-    ScopeExit remove_temporary([&] { DeleteFileW(temporary); });
-
-    {
-        win32::UniqueFile file(
-            CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-            DWORD written = 0;
-            if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
-                return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
-            done += written;
-        }
-    }
-    // An earlier copy may carry the read-only attribute of a copied support folder.
-    SetFileAttributesW(wide_path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(temporary, wide_path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
-    remove_temporary.dismiss();
-    return {};
-}
-
 Result<std::string> write_resource(const std::string& folder, const wchar_t* resource, const char* name, HMODULE module)
 {
     std::string path = in_folder(folder, name);
     std::span<const std::byte> bytes = TRY(resource_bytes(module, resource, path));
-    TRY(write_whole_file(path, bytes));
+    TRY(win32::write_whole_file(path, bytes));
     return path;
 }
 
@@ -86,8 +52,8 @@ Result<std::string> write_gac_utility(const std::string& support_folder, const w
     std::string config = in_folder(support_folder, config_name);
     std::span<const std::byte> program_bytes = TRY(resource_bytes(module, program_resource, program));
     std::span<const std::byte> config_bytes = TRY(resource_bytes(module, config_resource, config));
-    TRY(write_whole_file(config, config_bytes));
-    TRY(write_whole_file(program, program_bytes));
+    TRY(win32::write_whole_file(config, config_bytes));
+    TRY(win32::write_whole_file(program, program_bytes));
     return program;
 }
 

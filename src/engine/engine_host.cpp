@@ -21,16 +21,12 @@ std::string EngineHost::PageRunOfEngine::translate(const std::string& text, cons
     return m_language.translate_design_text(text, key, index);
 }
 
-void EngineHost::InstallerNotBuilt::start()
-{
-    m_vars.SetValue(var::thread_finished, "TRUE");
-}
-
 EngineHost::EngineHost(EngineHostSetup setup)
     : m_setup(std::move(setup)), m_switches{m_setup.silent},
       m_language(m_setup.script, m_setup.location.support_folder, m_setup.messages),
       m_page_run(m_setup.vars, m_setup.messages, m_switches, m_language),
-      m_shell(m_setup.vars, &m_setup.messages, m_page_run), m_installer(m_setup.vars),
+      m_shell(m_setup.vars, &m_setup.messages, m_page_run),
+      m_installer(m_setup.script, m_setup.vars, m_setup.messages, m_switches, m_dialogs, m_workers, m_setup.location),
       m_dialogs(m_setup.location.support_folder, m_setup.vars, PageRoles{m_page_run, m_shell, m_installer}),
       m_run(m_setup.vars, m_setup.trace, m_switches, m_language, m_dialogs),
       m_ui(m_setup.vars, m_setup.trace, m_setup.messages, m_switches, m_shell, m_dialogs), m_system(m_setup.location),

@@ -1,12 +1,13 @@
 // The engine's objects around a script's run, made and connected in this one
 // place: the language, the windows around the pages (WizardShell), the dialog
-// runtime with its roles, and the five roles the execution loop is given.
+// runtime with its roles, and the six roles the execution loop is given.
 // Made once the support folder holds the setup's files, so that the pages can
 // be registered at start-up; the executor is attached when the run makes it.
 #pragma once
 
 #include "dialogs/uDlgAPI.h"
 #include "engine/engine_language.h"
+#include "engine/installer_services.h"
 #include "engine/media_services.h"
 #include "engine/messages.h"
 #include "engine/run_environment.h"
@@ -39,7 +40,7 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media}; }
+    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer}; }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     // The run's executor: the pages' feature controls show its components and
@@ -70,25 +71,12 @@ private:
         const EngineLanguage& m_language;
         TScriptExecutor* m_executor = nullptr;
     };
-    // The installer thread comes with the Windows Installer bridge; until then
-    // no command asks a page for it ("Apply Changes" is not supported yet), and
-    // a page that did would be told at once that it finished.
-    class InstallerNotBuilt : public InstallerRun {
-    public:
-        explicit InstallerNotBuilt(TVariableManager& vars) : m_vars(vars) {}
-        void start() override;
-        void run_and_wait() override { start(); }
-
-    private:
-        TVariableManager& m_vars;
-    };
-
     EngineHostSetup m_setup;
     RunSwitches m_switches;
     EngineLanguage m_language;
     PageRunOfEngine m_page_run;
     WizardShell m_shell;
-    InstallerNotBuilt m_installer;
+    WindowsInstallerServices m_installer;
     TDialogRuntime m_dialogs;
     WindowsRunEnvironment m_run;
     WindowsUserInterface m_ui;

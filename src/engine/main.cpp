@@ -210,13 +210,19 @@ Result<void> Engine::register_dialogs()
         m_init->set_progress(0, dialogs, 1);
         m_init->paint();
     }
-    m_host = std::make_unique<EngineHost>(EngineHostSetup{
-        *m_script, m_variables, *m_trace, m_messages,
-        SetupLocation{m_support_folder, m_executable, m_options.package_path, m_tail}, m_options.silent});
+    m_host = std::make_unique<EngineHost>(
+        EngineHostSetup{*m_script, m_variables, *m_trace, m_messages,
+                        SetupLocation{m_support_folder, m_executable, m_options.package_path, m_tail, m_database_path,
+                                      m_temp_folder, m_options.media_override},
+                        m_options.silent});
     for (std::size_t i = 0; i < m_script->CommandCount(); ++i) {
-        if (m_script->CommandName(i) != "Display Dialog" || m_script->IsDisabled(i))
+        // "Apply Changes" shows Windows Installer's progress on a page of its own.
+        const std::string& command = m_script->CommandName(i);
+        if ((command != "Display Dialog" && command != "Apply Changes") || m_script->IsDisabled(i))
             continue;
         std::string name = TRY(m_script->Parameter(m_script->CommandId(i), 1));
+        if (name.empty() && command == "Apply Changes")
+            continue;
         // A dialog that cannot be loaded ends the start-up like any other failure of it.
         TRY(m_host->dialogs().RegisterDialog(std::to_string(i), m_support_folder + name + ".dfm"));
         if (m_init) {

@@ -177,8 +177,6 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     context.trace.line("    <kyrt>");
     seed_initialization(vars, context.startup, machine);
     delete_resume_entry(script.product_code());
-    // FIXME: the media headers are queued as installer properties "A" + header = "FALSE"
-    // once the installer property queue and the instance data exist.
 
     ScriptRunResult result;
     bool language_chosen = choose_language(context);
@@ -195,6 +193,15 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         // The bootstrap above knows only first installations: the model starts
         // empty but for the predefined component.
         executor.components().StartFirstInstallation();
+        // Every installation command starts switched off in the package; the
+        // ones that run switch themselves on.
+        msi::InstallRecord& record = executor.install_record();
+        record.set_command_marks(compiled.marks);
+        for (std::size_t i = 0; i < script.CommandCount(); ++i) {
+            std::string header = script.CommandHeader(i).value_or("");
+            if (!header.empty())
+                record.record_property(msi::CommandProperty(header), "FALSE");
+        }
         host.attach_executor(&executor);
         ScopeExit detach([&host] { host.attach_executor(nullptr); });
         result.runtime_error = !executor.Run();

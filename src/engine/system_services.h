@@ -15,6 +15,9 @@ struct SetupLocation {
     std::string exe_file;
     std::string package_path; // "/m=", empty when the engine was started directly
     std::string command_tail;
+    std::string database_path;  // the engine's copy of the package
+    std::string temp_folder;
+    std::string media_override; // "/p=", empty when not given
 };
 
 class WindowsSystemServices : public SystemServices {

@@ -28,6 +28,8 @@ std::string WindowsUserInterface::engine_text(EngineText which) const
     case EngineText::runtime_error_heading: return m_messages.text(MessageLine::runtime_error_in_script);
     case EngineText::percent_complete: return m_messages.text(MessageLine::percent_complete);
     case EngineText::general_setup_failure: return m_messages.text(MessageLine::general_setup_failure);
+    case EngineText::locate_sources: return m_messages.text(MessageLine::locate_sources);
+    case EngineText::sources_required: return m_messages.text(MessageLine::sources_required);
     }
     return {};
 }

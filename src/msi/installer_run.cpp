@@ -373,6 +373,25 @@ std::string FinishErrorText(std::string text)
     return text;
 }
 
+std::string PackedGuid(std::string_view guid)
+{
+    std::string digits;
+    for (char c : guid)
+        if (c != '{' && c != '}' && c != '-')
+            digits += c;
+    if (digits.size() != 32)
+        return {};
+    std::string packed;
+    // The first three groups reversed whole, the rest pair by pair.
+    for (auto [from, length] : {std::pair{0, 8}, {8, 4}, {12, 4}})
+        packed.append(digits.rbegin() + (32 - from - length), digits.rbegin() + (32 - from));
+    for (std::size_t i = 16; i < 32; i += 2) {
+        packed += digits[i + 1];
+        packed += digits[i];
+    }
+    return ascii_upper(packed);
+}
+
 std::string LastUsedSource(std::string_view current, std::string_view package_folder)
 {
     std::size_t last = current.rfind(';');

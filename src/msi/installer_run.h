@@ -133,6 +133,10 @@ inline bool InstallerNeedsRestart(std::uint32_t code)
     return code == 1641 || code == 3010;
 }
 
+// The packed form of a GUID that Windows Installer's registry keys use:
+// {12345678-9ABC-DEF0-1234-56789ABCDEF0} gives 87654321CBA90FED21436587A9CBED0F.
+std::string PackedGuid(std::string_view guid);
+
 // The values the source list of a product gets when it is removed.
 std::string LastUsedSource(std::string_view current, std::string_view package_folder);
 

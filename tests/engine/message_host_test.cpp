@@ -30,7 +30,8 @@ struct HostRun {
         DefineVar(vars, "PROGRESSMODE", "MARQUEE", "Initialization");
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");
-        host.emplace(EngineHostSetup{script, vars, trace, messages, SetupLocation{"", "setup.exe", "", ""}, false});
+        host.emplace(
+            EngineHostSetup{script, vars, trace, messages, SetupLocation{"", "setup.exe", "", "", "", "", ""}, false});
         handlers = StandardHandlers();
         executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }

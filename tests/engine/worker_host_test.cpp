@@ -40,7 +40,8 @@ struct HostRun {
         for (const auto& [name, value] : start)
             DefineVar(vars, name, value, "Initialization");
         host.emplace(EngineHostSetup{script, vars, trace, messages,
-                                     SetupLocation{to_utf8(folder.wstring()), "setup.exe", "", ""}, silent});
+                                     SetupLocation{to_utf8(folder.wstring()), "setup.exe", "", "", "", "", ""},
+                                     silent});
         handlers = StandardHandlers();
         executor.emplace(script, vars, host->roles(), handlers, process, BuildLabelTable(script));
     }

@@ -154,21 +154,22 @@ TEST(ApplyChanges, ResultsOperationsAndTheEngineCache)
 {
     struct Case {
         std::string install, remove;
-        msi::InstallerResult result;
+        int outcome;
+        std::string error_text;
         InstallerOperation operation;
         std::string word, last_error, reboot;
         bool applied;
     } cases[] = {
-        {"TRUE", "FALSE", {1, ""}, InstallerOperation::install, "COMPLETE", "", "FALSE", true},
-        {"FALSE", "TRUE", {2, ""}, InstallerOperation::remove, "REBOOT", "", "TRUE", true},
-        {"false", "false", {-1, "Disk full"}, InstallerOperation::advertise, "ERROR", "Disk full", "FALSE", false},
-        {"-1", "TRUE", {0, ""}, InstallerOperation::install, "CANCEL", "", "FALSE", false},
+        {"TRUE", "FALSE", 1, "", InstallerOperation::install, "COMPLETE", "", "FALSE", true},
+        {"FALSE", "TRUE", 2, "", InstallerOperation::remove, "REBOOT", "", "TRUE", true},
+        {"false", "false", -1, "Disk full", InstallerOperation::advertise, "ERROR", "Disk full", "FALSE", false},
+        {"-1", "TRUE", 0, "", InstallerOperation::install, "CANCEL", "", "FALSE", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
         ScriptRun run({{"Apply Changes", {"Progress", "Result", c.install, c.remove}}},
                       {{"REBOOTCOMPUTER", "FALSE"}, {"LASTERROR", ""}});
-        run.host.installer_result = c.result;
+        run.host.installer_result = {c.outcome, c.error_text};
         ASSERT_TRUE(run.run());
         ASSERT_EQ(run.host.installer_runs.size(), 1u);
         EXPECT_EQ(run.host.installer_runs[0].operation, c.operation);

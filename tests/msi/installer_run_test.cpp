@@ -166,6 +166,8 @@ TEST(InstallerRun, TextsAndOutcomes)
     EXPECT_TRUE(IsInstallerPropertyName("username"));
     EXPECT_TRUE(IsInstallerPropertyName("SourceDir"));
     EXPECT_FALSE(IsInstallerPropertyName("GREETING"));
+    EXPECT_EQ(PackedGuid("{12345678-9ABC-DEF0-1234-56789ABCDEF0}"), "87654321CBA90FED21436587A9CBED0F");
+    EXPECT_EQ(PackedGuid("nonsense"), "");
     EXPECT_EQ(LastUsedSource("n;1;C:\\Old\\", "C:\\New\\"), "n;1;C:\\New\\");
 
     struct Case {

@@ -1,10 +1,13 @@
 #include "platform/win32/os_services.h"
 
+#include "base/scope_exit.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace quillon::win32 {
 
@@ -106,6 +109,39 @@ std::string create_temp_file(const std::string& folder, const std::string& prefi
     if (GetTempFileNameW(to_wide(folder).c_str(), to_wide(prefix).c_str(), 0, buffer) == 0)
         return {};
     return to_ansi(buffer);
+}
+
+Result<void> write_whole_file(const std::string& path, std::span<const std::byte> bytes)
+{
+    std::wstring wide_path = win32::to_wide(path);
+    std::wstring folder = wide_path.substr(0, wide_path.find_last_of(L"\\/") + 1);
+    if (folder.empty())
+        folder = L".";
+    wchar_t temporary[MAX_PATH];
+    if (GetTempFileNameW(folder.c_str(), L"qvo", 0, temporary) == 0)
+        return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
+    ScopeExit remove_temporary([&] { DeleteFileW(temporary); });
+
+    {
+        win32::UniqueFile file(
+            CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+            DWORD written = 0;
+            if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
+                return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
+            done += written;
+        }
+    }
+    // An earlier copy may carry the read-only attribute of a copied support folder.
+    SetFileAttributesW(wide_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExW(temporary, wide_path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
+    remove_temporary.dismiss();
+    return {};
 }
 
 } // namespace quillon::win32

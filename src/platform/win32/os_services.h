@@ -3,7 +3,11 @@
 // entries, short names, found names and temporary files.
 #pragma once
 
+#include "base/error.h"
+
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace quillon::win32 {
@@ -42,5 +46,10 @@ std::optional<std::string> short_path_name(const std::string& path);
 std::optional<std::string> found_file_name(const std::string& path);
 // An empty file with a unique name in the folder; its full path, or empty.
 std::string create_temp_file(const std::string& folder, const std::string& prefix);
+
+// Writes the file whole or not at all: under a temporary name in the same
+// folder, then renamed over the path, so that a write cut short by a full
+// disk or a crash never stands under the final name.
+Result<void> write_whole_file(const std::string& path, std::span<const std::byte> bytes);
 
 } // namespace quillon::win32

@@ -1,0 +1,177 @@
+#include "engine/installer_services.h"
+
+#include "base/paths.h"
+#include "engine/languages.h"
+#include "engine/media_services.h"
+#include "engine/wizard_shell.h"
+#include "interp/mscriptexec.h"
+#include "platform/win32/com.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "vars/mEval.h"
+#include "vars/predefined.h"
+#include "vars/reserved_names.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::string_view advertised_marker = "__ad";
+
+bool variable_true(const TVariableManager& vars, std::string_view name)
+{
+    return text_is_true(GetVar(vars, name));
+}
+
+} // namespace
+
+WindowsInstallerServices::WindowsInstallerServices(const TScriptImage& script, TVariableManager& vars,
+                                                   const EngineMessages& messages, const RunSwitches& switches,
+                                                   TDialogRuntime& dialogs, WindowsWorkerServices& workers,
+                                                   SetupLocation location)
+    : m_script(script), m_vars(vars), m_messages(messages), m_switches(switches), m_dialogs(dialogs),
+      m_workers(workers), m_location(std::move(location))
+{
+}
+
+WindowsInstallerServices::~WindowsInstallerServices()
+{
+    // A run always ends (Windows Installer returns, the busy wait stops at a
+    // cancel); the engine does not leave while it goes on.
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::optional<std::string> WindowsInstallerServices::uninstall_string(bool all_users, const std::string& title)
+{
+    std::wstring path = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + win32::to_wide(title);
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &raw) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    win32::UniqueHkey key(raw);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(raw, L"UninstallString", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(raw, L"UninstallString", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    value.resize(wcsnlen(value.c_str(), value.size()));
+    return win32::to_ansi(value);
+}
+
+std::optional<std::string> WindowsInstallerServices::ask_for_media(const std::string& prompt)
+{
+    win32::ComApartment apartment;
+    std::wstring title = win32::to_wide(prompt);
+    BROWSEINFOW info{};
+    info.hwndOwner = current_window(m_vars);
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (chosen == nullptr)
+        return std::nullopt;
+    wchar_t path[MAX_PATH] = L"";
+    bool named = SHGetPathFromIDListW(chosen, path);
+    CoTaskMemFree(chosen);
+    if (!named)
+        return std::nullopt;
+    return win32::to_ansi(path);
+}
+
+std::string WindowsInstallerServices::language_code()
+{
+    std::string language = GetVar(m_vars, var::language);
+    return language.empty() ? std::string() : LanguageIdFromName(language);
+}
+
+std::string WindowsInstallerServices::engine_cache_folder() const
+{
+    return CachedDataFolder(m_vars, variable_true(m_vars, var::all_users), m_script.revision_code());
+}
+
+msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& executor, msi::InstallerRequest request)
+{
+    request.package_path = request.patch() ? without_extension(m_location.database_path) + ".msp"
+                                           : m_location.database_path;
+    if (!m_location.temp_folder.empty())
+        request.temp_folder = m_location.temp_folder;
+    request.log_file = GetVar(m_vars, var::logged);
+    request.caption = StandardCaption(m_vars);
+    request.engine_cache_folder = engine_cache_folder();
+    request.parent_window = reinterpret_cast<std::uintptr_t>(current_window(m_vars));
+    std::string page = request.progress_dialog;
+
+    m_state = std::make_shared<InstallerRunState>();
+    m_pending = std::move(request);
+    m_vars.SetValue(var::thread_finished, "FALSE");
+    m_vars.SetValue(var::thread_cancelled, "FALSE");
+    executor.workers().set_busy(true);
+    if (!m_switches.silent && !page.empty() && m_dialogs.HasDialog(page))
+        (void)m_dialogs.ShowDialog(page, true, true);
+    if (m_pending)
+        start(); // no page, or the page could not start it
+    wait_for_end();
+    executor.workers().set_busy(false);
+
+    const InstallerRunState& state = *m_state;
+    msi::InstallerResult result;
+    result.outcome = msi::RunOutcome(state.error, GetVar(m_vars, var::thread_cancelled) == "TRUE",
+                                     state.skipped_for_cancel, state.restart);
+    result.error_text = state.error_text;
+    return result;
+}
+
+void WindowsInstallerServices::start()
+{
+    if (!m_pending || !m_state)
+        return;
+    m_vars.SetValue(var::thread_finished, "FALSE");
+    InstallerThreadSetup setup{m_vars, m_messages, std::move(*m_pending), m_state,
+                               [this] { m_workers.wake_main_thread(); }};
+    m_pending.reset();
+    m_thread = StartInstallerThread(std::move(setup));
+}
+
+void WindowsInstallerServices::run_and_wait()
+{
+    start();
+    wait_for_end();
+}
+
+void WindowsInstallerServices::wait_for_end()
+{
+    if (!m_state)
+        return;
+    while (!m_state->ended.is_set()) {
+        if (variable_true(m_vars, var::is_cancelled))
+            m_vars.SetValue(var::thread_cancelled, "TRUE");
+        m_workers.wait_step(m_state->ended);
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void WindowsInstallerServices::changes_applied(TScriptExecutor&, const msi::InstallerRequest& request)
+{
+    std::wstring marker = win32::to_wide(engine_cache_folder() + std::string(advertised_marker));
+    // An advertised product is completed by the next installation with its features added.
+    if (request.operation == msi::InstallerOperation::advertise) {
+        std::wstring cache = win32::to_wide(engine_cache_folder());
+        SHCreateDirectoryExW(nullptr, cache.c_str(), nullptr);
+        CreateDirectoryW(marker.c_str(), nullptr);
+    } else {
+        RemoveDirectoryW(marker.c_str()); // only when empty
+    }
+    // FIXME: the engine cache copy, the maintenance data and the uninstall
+    // entries follow with the engine cache's own issue.
+}
+
+} // namespace quillon

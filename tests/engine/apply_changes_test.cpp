@@ -1,0 +1,99 @@
+// "Apply Changes" in a real setup under Wine: the engine edits its copy of a
+// package the setup compiler wrote, hands the run's properties over, and runs
+// it through Windows Installer, which installs and removes the product.
+#include "engine/setup_folder.h"
+#include "msi/compiled_package.h"
+#include "msi/installer_api.h"
+
+#include <gtest/gtest.h>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view product_code = "{22222222-2222-3333-4444-555555555555}";
+
+// Applies the changes and ends with 21 COMPLETE, 22 REBOOT, 23 ERROR (25
+// when LASTERROR is empty), 24 CANCEL.
+CompiledScript apply_script()
+{
+    CompiledCommand folder = command("Create Folder", 1, {"$TEMPDIR$Quillon Folder"});
+    folder.media_header = "0A1B2C3D";
+    CompiledCommand skipped = command("Create Folder", 3, {"C:\\Never"});
+    skipped.media_header = "0B1C2D3E";
+    std::vector<CompiledCommand> commands = {
+        folder,
+        command("If", 2, {"NEVER", "5", "", "FALSE"}),
+        skipped,
+        command("End", 4),
+        command("Apply Changes", 5, {"", "RESULT", "$INSTALL$", "$REMOVE$"}),
+        command("If", 6, {"RESULT", "0", "COMPLETE", "FALSE"}),
+        command("Terminate with Exit Code", 7, {"21"}),
+        command("End", 8),
+        command("If", 9, {"RESULT", "0", "REBOOT", "FALSE"}),
+        command("Terminate with Exit Code", 10, {"22"}),
+        command("End", 11),
+        command("If", 12, {"RESULT", "0", "CANCEL", "FALSE"}),
+        command("Terminate with Exit Code", 13, {"24"}),
+        command("End", 14),
+        command("If", 15, {"LASTERROR", "0", "", "FALSE"}),
+        command("Terminate with Exit Code", 16, {"25"}),
+        command("End", 17),
+        command("Terminate with Exit Code", 18, {"23"}),
+    };
+    CompiledScript script = script_of(commands);
+    return script;
+}
+
+int product_state()
+{
+    return msi::QueryProductState(std::string(product_code)).value_or(-1);
+}
+
+TEST(ApplyChanges, InstallsAndRemovesTheProductWithTheRecordedProperties)
+{
+    fs::path exe = make_setup(L"apply-install", apply_script(), {});
+    std::string package = compiled_package(L"apply-install-package", std::string(product_code),
+                                           "{3C2B1A09-8F7E-4D6C-B5A4-9384756A5B4C}");
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+    fs::path log = exe.parent_path() / L"setup.log";
+    ASSERT_NE(product_state(), msi::product_installed);
+
+    RunOutcome installed = run_program({exe, L"/s /l=" + log.wstring() + L" INSTALL=TRUE REMOVE=FALSE"});
+    EXPECT_EQ(installed.exit_code, 21u);
+    EXPECT_EQ(product_state(), msi::product_installed);
+
+    // The log carries the header of the run with the recorded properties: the
+    // command that ran switched on, the one in the branch not taken off.
+    std::string text = read_utf16_file(log).value_or("");
+    EXPECT_NE(text.find("=== Run Test"), std::string::npos) << text;
+    EXPECT_NE(text.find(": Applying Changes @"), std::string::npos);
+    std::size_t properties = text.find("*** Properties ***\r\n");
+    ASSERT_NE(properties, std::string::npos) << text;
+    std::string line = text.substr(properties + 20, text.find("\r\n", properties + 20) - properties - 20);
+    EXPECT_NE(line.find("A0A1B2C3D,FALSE,A0B1C2D3E,FALSE,A0A1B2C3D,TRUE,P0A1B2C3D_1,"), std::string::npos) << line;
+    EXPECT_NE(line.find("MSINTEMP,"), std::string::npos) << line;
+    std::size_t package_line = text.find("*** MSI Database ***\r\n");
+    ASSERT_NE(package_line, std::string::npos);
+    EXPECT_NE(text.find("setup.msi", package_line), std::string::npos);
+    // The hand-over file lives only while the run does.
+    EXPECT_FALSE(fs::exists(child_temp_dir() / win32::to_wide(std::string(product_code))));
+
+    RunOutcome removed = run_program({exe, L"/s INSTALL=FALSE REMOVE=TRUE"});
+    EXPECT_EQ(removed.exit_code, 21u);
+    EXPECT_NE(product_state(), msi::product_installed);
+}
+
+TEST(ApplyChanges, APackageThatCannotBeOpenedEndsWithErrorAndItsText)
+{
+    // make_setup's package is a stand-in that is no database at all.
+    fs::path exe = make_setup(L"apply-broken", apply_script(), {});
+    RunOutcome outcome = run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE"});
+    EXPECT_EQ(outcome.exit_code, 23u);
+    EXPECT_NE(product_state(), msi::product_installed);
+}
+
+} // namespace
+} // namespace quillon::test
