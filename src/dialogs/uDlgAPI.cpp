@@ -273,7 +273,9 @@ void TDialogRuntime::on_timer(Dialog& dialog, UINT_PTR id)
             // The first tick starts the installer, so that its page is up before the first message.
             if (!dialog.installer_started) {
                 dialog.installer_started = true;
-                m_vars.SetValue(var::thread_cancelled, "FALSE");
+                // A cancel clicked before this first tick keeps the run from starting.
+                bool cancelled = text_is_true(GetVar(m_vars, var::is_cancelled));
+                m_vars.SetValue(var::thread_cancelled, cancelled ? "TRUE" : "FALSE");
                 m_vars.SetValue(var::thread_finished, "FALSE");
                 m_roles.installer.start();
                 return;

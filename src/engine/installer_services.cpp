@@ -99,8 +99,8 @@ std::string WindowsInstallerServices::engine_cache_folder() const
 
 msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& executor, msi::InstallerRequest request)
 {
-    request.package_path = request.patch() ? without_extension(m_location.database_path) + ".msp"
-                                           : m_location.database_path;
+    request.package_path =
+        request.patch() ? without_extension(m_location.database_path) + ".msp" : m_location.database_path;
     if (!m_location.temp_folder.empty())
         request.temp_folder = m_location.temp_folder;
     request.log_file = GetVar(m_vars, var::logged);
@@ -114,7 +114,7 @@ msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& ex
     m_vars.SetValue(var::thread_finished, "FALSE");
     m_vars.SetValue(var::thread_cancelled, "FALSE");
     executor.workers().set_busy(true);
-    if (!m_switches.silent && !page.empty() && m_dialogs.HasDialog(page))
+    if (!m_switches.silent && !page.empty() && m_dialogs.HasDialog(page) && m_dialogs.PrepareDialog(page))
         (void)m_dialogs.ShowDialog(page, true, true);
     if (m_pending)
         start(); // no page, or the page could not start it

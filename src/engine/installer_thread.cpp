@@ -127,7 +127,8 @@ void set_component_platform(const msi::MsiHandle& database, bool bits64)
         if (!record || !*record)
             break;
         int attributes = msi::RecordInteger(**record, 1);
-        attributes = bits64 ? attributes | msi::component_64bit_attribute : attributes & ~msi::component_64bit_attribute;
+        attributes =
+            bits64 ? attributes | msi::component_64bit_attribute : attributes & ~msi::component_64bit_attribute;
         if (msi::SetRecordInteger(**record, 1, attributes))
             (void)msi::UpdateRecord(*view, **record);
     }
@@ -189,9 +190,9 @@ void append_log_header(const std::string& log_file, const std::vector<std::strin
 std::string system_message(std::uint32_t code)
 {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                      FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (length == 0 || buffer == nullptr)
         return "Windows Installer error " + std::to_string(code);
     std::string text = win32::to_ansi(std::wstring_view(buffer, length));
@@ -268,8 +269,7 @@ void repair_source_list(const std::string& product_code, const std::string& pack
             if (read_string(raw, L"MediaPackage"))
                 write_expandable(raw, L"MediaPackage", media_package_path);
         }
-        if (RegOpenKeyExW(root, (path + L"\\Net").c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &raw) ==
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExW(root, (path + L"\\Net").c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &raw) == ERROR_SUCCESS) {
             win32::UniqueHkey key(raw);
             long largest = 0;
             for (DWORD i = 0;; ++i) {
@@ -377,8 +377,7 @@ public:
             state.skipped_for_cancel = true;
             return;
         }
-        MessageHostOfRun host(vars, reinterpret_cast<HWND>(request.parent_window), GetVar(vars, var::title),
-                              m_quiet);
+        MessageHostOfRun host(vars, reinterpret_cast<HWND>(request.parent_window), GetVar(vars, var::title), m_quiet);
         const EngineMessages& messages = m_setup.messages;
         host.prefixes = {messages.text(MessageLine::fatal_error_prefix), messages.text(MessageLine::error_prefix),
                          messages.text(MessageLine::warning_prefix), messages.text(MessageLine::files_in_use_prefix),

@@ -16,7 +16,7 @@ constexpr std::string_view product_code = "{22222222-2222-3333-4444-555555555555
 
 // Applies the changes and ends with 21 COMPLETE, 22 REBOOT, 23 ERROR (25
 // when LASTERROR is empty), 24 CANCEL.
-CompiledScript apply_script()
+CompiledScript apply_script(const std::string& page = "")
 {
     CompiledCommand folder = command("Create Folder", 1, {"$TEMPDIR$Quillon Folder"});
     folder.media_header = "0A1B2C3D";
@@ -27,7 +27,7 @@ CompiledScript apply_script()
         command("If", 2, {"NEVER", "5", "", "FALSE"}),
         skipped,
         command("End", 4),
-        command("Apply Changes", 5, {"", "RESULT", "$INSTALL$", "$REMOVE$"}),
+        command("Apply Changes", 5, {page, "RESULT", "$INSTALL$", "$REMOVE$"}),
         command("If", 6, {"RESULT", "0", "COMPLETE", "FALSE"}),
         command("Terminate with Exit Code", 7, {"21"}),
         command("End", 8),
@@ -54,8 +54,8 @@ int product_state()
 TEST(ApplyChanges, InstallsAndRemovesTheProductWithTheRecordedProperties)
 {
     fs::path exe = make_setup(L"apply-install", apply_script(), {});
-    std::string package = compiled_package(L"apply-install-package", std::string(product_code),
-                                           "{3C2B1A09-8F7E-4D6C-B5A4-9384756A5B4C}");
+    std::string package =
+        compiled_package(L"apply-install-package", std::string(product_code), "{3C2B1A09-8F7E-4D6C-B5A4-9384756A5B4C}");
     fs::remove(exe.parent_path() / L"setup.msi");
     fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
     fs::path log = exe.parent_path() / L"setup.log";
@@ -83,6 +83,40 @@ TEST(ApplyChanges, InstallsAndRemovesTheProductWithTheRecordedProperties)
 
     RunOutcome removed = run_program({exe, L"/s INSTALL=FALSE REMOVE=TRUE"});
     EXPECT_EQ(removed.exit_code, 21u);
+    EXPECT_NE(product_state(), msi::product_installed);
+}
+
+// The run's progress page: its first refresh starts the installer thread,
+// Windows Installer's progress reaches its bar, and the page ends the wait
+// when the run has finished.
+TEST(ApplyChanges, TheProgressPageShowsTheRunAndEndsWithIt)
+{
+    const std::string page = "object Progress: TForm\r\n  Caption = 'Installing $TITLE$'\r\n  ClientWidth = 360\r\n"
+                             "  ClientHeight = 120\r\n"
+                             "  object lblAction: TStaticText\r\n    Left = 8\r\n    Top = 8\r\n    Width = 340\r\n"
+                             "    Height = 20\r\n    Tag = 1\r\n  end\r\n"
+                             "  object pbProgress: TProgressBar\r\n    Left = 8\r\n    Top = 40\r\n    Width = 340\r\n"
+                             "    Height = 20\r\n    Tag = 1\r\n  end\r\n"
+                             "  object btnCancel: TButton\r\n    Left = 272\r\n    Top = 80\r\n    Width = 75\r\n"
+                             "    Height = 25\r\n    Tag = 3\r\n    Caption = 'Cancel'\r\n  end\r\nend\r\n";
+    fs::path exe =
+        make_setup(L"apply-page", apply_script("Progress"), {{L"Progress.dfm", page}, {L"Progress.dfm.qvof", ""}});
+    std::string package =
+        compiled_package(L"apply-page-package", std::string(product_code), "{4D3C2B1A-9F8E-4E7D-A6B5-A49586B7C6D5}");
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+
+    StartedProgram program = start_program({exe, L"INSTALL=TRUE REMOVE=FALSE"});
+    HWND shown = wait_for_page(L"Progress.dfm", std::chrono::seconds(30));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(window_text(shown).rfind(L"Installing Run Test", 0), 0u) << to_utf8(window_text(shown));
+    save_window_bitmap(shown, exe.parent_path() / L"progress.bmp");
+    RunOutcome outcome = program.wait(std::chrono::seconds(60));
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, 21u);
+    EXPECT_EQ(product_state(), msi::product_installed);
+
+    EXPECT_EQ(run_program({exe, L"/s INSTALL=FALSE REMOVE=TRUE"}).exit_code, 21u);
     EXPECT_NE(product_state(), msi::product_installed);
 }
 
