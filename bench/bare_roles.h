@@ -21,6 +21,10 @@ public:
     std::string language_code() override { return {}; }
     msi::InstallerResult run_installer(TScriptExecutor&, msi::InstallerRequest) override { return {1, {}}; }
     void changes_applied(TScriptExecutor&, const msi::InstallerRequest&) override {}
+    std::string windows_folder() override { return {}; }
+    std::int32_t run_tool(const std::string&, const std::string&, const std::string&) override { return -1; }
+    PackageAssemblies package_assemblies() override { return {}; }
+    Result<std::string> write_gac_helper(bool) override { return std::string(); }
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

@@ -1,10 +1,12 @@
 #include "engine/installer_services.h"
 
 #include "base/paths.h"
+#include "engine/embedded_programs.h"
 #include "engine/languages.h"
 #include "engine/media_services.h"
 #include "engine/wizard_shell.h"
 #include "interp/mscriptexec.h"
+#include "msi/installer_api.h"
 #include "platform/win32/com.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -14,6 +16,7 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 namespace quillon {
@@ -172,6 +175,85 @@ void WindowsInstallerServices::changes_applied(TScriptExecutor&, const msi::Inst
     }
     // FIXME: the engine cache copy, the maintenance data and the uninstall
     // entries follow with the engine cache's own issue.
+}
+
+std::string WindowsInstallerServices::windows_folder()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+    std::string text = length > 0 && length < MAX_PATH ? win32::to_ansi(folder) : std::string("C:\\Windows");
+    return text.back() == '\\' ? text : text + "\\";
+}
+
+std::int32_t WindowsInstallerServices::run_tool(const std::string& program, const std::string& arguments,
+                                                const std::string& folder)
+{
+    std::wstring file = win32::to_wide(program);
+    std::wstring parameters = win32::to_wide(arguments);
+    std::wstring directory = win32::to_wide(folder);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = SW_HIDE;
+    info.lpVerb = L"open";
+    if (!ShellExecuteExW(&info)) {
+        info.lpVerb = nullptr; // the file's default verb
+        if (!ShellExecuteExW(&info))
+            return -1;
+    }
+    if (info.hProcess == nullptr)
+        return 0; // handed to a program that was running already
+    win32::UniqueHandle process(info.hProcess);
+    // The pages stay responsive while the tool runs.
+    while (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(info.hProcess, &code))
+        return -1;
+    return static_cast<std::int32_t>(code);
+}
+
+PackageAssemblies WindowsInstallerServices::package_assemblies()
+{
+    PackageAssemblies assemblies;
+    Result<msi::MsiHandle> database = msi::OpenDatabase(m_location.database_path, false);
+    if (!database)
+        return assemblies;
+    auto strings = [&](const std::string& sql) {
+        std::vector<std::string> values;
+        Result<msi::MsiHandle> view = msi::OpenView(*database, sql);
+        if (!view || !msi::Execute(*view))
+            return values;
+        while (true) {
+            Result<std::optional<msi::MsiHandle>> record = msi::Fetch(*view);
+            if (!record || !*record)
+                break;
+            values.push_back(msi::RecordString(**record, 1).value_or(""));
+        }
+        (void)msi::CloseView(*view);
+        return values;
+    };
+    for (const std::string& component : strings("SELECT * FROM  `MsiAssembly`")) {
+        std::string query = "SELECT `Value` FROM  `MsiAssemblyName` WHERE `Component_`='" + component + "' AND `Name`=";
+        for (std::string& name : strings(query + "'Name'"))
+            assemblies.names.push_back(std::move(name));
+        for (std::string& version : strings(query + "'Version'"))
+            assemblies.versions.push_back(std::move(version));
+    }
+    return assemblies;
+}
+
+Result<std::string> WindowsInstallerServices::write_gac_helper(bool runtime4)
+{
+    return runtime4 ? WriteGacUtility4(m_location.support_folder) : WriteGacUtility2(m_location.support_folder);
 }
 
 } // namespace quillon

@@ -39,6 +39,10 @@ public:
     std::string language_code() override;
     msi::InstallerResult run_installer(TScriptExecutor& executor, msi::InstallerRequest request) override;
     void changes_applied(TScriptExecutor& executor, const msi::InstallerRequest& request) override;
+    std::string windows_folder() override;
+    std::int32_t run_tool(const std::string& program, const std::string& arguments, const std::string& folder) override;
+    PackageAssemblies package_assemblies() override;
+    Result<std::string> write_gac_helper(bool runtime4) override;
 
     // The progress page's side: its first refresh starts the run.
     void start() override;

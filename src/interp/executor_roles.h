@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -162,6 +163,11 @@ public:
     virtual Result<void> fetch_media(TScriptExecutor& executor, const std::string& folder) = 0;
 };
 
+struct PackageAssemblies {
+    std::vector<std::string> names;
+    std::vector<std::string> versions;
+};
+
 // Windows Installer around "Apply Changes": where the installed media are,
 // the package run on the installer thread, and the engine cache after it.
 class InstallerServices {
@@ -183,6 +189,20 @@ public:
     virtual msi::InstallerResult run_installer(TScriptExecutor& executor, msi::InstallerRequest request) = 0;
     // After a successful install, advertise or remove run: the engine cache.
     virtual void changes_applied(TScriptExecutor& executor, const msi::InstallerRequest& request) = 0;
+
+    // The .NET Framework's tools. The Windows folder with a trailing "\".
+    virtual std::string windows_folder() = 0;
+    // Starts a program hidden, in the folder, through the shell ("open", else
+    // the default verb), and waits for it while the user interface handles its
+    // messages; its exit code, or -1 when it cannot be started.
+    virtual std::int32_t run_tool(const std::string& program, const std::string& arguments,
+                                  const std::string& folder) = 0;
+    // The .NET assemblies of the package (MsiAssemblyName's Name and Version
+    // of every MsiAssembly component), read without changing it.
+    virtual PackageAssemblies package_assemblies() = 0;
+    // Writes the engine's assembly-cache helper for the 4.0 (else the 2.0)
+    // runtime into the support folder; its path.
+    virtual Result<std::string> write_gac_helper(bool runtime4) = 0;
 };
 
 // The six roles of one run, given to the executor when it is made.

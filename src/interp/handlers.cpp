@@ -1,6 +1,7 @@
 #include "interp/mArchiveCommands.h"
 #include "interp/mComponents.h"
 #include "interp/mDialogCommands.h"
+#include "interp/mDotNetCommands.h"
 #include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
@@ -53,6 +54,7 @@ HandlerTable StandardHandlers()
     RegisterMediaCommands(table);
     RegisterInstallerCommands(table);
     RegisterRecordedCommands(table);
+    RegisterDotNetCommands(table);
     return table;
 }
 

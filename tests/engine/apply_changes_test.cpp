@@ -129,5 +129,26 @@ TEST(ApplyChanges, APackageThatCannotBeOpenedEndsWithErrorAndItsText)
     EXPECT_NE(product_state(), msi::product_installed);
 }
 
+// Without the .NET Framework (Wine's prefix has none) each tool command tries
+// its three frameworks and goes on; the package has no assemblies to remove.
+TEST(DotNetCommands, GoOnWhenNoFrameworkIsThere)
+{
+    CompiledScript script = script_of({
+        command("Generate Native Images", 1, {"C:\\App\\a.dll|"}),
+        command("Run .NET Installer Class", 2, {"C:\\App\\a.dll", "TRUE"}),
+        command("Register Assembly", 3, {"N, Version=1.0.0.0, PublicKeyToken=T|"}),
+        command("Remove Assemblies", 4),
+        command("Terminate with Exit Code", 5, {"31"}),
+    });
+    fs::path exe = make_setup(L"dotnet-tools", script, {});
+    std::string package =
+        compiled_package(L"dotnet-tools-package", std::string(product_code), "{5E4D3C2B-AF9E-4F8D-B7C6-B5A6978D8E7F}");
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+    RunOutcome outcome = run_program({exe, L"/s", std::chrono::seconds(60)});
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, 31u);
+}
+
 } // namespace
 } // namespace quillon::test

@@ -223,3 +223,80 @@ TEST(ApplyChanges, AMaintenanceRunAsksForMissingMediaUntilAFolderHoldsTheMarker)
 
 } // namespace
 } // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+TEST(DotNetCommands, EachToolIsTriedNewestFirstUntilOneSucceeds)
+{
+    const std::string v4 = "C:\\Windows\\Microsoft.NET\\Framework\\v4.0.30319\\";
+    const std::string v2 = "C:\\Windows\\Microsoft.NET\\Framework\\v2.0.50727\\";
+    const std::string v1 = "C:\\Windows\\Microsoft.NET\\Framework\\v1.1.4322\\";
+    struct Case {
+        Cmd command;
+        std::map<std::string, std::int32_t> exit_codes;
+        std::vector<std::string> runs;
+    };
+    const Case cases[] = {
+        {{"Generate Native Images", {"C:\\App\\a.dll|"}},
+         {{v4 + "ngen.exe", 0}},
+         {v4 + "ngen.exe|install \"C:\\App\\a.dll\"|C:\\App\\"}},
+        // Nothing starts: three attempts, the 1.1 tool with its own verbs.
+        {{"Generate Native Images", {"C:\\App\\a.dll|FALSE"}},
+         {},
+         {v4 + "ngen.exe|uninstall \"C:\\App\\a.dll\"|C:\\App\\",
+          v2 + "ngen.exe|uninstall \"C:\\App\\a.dll\"|C:\\App\\",
+          v1 + "ngen.exe|/delete \"C:\\App\\a.dll\"|C:\\App\\"}},
+        {{"Run .NET Installer Class", {"C:\\App\\svc.exe", "FALSE"}},
+         {{v4 + "installutil.exe", 3}, {v2 + "installutil.exe", 0}},
+         {v4 + "installutil.exe|/u \"C:\\App\\svc.exe\"|C:\\App\\",
+          v2 + "installutil.exe|/u \"C:\\App\\svc.exe\"|C:\\App\\"}},
+        {{"Register Assembly", {"C:\\App\\a.dll|FALSE|TRUE"}},
+         {{v4 + "regasm.exe", 0}},
+         {v4 + "regasm.exe|/tlb /unregister /codebase \"C:\\App\\a.dll\" /silent|C:\\App\\"}},
+        // A strong name: the first assembly-cache file that exists.
+        {{"Register Assembly", {"N, Version=1.0.0.0, Culture=neutral, PublicKeyToken=T|"}},
+         {{v4 + "regasm.exe", 0}},
+         {v4 + "regasm.exe|/tlb \"C:\\Windows\\assembly\\GAC_32\\N\\1.0.0.0__T\\N.dll\" /silent|"
+               "C:\\Windows\\assembly\\GAC_32\\N\\1.0.0.0__T\\"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command.name + " " + c.command.parameters[0]);
+        ScriptRun run({c.command, {"Set Variable", {"AFTER", "ran"}}});
+        run.host.tool_exit_codes = c.exit_codes;
+        run.host.existing_files = {"C:\\Windows\\assembly\\GAC_32\\N\\1.0.0.0__T\\N.dll",
+                                   "C:\\Windows\\assembly\\GAC\\N\\1.0.0.0__T\\N.dll"};
+        ASSERT_TRUE(run.run());
+        EXPECT_EQ(run.host.tool_runs, c.runs);
+        EXPECT_EQ(run.var("AFTER"), "ran");
+    }
+}
+
+TEST(DotNetCommands, RemoveAssembliesFallsBackFromHelperToHelper)
+{
+    ScriptRun run({{"Remove Assemblies"}});
+    run.host.assemblies = {{"First", "Second"}, {"1.0.0.0", "2.0.0.0"}};
+    run.host.tool_exit_codes = {{"C:\\qvo1\\mgacy.exe", 1}, {"C:\\qvo1\\mgac.exe", 0}};
+    ASSERT_TRUE(run.run());
+    EXPECT_EQ(run.host.tool_runs, (std::vector<std::string>{
+                                      "C:\\qvo1\\mgacy.exe|/u First,Version=1.0.0.0|C:\\qvo1\\",
+                                      "C:\\qvo1\\mgacy.exe|/u Second,Version=2.0.0.0|C:\\qvo1\\",
+                                      "C:\\qvo1\\mgac.exe|/u First,Version=1.0.0.0|C:\\qvo1\\",
+                                      "C:\\qvo1\\mgac.exe|/u Second,Version=2.0.0.0|C:\\qvo1\\",
+                                  }));
+
+    // Names without versions: nothing runs, which counts as success.
+    ScriptRun uneven({{"Remove Assemblies"}});
+    uneven.host.assemblies = {{"First"}, {}};
+    ASSERT_TRUE(uneven.run());
+    EXPECT_TRUE(uneven.host.tool_runs.empty());
+
+    ScriptRun missing({{"Remove Assemblies"}});
+    missing.host.gac_helpers = false;
+    EXPECT_FALSE(missing.run());
+    ASSERT_EQ(missing.host.errors.size(), 1u);
+    EXPECT_NE(missing.host.errors[0].find("MGACY"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillon::test

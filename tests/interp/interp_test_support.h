@@ -73,6 +73,24 @@ public:
     {
         applied.push_back(request.operation);
     }
+    std::string windows_folder() override { return "C:\\Windows\\"; }
+    std::int32_t run_tool(const std::string& tool, const std::string& arguments, const std::string& folder) override
+    {
+        tool_runs.push_back(tool + "|" + arguments + "|" + folder);
+        auto found = tool_exit_codes.find(tool);
+        return found == tool_exit_codes.end() ? -1 : found->second;
+    }
+    PackageAssemblies package_assemblies() override { return assemblies; }
+    Result<std::string> write_gac_helper(bool runtime4) override
+    {
+        if (!gac_helpers)
+            return make_error(ErrorCode::not_found, "The resource MGACY is missing");
+        return std::string(runtime4 ? "C:\\qvo1\\mgacy.exe" : "C:\\qvo1\\mgac.exe");
+    }
+    std::vector<std::string> tool_runs;
+    std::map<std::string, std::int32_t> tool_exit_codes; // program -> exit code; others cannot start
+    PackageAssemblies assemblies;
+    bool gac_helpers = true;
     std::optional<std::string> uninstall_entry;
     std::vector<std::string> uninstall_lookups;
     std::string media_given;
