@@ -15,10 +15,8 @@ bool operator==(const HandOverEntry& a, const HandOverEntry& b)
 TEST(HandOverFile, EntriesComeBackExactly)
 {
     std::vector<HandOverEntry> entries = {
-        {"SourceDir", "C:\\Setup\\data\\"},
-        {"EMPTY", ""},
-        {"NOTES", "first line\r\nsecond line\r\n"},
-        {"QUOTED", "it's \"odd\" $ex inside \xE9"},
+        {"SourceDir", "C:\\Setup\\data\\"},         {"EMPTY", ""},
+        {"NOTES", "first line\r\nsecond line\r\n"}, {"QUOTED", "it's \"odd\" $ex inside \xE9"},
         {"\\\\SERVER", "\\\\server\\share"},
     };
     std::string text = ComposeHandOver(entries);
