@@ -55,8 +55,8 @@ enum class FileRead { read, missing, failed };
 
 FileRead read_whole(const std::string& path, std::string& text)
 {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::missing : FileRead::failed;
@@ -85,12 +85,9 @@ UINT read_handover(MSIHANDLE session)
     std::string path = temp_folder(session) + quillon::msi::HandOverFileName(product_code);
     std::string text;
     switch (read_whole(path, text)) {
-    case FileRead::missing:
-        return ERROR_SUCCESS;
-    case FileRead::failed:
-        return ERROR_INSTALL_FAILURE;
-    case FileRead::read:
-        break;
+    case FileRead::missing: return ERROR_SUCCESS;
+    case FileRead::failed: return ERROR_INSTALL_FAILURE;
+    case FileRead::read: break;
     }
     for (const quillon::msi::HandOverEntry& entry : quillon::msi::ParseHandOver(text))
         if (MsiSetPropertyA(session, entry.name.c_str(), entry.value.c_str()) != ERROR_SUCCESS)

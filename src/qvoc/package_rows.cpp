@@ -263,9 +263,9 @@ private:
             if (code)
                 return std::unexpected(fail("Install Files: cannot read " + (source / name).string()));
             if (size > static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()))
-                return std::unexpected(
-                    fail("Install Files: " + (source / name).string() + " is 2 GB or larger; the package cannot "
-                                                                        "hold its size"));
+                return std::unexpected(fail("Install Files: " + (source / name).string() +
+                                            " is 2 GB or larger; the package cannot "
+                                            "hold its size"));
             std::string number = std::to_string(++m_item);
             std::string file = "F" + h + "_" + number;
             std::string component = "C" + h + "_" + number;
