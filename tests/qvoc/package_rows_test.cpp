@@ -47,8 +47,7 @@ TEST(PackageRows, WriteRegistryRowsTakeTheAuthoredTextsOrTheRecordedProperty)
     };
     const Case cases[] = {
         {"| 1\n|\n| Software\\Q\n| Name\n| plain text\n", {"1", "Software\\Q", "Name", "plain text"}},
-        {"| 2\n| REG_SZ\n| Software\\$PRODUCT$\n| $NAME$\n| $TARGETDIR$\n",
-         {"2", "[Ph_1]", "[Ph_2]", "[Ph_3]"}},
+        {"| 2\n| REG_SZ\n| Software\\$PRODUCT$\n| $NAME$\n| $TARGETDIR$\n", {"2", "[Ph_1]", "[Ph_2]", "[Ph_3]"}},
         {"| 0\n| reg_expand_sz\n| Software\\Q\n|\n| %PATH%\n", {"0", "Software\\Q", "", "#%%PATH%"}},
         {"| 3\n| REG_DWORD\n| Software\\Q\n| Count\n| -1\n", {"3", "Software\\Q", "Count", "#-1"}},
         {"| 1\n| REG_DWORD\n| Software\\Q\n| Count\n| $N$\n", {"1", "Software\\Q", "Count", "#[Ph_3]"}},
@@ -95,12 +94,17 @@ TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
         std::size_t subfolders;
     };
     const Case cases[] = {
-        {"a folder with its subfolders", "| bin\n|\n| $TARGETDIR$\n", {".:payload", ".:bin"},
-         {"README~1.TXT|Read Me First.txt", "app.exe", "one.dll"}, 2},
-        {"a folder without them", "| bin\\\n| FALSE\n| $TARGETDIR$\n", {".:payload", ".:bin"},
-         {"README~1.TXT|Read Me First.txt", "app.exe"}, 0},
-        {"one file", "| bin/plugins/one.dll\n|\n| $TARGETDIR$\n", {".:payload", ".:bin", ".:plugins"},
-         {"one.dll"}, 0},
+        {"a folder with its subfolders",
+         "| bin\n|\n| $TARGETDIR$\n",
+         {".:payload", ".:bin"},
+         {"README~1.TXT|Read Me First.txt", "app.exe", "one.dll"},
+         2},
+        {"a folder without them",
+         "| bin\\\n| FALSE\n| $TARGETDIR$\n",
+         {".:payload", ".:bin"},
+         {"README~1.TXT|Read Me First.txt", "app.exe"},
+         0},
+        {"one file", "| bin/plugins/one.dll\n|\n| $TARGETDIR$\n", {".:payload", ".:bin", ".:plugins"}, {"one.dll"}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
