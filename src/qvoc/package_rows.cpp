@@ -83,6 +83,8 @@ public:
                 TRY(create_folder(command, index));
             else if (command.name == texts::write_registry)
                 TRY(write_registry(command, index));
+            else if (command.name == texts::create_shortcut)
+                TRY(create_shortcut(command, index));
         }
         return std::move(m_rows);
     }
@@ -179,6 +181,36 @@ private:
         std::string component = "C" + h;
         m_rows.registry.push_back({row, std::to_string(*root), key, field(4), value, component});
         add_component(component, "registry:" + h, "TARGETDIR", component_registry_key_path, "A" + h, row);
+        return {};
+    }
+
+    // Parameters: 1 the target, 2 the name, 3 the folder, 4 the description,
+    // 5 the arguments, 6 the working folder. The engine records 3, 1, 5 and
+    // 6 always; it names the folder's key when it translates the name.
+    Result<void> create_shortcut(const CompiledCommand& command, std::size_t index)
+    {
+        std::string h = TRY(header(command, index));
+        std::string name = parameter(command, 2);
+        if (!is_storable_name(name))
+            return std::unexpected(fail("Create Shortcut: the name \"" + name +
+                                        "\" cannot be a shortcut's file name (plain ASCII, no \\ / : * ? \" < > |)"));
+        std::string folder = "P" + h + "_1";
+        std::string component = "C" + h;
+        m_rows.directories.push_back({folder, "TARGETDIR", "."});
+        // The folder is the key path, and goes with the shortcut when empty.
+        add_component(component, "shortcut:" + h, folder, 0, "A" + h, "");
+        m_rows.create_folders.push_back({folder, component});
+        // The working folder is named by a property; a folder row of that
+        // name makes it one for installers that take it as a folder's key.
+        std::string working_folder;
+        if (!parameter(command, 6).empty()) {
+            working_folder = "P" + h + "_4";
+            m_rows.directories.push_back({working_folder, "TARGETDIR", "."});
+        }
+        std::string arguments = parameter(command, 5).empty() ? "" : "[P" + h + "_3]";
+        std::vector<std::string> taken;
+        m_rows.shortcuts.push_back({"K" + h, folder, installer_file_name(name, taken), component, "[P" + h + "_2]",
+                                    arguments, parameter(command, 4), "", "", "", "", working_folder});
         return {};
     }
 

@@ -10,6 +10,8 @@
 // - "Create Folder": a folder keyed "P<h>_1" and a component that creates it.
 // - "Write Registry": one registry value whose key, name and data are the
 //   authored texts, or "[P<h>_n]" where the engine records the value.
+// - "Create Shortcut": a shortcut in the folder keyed "P<h>_1" to the
+//   recorded target, arguments and working folder.
 //
 // Disabled commands and commands without a media header get no rows.
 #pragma once

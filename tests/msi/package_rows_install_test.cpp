@@ -1,5 +1,5 @@
 // A package the setup compiler writes for a project with installed files, a
-// created folder and a registry value, run through the engine's msi.dll calls
+// created folder, a registry value and a shortcut, run through the engine's msi.dll calls
 // the way "Apply Changes" runs it: the package's own hand-over action reads
 // the recorded properties from the hand-over file and switches the rows on,
 // in the install run and in the removal run.
@@ -51,7 +51,9 @@ protected:
                         "Install Files\n@media-folder = payload\\\n@header = 0000A001\n|\n|\n| $TARGETDIR$\\app\n"
                         "Create Folder\n@header = 0000A002\n| $TARGETDIR$\\logs\n"
                         "Write Registry\n@header = 0000A003\n| 1\n|\n| Software\\Quillon Tests\\PackageRows\n"
-                        "| Folder\n| $TARGETDIR$\n");
+                        "| Folder\n| $TARGETDIR$\n"
+                        "Create Shortcut\n@header = 0000A004\n| $TARGETDIR$\\app\\app.txt\n| Open App\n"
+                        "| $TARGETDIR$\\menu\n| The program\n|\n| $TARGETDIR$\\app\n");
         qvoc::BuildOptions options;
         options.project = m_folder / L"project" / L"rows.qvp";
         options.output_folder = m_folder / L"out";
@@ -66,9 +68,8 @@ protected:
         fs::copy_file(m_folder / L"out" / L"setup.msi", m_package);
         Result<msi::MsiHandle> database = msi::OpenDatabase(ansi(m_package), true);
         ASSERT_TRUE(database) << database.error().describe();
-        Result<msi::MsiHandle> insert =
-            msi::OpenView(*database, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('MSINTEMP', '" +
-                                         ansi(m_temp) + "\\')");
+        Result<msi::MsiHandle> insert = msi::OpenView(
+            *database, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('MSINTEMP', '" + ansi(m_temp) + "\\')");
         ASSERT_TRUE(insert) << insert.error().describe();
         ASSERT_TRUE(msi::Execute(*insert));
         Result<msi::MsiHandle> summary = msi::SummaryInformation(*database, 1);
@@ -91,6 +92,11 @@ protected:
             {"P0000A001_1", target + "\\app"},
             {"A0000A002", "TRUE"},
             {"P0000A002_1", target + "\\logs"},
+            {"A0000A004", "TRUE"},
+            {"P0000A004_1", target + "\\menu"},
+            {"P0000A004_2", target + "\\app\\app.txt"},
+            {"P0000A004_3", ""},
+            {"P0000A004_4", target + "\\app"},
         };
         if (with_registry) {
             entries.push_back({"A0000A003", "TRUE"});
@@ -119,6 +125,7 @@ protected:
         EXPECT_FALSE(fs::exists(m_target / L"app" / L"app.txt"));
         EXPECT_FALSE(fs::exists(m_target / L"app" / L"sub" / L"Guide Book.txt"));
         EXPECT_FALSE(fs::exists(m_target / L"logs"));
+        EXPECT_FALSE(fs::exists(m_target / L"menu" / L"Open App.lnk"));
         EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, registry_key, L"Folder"));
     }
 
@@ -137,6 +144,7 @@ TEST_F(PackageRowsInstall, RecordedCommandsInstallAndAreRemovedThroughTheHandOve
     EXPECT_EQ(read_file_bytes(m_target / L"app" / L"sub" / L"Guide Book.txt"), "the guide");
     EXPECT_TRUE(fs::is_directory(m_target / L"logs"));
     EXPECT_EQ(registry_string(HKEY_CURRENT_USER, registry_key, L"Folder"), m_target.wstring());
+    EXPECT_TRUE(fs::is_regular_file(m_target / L"menu" / L"Open App.lnk"));
 
     hand_over(true);
     ASSERT_EQ(run("REMOVE=ALL"), 0u);

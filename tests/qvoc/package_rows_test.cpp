@@ -220,7 +220,10 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
                                                              "0000AAAA\n|\n|\n| $TARGETDIR$\n"
                                                              "Create Folder\n@header = 0000BBBB\n| $TARGETDIR$\\logs\n"
                                                              "Write Registry\n@header = 0000CCCC\n| 1\n|\n"
-                                                             "| Software\\Rows\n| Folder\n| $TARGETDIR$\n");
+                                                             "| Software\\Rows\n| Folder\n| $TARGETDIR$\n"
+                                                             "Create Shortcut\n@header = 0000DDDD\n| $TARGETDIR$\\"
+                                                             "app.exe\n| Run App\n| $MENU$\n| Starts it\n|\n"
+                                                             "| $TARGETDIR$\n");
     qvoc::BuildOptions options;
     options.project = folder / "project" / "p.qvp";
     options.output_folder = folder / "out";
@@ -244,6 +247,11 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"CreateFolder", "P0000BBBB_1\tC0000BBBB\r\n"},
         {"Registry", "R0000CCCC\t1\tSoftware\\Rows\tFolder\t[P0000CCCC_3]\tC0000CCCC\r\n"},
         {"FeatureComponents", "Product\tC0000CCCC\r\n"},
+        {"Shortcut", "K0000DDDD\tP0000DDDD_1\tRUNAPP~1|Run App\tC0000DDDD\t[P0000DDDD_2]\t\tStarts it\t\t\t\t\t"
+                     "P0000DDDD_4\r\n"},
+        {"Directory", "P0000DDDD_4\tTARGETDIR\t.\r\n"},
+        {"CreateFolder", "P0000DDDD_1\tC0000DDDD\r\n"},
+        {"InstallExecuteSequence", "CreateShortcuts\t\t4500\r\n"},
         {"CustomAction", "QuillonHandOver\t1\tQuillonHandOver\tReadHandOver\r\n"},
         {"InstallExecuteSequence", "QuillonHandOver\t\t10\r\n"},
         {"InstallExecuteSequence", "InstallFiles\t\t4000\r\n"},
