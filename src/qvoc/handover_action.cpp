@@ -89,8 +89,10 @@ UINT read_handover(MSIHANDLE session)
     case FileRead::failed: return ERROR_INSTALL_FAILURE;
     case FileRead::read: break;
     }
+    // The file holds every script variable too; one that Windows Installer
+    // will not take as a property must not fail the installation.
     for (const quillon::msi::HandOverEntry& entry : quillon::msi::ParseHandOver(text))
-        if (MsiSetPropertyA(session, entry.name.c_str(), entry.value.c_str()) != ERROR_SUCCESS)
+        if (MsiSetPropertyA(session, entry.name.c_str(), entry.value.c_str()) == ERROR_INVALID_HANDLE)
             return ERROR_INSTALL_FAILURE;
     return ERROR_SUCCESS;
 }
