@@ -4,6 +4,7 @@
 #include "base/strings.h"
 #include "qvoc/compile.h"
 #include "qvoc/msi_package.h"
+#include "qvoc/package_rows.h"
 #include "qvoc/project.h"
 #include "qvoc/qvoc_texts.h"
 #include "qvoc/sevenzip_writer.h"
@@ -195,6 +196,21 @@ public:
             return make_error(ErrorCode::unsupported, engine.string() + " already has data appended; give the bare "
                                                                         "engine stub");
 
+        std::vector<MediaFolderSource> media_sources;
+        for (const auto& [source, folder_name] : media)
+            media_sources.push_back({folder_name, source});
+        PackageRows rows = TRY(
+            make_package_rows(project, compiled.script, media_sources, compiled.build.platform == texts::platform_x64));
+        // The package's own custom action comes from beside the stub, as
+        // qvo.lib does: without it the rows would install into the wrong places.
+        fs::path handover_library = engine.parent_path() / handover_library_name;
+        std::error_code missing;
+        if (!rows.empty() && !fs::is_regular_file(handover_library, missing))
+            return make_error(ErrorCode::not_found,
+                              "The installer package needs its hand-over library " + handover_library.string() +
+                                  " beside the engine stub for the rows of the project's recorded commands; the "
+                                  "Windows build puts it into dist/win64 beside engine.exe");
+
         std::error_code code;
         fs::create_directories(output.parent_path(), code);
         if (code)
@@ -245,6 +261,8 @@ public:
         package.package_code = compiled.build.package_code;
         package.platform = compiled.build.platform;
         package.code_page = compiled_script.code_page;
+        package.rows = std::move(rows);
+        package.handover_library = handover_library;
         fs::path work = staging / ".msi-work";
         fs::create_directory(work, code);
         if (code)

@@ -2,7 +2,6 @@
 
 #include "qvoc/qvoc_texts.h"
 
-#include <initializer_list>
 #include <string_view>
 
 namespace quillon::qvoc {
@@ -26,40 +25,149 @@ std::vector<std::pair<std::string, std::string>> package_properties(const MsiPac
     return rows;
 }
 
+std::string idt_text(const PackageTable& table)
+{
+    std::string text = table.columns + "\r\n" + table.types + "\r\n" + table.name + "\t" + table.keys + "\r\n";
+    for (const std::vector<std::string>& row : table.rows) {
+        for (std::size_t field = 0; field < row.size(); ++field) {
+            if (field > 0)
+                text += '\t';
+            text += row[field];
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
 namespace {
 
-// A text archive: the column names, their types, the table name and its keys, the rows.
-std::string idt(std::string_view columns, std::string_view types, std::string_view keys,
-                std::initializer_list<std::string_view> rows)
+using Rows = std::vector<std::vector<std::string>>;
+
+PackageTable sequence_table(std::string name, Rows rows)
 {
-    std::string text = std::string(columns) + "\r\n" + std::string(types) + "\r\n" + std::string(keys) + "\r\n";
-    for (std::string_view row : rows)
-        text += std::string(row) + "\r\n";
-    return text;
+    return {std::move(name), "Action\tCondition\tSequence", "s72\tS255\tI2", "Action", std::move(rows)};
+}
+
+Rows install_sequence(const PackageRows& rows)
+{
+    Rows sequence;
+    if (!rows.empty())
+        sequence.push_back({std::string(handover_action), "", std::to_string(handover_sequence)});
+    Rows standard = {{"CostInitialize", "", "800"},     {"FileCost", "", "900"},
+                     {"CostFinalize", "", "1000"},      {"InstallValidate", "", "1400"},
+                     {"InstallInitialize", "", "1500"}, {"ProcessComponents", "", "1600"},
+                     {"UnpublishFeatures", "", "1800"}};
+    sequence.insert(sequence.end(), standard.begin(), standard.end());
+    if (!rows.empty()) {
+        Rows carry_out = {{"RemoveRegistryValues", "", "2600"}, {"RemoveShortcuts", "", "3200"},
+                          {"RemoveFiles", "", "3500"},          {"RemoveFolders", "", "3600"},
+                          {"CreateFolders", "", "3700"},        {"InstallFiles", "", "4000"},
+                          {"CreateShortcuts", "", "4500"},      {"WriteRegistryValues", "", "4700"}};
+        sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
+    }
+    Rows registration = {{"RegisterUser", "", "6000"},
+                         {"RegisterProduct", "", "6100"},
+                         {"PublishFeatures", "", "6300"},
+                         {"PublishProduct", "", "6400"},
+                         {"InstallFinalize", "", "6600"}};
+    sequence.insert(sequence.end(), registration.begin(), registration.end());
+    return sequence;
 }
 
 } // namespace
 
-std::vector<PackageTable> package_tables()
+std::vector<PackageTable> package_tables(const PackageRows& rows)
 {
-    return {
-        {"Directory.idt", idt("Directory\tDirectory_Parent\tDefaultDir", "s72\tS72\tl255", "Directory\tDirectory",
-                              {"TARGETDIR\t\tSourceDir"})},
-        {"Feature.idt", idt("Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes",
-                            "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2", "Feature\tFeature",
-                            {std::string(texts::product_feature) + "\t\t" + std::string(texts::product_feature) +
-                             "\t\t1\t1\tTARGETDIR\t0"})},
-        {"InstallExecuteSequence.idt",
-         idt("Action\tCondition\tSequence", "s72\tS255\tI2", "InstallExecuteSequence\tAction",
-             {"CostInitialize\t\t800", "FileCost\t\t900", "CostFinalize\t\t1000", "InstallValidate\t\t1400",
-              "InstallInitialize\t\t1500", "ProcessComponents\t\t1600", "UnpublishFeatures\t\t1800",
-              "RegisterUser\t\t6000", "RegisterProduct\t\t6100", "PublishFeatures\t\t6300", "PublishProduct\t\t6400",
-              "InstallFinalize\t\t6600"})},
-        {"AdvtExecuteSequence.idt",
-         idt("Action\tCondition\tSequence", "s72\tS255\tI2", "AdvtExecuteSequence\tAction",
-             {"CostInitialize\t\t800", "CostFinalize\t\t1000", "InstallValidate\t\t1400", "InstallInitialize\t\t1500",
-              "PublishFeatures\t\t6300", "PublishProduct\t\t6400", "InstallFinalize\t\t6600"})},
+    Rows directories = {{"TARGETDIR", "", "SourceDir"}};
+    directories.insert(directories.end(), rows.directories.begin(), rows.directories.end());
+    std::string feature(texts::product_feature);
+    std::vector<PackageTable> tables = {
+        {"Directory", "Directory\tDirectory_Parent\tDefaultDir", "s72\tS72\tl255", "Directory", directories},
+        {"Feature",
+         "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes",
+         "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2",
+         "Feature",
+         {{feature, "", feature, "", "1", "1", "TARGETDIR", "0"}}},
+        sequence_table("InstallExecuteSequence", install_sequence(rows)),
+        sequence_table("AdvtExecuteSequence", {{"CostInitialize", "", "800"},
+                                               {"CostFinalize", "", "1000"},
+                                               {"InstallValidate", "", "1400"},
+                                               {"InstallInitialize", "", "1500"},
+                                               {"PublishFeatures", "", "6300"},
+                                               {"PublishProduct", "", "6400"},
+                                               {"InstallFinalize", "", "6600"}}),
     };
+    if (rows.empty())
+        return tables;
+
+    tables.push_back({"Component", "Component\tComponentId\tDirectory_\tAttributes\tCondition\tKeyPath",
+                      "s72\tS38\ts72\ti2\tS255\tS72", "Component", rows.components});
+    tables.push_back(
+        {"FeatureComponents", "Feature_\tComponent_", "s38\ts72", "Feature_\tComponent_", rows.feature_components});
+    if (!rows.files.empty()) {
+        tables.push_back({"File", "File\tComponent_\tFileName\tFileSize\tVersion\tLanguage\tAttributes\tSequence",
+                          "s72\ts72\tl255\ti4\tS72\tS20\tI2\ti4", "File", rows.files});
+        // The files lie beside the package, uncompressed, on one medium.
+        tables.push_back({"Media",
+                          "DiskId\tLastSequence\tDiskPrompt\tCabinet\tVolumeLabel\tSource",
+                          "i2\ti4\tL64\tS255\tS32\tS72",
+                          "DiskId",
+                          {{"1", std::to_string(rows.last_file_sequence), "", "", "", ""}}});
+    }
+    if (!rows.create_folders.empty())
+        tables.push_back(
+            {"CreateFolder", "Directory_\tComponent_", "s72\ts72", "Directory_\tComponent_", rows.create_folders});
+    if (!rows.registry.empty())
+        tables.push_back({"Registry", "Registry\tRoot\tKey\tName\tValue\tComponent_", "s72\ti2\tl255\tL255\tL0\ts72",
+                          "Registry", rows.registry});
+    if (!rows.shortcuts.empty())
+        tables.push_back({"Shortcut",
+                          "Shortcut\tDirectory_\tName\tComponent_\tTarget\tArguments\tDescription\tHotkey\tIcon_"
+                          "\tIconIndex\tShowCmd\t"
+                          "WkDir",
+                          "s72\ts72\tl128\ts72\ts72\tS255\tL255\tI2\tS72\tI2\tI2\tS72", "Shortcut", rows.shortcuts});
+    tables.push_back({"Binary",
+                      "Name\tData",
+                      "s72\tv0",
+                      "Name",
+                      {{std::string(handover_binary_key), std::string(handover_binary_file)}}});
+    // Type 1: a function of a library in the Binary table, run at once in the
+    // installer's sequence, its failure failing the installation.
+    tables.push_back(
+        {"CustomAction",
+         "Action\tType\tSource\tTarget",
+         "s72\ti2\tS72\tS255",
+         "Action",
+         {{std::string(handover_action), "1", std::string(handover_binary_key), std::string(handover_function)}}});
+    return tables;
+}
+
+Result<void> check_idt_fields(const PackageTable& table)
+{
+    for (const std::vector<std::string>& row : table.rows)
+        for (const std::string& field : row)
+            if (field.find_first_of("\t\r\n") != std::string::npos)
+                return make_error(ErrorCode::unsupported, "The installer table " + table.name +
+                                                              " cannot hold a tab or line break: \"" + field + "\"");
+    return {};
+}
+
+Result<void> stage_binary_data(const MsiPackageInfo& info, const std::filesystem::path& work_folder)
+{
+    if (info.rows.empty())
+        return {};
+    if (info.handover_library.empty())
+        return make_error(ErrorCode::internal, "The package has installer rows but no hand-over library");
+    std::error_code code;
+    std::filesystem::path folder = work_folder / "Binary";
+    std::filesystem::create_directories(folder, code);
+    if (!code)
+        std::filesystem::copy_file(info.handover_library, folder / handover_binary_file,
+                                   std::filesystem::copy_options::overwrite_existing, code);
+    if (code)
+        return make_error(ErrorCode::io, "Cannot copy " + info.handover_library.string() + ": " + code.message(),
+                          static_cast<std::uint32_t>(code.value()));
+    return {};
 }
 
 } // namespace quillon::qvoc

@@ -119,9 +119,13 @@ Result<void> create_msi_package(const fs::path& path, const MsiPackageInfo& info
     std::error_code ignored;
     fs::remove(package, ignored);
     std::vector<std::string> import = {package.string(), "-i", "_ForceCodepage.idt", "Property.idt"};
-    for (const PackageTable& skeleton : package_tables()) {
-        TRY(write_text(work_folder / skeleton.file_name, skeleton.text));
-        import.push_back(skeleton.file_name);
+    TRY(stage_binary_data(info, work_folder));
+    for (const PackageTable& rows : package_tables(info.rows)) {
+        TRY(check_idt_fields(rows));
+        std::string file_name = rows.name + ".idt";
+        std::string text = TRY(to_utf8(idt_text(rows), info.code_page));
+        TRY(write_text(work_folder / file_name, text));
+        import.push_back(file_name);
     }
     TRY(run_msibuild(work_folder, import));
     std::string subject = TRY(to_utf8(info.product_name, info.code_page));

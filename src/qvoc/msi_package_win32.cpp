@@ -9,7 +9,9 @@
 #include <wtypes.h>
 
 #include <fstream>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace quillon::qvoc {
 
@@ -106,6 +108,79 @@ Result<void> force_code_page(MSIHANDLE database, int code_page, const fs::path& 
     return {};
 }
 
+Result<void> import_table(MSIHANDLE database, const PackageTable& table, const fs::path& work_folder)
+{
+    std::string file_name = table.name + ".idt";
+    {
+        std::ofstream out(work_folder / file_name, std::ios::binary | std::ios::trunc);
+        out << idt_text(table);
+        if (!out)
+            return make_error(ErrorCode::io, "Cannot write " + file_name);
+    }
+    std::wstring folder = work_folder.wstring();
+    std::wstring file = fs::path(file_name).wstring();
+    if (UINT code = MsiDatabaseImportW(database, folder.c_str(), file.c_str()); code != ERROR_SUCCESS)
+        return installer_error("MsiDatabaseImport of " + file_name, code);
+    return {};
+}
+
+std::vector<std::string> split_tabs(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = text.find('\t', start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+// The table is made by importing its text archive; rows with texts go in
+// through records, which take UTF-16, because msi.dll reads a text archive
+// in the ANSI code page of the machine that builds the setup. The Binary
+// row, whose stream only an import reads from a file, is plain ASCII.
+Result<void> add_table(MSIHANDLE database, const PackageTable& table, int code_page, const fs::path& work_folder)
+{
+    TRY(check_idt_fields(table));
+    if (table.name == "Binary")
+        return import_table(database, table, work_folder);
+    PackageTable header = table;
+    header.rows.clear();
+    TRY(import_table(database, header, work_folder));
+    if (table.rows.empty())
+        return {};
+
+    std::vector<std::string> columns = split_tabs(table.columns);
+    std::vector<std::string> types = split_tabs(table.types);
+    std::wstring sql = L"INSERT INTO `" + TRY(to_wide(table.name, code_page)) + L"` (";
+    std::wstring values;
+    for (std::size_t index = 0; index < columns.size(); ++index) {
+        sql += (index ? L", `" : L"`") + TRY(to_wide(columns[index], code_page)) + L"`";
+        values += index ? L", ?" : L"?";
+    }
+    sql += L") VALUES (" + values + L")";
+    for (const std::vector<std::string>& row : table.rows) {
+        UniqueMsiHandle record;
+        *record.put() = MsiCreateRecord(static_cast<UINT>(columns.size()));
+        if (!record.get())
+            return installer_error("MsiCreateRecord", ERROR_OUTOFMEMORY);
+        for (std::size_t index = 0; index < columns.size() && index < row.size(); ++index) {
+            const std::string& field = row[index];
+            if (field.empty())
+                continue; // a null
+            UINT column = static_cast<UINT>(index + 1);
+            if (!types[index].empty() && (types[index][0] == 'i' || types[index][0] == 'I'))
+                MsiRecordSetInteger(record.get(), column, std::stoi(field));
+            else
+                MsiRecordSetStringW(record.get(), column, TRY(to_wide(field, code_page)).c_str());
+        }
+        TRY(execute(database, sql.c_str(), record.get()));
+    }
+    return {};
+}
+
 } // namespace
 
 Result<void> create_msi_package(const fs::path& path, const MsiPackageInfo& info, const fs::path& work_folder)
@@ -133,18 +208,9 @@ Result<void> create_msi_package(const fs::path& path, const MsiPackageInfo& info
         TRY(execute(database.get(), L"INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)", record.get()));
     }
 
-    for (const PackageTable& table : package_tables()) {
-        {
-            std::ofstream out(work_folder / table.file_name, std::ios::binary | std::ios::trunc);
-            out << table.text;
-            if (!out)
-                return make_error(ErrorCode::io, "Cannot write " + table.file_name);
-        }
-        std::wstring folder = work_folder.wstring();
-        std::wstring file = fs::path(table.file_name).wstring();
-        if (UINT code = MsiDatabaseImportW(database.get(), folder.c_str(), file.c_str()); code != ERROR_SUCCESS)
-            return installer_error("MsiDatabaseImport of " + table.file_name, code);
-    }
+    TRY(stage_binary_data(info, work_folder));
+    for (const PackageTable& table : package_tables(info.rows))
+        TRY(add_table(database.get(), table, info.code_page, work_folder));
 
     {
         UniqueMsiHandle summary;

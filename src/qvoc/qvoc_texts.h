@@ -62,6 +62,12 @@ inline constexpr std::array<std::string_view, 16> recorded_commands = {
     "Create Shortcut", "Advertised Shortcut",   "Create File Type",    "Advertised File Type",
 };
 
+// The recorded commands whose installer rows the package holds.
+inline constexpr std::string_view install_files = "Install Files";
+inline constexpr std::string_view create_folder = "Create Folder";
+inline constexpr std::string_view write_registry = "Write Registry";
+inline constexpr std::string_view create_shortcut = "Create Shortcut";
+
 // File names of a built setup.
 inline constexpr std::string_view engine_stub_name = "engine.exe";
 inline constexpr std::string_view archive_library_name = "qvo.lib";

@@ -55,6 +55,7 @@ protected:
         m_engine = m_folder / "engine" / "engine.exe";
         write_file(m_engine, bare_engine_stub());
         write_file(m_folder / "engine" / "qvo.lib", "archive library stand-in");
+        write_file(m_folder / "engine" / "quillon_handover.dll", "hand-over library stand-in");
         m_project_folder = m_folder / "project";
         write_file(m_project_folder / "resources" / "welcome.dfm", "object Welcome");
         write_file(m_project_folder / "resources" / "lang" / "translations.Original", "x");
@@ -109,8 +110,16 @@ TEST_F(SetupBuildTest, BuildDumpBuildGivesIdenticalBytes)
     ASSERT_TRUE(dumped) << dumped.error().describe();
     EXPECT_EQ(dumped->inexact_reason, "");
 
+    // The media folders are no part of the script; the installed files' rows need them.
+    std::string rebuilt = dumped->project;
+    std::size_t setup_section = rebuilt.find("[setup]\n");
+    ASSERT_NE(setup_section, std::string::npos) << rebuilt;
+    rebuilt.insert(setup_section + 8, "media-folder = offline\n");
+    std::size_t script_section = rebuilt.find("[script]\n\n");
+    ASSERT_NE(script_section, std::string::npos) << rebuilt;
+    rebuilt.erase(script_section + 9, 1); // one blank line fewer keeps the commands on their lines
     fs::path dumped_project = m_project_folder / "dumped.qvp";
-    write_file(dumped_project, dumped->project);
+    write_file(dumped_project, rebuilt);
     auto second = build(dumped_project, m_folder / "out2");
     ASSERT_TRUE(second) << second.error().describe();
     EXPECT_EQ(read_file(m_folder / "out2" / "everything.exe"), setup);
@@ -200,7 +209,7 @@ TEST_F(SetupBuildTest, DumpAnnotatesOnlyWhatTheCompilerWouldNotRepeat)
                        "Set Variable\n"
                        "| A\n"
                        "| 1\n"
-                       "Install Files\n"
+                       "Create Folder\n"
                        "End\n"
                        "@id = " +
                        generated_first + "\n";
@@ -238,6 +247,30 @@ TEST_F(SetupBuildTest, FailedBuildLeavesTheOutputFolderAlone)
         {"output inside a media folder",
          "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\nmedia-folder = ../out/..\n",
          "broken.qvp:4: the output folder lies inside this media folder"},
+        {"installed files from no media folder",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n[script]\nInstall Files\n| "
+         "app.exe\n|\n| $TARGETDIR$\n",
+         "broken.qvp:5: Install Files needs @media-folder"},
+        {"installed files outside the media folder",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\nmedia-folder = offline\n"
+         "[script]\nInstall Files\n@media-folder = OFFLINE\\\n| ..\\resources\n|\n| $TARGETDIR$\n",
+         "broken.qvp:6: Install Files: \"..\\resources\" must be a path inside the media folder"},
+        {"installed file that is not there",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\nmedia-folder = offline\n"
+         "[script]\nInstall Files\n@media-folder = OFFLINE\\\n| bin\\gone.exe\n|\n| $TARGETDIR$\n",
+         "broken.qvp:6: Install Files: \"bin\\gone.exe\" is not in the media folder"},
+        {"registry root without a table root",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n[script]\nWrite Registry\n"
+         "| 4\n|\n| Software\\Q\n| V\n| x\n",
+         "broken.qvp:5: Write Registry: the root \"4\" is not 0"},
+        {"registry number that is none",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n[script]\nWrite Registry\n"
+         "| 2\n| reg_dword\n| Software\\Q\n| V\n| 4294967296\n",
+         "broken.qvp:5: Write Registry: \"4294967296\" is not a 32-bit number"},
+        {"lower-case media header of a command with rows",
+         "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n[script]\nCreate Folder\n"
+         "@header = 0000beef\n| $TARGETDIR$\n",
+         "broken.qvp:6: the media header 0000beef must be upper case"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -253,6 +286,22 @@ TEST_F(SetupBuildTest, FailedBuildLeavesTheOutputFolderAlone)
         std::sort(left.begin(), left.end());
         EXPECT_EQ(left, (std::vector<fs::path>{"engine", "out", "project"})); // no staging folder stays behind
     }
+}
+
+TEST_F(SetupBuildTest, RowsWithoutTheHandOverLibraryAreRefused)
+{
+    fs::remove(m_folder / "engine" / "quillon_handover.dll");
+    fs::path project = m_project_folder / "p.qvp";
+    write_file(project, "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n[script]\n"
+                        "Set Variable\n| A\n| B\n");
+    EXPECT_TRUE(build(project, m_folder / "out")) << "a script without rows needs no library";
+    write_file(project, "[setup]\ntitle = T\nproduct-code = {11111111-2222-3333-4444-555555555555}\n[script]\n"
+                        "Create Folder\n| $TARGETDIR$\\logs\n");
+    auto built = build(project, m_folder / "out2");
+    ASSERT_FALSE(built);
+    EXPECT_EQ(built.error().code, ErrorCode::not_found);
+    EXPECT_NE(built.error().message.find("quillon_handover.dll"), std::string::npos) << built.error().message;
+    EXPECT_FALSE(fs::exists(m_folder / "out2"));
 }
 
 TEST_F(SetupBuildTest, EngineStubWithAppendedDataIsRefused)
