@@ -53,7 +53,8 @@ Result<void> generate_native_images(CommandCall& call)
     auto [assembly, install_text] = TRY(call.pair(1));
     bool install = flag_or(install_text, true);
     run_with_frameworks(call, "ngen.exe", folder_of(assembly), [&](std::size_t framework) {
-        std::string verb = framework == oldest_framework ? (install ? "" : "/delete") : (install ? "install" : "uninstall");
+        std::string verb =
+            framework == oldest_framework ? (install ? "" : "/delete") : (install ? "install" : "uninstall");
         return verb + " " + in_quotes(assembly);
     });
     return {};

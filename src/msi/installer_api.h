@@ -80,6 +80,8 @@ Result<void> EnableLog(std::uint32_t mode, const std::string& log_path, std::uin
 // restart), 1618 means another installation is running, others fail.
 Result<std::uint32_t> InstallProduct(const std::string& package, const std::string& command_line);
 Result<std::uint32_t> ApplyPatch(const std::string& patch, const std::string& command_line);
+// Removes an installed product by its code (MsiConfigureProductEx, every feature absent).
+Result<std::uint32_t> RemoveProduct(const std::string& product_code, const std::string& command_line);
 // A folder as a source of the product, for no particular user (empty) or for one.
 Result<void> AddSource(const std::string& product_code, const std::string& user, const std::string& folder);
 

@@ -298,6 +298,13 @@ Result<std::uint32_t> ApplyPatch(const std::string& patch, const std::string& co
     return static_cast<std::uint32_t>(apply(patch.c_str(), nullptr, INSTALLTYPE_DEFAULT, command_line.c_str()));
 }
 
+Result<std::uint32_t> RemoveProduct(const std::string& product_code, const std::string& command_line)
+{
+    auto configure = TRY((api<decltype(&::MsiConfigureProductExA), "MsiConfigureProductExA">()));
+    return static_cast<std::uint32_t>(
+        configure(product_code.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT, command_line.c_str()));
+}
+
 Result<void> AddSource(const std::string& product_code, const std::string& user, const std::string& folder)
 {
     auto add = TRY((api<decltype(&::MsiSourceListAddSourceA), "MsiSourceListAddSourceA">()));

@@ -129,6 +129,39 @@ TEST(ApplyChanges, APackageThatCannotBeOpenedEndsWithErrorAndItsText)
     EXPECT_NE(product_state(), msi::product_installed);
 }
 
+// "(Un)Install MSI Setup": the engine's plug-in library installs another
+// package without a user interface and removes it again by its product code.
+TEST(MsiExecPlugin, InstallsAndRemovesAnotherPackage)
+{
+    const std::string other = "{6F5E4D3C-2B1A-4098-8776-655443322110}";
+    auto script_for = [&](const std::string& parameter) {
+        CompiledScript script = script_of({
+            command("Set Variable", 6, {"MSIRESULT", "none"}),
+            command("(Un)Install MSI Setup", 1, {parameter, "mMSIExec.dll"}),
+            command("If", 2, {"MSIRESULT", "0", "0", "FALSE"}),
+            command("Terminate with Exit Code", 3, {"41"}),
+            command("End", 4),
+            command("Terminate with Exit Code", 5, {"42"}),
+        });
+        script.plugin_commands = {"(Un)Install MSI Setup"};
+        return script;
+    };
+    std::optional<std::string> library = read_file_bytes(dist_file(L"mMSIExec.dll"));
+    ASSERT_TRUE(library);
+    std::string package = compiled_package(L"msiexec-package", other, "{7A6F5E4D-3C2B-4A19-8887-766554433221}");
+
+    fs::path install =
+        make_setup(L"msiexec-install", script_for("INSTALL|$PACKAGE$||MSIRESULT"), {{L"mMSIExec.dll", *library}});
+    RunOutcome installed = run_program({install, L"/s PACKAGE=" + win32::to_wide(package)});
+    EXPECT_EQ(installed.exit_code, 41u);
+    EXPECT_EQ(msi::QueryProductState(other).value_or(-1), msi::product_installed);
+
+    fs::path remove =
+        make_setup(L"msiexec-remove", script_for("UNINSTALL|" + other + "||MSIRESULT"), {{L"mMSIExec.dll", *library}});
+    EXPECT_EQ(run_program({remove, L"/s"}).exit_code, 41u);
+    EXPECT_NE(msi::QueryProductState(other).value_or(-1), msi::product_installed);
+}
+
 // Without the .NET Framework (Wine's prefix has none) each tool command tries
 // its three frameworks and goes on; the package has no assemblies to remove.
 TEST(DotNetCommands, GoOnWhenNoFrameworkIsThere)

@@ -200,3 +200,46 @@ TEST(InstallerRun, TextsAndOutcomes)
 
 } // namespace
 } // namespace quillon::msi
+
+#include "msi/msiexec_request.h"
+
+namespace quillon::msi {
+namespace {
+
+std::string expand_test(void*, std::string_view text)
+{
+    std::string out(text);
+    if (std::size_t at = out.find("$PKG$"); at != std::string::npos)
+        out.replace(at, 5, "C:\\Setup\\other.msi");
+    return out;
+}
+
+TEST(MsiExecPlugin, ParameterTextAndCommandLine)
+{
+    auto install = ParseMsiExecRequest("install|$PKG$|ALLUSERS=1|Result", expand_test, nullptr);
+    ASSERT_TRUE(install);
+    EXPECT_TRUE(install->install);
+    EXPECT_EQ(install->package, "C:\\Setup\\other.msi");
+    EXPECT_EQ(install->result_variable, "Result");
+    EXPECT_EQ(MsiExecCommandLine(*install), "ALLUSERS=1");
+
+    auto by_file = ParseMsiExecRequest("UNINSTALL|$PKG$", expand_test, nullptr);
+    ASSERT_TRUE(by_file);
+    EXPECT_EQ(MsiExecCommandLine(*by_file), "REMOVE=ALL");
+    EXPECT_TRUE(by_file->result_variable.empty());
+    auto by_code = ParseMsiExecRequest("Uninstall|{22222222-2222-3333-4444-555555555555}|X=1|", expand_test, nullptr);
+    ASSERT_TRUE(by_code);
+    EXPECT_TRUE(NamesProductCode(by_code->package));
+    EXPECT_EQ(MsiExecCommandLine(*by_code), "X=1");
+
+    EXPECT_FALSE(ParseMsiExecRequest("REPAIR|$PKG$", expand_test, nullptr));
+    EXPECT_FALSE(ParseMsiExecRequest("INSTALL||", expand_test, nullptr));
+
+    EXPECT_EQ(ProgressPercent(0, 0), 1);
+    EXPECT_EQ(ProgressPercent(500, 1000), 50);
+    EXPECT_EQ(ProgressPercent(2000, 1000), 100);
+    EXPECT_EQ(ProgressPercent(INT64_MAX / 2, INT64_MAX), 49);
+}
+
+} // namespace
+} // namespace quillon::msi
