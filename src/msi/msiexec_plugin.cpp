@@ -71,10 +71,9 @@ std::string run(const char* variables, const char* parameter, ProgressCallback p
         (void)msi::SetInternalUI(ui_level_none);
         (void)msi::SetExternalUI(on_message, msi::message_filter, &context);
         std::string line = msi::MsiExecCommandLine(*request);
-        quillon::Result<std::uint32_t> result =
-            !request->install && msi::NamesProductCode(request->package)
-                ? msi::RemoveProduct(request->package, line)
-                : msi::InstallProduct(request->package, line);
+        quillon::Result<std::uint32_t> result = !request->install && msi::NamesProductCode(request->package)
+                                                    ? msi::RemoveProduct(request->package, line)
+                                                    : msi::InstallProduct(request->package, line);
         (void)msi::ClearExternalUI();
         code = result ? std::to_string(*result) : "-1";
     }

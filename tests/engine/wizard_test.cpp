@@ -32,7 +32,7 @@ std::string checks(const std::string& target)
 {
     return "\n" + check(1, "TARGETDIR", target) + check(2, "LICENSEACCEPTED", "TRUE") +
            check(3, "CUSTOMSETUP", "FALSE") + check(4, "SHOWREADME", "FALSE") + check(5, "WIZARD", "NEXT") +
-           check(6, "EXTRACTRESULT", "SUCCESS") + "Terminate with Exit Code\n| 100\n";
+           check(6, "INSTALLRESULT", "COMPLETE") + "Terminate with Exit Code\n| 100\n";
 }
 
 // The example project with the checks after its last page, built into a scratch folder.
@@ -123,10 +123,31 @@ void expect_installed_payload(const std::wstring& target = typed_target)
     EXPECT_GT(files, 0);
 }
 
+// Windows Installer keeps the example installed between tests: each test that
+// installs it removes it again through its setup (REMOVE=TRUE), also when it fails.
+class ExampleRemoval {
+public:
+    ExampleRemoval(fs::path setup, std::wstring target) : m_setup(std::move(setup)), m_target(std::move(target)) {}
+    ~ExampleRemoval() { remove(); }
+    RunOutcome remove()
+    {
+        if (m_setup.empty())
+            return {};
+        RunOutcome outcome = run_program({m_setup, L"/s REMOVE=TRUE TARGETDIR=\"" + m_target + L"\"", page_timeout});
+        m_setup.clear();
+        return outcome;
+    }
+
+private:
+    fs::path m_setup;
+    std::wstring m_target;
+};
+
 TEST(ExampleWizard, ForwardBackSkippedPageAndTheChoicesAtTheEnd)
 {
     fs::path setup = build_example(L"wizard_forward");
     ASSERT_FALSE(setup.empty());
+    ExampleRemoval removal(setup, typed_target);
     fs::remove_all(typed_target);
     StartedProgram program = start_program({setup});
 
@@ -207,6 +228,7 @@ TEST(ExampleWizard, AFolderPickedInTheTreeBecomesTheDestination)
     fs::create_directories(base / L"Chosen");
     const std::wstring target = base.wstring() + L"\\Chosen\\Product\\";
     fs::path setup = build_example(L"wizard_tree", target);
+    ExampleRemoval removal(setup, target);
     ASSERT_FALSE(setup.empty());
     StartedProgram program = start_program({setup, L"TARGETDIR=\"" + base.wstring() + L"\\Product\\\""});
 
@@ -368,6 +390,7 @@ TEST(ExampleWizard, SilentRunWalksEveryPageForward)
 {
     fs::path setup = build_example(L"wizard_silent");
     ASSERT_FALSE(setup.empty());
+    ExampleRemoval removal(setup, typed_target);
     fs::remove_all(typed_target);
     // An administrator gives the choices on the command line; every page answers
     // Next without a window, so the script reaches its checks.
@@ -378,6 +401,14 @@ TEST(ExampleWizard, SilentRunWalksEveryPageForward)
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 100u) << "check " << outcome.exit_code << " of the script failed";
     expect_installed_payload();
+    EXPECT_EQ(registry_string(HKEY_CURRENT_USER, L"Software\\Quillon Samples\\Basic", L"InstallDir"), typed_target);
+
+    // The removal takes the files and the registry value away again.
+    RunOutcome removed = removal.remove();
+    EXPECT_EQ(removed.exit_code, 0u);
+    EXPECT_FALSE(fs::exists(fs::path(typed_target) / L"readme.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(typed_target) / L"help" / L"guide.txt"));
+    EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, L"Software\\Quillon Samples\\Basic", L"InstallDir"));
 }
 
 } // namespace
