@@ -116,11 +116,17 @@ msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& ex
     m_pending = std::move(request);
     m_vars.SetValue(var::thread_finished, "FALSE");
     m_vars.SetValue(var::thread_cancelled, "FALSE");
+    m_vars.SetValue(var::thread_progress, "0");
     executor.workers().set_busy(true);
     if (!m_switches.silent && !page.empty() && m_dialogs.HasDialog(page) && m_dialogs.PrepareDialog(page))
         (void)m_dialogs.ShowDialog(page, true, true);
-    if (m_pending)
-        start(); // no page, or the page could not start it
+    if (m_pending) {
+        // No page, or the page could not start it. A cancel already pending
+        // keeps the run from starting.
+        if (variable_true(m_vars, var::is_cancelled))
+            m_vars.SetValue(var::thread_cancelled, "TRUE");
+        start();
+    }
     wait_for_end();
     executor.workers().set_busy(false);
 

@@ -120,6 +120,21 @@ TEST(ApplyChanges, TheProgressPageShowsTheRunAndEndsWithIt)
     EXPECT_NE(product_state(), msi::product_installed);
 }
 
+// A cancel that is pending when the changes are to be applied keeps Windows
+// Installer from running: the result is CANCEL, and nothing was installed.
+TEST(ApplyChanges, ACancelBeforeTheRunReportsCancel)
+{
+    CompiledScript script = apply_script();
+    script.commands.insert(script.commands.begin(), command("Set Variable", 30, {"KYRT_IsCancelled", "TRUE"}));
+    fs::path exe = make_setup(L"apply-cancelled", script, {});
+    std::string package = compiled_package(L"apply-cancelled-package", std::string(product_code),
+                                           "{8B7A6F5E-4D3C-4B2A-9998-877665544332}");
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+    EXPECT_EQ(run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE"}).exit_code, 24u);
+    EXPECT_NE(product_state(), msi::product_installed);
+}
+
 TEST(ApplyChanges, APackageThatCannotBeOpenedEndsWithErrorAndItsText)
 {
     // make_setup's package is a stand-in that is no database at all.
