@@ -135,6 +135,33 @@ TEST(ApplyChanges, ACancelBeforeTheRunReportsCancel)
     EXPECT_NE(product_state(), msi::product_installed);
 }
 
+// A maintenance run whose media are gone asks for them with a folder dialog
+// that carries the engine's prompt; cancelling it gives CANCEL without a run.
+TEST(ApplyChanges, MissingMediaAreAskedForAndACancelledDialogCancels)
+{
+    fs::path exe = make_setup(L"apply-media", apply_script(), {});
+    StartedProgram program =
+        start_program({exe, L"INSTALL=TRUE REMOVE=FALSE MAINTENANCE=TRUE DATADIR=C:\\Nowhere\\data\\"});
+    HWND dialog = nullptr;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            dialog = find_own_window(L"#32770", [](HWND window) {
+                HWND text = FindWindowExW(window, nullptr, L"Static", nullptr);
+                for (; text != nullptr; text = FindWindowExW(window, text, L"Static", nullptr))
+                    if (window_text(text).find(L"locate your original setup sources") != std::wstring::npos)
+                        return true;
+                return false;
+            });
+            return dialog != nullptr;
+        },
+        std::chrono::seconds(30)));
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    RunOutcome outcome = program.wait(std::chrono::seconds(30));
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, 24u);
+    EXPECT_NE(product_state(), msi::product_installed);
+}
+
 TEST(ApplyChanges, APackageThatCannotBeOpenedEndsWithErrorAndItsText)
 {
     // make_setup's package is a stand-in that is no database at all.
