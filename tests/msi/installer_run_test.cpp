@@ -243,3 +243,37 @@ TEST(MsiExecPlugin, ParameterTextAndCommandLine)
 
 } // namespace
 } // namespace quillon::msi
+
+#include "msi/shortcut_pins.h"
+
+namespace quillon::msi {
+namespace {
+
+TEST(ShortcutPins, RequestsPlacesAndVerbs)
+{
+    auto both = ParsePinRequest("C:\\Menu\\App.lnk|7X|C:\\App\\app.exe");
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->shortcut, "C:\\Menu\\App.lnk");
+    EXPECT_TRUE(both->taskbar && both->start_menu);
+    auto start_only = ParsePinRequest("C:\\Menu\\App.lnk|X|");
+    ASSERT_TRUE(start_only);
+    EXPECT_FALSE(start_only->taskbar);
+    EXPECT_FALSE(ParsePinRequest("no flags"));
+
+    // Windows XP (5.1) has no taskbar pins; 2000 (5.0) no Start menu pins either.
+    PinRequest xp = PlacesOnWindows(*both, 5, 1);
+    EXPECT_FALSE(xp.taskbar);
+    EXPECT_TRUE(xp.start_menu);
+    EXPECT_FALSE(PlacesOnWindows(*both, 5, 0).start_menu);
+    EXPECT_TRUE(PlacesOnWindows(*both, 6, 1).taskbar);
+    EXPECT_TRUE(PlacesOnWindows(*both, 10, 0).taskbar);
+
+    std::vector<std::string> verbs = {"&Open", "Pin to Tas&kbar", "Pin to Start Men&u", "P&roperties"};
+    EXPECT_EQ(MatchVerb(verbs, {"Pin to Tas&kbar"}), 1u);    // as it is
+    EXPECT_EQ(MatchVerb(verbs, {"pin to start menu"}), 2u);  // without the ampersands, any case
+    EXPECT_FALSE(MatchVerb(verbs, {"Unpin from Tas&kbar"}));
+    EXPECT_FALSE(MatchVerb(verbs, {""}));
+}
+
+} // namespace
+} // namespace quillon::msi
