@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/system_information.h"
 #include "interp/worker_types.h"
 
 #include <cstddef>
@@ -159,13 +160,15 @@ public:
     virtual Result<void> fetch_media(TScriptExecutor& executor, const std::string& folder) = 0;
 };
 
-// The five roles of one run, given to the executor when it is made.
+// The roles of one run, given to the executor when it is made.
 struct ExecutorRoles {
     RunEnvironment& run;
     UserInterface& ui;
     SystemServices& system;
     WorkerServices& workers;
     MediaServices& media;
+    // The machine's facts for the system information commands (system_information.h).
+    SystemInformation& machine;
 };
 
 } // namespace quillon

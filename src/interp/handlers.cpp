@@ -4,6 +4,7 @@
 #include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
 #include "interp/mMessageCommands.h"
+#include "interp/mSystemCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
 #include "interp/mscriptexec.h"
@@ -51,6 +52,7 @@ HandlerTable StandardHandlers()
     RegisterArchiveCommands(table);
     RegisterMediaCommands(table);
     RegisterInstallerCommands(table);
+    RegisterSystemCommands(table);
     return table;
 }
 

@@ -92,6 +92,7 @@ public:
     SystemServices& system() { return m_roles.system; }
     WorkerServices& worker_services() { return m_roles.workers; }
     MediaServices& media() { return m_roles.media; }
+    SystemInformation& machine() { return m_roles.machine; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence

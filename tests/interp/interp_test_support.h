@@ -4,6 +4,7 @@
 
 #include "base/strings.h"
 #include "interp/executor_roles.h"
+#include "interp/fake_machine.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/compile_pass.h"
@@ -35,14 +36,16 @@ struct Cmd {
     std::string media_folder = {};
 };
 
-// The five roles of a run in one fake that records what was asked of it.
+// The roles of a run in one fake that records what was asked of it.
 class RecordingHost : public RunEnvironment,
                       public UserInterface,
                       public SystemServices,
                       public WorkerServices,
                       public MediaServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, machine}; }
+
+    FakeMachine machine;
 
     // Media: the blocks set, the folders fetched; a fetch fails with fetch_failure when it is set.
     Result<void> set_web_media_block(const std::string& name, const std::string& locations) override
