@@ -121,8 +121,7 @@ bool WindowsSystemInformation::member_of_group(std::uint32_t relative_id)
         return false;
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     PSID group = nullptr;
-    if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID, relative_id, 0, 0, 0, 0, 0, 0,
-                                  &group))
+    if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID, relative_id, 0, 0, 0, 0, 0, 0, &group))
         return false;
     std::unique_ptr<void, decltype(&FreeSid)> owned(group, &FreeSid);
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(data.data());

@@ -74,8 +74,8 @@ public:
     virtual bool system_metric(SystemMetric metric) = 0;
     virtual std::optional<std::string> registry_text(RegistryRoot root, std::string_view key, std::string_view name,
                                                      RegistryAccess access) = 0;
-    virtual std::optional<std::uint32_t> registry_number(RegistryRoot root, std::string_view key,
-                                                         std::string_view name, RegistryAccess access) = 0;
+    virtual std::optional<std::uint32_t> registry_number(RegistryRoot root, std::string_view key, std::string_view name,
+                                                         RegistryAccess access) = 0;
     // The fixed file version of a file's version resource, and the language of
     // its first translation entry.
     virtual std::optional<FileVersion> file_version(const std::string& path) = 0;

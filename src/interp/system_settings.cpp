@@ -47,15 +47,28 @@ struct ScreenSize {
 };
 
 constexpr std::array<std::int32_t, 7> memory_megabytes = {32, 64, 128, 256, 512, 1024, 2048};
-constexpr std::array<ScreenSize, 5> screen_sizes = {{{800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}, {1920, 1440}}};
+constexpr std::array<ScreenSize, 5> screen_sizes = {
+    {{800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}, {1920, 1440}}};
 constexpr std::array<std::int32_t, 4> colour_depths = {8, 16, 24, 32};
 constexpr std::array<MinimumVersion, 4> windows_95_versions = {{{4, 0}, {4, 10}, {4, 11}, {4, 90}}};
 constexpr std::array<MinimumVersion, 4> windows_nt_versions = {{{4, 0}, {5, 0}, {5, 1}, {5, 2}}};
 // Settings 37 to 52: shdocvw.dll at least these versions, in index order.
 constexpr std::array<FileVersion, 16> explorer_versions = {{
-    {6, 0, 2800, 1106}, {6, 0, 2600, 0},   {5, 5, 4807, 2300}, {5, 5, 4522, 1800}, {5, 5, 4134, 100},
-    {5, 0, 3502, 5400}, {5, 0, 3314, 2100}, {5, 0, 2919, 6307}, {5, 0, 2014, 213},  {4, 72, 3612, 1707},
-    {4, 72, 3110, 3},   {4, 72, 2106, 7},   {4, 71, 1712, 5},   {4, 70, 1300, 0},   {4, 70, 1215, 0},
+    {6, 0, 2800, 1106},
+    {6, 0, 2600, 0},
+    {5, 5, 4807, 2300},
+    {5, 5, 4522, 1800},
+    {5, 5, 4134, 100},
+    {5, 0, 3502, 5400},
+    {5, 0, 3314, 2100},
+    {5, 0, 2919, 6307},
+    {5, 0, 2014, 213},
+    {4, 72, 3612, 1707},
+    {4, 72, 3110, 3},
+    {4, 72, 2106, 7},
+    {4, 71, 1712, 5},
+    {4, 70, 1300, 0},
+    {4, 70, 1215, 0},
     {4, 70, 1155, 0},
 }};
 
@@ -97,10 +110,10 @@ bool explorer_at_least(SystemInformation& machine, std::array<std::uint32_t, 4> 
 
 bool web_server_at_least(SystemInformation& machine, std::uint32_t major, std::uint32_t minor)
 {
-    auto have_major = machine.registry_number(RegistryRoot::local_machine, web_server_key, "MajorVersion",
-                                              RegistryAccess::plain);
-    auto have_minor = machine.registry_number(RegistryRoot::local_machine, web_server_key, "MinorVersion",
-                                              RegistryAccess::plain);
+    auto have_major =
+        machine.registry_number(RegistryRoot::local_machine, web_server_key, "MajorVersion", RegistryAccess::plain);
+    auto have_minor =
+        machine.registry_number(RegistryRoot::local_machine, web_server_key, "MinorVersion", RegistryAccess::plain);
     if (!have_major || !have_minor)
         return false;
     return std::uint64_t{*have_major} * 10 + *have_minor >= std::uint64_t{major} * 10 + minor;
@@ -230,15 +243,16 @@ Result<std::string> system_setting(std::int32_t index, SystemInformation& machin
     if (index >= 13 && index <= 16)
         return std::string(yes_no(machine.screen().bits_per_pixel >= colour_depths[i - 13]));
     if (index >= 19 && index <= 22)
-        return std::string(yes_no(version_at_least(version, windows_95_versions[i - 19].major,
-                                                   windows_95_versions[i - 19].minor)));
+        return std::string(
+            yes_no(version_at_least(version, windows_95_versions[i - 19].major, windows_95_versions[i - 19].minor)));
     if (index >= 23 && index <= 26)
-        return std::string(yes_no(version_at_least(version, windows_nt_versions[i - 23].major,
-                                                   windows_nt_versions[i - 23].minor)));
+        return std::string(
+            yes_no(version_at_least(version, windows_nt_versions[i - 23].major, windows_nt_versions[i - 23].minor)));
     if (index >= 27 && index <= 32)
         return std::string(yes_no(service_pack >= index - 26));
     if (index >= 37 && index <= 52) {
-        std::optional<FileVersion> have = machine.file_version(file_in_system_folder(machine, "shdocvw.dll", file_view));
+        std::optional<FileVersion> have =
+            machine.file_version(file_in_system_folder(machine, "shdocvw.dll", file_view));
         return std::string(yes_no(have && parts_at_least(*have, explorer_versions[i - 37])));
     }
     switch (index) {
@@ -313,10 +327,9 @@ std::string folder_location(std::int32_t index, bool all_users, SystemInformatio
         std::int32_t common;
     };
     static constexpr std::array<ShellFolder, 22> shell_folders = {{
-        {0, 32, 32},  {1, 33, 33},  {2, 5, 46},   {3, 6, 31},   {4, 13, 53},  {5, 39, 54},
-        {6, 14, 55},  {7, 19, 19},  {8, 27, 27},  {11, 48, 47}, {12, 11, 22}, {13, 7, 24},
-        {14, 2, 23},  {15, 26, 35}, {16, 59, 59}, {17, 0, 25},  {18, 20, 20}, {19, 40, 62},
-        {21, 8, 8},   {22, 9, 9},   {24, 21, 21}, {28, 28, 28},
+        {0, 32, 32},  {1, 33, 33},  {2, 5, 46},   {3, 6, 31},  {4, 13, 53},  {5, 39, 54},  {6, 14, 55},  {7, 19, 19},
+        {8, 27, 27},  {11, 48, 47}, {12, 11, 22}, {13, 7, 24}, {14, 2, 23},  {15, 26, 35}, {16, 59, 59}, {17, 0, 25},
+        {18, 20, 20}, {19, 40, 62}, {21, 8, 8},   {22, 9, 9},  {24, 21, 21}, {28, 28, 28},
     }};
     std::string folder;
     auto shell = std::find_if(shell_folders.begin(), shell_folders.end(),
@@ -347,9 +360,9 @@ std::string folder_location(std::int32_t index, bool all_users, SystemInformatio
         }
         case 25: folder = machine.system_folders().windows; break;
         case 26: {
-            std::string app_data = machine.registry_text(RegistryRoot::current_user, shell_folders_key, "AppData",
-                                                         RegistryAccess::plain)
-                                       .value_or(std::string());
+            std::string app_data =
+                machine.registry_text(RegistryRoot::current_user, shell_folders_key, "AppData", RegistryAccess::plain)
+                    .value_or(std::string());
             if (!app_data.empty())
                 folder = with_backslash(app_data) + "Microsoft\\Internet Explorer\\Quick Launch\\";
             break;
@@ -361,9 +374,9 @@ std::string folder_location(std::int32_t index, bool all_users, SystemInformatio
             for (std::string_view name : {"/"sv, "/,"sv}) {
                 if (!folder.empty())
                     break;
-                folder = machine.registry_text(RegistryRoot::local_machine, virtual_roots_key, name,
-                                               RegistryAccess::plain)
-                             .value_or(std::string());
+                folder =
+                    machine.registry_text(RegistryRoot::local_machine, virtual_roots_key, name, RegistryAccess::plain)
+                        .value_or(std::string());
                 folder = folder.substr(0, folder.find(','));
             }
             break;

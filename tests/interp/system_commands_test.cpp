@@ -164,8 +164,7 @@ TEST(GetSystemSettings, RegistryValuesFollowThePlatformMode)
             SCOPED_TRACE(mode);
             SettingRun setting{"35",
                                [lies_in](FakeMachine& m) {
-                                   m.texts[{RegistryRoot::local_machine, nt_key, "RegisteredOwner", lies_in}] =
-                                       "Owner";
+                                   m.texts[{RegistryRoot::local_machine, nt_key, "RegisteredOwner", lies_in}] = "Owner";
                                },
                                mode};
             ScriptRun run(setting.commands());
@@ -225,7 +224,8 @@ TEST(GetOsOrSpLevel, NamesTheVersionOrTheServicePack)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.major * 1000 + c.minor);
-        ScriptRun run({{"Get OS or SP Level", {"$OS$", "TRUE"}}, {"Get OS or SP Level", {"SP", "-1"}},
+        ScriptRun run({{"Get OS or SP Level", {"$OS$", "TRUE"}},
+                       {"Get OS or SP Level", {"SP", "-1"}},
                        {"Get OS or SP Level", {"PACK", "yes"}}});
         run.host.machine.version = {c.nt, c.major, c.minor, c.build, std::string(c.csd), c.product};
         ASSERT_TRUE(run.run());
@@ -245,8 +245,10 @@ TEST(GetFolderLocation, MapsEachIndexToItsFolder)
         std::string expected;
     };
     auto prepare = [](FakeMachine& m) {
-        m.shell_folders = {{5, "C:\\users\\alice\\Documents"}, {46, "C:\\users\\Public\\Documents"},
-                           {0, "C:\\users\\alice\\Desktop"},   {25, "C:\\users\\Public\\Desktop"},
+        m.shell_folders = {{5, "C:\\users\\alice\\Documents"},
+                           {46, "C:\\users\\Public\\Documents"},
+                           {0, "C:\\users\\alice\\Desktop"},
+                           {25, "C:\\users\\Public\\Desktop"},
                            {28, "C:\\users\\alice\\AppData\\Local"}};
         m.cd_rom_drives = {'E', 'F'};
         m.texts[{RegistryRoot::local_machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "BootDir",
@@ -281,9 +283,10 @@ TEST(GetFolderLocation, MapsEachIndexToItsFolder)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index + "/" + c.all_users + "/" + c.mode);
-        ScriptRun run({{"Set 64 Bit Mode", {c.mode == "Win32" ? "TRUE" : "", c.mode == "ia64" ? "TRUE" : "",
-                                            c.mode == "x64" ? "TRUE" : ""}},
-                       {"Get Folder Location", {"FOLDER", c.index, c.all_users}}});
+        ScriptRun run(
+            {{"Set 64 Bit Mode",
+              {c.mode == "Win32" ? "TRUE" : "", c.mode == "ia64" ? "TRUE" : "", c.mode == "x64" ? "TRUE" : ""}},
+             {"Get Folder Location", {"FOLDER", c.index, c.all_users}}});
         prepare(run.host.machine);
         ASSERT_TRUE(run.run());
         EXPECT_EQ(run.var("FOLDER"), c.expected);

@@ -42,8 +42,7 @@ SystemFolders system_folders()
     SystemFolders folders;
     folders.windows = folder_text([](wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); });
     folders.system = folder_text([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); });
-    folders.system_32 =
-        folder_text([](wchar_t* buffer, UINT size) { return GetSystemWow64DirectoryW(buffer, size); });
+    folders.system_32 = folder_text([](wchar_t* buffer, UINT size) { return GetSystemWow64DirectoryW(buffer, size); });
     return folders;
 }
 
@@ -88,8 +87,7 @@ std::optional<std::string> registry_text(HKEY root, std::string_view key, std::s
     return to_ansi(text);
 }
 
-std::optional<std::uint32_t> registry_dword(HKEY root, std::string_view key, std::string_view name,
-                                            PlatformView view)
+std::optional<std::uint32_t> registry_dword(HKEY root, std::string_view key, std::string_view name, PlatformView view)
 {
     UniqueHkey opened = open_for_reading(root, key, view);
     if (!opened)
@@ -97,8 +95,8 @@ std::optional<std::uint32_t> registry_dword(HKEY root, std::string_view key, std
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (RegQueryValueExW(opened.get(), to_wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(opened.get(), to_wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof value)
         return std::nullopt;
     return value;

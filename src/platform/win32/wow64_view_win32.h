@@ -35,7 +35,6 @@ std::string files_folder(FilesFolder which, PlatformView view);
 // of a key opened for reading in the view; nothing when the key, the value or
 // the type does not fit.
 std::optional<std::string> registry_text(HKEY root, std::string_view key, std::string_view name, PlatformView view);
-std::optional<std::uint32_t> registry_dword(HKEY root, std::string_view key, std::string_view name,
-                                            PlatformView view);
+std::optional<std::uint32_t> registry_dword(HKEY root, std::string_view key, std::string_view name, PlatformView view);
 
 } // namespace quillon::win32
