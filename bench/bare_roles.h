@@ -1,4 +1,4 @@
-// The six roles of a run doing nothing, so that a benchmark times the loop
+// The roles of a run doing nothing, so that a benchmark times the loop
 // and the handlers alone: a silent run without windows, files or workers.
 #pragma once
 
@@ -13,7 +13,7 @@ class BareRoles : public RunEnvironment,
                   public MediaServices,
                   public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine}; }
 
     std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
     std::string media_override() const override { return {}; }
@@ -25,6 +25,45 @@ public:
     std::int32_t run_tool(const std::string&, const std::string&, const std::string&) override { return -1; }
     PackageAssemblies package_assemblies() override { return {}; }
     Result<std::string> write_gac_helper(bool) override { return std::string(); }
+
+    // The machine answers nothing.
+    class BareMachine : public SystemInformation {
+    public:
+        void set_registry_view(PlatformView) override {}
+        PlatformView registry_view() const override { return resting_registry_view; }
+        WindowsVersion windows_version() override { return {}; }
+        bool member_of_group(std::uint32_t) override { return false; }
+        bool token_elevated() override { return false; }
+        std::uint64_t physical_memory() override { return 0; }
+        ScreenFacts screen() override { return {}; }
+        bool system_metric(SystemMetric) override { return false; }
+        std::optional<std::string> registry_text(RegistryRoot, std::string_view, std::string_view,
+                                                 RegistryAccess) override
+        {
+            return std::nullopt;
+        }
+        std::optional<std::uint32_t> registry_number(RegistryRoot, std::string_view, std::string_view,
+                                                     RegistryAccess) override
+        {
+            return std::nullopt;
+        }
+        std::optional<FileVersion> file_version(const std::string&) override { return std::nullopt; }
+        std::optional<std::uint16_t> file_language(const std::string&) override { return std::nullopt; }
+        std::string language_name(std::uint16_t) override { return {}; }
+        std::string user_name() override { return {}; }
+        std::string user_domain() override { return {}; }
+        std::string computer_name() override { return {}; }
+        bool windows_64_bit() override { return true; }
+        std::uint16_t native_architecture() override { return 9; }
+        HypervisorFacts hypervisor() override { return {}; }
+        std::string shell_folder(std::int32_t) override { return {}; }
+        SystemFolders system_folders() override { return {}; }
+        std::string files_folder(FilesFolder) override { return {}; }
+        bool cd_rom_drive(char) override { return false; }
+        std::string expand_environment(std::string_view text) override { return std::string(text); }
+        std::vector<std::string> environment_block() override { return {}; }
+    };
+    BareMachine machine;
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

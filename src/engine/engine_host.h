@@ -1,6 +1,6 @@
 // The engine's objects around a script's run, made and connected in this one
 // place: the language, the windows around the pages (WizardShell), the dialog
-// runtime with its roles, and the six roles the execution loop is given.
+// runtime with its roles, and the roles the execution loop is given.
 // Made once the support folder holds the setup's files, so that the pages can
 // be registered at start-up; the executor is attached when the run makes it.
 #pragma once
@@ -12,6 +12,7 @@
 #include "engine/messages.h"
 #include "engine/run_environment.h"
 #include "engine/startup_trace.h"
+#include "engine/system_information_win32.h"
 #include "engine/system_services.h"
 #include "engine/user_interface.h"
 #include "engine/wizard_shell.h"
@@ -40,7 +41,7 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer}; }
+    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine}; }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     // The run's executor: the pages' feature controls show its components and
@@ -83,6 +84,7 @@ private:
     WindowsSystemServices m_system;
     WindowsWorkerServices m_workers;
     WindowsMediaServices m_media;
+    WindowsSystemInformation m_machine;
 };
 
 } // namespace quillon

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/system_information.h"
 #include "interp/worker_types.h"
 #include "msi/installer_run.h"
 
@@ -205,7 +206,7 @@ public:
     virtual Result<std::string> write_gac_helper(bool runtime4) = 0;
 };
 
-// The six roles of one run, given to the executor when it is made.
+// The roles of one run, given to the executor when it is made.
 struct ExecutorRoles {
     RunEnvironment& run;
     UserInterface& ui;
@@ -213,6 +214,8 @@ struct ExecutorRoles {
     WorkerServices& workers;
     MediaServices& media;
     InstallerServices& installer;
+    // The machine's facts for the system information commands (system_information.h).
+    SystemInformation& machine;
 };
 
 } // namespace quillon

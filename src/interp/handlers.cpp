@@ -6,6 +6,7 @@
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
 #include "interp/mMessageCommands.h"
+#include "interp/mSystemCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
 #include "interp/mscriptexec.h"
@@ -55,6 +56,7 @@ HandlerTable StandardHandlers()
     RegisterInstallerCommands(table);
     RegisterRecordedCommands(table);
     RegisterDotNetCommands(table);
+    RegisterSystemCommands(table);
     return table;
 }
 

@@ -6,6 +6,7 @@
 #include "interp/mMediaCommands.h"
 #include "interp/mscriptexec.h"
 #include "interp/mscriptexecthread.h"
+#include "platform/wow64_view.h"
 #include "vars/mEval.h"
 
 #include <memory>
@@ -15,8 +16,6 @@
 namespace quillon {
 
 namespace {
-
-constexpr std::string_view platform_win32 = "Win32";
 
 // What the worker hands back: the output text, or nothing for -1.
 struct PluginResult {
@@ -62,8 +61,10 @@ Result<void> RunPluginCommand(CommandCall& call)
 
     bool bracket =
         !(equal_nocase(file_name_part(library), plugin_text::installer_library) && system.windows_7_or_later());
-    // FIXME: the registry view flag follows the platform mode here once the registry commands exist.
-    bool redirected = bracket && executor.platform_mode() != platform_win32 && system.disable_redirection();
+    // The flag is left as the mode set it: the commands that read the registry set it again on entry.
+    if (bracket)
+        executor.machine().set_registry_view(view_for_mode(executor.platform_mode()));
+    bool redirected = bracket && executor.platform_mode() != platform_mode_win32 && system.disable_redirection();
 
     auto result = std::make_shared<PluginResult>();
     WorkerRequest request;

@@ -94,6 +94,7 @@ public:
     WorkerServices& worker_services() { return m_roles.workers; }
     MediaServices& media() { return m_roles.media; }
     InstallerServices& installer() { return m_roles.installer; }
+    SystemInformation& machine() { return m_roles.machine; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence

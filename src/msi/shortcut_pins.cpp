@@ -23,8 +23,8 @@ std::optional<PinRequest> ParsePinRequest(std::string_view entry)
     if (first == std::string_view::npos || first == 0)
         return std::nullopt;
     std::size_t second = entry.find('|', first + 1);
-    std::string_view flags = entry.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                                      : second - first - 1);
+    std::string_view flags =
+        entry.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
     PinRequest request;
     request.shortcut = std::string(entry.substr(0, first));
     request.taskbar = flags.find('7') != std::string_view::npos;

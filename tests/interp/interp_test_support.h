@@ -4,6 +4,7 @@
 
 #include "base/strings.h"
 #include "interp/executor_roles.h"
+#include "interp/fake_machine.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/compile_pass.h"
@@ -36,7 +37,7 @@ struct Cmd {
     std::string header = {};
 };
 
-// The five roles of a run in one fake that records what was asked of it.
+// The roles of a run in one fake that records what was asked of it.
 class RecordingHost : public RunEnvironment,
                       public UserInterface,
                       public SystemServices,
@@ -44,7 +45,9 @@ class RecordingHost : public RunEnvironment,
                       public MediaServices,
                       public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine}; }
+
+    FakeMachine machine;
 
     // Windows Installer: the requests run, answered with installer_result;
     // the media dialog answers from media_answers (cancel when they run out).

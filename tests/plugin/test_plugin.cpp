@@ -9,6 +9,7 @@
 //   hang-count:NAME    as hang, then set NAME to the number of calls answered true before the stop
 //   hang-hard          never return and never call back (a library that ignores it)
 //   wait-file:PATH     create PATH + ".started", then wait (at most two minutes) until PATH exists
+//   save:PATH          write the variables as they came in (comma text) to PATH
 //   fail, fail-late    return -1 from the first (length) or the second (text) call
 //   throw, throw-late  let a C++ exception out of the first or the second call
 //   crash, crash-late  write through a null pointer in the first or the second call
@@ -239,6 +240,20 @@ Outcome execute(const Request& request)
                 for (int waited = 0; waited < 120000 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
                      waited += 50)
                     Sleep(50);
+            }
+        } else if (verb == "save") {
+            if (first) {
+                HANDLE file = CreateFileA(std::string(argument).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (file == INVALID_HANDLE_VALUE)
+                    return fail();
+                DWORD written = 0;
+                bool whole = WriteFile(file, request.variables.data(), static_cast<DWORD>(request.variables.size()),
+                                       &written, nullptr) &&
+                             written == request.variables.size();
+                CloseHandle(file);
+                if (!whole)
+                    return fail();
             }
         } else if (verb == "hang-hard") {
             for (;;)
