@@ -4,6 +4,7 @@
 #include "engine/embedded_programs.h"
 #include "engine/languages.h"
 #include "engine/media_services.h"
+#include "engine/shortcut_pins.h"
 #include "engine/wizard_shell.h"
 #include "interp/mscriptexec.h"
 #include "msi/installer_api.h"
@@ -111,6 +112,14 @@ msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& ex
     request.engine_cache_folder = engine_cache_folder();
     request.parent_window = reinterpret_cast<std::uintptr_t>(current_window(m_vars));
     std::string page = request.progress_dialog;
+    // The shortcuts of the installation being changed come off the taskbar and
+    // the Start menu first; the run's own go on after a successful run.
+    SetApplicationIds(request.application_ids);
+    PinShortcuts(request.installed_shortcuts, false);
+    const msi::InstallerOperation operation = request.operation;
+    const std::vector<std::string> shortcuts = request.shortcut_list;
+    const std::vector<std::string> installed = request.installed_shortcuts;
+    const msi::InstallRecord::Pairs ids = request.application_ids;
 
     m_state = std::make_shared<InstallerRunState>();
     m_pending = std::move(request);
@@ -135,6 +144,13 @@ msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& ex
     result.outcome = msi::RunOutcome(state.error, GetVar(m_vars, var::thread_cancelled) == "TRUE",
                                      state.skipped_for_cancel, state.restart);
     result.error_text = state.error_text;
+    SetApplicationIds(ids);
+    if (result.outcome == 1 || result.outcome == 2) {
+        if (operation != msi::InstallerOperation::remove)
+            PinShortcuts(shortcuts, true);
+    } else if (operation == msi::InstallerOperation::remove) {
+        PinShortcuts(installed, true);
+    }
     return result;
 }
 

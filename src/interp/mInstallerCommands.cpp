@@ -107,6 +107,10 @@ msi::InstallerRequest base_request(CommandCall& call, msi::InstallerOperation op
     TVariableManager& vars = executor.vars();
     msi::InstallerRequest request;
     request.operation = operation;
+    msi::InstallRecord& record = executor.install_record();
+    request.shortcut_list = record.shortcut_list();
+    request.installed_shortcuts = record.installed_shortcuts();
+    request.application_ids = record.application_ids();
     request.target_folder = NormalizePath(vars, GetVar(vars, var::target_dir));
     request.product_code = executor.script().product_code();
     request.revision_code = executor.script().revision_code();

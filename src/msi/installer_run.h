@@ -39,6 +39,11 @@ struct InstallerRequest {
     InstallRecord::Pairs queue;
     std::vector<ShortcutText> shortcut_texts;
     std::vector<FileTypeText> file_type_texts;
+    // Shortcuts to pin after the run, the installed ones to unpin before it,
+    // and application user model IDs of shortcuts.
+    std::vector<std::string> shortcut_list;
+    std::vector<std::string> installed_shortcuts;
+    InstallRecord::Pairs application_ids;
     std::uintptr_t parent_window = 0;
     // The page that shows the run's progress; empty for none.
     std::string progress_dialog;
