@@ -52,7 +52,8 @@ std::vector<std::string> verb_texts(unsigned id)
     }
     files.push_back(std::wstring(system) + L"\\shell32.dll");
     for (const std::wstring& file : files) {
-        HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        HMODULE module =
+            LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         if (module == nullptr)
             continue;
         std::string text = load_string(module, id);
@@ -118,8 +119,7 @@ void SetApplicationIds(const std::vector<std::pair<std::string, std::string>>& i
         if (!file_exists(path))
             continue;
         win32::ComPtr<IShellLinkW> link;
-        if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                    link.put_void())))
+        if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
             continue;
         win32::ComPtr<IPersistFile> file;
         if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) ||

@@ -33,8 +33,7 @@ std::wstring target_of(const fs::path& file)
     win32::ComPtr<IShellLinkW> link;
     win32::ComPtr<IPersistFile> persist;
     wchar_t target[MAX_PATH] = L"";
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   link.put_void())) &&
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.put_void())) &&
         SUCCEEDED(persist->Load(file.c_str(), STGM_READ)))
         link->GetPath(target, MAX_PATH, nullptr, 0);
