@@ -7,23 +7,13 @@ namespace quillon::msi {
 
 namespace {
 
-std::string replace_all(std::string text, std::string_view from, std::string_view to)
-{
-    std::size_t at = 0;
-    while ((at = text.find(from, at)) != std::string::npos) {
-        text.replace(at, from.size(), to);
-        at += to.size();
-    }
-    return text;
-}
-
 constexpr std::string_view quote_token = "$QUOTE$";
 
 } // namespace
 
 std::string OneLineValue(std::string_view value)
 {
-    return replace_all(std::string(value), vars_text::crlf, vars_text::newline_token);
+    return replace_all(value, vars_text::crlf, vars_text::newline_token);
 }
 
 std::string CommandProperty(std::string_view header)
