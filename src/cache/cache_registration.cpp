@@ -58,6 +58,7 @@ std::vector<RegistryKeyValues> RegistrationKeys(const RegistrationFacts& facts)
     std::string uninstall_key(cache_text::uninstall_key);
     std::vector<RegistryKeyValues> keys;
     keys.push_back({uninstall_key + facts.title,
+                    RegistryView::engine,
                     {
                         text_value("DisplayIcon", engine),
                         text_value("DisplayName", facts.title),
@@ -74,8 +75,10 @@ std::vector<RegistryKeyValues> RegistrationKeys(const RegistrationFacts& facts)
                         text_value("InstallLocation", facts.install_location),
                     }});
     keys.push_back({uninstall_key + facts.product_code,
+                    facts.package_64bit ? RegistryView::package_64bit : RegistryView::package_32bit,
                     {text_value("UninstallString", "\"" + facts.cache_folder + facts.base_name + ".exe\"")}});
     keys.push_back({std::string(cache_text::ident_cache_key) + facts.product_code,
+                    RegistryView::engine,
                     {
                         number_value("VersionMajor", major),
                         number_value("VersionMinor", minor),
@@ -84,10 +87,14 @@ std::vector<RegistryKeyValues> RegistrationKeys(const RegistrationFacts& facts)
     return keys;
 }
 
-std::vector<std::string> RegistrationKeysRemoved(std::string_view title, std::string_view product_code)
+std::vector<RegistryKey> RegistrationKeysRemoved(std::string_view title, std::string_view product_code)
 {
-    return {std::string(cache_text::uninstall_key) + std::string(title),
-            std::string(cache_text::ident_cache_key) + std::string(product_code)};
+    std::string uninstall_key(cache_text::uninstall_key);
+    std::string product_entry = uninstall_key + std::string(product_code);
+    return {{uninstall_key + std::string(title), RegistryView::engine},
+            {std::string(cache_text::ident_cache_key) + std::string(product_code), RegistryView::engine},
+            {product_entry, RegistryView::package_32bit},
+            {product_entry, RegistryView::package_64bit}};
 }
 
 std::string EnginePathFromUninstallString(std::string_view command)

@@ -20,8 +20,20 @@ struct RegistryValue {
     bool operator==(const RegistryValue&) const = default;
 };
 
+// Which registry view a key is in. Windows Installer keeps a product's own
+// uninstall entry in the view of the package's platform (a 32-bit package's in
+// the 32-bit view of 64-bit Windows); the engine's own keys are in its view.
+enum class RegistryView : std::uint8_t { engine, package_32bit, package_64bit };
+
+struct RegistryKey {
+    std::string key; // below the root
+    RegistryView view = RegistryView::engine;
+    bool operator==(const RegistryKey&) const = default;
+};
+
 struct RegistryKeyValues {
     std::string key; // below the root
+    RegistryView view = RegistryView::engine;
     std::vector<RegistryValue> values;
 };
 
@@ -40,6 +52,7 @@ struct RegistrationFacts {
     std::string comments;
     std::string version;
     std::string install_location; // TARGETDIR in its normalized form
+    bool package_64bit = false;   // the package is run for the 64-bit platform
 };
 
 // The first two dot-separated numbers of a version text; 0 for one that is missing.
@@ -50,11 +63,15 @@ std::pair<std::uint32_t, std::uint32_t> VersionNumbers(std::string_view version)
 std::string CachedEngineCommand(const RegistrationFacts& facts);
 std::string UninstallCommand(const RegistrationFacts& facts);
 
-// The three keys with their values, in writing order.
+// The three keys with their values, in writing order. The entry under the
+// product code is Windows Installer's own, in the package's view, whose
+// uninstall command now starts the cached engine.
 std::vector<RegistryKeyValues> RegistrationKeys(const RegistrationFacts& facts);
 // The keys a removal deletes, under both roots: the uninstall entry under the
-// title and the identification key of the product code.
-std::vector<std::string> RegistrationKeysRemoved(std::string_view title, std::string_view product_code);
+// title, the identification key of the product code, and the entry under the
+// product code in both package views, which Windows Installer has already
+// removed unless the engine's value landed beside it.
+std::vector<RegistryKey> RegistrationKeysRemoved(std::string_view title, std::string_view product_code);
 
 // The engine's path in an "UninstallString": the text after its first double
 // quote up to the next one (the text as it is when it has none).

@@ -15,6 +15,16 @@ HKEY root_key(RegistryRoot root)
     return root == RegistryRoot::machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
+REGSAM view_flag(RegistryView view)
+{
+    switch (view) {
+    case RegistryView::package_32bit: return KEY_WOW64_32KEY;
+    case RegistryView::package_64bit: return KEY_WOW64_64KEY;
+    case RegistryView::engine: break;
+    }
+    return 0;
+}
+
 bool write_value(HKEY key, const RegistryValue& value)
 {
     std::wstring name = win32::to_wide(value.name);
@@ -37,7 +47,7 @@ bool WriteRegistryKeys(RegistryRoot root, const std::vector<RegistryKeyValues>& 
     for (const RegistryKeyValues& entry : keys) {
         win32::UniqueHkey key;
         if (RegCreateKeyExW(root_key(root), win32::to_wide(entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+                            KEY_WRITE | view_flag(entry.view), nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
             all = false;
             continue;
         }
@@ -47,11 +57,21 @@ bool WriteRegistryKeys(RegistryRoot root, const std::vector<RegistryKeyValues>& 
     return all;
 }
 
-void DeleteRegistryKeysEverywhere(const std::vector<std::string>& keys)
+void DeleteRegistryKeysEverywhere(const std::vector<RegistryKey>& keys)
 {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        for (const std::string& key : keys)
-            RegDeleteTreeW(root, win32::to_wide(key).c_str()); // the key itself with everything below it
+        for (const RegistryKey& entry : keys) {
+            std::wstring name = win32::to_wide(entry.key);
+            REGSAM view = view_flag(entry.view);
+            {
+                // Emptied first: a key with subkeys cannot be deleted, and RegDeleteTree knows no view.
+                win32::UniqueHkey key;
+                if (RegOpenKeyExW(root, name.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) != ERROR_SUCCESS)
+                    continue;
+                RegDeleteTreeW(key.get(), nullptr);
+            }
+            RegDeleteKeyExW(root, name.c_str(), view, 0);
+        }
 }
 
 std::optional<std::string> RegistryText(RegistryRoot root, const std::string& key_name, const std::string& name)

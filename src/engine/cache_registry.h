@@ -16,7 +16,7 @@ enum class RegistryRoot : std::uint8_t { machine, user };
 // Writes each key's values; false when a key or a value could not be written.
 bool WriteRegistryKeys(RegistryRoot root, const std::vector<RegistryKeyValues>& keys);
 // Deletes each key with its subkeys under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
-void DeleteRegistryKeysEverywhere(const std::vector<std::string>& keys);
+void DeleteRegistryKeysEverywhere(const std::vector<RegistryKey>& keys);
 
 // The default value of the product's identification key, under
 // HKEY_LOCAL_MACHINE, else HKEY_CURRENT_USER; nothing when neither key exists.

@@ -248,6 +248,7 @@ CacheInstallation WindowsInstallerServices::cache_installation(TScriptExecutor& 
     facts.comments = m_script.comments();
     facts.version = m_script.product_version();
     facts.install_location = NormalizePath(m_vars, GetVar(m_vars, var::target_dir));
+    facts.package_64bit = executor.platform_mode() != "Win32";
     return cache;
 }
 

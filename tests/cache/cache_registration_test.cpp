@@ -51,18 +51,30 @@ TEST(CacheRegistration, UninstallEntryPointsAtTheCachedEngine)
                             text("URLUpdateInfo", "https://example.org/update"), text("Comments", "comments"),
                             text("DisplayVersion", "3.14.2"), number("VersionMajor", 3), number("VersionMinor", 14),
                             text("InstallLocation", "C:\\Program Files\\Sample App")));
+    EXPECT_EQ(keys[0].view, RegistryView::engine);
     EXPECT_EQ(keys[1].key, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{PROD}");
+    EXPECT_EQ(keys[1].view, RegistryView::package_32bit);
     EXPECT_THAT(keys[1].values, ElementsAre(text("UninstallString", "\"C:\\ProgramData\\{REV}\\setup.exe\"")));
     EXPECT_EQ(keys[2].key, "SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{PROD}");
     EXPECT_THAT(keys[2].values, ElementsAre(number("VersionMajor", 3), number("VersionMinor", 14),
                                             text("", "C:\\ProgramData\\{REV}\\")));
 }
 
-TEST(CacheRegistration, RemovalDeletesTheTitleEntryAndTheIdentificationKey)
+TEST(CacheRegistration, ProductEntryFollowsThePackagePlatform)
 {
+    RegistrationFacts facts = sample_facts();
+    facts.package_64bit = true;
+    EXPECT_EQ(RegistrationKeys(facts)[1].view, RegistryView::package_64bit);
+}
+
+TEST(CacheRegistration, RemovalDeletesEveryEntryItWrote)
+{
+    const std::string uninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     EXPECT_THAT(RegistrationKeysRemoved("Sample App", "{PROD}"),
-                ElementsAre("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sample App",
-                            "SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{PROD}"));
+                ElementsAre(RegistryKey{uninstall + "Sample App", RegistryView::engine},
+                            RegistryKey{"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{PROD}", RegistryView::engine},
+                            RegistryKey{uninstall + "{PROD}", RegistryView::package_32bit},
+                            RegistryKey{uninstall + "{PROD}", RegistryView::package_64bit}));
 }
 
 TEST(CacheRegistration, VersionNumbers)

@@ -20,12 +20,15 @@ constexpr std::string_view product_code = "{22222222-2222-3333-4444-555555555555
 // product with it is this build, maintained rather than upgraded.
 constexpr std::string_view revision_code = "{6F5E4D3C-BA09-4A8E-9C7D-C6B7A8D9E0F1}";
 const std::wstring uninstall_key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Run Test";
+const std::wstring product_entry =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{22222222-2222-3333-4444-555555555555}";
 const std::wstring ident_key = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{22222222-2222-3333-4444-555555555555}";
 
 // A first installation saves NOTES (with a line break); a maintenance run
-// checks it came back (30 when not) and applies the changes the command
-// line asks for. Ends with 21 after a first installation, 41 after a
-// maintenance run, 23 when the installer failed.
+// checks it came back (30 when not), ends with 44 when it was started from
+// the setup rather than the cache, and applies the changes the command line
+// asks for. Ends with 21 after a first installation, 41 after a maintenance
+// run, 23 when the installer failed.
 CompiledScript cache_script()
 {
     CompiledScript script = script_of({
@@ -33,6 +36,9 @@ CompiledScript cache_script()
         command("If", 2, {"NOTES", "0", "one$NEWLINE$two", "TRUE"}),
         command("Terminate with Exit Code", 3, {"30"}),
         command("End", 4),
+        command("If", 16, {"NEWINSTANCE", "0", "TRUE", "FALSE"}),
+        command("Terminate with Exit Code", 17, {"44"}),
+        command("End", 18),
         command("Else", 5),
         command("Set Variable", 6, {"NOTES$KYRT$KYRT$TRUE", "one$NEWLINE$two"}),
         command("End", 7),
@@ -79,6 +85,7 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     fs::remove_all(cache);
     registry_delete_tree(HKEY_LOCAL_MACHINE, uninstall_key);
     registry_delete_tree(HKEY_LOCAL_MACHINE, ident_key);
+    registry_delete_tree(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_64KEY);
 
     fs::path exe = make_setup(L"cache-install", cache_script(), {});
     std::string package =
@@ -122,11 +129,41 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     ASSERT_TRUE(location);
     EXPECT_NE(location->find(L"\\Run Test"), std::wstring::npos) << to_utf8(*location);
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, ident_key, L""), cache.wstring() + L"\\");
-    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE,
-                              L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-                                  win32::to_wide(std::string(product_code)),
-                              L"UninstallString"),
+    // Windows Installer's own entry, in the view of the 32-bit package, starts the cached engine too.
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, product_entry, L"UninstallString", KEY_WOW64_32KEY),
               L"\"" + engine + L"\"");
+
+    // The setup started again while its product is installed: a new instance
+    // of the installed build, in maintenance with the cache's data.
+    RunOutcome again = run_program({exe, L"/s"});
+    EXPECT_EQ(again.exit_code, 44u) << "30: the saved NOTES did not come back";
+
+    // A newer build over it: an upgrade that takes the old choices over.
+    CompiledScript newer = script_of({
+        command("If", 1, {"NEEDSUPGRADE", "0", "TRUE", "TRUE"}),
+        command("Terminate with Exit Code", 2, {"50"}),
+        command("End", 3),
+        command("If", 4, {"MAINTENANCE", "0", "FALSE", "TRUE"}),
+        command("Terminate with Exit Code", 5, {"51"}),
+        command("End", 6),
+        command("If", 7, {"NEWINSTANCE", "0", "TRUE", "TRUE"}),
+        command("Terminate with Exit Code", 8, {"52"}),
+        command("End", 9),
+        command("If", 10, {"NOTES", "0", "one$NEWLINE$two", "TRUE"}),
+        command("Terminate with Exit Code", 11, {"53"}),
+        command("End", 12),
+        command("Terminate with Exit Code", 13, {"60"}),
+        // What the newer build saves itself; never reached here.
+        command("Set Variable", 14, {"NOTES$KYRT$KYRT$TRUE", "new"}),
+    });
+    newer.revision_code = "{7A6B5C4D-0000-4000-8000-000000000002}";
+    newer.build_constants = {{"LOADOLDDATA", "TRUE"}};
+    fs::path newer_exe = make_setup(L"cache-upgrade", newer, {});
+    EXPECT_EQ(run_program({newer_exe, L"/s"}).exit_code, 60u);
+    // Without LOADOLDDATA nothing of the old build comes over.
+    newer.build_constants.clear();
+    fs::path plain_exe = make_setup(L"cache-upgrade-plain", newer, {});
+    EXPECT_EQ(run_program({plain_exe, L"/s"}).exit_code, 53u);
 
     // Apps & features removes the product with the entry's command line.
     RunOutcome removed = run_program(run_of(*uninstall));
@@ -135,6 +172,8 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_NE(product_state(), msi::product_installed);
     EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
     EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, ident_key));
+    EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_32KEY));
+    EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_64KEY));
     // The engine ran from the folder: it is gone, or moved aside for the restart.
     EXPECT_FALSE(fs::exists(cache));
 }
