@@ -35,7 +35,9 @@ Result<void> WindowsRunEnvironment::refresh_switches()
     }
     m_switches.silent = text_is_true(GetVar(m_vars, var::silent));
     m_vars.set_silent(m_switches.silent);
-    // FIXME: a changed OVERRIDECACHE is not applied yet (the folder made and the bootstrap run again).
+    // FIXME: a new OVERRIDECACHE should also run the bootstrap again, so that
+    // a maintenance run finds its data below the named root.
+    m_override.apply(m_vars);
     m_cache.refresh(m_vars);
     // Reading the clock and formatting are dear next to a simple command: the
     // clock is read when the tick count moved, the texts formatted when the second changed.

@@ -4,6 +4,7 @@
 // texts.
 #pragma once
 
+#include "engine/cache_override.h"
 #include "engine/engine_cache.h"
 
 #include "dialogs/uDlgAPI.h"
@@ -41,6 +42,7 @@ private:
     RunSwitches& m_switches;
     EngineLanguage& m_language;
     TDialogRuntime& m_dialogs;
+    CacheOverride m_override;
     CacheVariables m_cache;
     std::string m_log_file;
     // DATE and TIME as last formatted, and the second they were formatted for.

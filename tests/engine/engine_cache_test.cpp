@@ -26,7 +26,7 @@ const std::wstring ident_key = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{2222
 
 // A first installation saves NOTES (with a line break); a maintenance run
 // checks it came back (30 when not), ends with 44 when it was started from
-// the setup rather than the cache, and applies the changes the command line
+// the setup rather than the cache (saving SEEN), and applies the changes the command line
 // asks for. Ends with 21 after a first installation, 41 after a maintenance
 // run, 23 when the installer failed.
 CompiledScript cache_script()
@@ -37,6 +37,7 @@ CompiledScript cache_script()
         command("Terminate with Exit Code", 3, {"30"}),
         command("End", 4),
         command("If", 16, {"NEWINSTANCE", "0", "TRUE", "FALSE"}),
+        command("Set Variable", 19, {"SEEN$KYRT$KYRT$TRUE", "from the package"}),
         command("Terminate with Exit Code", 17, {"44"}),
         command("End", 18),
         command("Else", 5),
@@ -137,6 +138,12 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     // of the installed build, in maintenance with the cache's data.
     RunOutcome again = run_program({exe, L"/s"});
     EXPECT_EQ(again.exit_code, 44u) << "30: the saved NOTES did not come back";
+    // Its end updated the maintenance data in place: whole, and nothing left beside it.
+    std::string updated = read_file_bytes(cache / L"setup.dat").value_or("");
+    EXPECT_NE(updated.find("\r\nNOTES\r\none$NEWLINE$two\r\nSEEN\r\nfrom the package\r\nKYRT64WOW\r\nWin32\r\n"),
+              std::string::npos)
+        << updated;
+    EXPECT_FALSE(fs::exists(cache / L"setup.dat.new"));
 
     // A newer build over it: an upgrade that takes the old choices over.
     CompiledScript newer = script_of({
@@ -176,6 +183,34 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_64KEY));
     // The engine ran from the folder: it is gone, or moved aside for the restart.
     EXPECT_FALSE(fs::exists(cache));
+}
+
+// OVERRIDECACHE from the command line: a root that can be made names the
+// engine cache (the test leaves nothing made behind), one that cannot is
+// cleared before the first command and the default root applies.
+TEST(EngineCache, CacheOverrideFromTheCommandLine)
+{
+    const std::string revision = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
+    std::string root = "C:\\Quillon Override\\root\\";
+    std::string default_cache = win32::to_ansi(common_app_data().wstring()) + "\\" + revision + "\\";
+    // 70: OVERRIDECACHE is not the expected one; 71: ENGINECACHE is not; 72: all as expected.
+    auto script = [&](const std::string& expected_override, const std::string& expected_cache) {
+        return script_of({
+            command("If", 1, {"OVERRIDECACHE", "0", expected_override, "TRUE"}),
+            command("Terminate with Exit Code", 2, {"70"}),
+            command("End", 3),
+            command("If", 4, {"ENGINECACHE", "0", expected_cache, "TRUE"}),
+            command("Terminate with Exit Code", 5, {"71"}),
+            command("End", 6),
+            command("Terminate with Exit Code", 7, {"72"}),
+        });
+    };
+    fs::path made = make_setup(L"cache-override", script(root, root + revision + "\\"), {});
+    EXPECT_EQ(run_program({made, L"/s \"OVERRIDECACHE=C:\\Quillon Override\\root\""}).exit_code, 72u);
+    EXPECT_FALSE(fs::exists(L"C:\\Quillon Override"));
+
+    fs::path cleared = make_setup(L"cache-override-bad", script("", default_cache), {});
+    EXPECT_EQ(run_program({cleared, L"/s OVERRIDECACHE=Q:\\no drive\\cache"}).exit_code, 72u);
 }
 
 } // namespace
