@@ -5,6 +5,7 @@
 
 #include "base/scope_exit.h"
 #include "engine/bootstrap.h"
+#include "engine/cache_override.h"
 #include "engine/engine_resources.h"
 #include "engine/machine_facts.h"
 #include "engine/engine_host.h"
@@ -95,7 +96,7 @@ bool setup_medium_removed(const std::string& exe_folder)
 // the normal end would do, and the log says why.
 [[noreturn]] void end_after_medium_removed(ScriptRunContext& context, std::uint32_t exit_code)
 {
-    // FIXME: the engine-cache data is written here once the engine cache exists.
+    // The engine-cache data were saved when the run returned, before the medium was found gone.
     StartupTrace& trace = context.trace;
     trace.line("  </RunScript>");
     trace.line("  <Free>");
@@ -169,6 +170,10 @@ ScriptRunResult RunScript(ScriptRunContext& context)
             else
                 DefineVar(vars, name, value, origin::inject_override_command_line);
         }
+        // A cache root given on the command line holds the data the bootstrap loads.
+        CacheOverride cache_override;
+        if (cache_override.apply(vars))
+            loaded = Bootstrap(bootstrap);
         EngineHost& host = context.host;
         HandlerTable handlers = StandardHandlers();
         TScriptExecutor executor(script, vars, host.roles(), handlers, context.process, BuildLabelTable(script));

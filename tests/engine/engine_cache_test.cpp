@@ -185,6 +185,37 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_FALSE(fs::exists(cache));
 }
 
+// A product cached below a root given on the command line: runs that name the
+// same root find their data there, without the identification key.
+TEST(EngineCache, MaintenanceFindsItsDataBelowTheCommandLineRoot)
+{
+    const std::wstring root = L"C:\\Quillon Override\\installed";
+    fs::path cache = fs::path(root) / win32::to_wide(std::string(revision_code));
+    fs::remove_all(L"C:\\Quillon Override");
+    fs::path exe = make_setup(L"cache-override-install", cache_script(), {});
+    std::string package =
+        compiled_package(L"cache-override-package", std::string(product_code), std::string(revision_code));
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+    std::wstring override_argument = L" \"OVERRIDECACHE=" + root + L"\"";
+
+    ASSERT_EQ(run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE" + override_argument}).exit_code, 21u);
+    EXPECT_TRUE(fs::exists(cache / L"setup.dat"));
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, ident_key, L""), cache.wstring() + L"\\");
+    // Without the key only the command line's root leads to the data.
+    registry_delete_tree(HKEY_LOCAL_MACHINE, ident_key);
+    EXPECT_EQ(run_program({exe, L"/s" + override_argument}).exit_code, 44u) << "30: NOTES not found below the root";
+
+    std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"UninstallString");
+    ASSERT_TRUE(uninstall);
+    ProgramRun removal = run_of(*uninstall);
+    removal.arguments += override_argument;
+    EXPECT_EQ(run_program(removal).exit_code, 41u);
+    EXPECT_NE(product_state(), msi::product_installed);
+    EXPECT_FALSE(fs::exists(cache));
+    fs::remove_all(L"C:\\Quillon Override");
+}
+
 // OVERRIDECACHE from the command line: a root that can be made names the
 // engine cache (the test leaves nothing made behind), one that cannot is
 // cleared before the first command and the default root applies.
