@@ -2,8 +2,14 @@
 
 #include "base/paths.h"
 #include "base/strings.h"
+#include "cache/cache_registration.h"
+#include "cache/cache_texts.h"
+#include "engine/cache_registry.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "vars/mEval.h"
+#include "vars/reserved_names.h"
+#include "vars/texts.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -14,32 +20,14 @@ namespace quillon {
 
 namespace {
 
-constexpr wchar_t ident_cache_key[] = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\";
-
-std::optional<std::string> default_value(HKEY root, const std::wstring& key)
-{
-    win32::UniqueHkey opened;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS)
-        return std::nullopt;
-    wchar_t value[MAX_PATH * 2] = L"";
-    DWORD size = sizeof value - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegQueryValueExW(opened.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::string();
-    value[size / sizeof(wchar_t)] = L'\0';
-    return win32::to_ansi(value);
-}
+// Media kept by the installed product: the cache folder is the uninstall entry's.
+constexpr int installed_media_mode = 3;
 
 // The root an earlier installation recorded: the recorded folder's parent,
 // when the recorded folder is named by this build's revision code.
 std::optional<std::string> recorded_root(const std::string& product_code, const std::string& revision_code)
 {
-    std::wstring key = ident_cache_key + win32::to_wide(product_code);
-    std::optional<std::string> recorded = default_value(HKEY_LOCAL_MACHINE, key);
-    if (!recorded)
-        recorded = default_value(HKEY_CURRENT_USER, key);
+    std::optional<std::string> recorded = IdentCacheFolder(product_code);
     if (!recorded || recorded->empty())
         return std::nullopt;
     std::string folder = without_backslash(*recorded);
@@ -73,6 +61,31 @@ std::string CacheRoot(bool all_users, const std::string& override_cache, const s
         return *folder;
     std::optional<std::string> desktop = shell_folder(CSIDL_DESKTOPDIRECTORY);
     return desktop ? with_backslash(parent_folder(*desktop)) + "Application Data\\" : std::string();
+}
+
+void CacheVariables::refresh(TVariableManager& vars)
+{
+    bool all_users = text_is_true(GetVar(vars, var::all_users));
+    if (m_media_mode == installed_media_mode) {
+        std::string key = std::string(cache_text::uninstall_key) + GetVar(vars, var::title);
+        std::string command =
+            RegistryText(all_users ? RegistryRoot::local_machine : RegistryRoot::current_user, key, "UninstallString")
+                .value_or(std::string());
+        std::string engine = EnginePathFromUninstallString(command);
+        DefineVar(vars, var::uninstall_link, engine, origin::initialization);
+        DefineVar(vars, var::engine_cache, folder_part(engine), origin::initialization);
+        return;
+    }
+    std::string revision = GetVar(vars, var::revision_code);
+    auto wanted =
+        std::make_tuple(all_users, GetVar(vars, var::override_cache), GetVar(vars, var::product_code), revision);
+    if (wanted != m_root_for || m_root.empty()) {
+        m_root = CacheRoot(all_users, std::get<1>(wanted), std::get<2>(wanted), revision);
+        m_root_for = std::move(wanted);
+    }
+    std::string folder = m_root + revision + "\\";
+    DefineVar(vars, var::engine_cache, folder, origin::initialization);
+    DefineVar(vars, var::uninstall_link, folder + m_engine_file, origin::initialization);
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #include "engine/engine_host.h"
 
+#include "base/paths.h"
+
 #include "vars/reserved_names.h"
 
 namespace quillon {
@@ -28,7 +30,8 @@ EngineHost::EngineHost(EngineHostSetup setup)
       m_shell(m_setup.vars, &m_setup.messages, m_page_run),
       m_installer(m_setup.script, m_setup.vars, m_setup.messages, m_switches, m_dialogs, m_workers, m_setup.location),
       m_dialogs(m_setup.location.support_folder, m_setup.vars, PageRoles{m_page_run, m_shell, m_installer}),
-      m_run(m_setup.vars, m_setup.trace, m_switches, m_language, m_dialogs),
+      m_run(m_setup.vars, m_setup.trace, m_switches, m_language, m_dialogs,
+            CacheVariables(file_name_part(m_setup.location.exe_file), m_setup.script.media_mode())),
       m_ui(m_setup.vars, m_setup.trace, m_setup.messages, m_switches, m_shell, m_dialogs), m_system(m_setup.location),
       m_workers(m_switches, m_shell, m_dialogs, m_setup.location.exe_file),
       m_media(m_setup.script, m_setup.vars, m_setup.messages, m_switches, m_shell, m_setup.location)

@@ -44,6 +44,7 @@ public:
     ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine}; }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
+    const WindowsInstallerServices& installer() const { return m_installer; }
     // The run's executor: the pages' feature controls show its components and
     // their refresh follows its workers. Detached when it ends.
     void attach_executor(TScriptExecutor* executor) { m_page_run.attach(executor); }

@@ -1,6 +1,10 @@
 #include "engine/installer_services.h"
 
 #include "base/paths.h"
+#include "cache/cache_texts.h"
+#include "cache/maintenance_data.h"
+#include "engine/cache_install.h"
+#include "engine/engine_cache.h"
 #include "engine/embedded_programs.h"
 #include "engine/languages.h"
 #include "engine/media_services.h"
@@ -9,8 +13,10 @@
 #include "interp/mscriptexec.h"
 #include "msi/installer_api.h"
 #include "platform/win32/com.h"
+#include "platform/win32/os_services.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "vars/expand.h"
 #include "vars/mEval.h"
 #include "vars/predefined.h"
 #include "vars/reserved_names.h"
@@ -25,6 +31,8 @@ namespace quillon {
 namespace {
 
 constexpr std::string_view advertised_marker = "__ad";
+// Media fetched into the engine cache, which then carries a marker file named by the product code.
+constexpr int fetched_media_mode = 2;
 
 bool variable_true(const TVariableManager& vars, std::string_view name)
 {
@@ -98,7 +106,7 @@ std::string WindowsInstallerServices::language_code()
 
 std::string WindowsInstallerServices::engine_cache_folder() const
 {
-    return CachedDataFolder(m_vars, variable_true(m_vars, var::all_users), m_script.revision_code());
+    return CachedDataFolder(m_vars, variable_true(m_vars, var::all_users), GetVar(m_vars, var::revision_code));
 }
 
 msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& executor, msi::InstallerRequest request)
@@ -184,19 +192,86 @@ void WindowsInstallerServices::wait_for_end()
         m_thread.join();
 }
 
-void WindowsInstallerServices::changes_applied(TScriptExecutor&, const msi::InstallerRequest& request)
+void WindowsInstallerServices::changes_applied(TScriptExecutor& executor, const msi::InstallerRequest& request)
 {
-    std::wstring marker = win32::to_wide(engine_cache_folder() + std::string(advertised_marker));
+    std::string folder = engine_cache_folder();
+    std::wstring marker = win32::to_wide(folder + std::string(advertised_marker));
     // An advertised product is completed by the next installation with its features added.
     if (request.operation == msi::InstallerOperation::advertise) {
-        std::wstring cache = win32::to_wide(engine_cache_folder());
-        SHCreateDirectoryExW(nullptr, cache.c_str(), nullptr);
+        PrepareCacheFolder(folder, cache_compression());
         CreateDirectoryW(marker.c_str(), nullptr);
     } else {
         RemoveDirectoryW(marker.c_str()); // only when empty
     }
-    // FIXME: the engine cache copy, the maintenance data and the uninstall
-    // entries follow with the engine cache's own issue.
+    if (request.operation == msi::InstallerOperation::remove) {
+        CacheRemoval removal{folder, product_marker(), variable_true(m_vars, var::save_data),
+                             GetVar(m_vars, var::title), GetVar(m_vars, var::product_code)};
+        RemoveEngineCache(removal);
+        m_cache_removed = !removal.keep_data;
+        return;
+    }
+    if (request.install_flag()) {
+        WriteEngineCache(cache_installation(executor, folder));
+        m_cache_written = true;
+        m_cache_removed = false;
+    }
+}
+
+CacheCompression WindowsInstallerServices::cache_compression() const
+{
+    return variable_true(m_vars, var::compress_installer_cache) ? CacheCompression::on : CacheCompression::off;
+}
+
+std::string WindowsInstallerServices::product_marker() const
+{
+    return m_script.media_mode() == fetched_media_mode ? GetVar(m_vars, var::product_code) : std::string();
+}
+
+CacheInstallation WindowsInstallerServices::cache_installation(TScriptExecutor& executor, const std::string& folder)
+{
+    std::string engine_folder = folder_part(m_location.exe_file);
+    std::string base_name = file_name_part(without_extension(m_location.database_path));
+    std::string data_folder = GetVar(m_vars, var::data_dir);
+    std::string short_data_folder = win32::short_path_name(data_folder).value_or(std::string());
+
+    CacheInstallation cache;
+    cache.cache_folder = folder;
+    cache.compression = cache_compression();
+    cache.product_marker = product_marker();
+    // The package as it came, not the engine's edited copy: the cached engine edits its own.
+    cache.copied_files = {m_location.exe_file, engine_folder + base_name + ".msi", engine_folder + base_name + ".res",
+                          engine_folder + std::string(cache_text::archive_library),
+                          engine_folder + std::string(cache_text::splash_bitmap)};
+    cache.base_name = base_name;
+    cache.maintenance_text =
+        FormatSelectionFile(executor.components(), MaintenanceRunValues(m_vars, executor.persisted_variables(),
+                                                                        executor.platform_mode(), short_data_folder));
+    cache.instance_list = executor.install_record().instance_list();
+    cache.shortcuts = executor.install_record().shortcut_list();
+    cache.language = GetVar(m_vars, var::language);
+    cache.instance = {GetVar(m_vars, var::product_code), GetVar(m_vars, var::revision_code),
+                      GetVar(m_vars, var::title)};
+    bool all_users = variable_true(m_vars, var::all_users);
+    cache.root = all_users ? RegistryRoot::local_machine : RegistryRoot::current_user;
+
+    RegistrationFacts& facts = cache.registration;
+    facts.cache_root = CacheRoot(all_users, GetVar(m_vars, var::override_cache), GetVar(m_vars, var::product_code),
+                                 m_script.revision_code());
+    facts.cache_folder = folder;
+    facts.engine_file = file_name_part(m_location.exe_file);
+    facts.base_name = base_name;
+    facts.product_code = GetVar(m_vars, var::product_code);
+    facts.revision_code = GetVar(m_vars, var::revision_code);
+    facts.title = GetVar(m_vars, var::title);
+    facts.publisher = m_script.publisher();
+    facts.contact = m_script.contact();
+    facts.help_link = m_script.help_link();
+    facts.update_link = m_script.update_link();
+    facts.comments = m_script.comments();
+    facts.version = m_script.product_version();
+    facts.install_location = NormalizePath(m_vars, GetVar(m_vars, var::target_dir));
+    facts.package_64bit = executor.platform_mode() != "Win32";
+    return cache;
 }
 
 std::string WindowsInstallerServices::windows_folder()

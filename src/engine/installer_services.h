@@ -6,6 +6,7 @@
 
 #include "dialogs/page_roles.h"
 #include "dialogs/uDlgAPI.h"
+#include "engine/cache_install.h"
 #include "engine/installer_thread.h"
 #include "engine/messages.h"
 #include "engine/run_environment.h"
@@ -44,6 +45,11 @@ public:
     PackageAssemblies package_assemblies() override;
     Result<std::string> write_gac_helper(bool runtime4) override;
 
+    // What "Apply Changes" did to the engine cache in this run: the end of the
+    // run writes the maintenance data in full after a new cache, and none into a removed one.
+    bool cache_written() const { return m_cache_written; }
+    bool cache_removed() const { return m_cache_removed; }
+
     // The progress page's side: its first refresh starts the run.
     void start() override;
     void run_and_wait() override;
@@ -52,6 +58,9 @@ private:
     // Waits for the thread, passing the user's cancel on to it.
     void wait_for_end();
     std::string engine_cache_folder() const;
+    CacheCompression cache_compression() const;
+    std::string product_marker() const;
+    CacheInstallation cache_installation(TScriptExecutor& executor, const std::string& folder);
 
     const TScriptImage& m_script;
     TVariableManager& m_vars;
@@ -63,6 +72,8 @@ private:
     std::optional<msi::InstallerRequest> m_pending;
     std::shared_ptr<InstallerRunState> m_state;
     std::thread m_thread;
+    bool m_cache_written = false;
+    bool m_cache_removed = false;
 };
 
 } // namespace quillon

@@ -15,8 +15,9 @@
 namespace quillon {
 
 WindowsRunEnvironment::WindowsRunEnvironment(TVariableManager& vars, StartupTrace& trace, RunSwitches& switches,
-                                             EngineLanguage& language, TDialogRuntime& dialogs)
-    : m_vars(vars), m_trace(trace), m_switches(switches), m_language(language), m_dialogs(dialogs)
+                                             EngineLanguage& language, TDialogRuntime& dialogs, CacheVariables cache)
+    : m_vars(vars), m_trace(trace), m_switches(switches), m_language(language), m_dialogs(dialogs),
+      m_cache(std::move(cache))
 {
 }
 
@@ -34,7 +35,10 @@ Result<void> WindowsRunEnvironment::refresh_switches()
     }
     m_switches.silent = text_is_true(GetVar(m_vars, var::silent));
     m_vars.set_silent(m_switches.silent);
-    // FIXME: OVERRIDECACHE, ENGINECACHE and UNINSTALLLINK follow once the engine cache exists.
+    // FIXME: an OVERRIDECACHE the script sets should also run the bootstrap
+    // again (the command line's is taken over before the first command).
+    m_override.apply(m_vars);
+    m_cache.refresh(m_vars);
     // Reading the clock and formatting are dear next to a simple command: the
     // clock is read when the tick count moved, the texts formatted when the second changed.
     ULONGLONG tick = GetTickCount64();

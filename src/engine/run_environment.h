@@ -4,6 +4,9 @@
 // texts.
 #pragma once
 
+#include "engine/cache_override.h"
+#include "engine/engine_cache.h"
+
 #include "dialogs/uDlgAPI.h"
 #include "engine/engine_language.h"
 #include "engine/startup_trace.h"
@@ -24,7 +27,7 @@ struct RunSwitches {
 class WindowsRunEnvironment : public RunEnvironment {
 public:
     WindowsRunEnvironment(TVariableManager& vars, StartupTrace& trace, RunSwitches& switches, EngineLanguage& language,
-                          TDialogRuntime& dialogs);
+                          TDialogRuntime& dialogs, CacheVariables cache);
 
     void pump_messages() override;
     Result<void> refresh_switches() override;
@@ -39,6 +42,8 @@ private:
     RunSwitches& m_switches;
     EngineLanguage& m_language;
     TDialogRuntime& m_dialogs;
+    CacheOverride m_override;
+    CacheVariables m_cache;
     std::string m_log_file;
     // DATE and TIME as last formatted, and the second they were formatted for.
     std::string m_date;

@@ -1,8 +1,11 @@
 #include "engine/script_run.h"
 #include "base/paths.h"
+#include "base/strings.h"
 #include "vars/reserved_names.h"
 
 #include "base/scope_exit.h"
+#include "engine/bootstrap.h"
+#include "engine/cache_override.h"
 #include "engine/engine_resources.h"
 #include "engine/machine_facts.h"
 #include "engine/engine_host.h"
@@ -33,31 +36,6 @@ void delete_resume_entry(const std::string& product_code)
         win32::delete_run_once_entry(all_users, product_code.substr(1, 8));
 }
 
-// FIXME: the bootstrap of the engine cache (instance data, maintenance) lands with
-// its own issue; until then every run is a first installation.
-void first_installation_bootstrap(ScriptRunContext& context, const MachineFacts& machine)
-{
-    TVariableManager& vars = context.vars;
-    const TScriptImage& script = context.script;
-    DefineVar(vars, var::product_code, script.product_code(), origin::bootstrap);
-    DefineVar(vars, var::revision_code, script.revision_code(), origin::bootstrap);
-    // Media kept in the engine cache (mode 2) are fetched there; otherwise they lie beside the setup.
-    std::string data_folder = script.media_mode() == 2
-                                  ? CachedDataFolder(vars, machine.all_users, script.revision_code())
-                                  : context.startup.engine_folder + "data\\";
-    DefineVar(vars, var::data_dir, data_folder, origin::bootstrap);
-    DefineVar(vars, var::needs_upgrade, "FALSE", origin::bootstrap);
-    DefineVar(vars, var::maintenance, "FALSE", origin::bootstrap);
-    wchar_t program_files[MAX_PATH] = L"";
-    DWORD length = GetEnvironmentVariableW(L"ProgramFiles", program_files, MAX_PATH);
-    std::string target =
-        length > 0 && length < MAX_PATH ? win32::to_ansi(program_files) : std::string("C:\\Program Files");
-    DefineVar(vars, var::target_dir, target + "\\" + script.product_title() + "\\", origin::bootstrap);
-    DefineVar(vars, var::start_menu, script.product_title(), origin::bootstrap);
-    DefineVar(vars, var::all_users, machine.all_users ? "TRUE" : "FALSE", origin::bootstrap);
-    DefineVar(vars, var::new_instance, "FALSE", origin::initialization);
-}
-
 std::vector<std::string> translation_files(const std::string& support_folder)
 {
     std::vector<std::string> files;
@@ -73,7 +51,7 @@ std::vector<std::string> translation_files(const std::string& support_folder)
 }
 
 // Chooses the language of the run; false when the user cancelled the choice.
-bool choose_language(ScriptRunContext& context)
+bool choose_language(ScriptRunContext& context, const std::string& saved_language)
 {
     TVariableManager& vars = context.vars;
     const TScriptImage& script = context.script;
@@ -83,6 +61,10 @@ bool choose_language(ScriptRunContext& context)
         return true;
     DiscoveredLanguages found = discover_languages(translation_files(support), support, script.default_language());
     std::string current = found.current;
+    // A maintenance run speaks the language the product was installed in, while its tables are there.
+    for (const std::string& language : found.available)
+        if (!saved_language.empty() && equal_nocase(language, saved_language))
+            current = language;
     bool patch = file_exists(without_extension(context.startup.database_path) + ".msp");
     if (!found.available.empty() && script.language_dialog() && GetVar(vars, var::maintenance) != "TRUE" && !patch) {
         std::optional<std::string> chosen = ChooseLanguage(found.available, script.default_language(),
@@ -114,7 +96,7 @@ bool setup_medium_removed(const std::string& exe_folder)
 // the normal end would do, and the log says why.
 [[noreturn]] void end_after_medium_removed(ScriptRunContext& context, std::uint32_t exit_code)
 {
-    // FIXME: the engine-cache data is written here once the engine cache exists.
+    // The engine-cache data were saved when the run returned, before the medium was found gone.
     StartupTrace& trace = context.trace;
     trace.line("  </RunScript>");
     trace.line("  <Free>");
@@ -154,7 +136,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     seed_pre_initialization(vars, context.startup, machine, "");
 
     context.trace.line("    <BootStrap>");
-    first_installation_bootstrap(context, machine);
+    BootstrapSetup bootstrap{script, vars, context.startup, context.base_name, machine.all_users};
+    BootstrapLoad loaded = Bootstrap(bootstrap);
     context.trace.line("    </BootStrap>");
 
     const std::string& database = context.startup.database_path;
@@ -179,7 +162,7 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     delete_resume_entry(script.product_code());
 
     ScriptRunResult result;
-    bool language_chosen = choose_language(context);
+    bool language_chosen = choose_language(context, loaded.saved_language);
     if (language_chosen) {
         for (const auto& [name, value] : context.options.assignments) {
             if (VarExists(vars, name))
@@ -187,12 +170,14 @@ ScriptRunResult RunScript(ScriptRunContext& context)
             else
                 DefineVar(vars, name, value, origin::inject_override_command_line);
         }
+        // A cache root given on the command line holds the data the bootstrap loads.
+        CacheOverride cache_override;
+        if (cache_override.apply(vars))
+            loaded = Bootstrap(bootstrap);
         EngineHost& host = context.host;
         HandlerTable handlers = StandardHandlers();
         TScriptExecutor executor(script, vars, host.roles(), handlers, context.process, BuildLabelTable(script));
-        // The bootstrap above knows only first installations: the model starts
-        // empty but for the predefined component.
-        executor.components().StartFirstInstallation();
+        ApplyBootstrapLoad(executor, loaded);
         // Every installation command starts switched off in the package; the
         // ones that run switch themselves on.
         msi::InstallRecord& record = executor.install_record();
@@ -207,6 +192,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         result.runtime_error = !executor.Run();
         result.exit_code = executor.exit_code();
         result.outcome = executor.outcome();
+        const WindowsInstallerServices& installer = host.installer();
+        SaveDataAfterRun(executor, vars, context.base_name, {installer.cache_written(), installer.cache_removed()});
     }
 
     context.trace.line("    </kyrt>");

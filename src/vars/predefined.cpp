@@ -96,7 +96,7 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define(var::temp_dir, startup.temp_folder);
     define(var::abort_on_error, "TRUE");
     define(var::aborted_on_error, "FALSE");
-    define("SAVEDATA", "FALSE");
+    define(var::save_data, "FALSE");
     define(var::support_dir, startup.support_folder);
     define(var::msi_file, startup.database_path);
     define(var::language, "");

@@ -1,0 +1,71 @@
+#include "cache/cache_lines.h"
+
+#include "vars/texts.h"
+
+namespace quillon {
+
+namespace {
+
+void append_line(std::string& out, std::string_view entry)
+{
+    for (std::size_t i = 0; i < entry.size(); ++i) {
+        char c = entry[i];
+        if (c == '\r' || c == '\n') {
+            out += vars_text::newline_token;
+            if (c == '\r' && i + 1 < entry.size() && entry[i + 1] == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    out += vars_text::crlf;
+}
+
+} // namespace
+
+std::string FormatCacheLines(const std::vector<std::string>& entries)
+{
+    std::string out;
+    for (const std::string& entry : entries)
+        append_line(out, entry);
+    return out;
+}
+
+std::vector<std::string> ParseCacheLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+std::vector<std::string> ParseInstanceList(std::string_view text)
+{
+    std::vector<std::string> list = ParseCacheLines(text);
+    if (list.size() % 2 != 0)
+        list.pop_back();
+    return list;
+}
+
+std::string FormatLanguageFile(std::string_view language)
+{
+    return FormatCacheLines({std::string(language)});
+}
+
+std::optional<std::string> ParseLanguageFile(std::string_view text)
+{
+    std::vector<std::string> lines = ParseCacheLines(text);
+    if (lines.empty() || lines[0].empty())
+        return std::nullopt;
+    return lines[0];
+}
+
+} // namespace quillon

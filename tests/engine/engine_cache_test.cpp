@@ -1,0 +1,248 @@
+// The engine cache under Wine: a silent installation copies the engine into
+// its cache folder and registers it with Apps & features; the cached engine,
+// started as Apps & features starts it, comes up in maintenance mode with the
+// saved variables and removes the product, its entries and its cache.
+#include "engine/setup_folder.h"
+#include "msi/compiled_package.h"
+#include "msi/installer_api.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view product_code = "{22222222-2222-3333-4444-555555555555}";
+// The script's revision code is the package code of its package: an installed
+// product with it is this build, maintained rather than upgraded.
+constexpr std::string_view revision_code = "{6F5E4D3C-BA09-4A8E-9C7D-C6B7A8D9E0F1}";
+const std::wstring uninstall_key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Run Test";
+const std::wstring product_entry =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{22222222-2222-3333-4444-555555555555}";
+const std::wstring ident_key = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{22222222-2222-3333-4444-555555555555}";
+
+// A first installation saves NOTES (with a line break); a maintenance run
+// checks it came back (30 when not), ends with 44 when it was started from
+// the setup rather than the cache (saving SEEN), and applies the changes the command line
+// asks for. Ends with 21 after a first installation, 41 after a maintenance
+// run, 23 when the installer failed.
+CompiledScript cache_script()
+{
+    CompiledScript script = script_of({
+        command("If", 1, {"MAINTENANCE", "0", "TRUE", "FALSE"}),
+        command("If", 2, {"NOTES", "0", "one$NEWLINE$two", "TRUE"}),
+        command("Terminate with Exit Code", 3, {"30"}),
+        command("End", 4),
+        command("If", 16, {"NEWINSTANCE", "0", "TRUE", "FALSE"}),
+        command("Set Variable", 19, {"SEEN$KYRT$KYRT$TRUE", "from the package"}),
+        command("Terminate with Exit Code", 17, {"44"}),
+        command("End", 18),
+        command("Else", 5),
+        command("Set Variable", 6, {"NOTES$KYRT$KYRT$TRUE", "one$NEWLINE$two"}),
+        command("End", 7),
+        command("Apply Changes", 8, {"", "RESULT", "$INSTALL$", "$REMOVE$"}),
+        command("If", 9, {"RESULT", "0", "COMPLETE", "FALSE"}),
+        command("If", 10, {"MAINTENANCE", "0", "TRUE", "FALSE"}),
+        command("Terminate with Exit Code", 11, {"41"}),
+        command("End", 12),
+        command("Terminate with Exit Code", 13, {"21"}),
+        command("End", 14),
+        command("Terminate with Exit Code", 15, {"23"}),
+    });
+    script.revision_code = std::string(revision_code);
+    return script;
+}
+
+fs::path common_app_data()
+{
+    wchar_t path[MAX_PATH] = L"";
+    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
+    return fs::path(path);
+}
+
+int product_state()
+{
+    return msi::QueryProductState(std::string(product_code)).value_or(-1);
+}
+
+// The program and the tail of a command line whose program is quoted.
+ProgramRun run_of(const std::wstring& command_line)
+{
+    std::size_t close = command_line.find(L'"', 1);
+    EXPECT_EQ(command_line.front(), L'"');
+    EXPECT_NE(close, std::wstring::npos);
+    std::wstring tail = command_line.substr(close + 1);
+    tail.erase(0, tail.find_first_not_of(L' '));
+    return ProgramRun(fs::path(command_line.substr(1, close - 1)), tail, std::chrono::seconds(90));
+}
+
+TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
+{
+    fs::path cache = common_app_data() / win32::to_wide(std::string(revision_code));
+    // What an earlier, interrupted run of this test may have left.
+    fs::remove_all(cache);
+    registry_delete_tree(HKEY_LOCAL_MACHINE, uninstall_key);
+    registry_delete_tree(HKEY_LOCAL_MACHINE, ident_key);
+    registry_delete_tree(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_64KEY);
+
+    fs::path exe = make_setup(L"cache-install", cache_script(), {});
+    std::string package =
+        compiled_package(L"cache-install-package", std::string(product_code), std::string(revision_code));
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+    ASSERT_NE(product_state(), msi::product_installed);
+
+    RunOutcome installed = run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE"});
+    ASSERT_EQ(installed.exit_code, 21u);
+    EXPECT_EQ(product_state(), msi::product_installed);
+
+    // The cache folder: hidden, with the engine, its companions and the run's data.
+    DWORD attributes = GetFileAttributesW(cache.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+    for (const wchar_t* file : {L"setup.exe", L"setup.msi", L"setup.res", L"qvo.lib", L"setup.dat", L"setup.par",
+                                L"setup.lnk", L"instance.dat"}) {
+        SCOPED_TRACE(to_utf8(file));
+        EXPECT_TRUE(fs::exists(cache / file));
+    }
+    EXPECT_FALSE(fs::exists(cache / L"setup.lan")); // no language was chosen
+    EXPECT_EQ(fs::file_size(cache / L"setup.exe"), fs::file_size(exe));
+    std::string instance = read_file_bytes(cache / L"instance.dat").value_or("");
+    EXPECT_EQ(instance, std::string(product_code) + "\r\n" + std::string(revision_code) + "\r\nRun Test\r\n");
+    std::string data = read_file_bytes(cache / L"setup.dat").value_or("");
+    EXPECT_NE(data.find("\r\nNOTES\r\none$NEWLINE$two\r\n"), std::string::npos) << data;
+
+    // The uninstall entry points at the cached engine.
+    std::wstring engine = (cache / L"setup.exe").wstring();
+    std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"UninstallString");
+    ASSERT_TRUE(uninstall);
+    EXPECT_EQ(*uninstall, L"\"" + engine + L"\" REMOVE=TRUE MODIFY=FALSE");
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"ModifyPath"), L"\"" + engine + L"\"");
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayIcon"), engine);
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayName"), L"Run Test");
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayVersion"), L"1.0.0.0");
+    EXPECT_EQ(registry_dword(HKEY_LOCAL_MACHINE, uninstall_key, L"VersionMajor"), 1u);
+    EXPECT_EQ(registry_dword(HKEY_LOCAL_MACHINE, uninstall_key, L"VersionMinor"), 0u);
+    std::optional<std::wstring> location = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"InstallLocation");
+    ASSERT_TRUE(location);
+    EXPECT_NE(location->find(L"\\Run Test"), std::wstring::npos) << to_utf8(*location);
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, ident_key, L""), cache.wstring() + L"\\");
+    // Windows Installer's own entry, in the view of the 32-bit package, starts the cached engine too.
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, product_entry, L"UninstallString", KEY_WOW64_32KEY),
+              L"\"" + engine + L"\"");
+
+    // The setup started again while its product is installed: a new instance
+    // of the installed build, in maintenance with the cache's data.
+    RunOutcome again = run_program({exe, L"/s"});
+    EXPECT_EQ(again.exit_code, 44u) << "30: the saved NOTES did not come back";
+    // Its end updated the maintenance data in place: whole, and nothing left beside it.
+    std::string updated = read_file_bytes(cache / L"setup.dat").value_or("");
+    EXPECT_NE(updated.find("\r\nNOTES\r\none$NEWLINE$two\r\nSEEN\r\nfrom the package\r\nKYRT64WOW\r\nWin32\r\n"),
+              std::string::npos)
+        << updated;
+    EXPECT_FALSE(fs::exists(cache / L"setup.dat.new"));
+
+    // A newer build over it: an upgrade that takes the old choices over.
+    CompiledScript newer = script_of({
+        command("If", 1, {"NEEDSUPGRADE", "0", "TRUE", "TRUE"}),
+        command("Terminate with Exit Code", 2, {"50"}),
+        command("End", 3),
+        command("If", 4, {"MAINTENANCE", "0", "FALSE", "TRUE"}),
+        command("Terminate with Exit Code", 5, {"51"}),
+        command("End", 6),
+        command("If", 7, {"NEWINSTANCE", "0", "TRUE", "TRUE"}),
+        command("Terminate with Exit Code", 8, {"52"}),
+        command("End", 9),
+        command("If", 10, {"NOTES", "0", "one$NEWLINE$two", "TRUE"}),
+        command("Terminate with Exit Code", 11, {"53"}),
+        command("End", 12),
+        command("Terminate with Exit Code", 13, {"60"}),
+        // What the newer build saves itself; never reached here.
+        command("Set Variable", 14, {"NOTES$KYRT$KYRT$TRUE", "new"}),
+    });
+    newer.revision_code = "{7A6B5C4D-0000-4000-8000-000000000002}";
+    newer.build_constants = {{"LOADOLDDATA", "TRUE"}};
+    fs::path newer_exe = make_setup(L"cache-upgrade", newer, {});
+    EXPECT_EQ(run_program({newer_exe, L"/s"}).exit_code, 60u);
+    // Without LOADOLDDATA nothing of the old build comes over.
+    newer.build_constants.clear();
+    fs::path plain_exe = make_setup(L"cache-upgrade-plain", newer, {});
+    EXPECT_EQ(run_program({plain_exe, L"/s"}).exit_code, 53u);
+
+    // Apps & features removes the product with the entry's command line.
+    RunOutcome removed = run_program(run_of(*uninstall));
+    EXPECT_FALSE(removed.timed_out);
+    EXPECT_EQ(removed.exit_code, 41u) << "30: the saved NOTES did not come back";
+    EXPECT_NE(product_state(), msi::product_installed);
+    EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
+    EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, ident_key));
+    EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_32KEY));
+    EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, product_entry, KEY_WOW64_64KEY));
+    // The engine ran from the folder: it is gone, or moved aside for the restart.
+    EXPECT_FALSE(fs::exists(cache));
+}
+
+// A product cached below a root given on the command line: runs that name the
+// same root find their data there, without the identification key.
+TEST(EngineCache, MaintenanceFindsItsDataBelowTheCommandLineRoot)
+{
+    const std::wstring root = L"C:\\Quillon Override\\installed";
+    fs::path cache = fs::path(root) / win32::to_wide(std::string(revision_code));
+    fs::remove_all(L"C:\\Quillon Override");
+    fs::path exe = make_setup(L"cache-override-install", cache_script(), {});
+    std::string package =
+        compiled_package(L"cache-override-package", std::string(product_code), std::string(revision_code));
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+    std::wstring override_argument = L" \"OVERRIDECACHE=" + root + L"\"";
+
+    ASSERT_EQ(run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE" + override_argument}).exit_code, 21u);
+    EXPECT_TRUE(fs::exists(cache / L"setup.dat"));
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, ident_key, L""), cache.wstring() + L"\\");
+    // Without the key only the command line's root leads to the data.
+    registry_delete_tree(HKEY_LOCAL_MACHINE, ident_key);
+    EXPECT_EQ(run_program({exe, L"/s" + override_argument}).exit_code, 44u) << "30: NOTES not found below the root";
+
+    std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"UninstallString");
+    ASSERT_TRUE(uninstall);
+    ProgramRun removal = run_of(*uninstall);
+    removal.arguments += override_argument;
+    EXPECT_EQ(run_program(removal).exit_code, 41u);
+    EXPECT_NE(product_state(), msi::product_installed);
+    EXPECT_FALSE(fs::exists(cache));
+    fs::remove_all(L"C:\\Quillon Override");
+}
+
+// OVERRIDECACHE from the command line: a root that can be made names the
+// engine cache (the test leaves nothing made behind), one that cannot is
+// cleared before the first command and the default root applies.
+TEST(EngineCache, CacheOverrideFromTheCommandLine)
+{
+    const std::string revision = "{77777777-7777-8888-9999-AAAAAAAAAAAA}";
+    std::string root = "C:\\Quillon Override\\root\\";
+    std::string default_cache = win32::to_ansi(common_app_data().wstring()) + "\\" + revision + "\\";
+    // 70: OVERRIDECACHE is not the expected one; 71: ENGINECACHE is not; 72: all as expected.
+    auto script = [&](const std::string& expected_override, const std::string& expected_cache) {
+        return script_of({
+            command("If", 1, {"OVERRIDECACHE", "0", expected_override, "TRUE"}),
+            command("Terminate with Exit Code", 2, {"70"}),
+            command("End", 3),
+            command("If", 4, {"ENGINECACHE", "0", expected_cache, "TRUE"}),
+            command("Terminate with Exit Code", 5, {"71"}),
+            command("End", 6),
+            command("Terminate with Exit Code", 7, {"72"}),
+        });
+    };
+    fs::path made = make_setup(L"cache-override", script(root, root + revision + "\\"), {});
+    EXPECT_EQ(run_program({made, L"/s \"OVERRIDECACHE=C:\\Quillon Override\\root\""}).exit_code, 72u);
+    EXPECT_FALSE(fs::exists(L"C:\\Quillon Override"));
+
+    fs::path cleared = make_setup(L"cache-override-bad", script("", default_cache), {});
+    EXPECT_EQ(run_program({cleared, L"/s OVERRIDECACHE=Q:\\no drive\\cache"}).exit_code, 72u);
+}
+
+} // namespace
+} // namespace quillon::test
