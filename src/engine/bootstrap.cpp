@@ -1,6 +1,7 @@
 #include "engine/bootstrap.h"
 
 #include "base/paths.h"
+#include "base/strings.h"
 #include "cache/bootstrap_rules.h"
 #include "cache/cache_lines.h"
 #include "cache/cache_texts.h"
@@ -10,6 +11,7 @@
 #include "engine/cache_folder.h"
 #include "engine/cache_registry.h"
 #include "engine/engine_cache.h"
+#include "engine/media_services.h"
 #include "msi/installer_api.h"
 #include "platform/win32/os_services.h"
 #include "platform/win32/unique_handle.h"
@@ -216,12 +218,15 @@ void ApplyBootstrapLoad(TScriptExecutor& executor, const BootstrapLoad& load)
     record.installed_shortcuts() = load.installed_shortcuts;
 }
 
-void SaveDataAfterRun(TScriptExecutor& executor, TVariableManager& vars, const std::string& base_name,
-                      SaveAfterRun done)
+void SaveDataAfterRun(const TScriptImage& script, TScriptExecutor& executor, TVariableManager& vars,
+                      const std::string& base_name, SaveAfterRun done)
 {
+    std::string revision = GetVar(vars, var::revision_code);
+    if (script.media_mode() == fetched_media_mode &&
+        equal_nocase(ExpandBuildConstants("#CACHESOURCES#", script), "FALSE"))
+        RemoveCachedSources(CachedDataFolder(vars, text_is_true(GetVar(vars, var::all_users)), revision));
     if (done.cache_removed)
         return;
-    std::string revision = GetVar(vars, var::revision_code);
     std::string folder = MaintenanceDataFolder(vars, revision, base_name);
     CacheCompression compression =
         text_is_true(GetVar(vars, var::compress_installer_cache)) ? CacheCompression::on : CacheCompression::off;

@@ -45,14 +45,15 @@ void ApplyBootstrapLoad(TScriptExecutor& executor, const BootstrapLoad& load);
 std::string MaintenanceDataFolder(const TVariableManager& vars, const std::string& revision_code,
                                   const std::string& base_name);
 
-// At the end of the run: the cache folder marked again and the maintenance
+// At the end of the run: fetched sources deleted from the cache when the
+// build keeps none (CACHESOURCES "FALSE"), the cache folder marked again and the maintenance
 // data written (in full when the run made the cache, else updated), unless
 // the run removed the cache or nothing is saved.
 struct SaveAfterRun {
     bool cache_written = false;
     bool cache_removed = false;
 };
-void SaveDataAfterRun(TScriptExecutor& executor, TVariableManager& vars, const std::string& base_name,
-                      SaveAfterRun done);
+void SaveDataAfterRun(const TScriptImage& script, TScriptExecutor& executor, TVariableManager& vars,
+                      const std::string& base_name, SaveAfterRun done);
 
 } // namespace quillon

@@ -193,7 +193,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         result.exit_code = executor.exit_code();
         result.outcome = executor.outcome();
         const WindowsInstallerServices& installer = host.installer();
-        SaveDataAfterRun(executor, vars, context.base_name, {installer.cache_written(), installer.cache_removed()});
+        SaveDataAfterRun(script, executor, vars, context.base_name,
+                         {installer.cache_written(), installer.cache_removed()});
     }
 
     context.trace.line("    </kyrt>");
