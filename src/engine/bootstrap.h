@@ -25,6 +25,7 @@ struct BootstrapSetup {
     StartupFacts& startup; // its title becomes the installed one
     std::string base_name;
     bool administrator = false;
+    std::string database_path; // the engine's copy of the package; a patch lies beside it as B + ".msp"
 };
 
 struct BootstrapLoad {
@@ -35,6 +36,7 @@ struct BootstrapLoad {
     std::optional<std::vector<std::string>> instance_list;
     std::vector<std::string> installed_shortcuts;
     std::string saved_language; // the ".lan" of the cache, empty when none
+    bool installed_sizes = false; // the loaded selection is what the installed product occupies
 };
 
 BootstrapLoad Bootstrap(BootstrapSetup& setup);

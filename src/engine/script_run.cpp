@@ -136,7 +136,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     seed_pre_initialization(vars, context.startup, machine, "");
 
     context.trace.line("    <BootStrap>");
-    BootstrapSetup bootstrap{script, vars, context.startup, context.base_name, machine.all_users};
+    BootstrapSetup bootstrap{
+        script, vars, context.startup, context.base_name, machine.all_users, context.startup.database_path};
     BootstrapLoad loaded = Bootstrap(bootstrap);
     context.trace.line("    </BootStrap>");
 
