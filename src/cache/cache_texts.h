@@ -12,6 +12,10 @@ inline constexpr std::string_view shortcuts_extension = ".lnk";
 inline constexpr std::string_view language_extension = ".lan";
 inline constexpr std::string_view archive_library = "qvo.lib";
 inline constexpr std::string_view splash_bitmap = "setup.bmp";
+// An advertised product's cache holds this folder until an installation completes it.
+inline constexpr std::string_view advertised_marker = "__ad";
+// The media folder of the setup's own files, kept in the cache when its sources are not.
+inline constexpr std::string_view offline_folder = "OFFLINE";
 // Where the update write of the maintenance data puts its new text until it is
 // complete; not ".dat", so that the old-data search never takes a half-written one.
 inline constexpr std::string_view pending_extension = ".new";

@@ -1,6 +1,7 @@
 #include "engine/bootstrap.h"
 
 #include "base/paths.h"
+#include "base/strings.h"
 #include "cache/bootstrap_rules.h"
 #include "cache/cache_lines.h"
 #include "cache/cache_texts.h"
@@ -10,6 +11,7 @@
 #include "engine/cache_folder.h"
 #include "engine/cache_registry.h"
 #include "engine/engine_cache.h"
+#include "engine/media_services.h"
 #include "msi/installer_api.h"
 #include "platform/win32/os_services.h"
 #include "platform/win32/unique_handle.h"
@@ -115,6 +117,27 @@ private:
     WindowsCacheFiles m_files;
 };
 
+// A patch is applied to the installed product: its data are in the cache
+// folder the product's uninstall entry names, whatever build made it.
+void load_installed_data(const BootstrapSetup& setup, const std::string& title, Loader& loader, BootstrapLoad& load)
+{
+    std::string key = std::string(cache_text::uninstall_key) + title;
+    std::optional<std::string> command = RegistryText(RegistryRoot::user, key, "UninstallString");
+    if (!command)
+        command = RegistryText(RegistryRoot::machine, key, "UninstallString");
+    if (!command)
+        return;
+    std::string name = file_name_part(without_backslash(folder_part(EnginePathFromUninstallString(*command))));
+    if (name.empty())
+        return;
+    std::string folder = MaintenanceDataFolder(setup.vars, name, setup.base_name);
+    std::string base = folder + setup.base_name;
+    loader.data(base + std::string(cache_text::data_extension), MaintenanceLoad::current);
+    loader.shortcuts(base + std::string(cache_text::shortcuts_extension));
+    loader.instance_list(base + std::string(cache_text::instance_list_extension));
+    load.installed_sizes = true;
+}
+
 } // namespace
 
 std::string MaintenanceDataFolder(const TVariableManager& vars, const std::string& revision_code,
@@ -167,6 +190,7 @@ BootstrapLoad Bootstrap(BootstrapSetup& setup)
     std::string base = data_folder + setup.base_name;
     if (decision.maintenance) {
         load.first_installation = false;
+        load.installed_sizes = true;
         loader.data(base + std::string(cache_text::data_extension), MaintenanceLoad::current);
         loader.shortcuts(base + std::string(cache_text::shortcuts_extension));
         loader.instance_list(base + std::string(cache_text::instance_list_extension));
@@ -190,6 +214,10 @@ BootstrapLoad Bootstrap(BootstrapSetup& setup)
             }
     }
 
+    if (GetFileAttributesW(win32::to_wide(without_extension(setup.database_path) + ".msp").c_str()) !=
+        INVALID_FILE_ATTRIBUTES)
+        load_installed_data(setup, identity.title, loader, load);
+
     bool new_instance = IsNewInstance(instance_text.has_value(), decision);
     DefineVar(vars, var::new_instance, new_instance ? "TRUE" : "FALSE", origin::initialization);
     return load;
@@ -204,7 +232,7 @@ void ApplyBootstrapLoad(TScriptExecutor& executor, const BootstrapLoad& load)
         model.Clear();
     for (const auto& [lists, sizes] : load.lists)
         model.Append(lists, sizes);
-    if (!load.first_installation)
+    if (load.installed_sizes)
         model.set_installed_baseline(model.selected_size());
     for (const std::string& name : load.saved_names)
         executor.persist_variable(name);
@@ -216,12 +244,15 @@ void ApplyBootstrapLoad(TScriptExecutor& executor, const BootstrapLoad& load)
     record.installed_shortcuts() = load.installed_shortcuts;
 }
 
-void SaveDataAfterRun(TScriptExecutor& executor, TVariableManager& vars, const std::string& base_name,
-                      SaveAfterRun done)
+void SaveDataAfterRun(const TScriptImage& script, TScriptExecutor& executor, TVariableManager& vars,
+                      const std::string& base_name, SaveAfterRun done)
 {
+    std::string revision = GetVar(vars, var::revision_code);
+    if (script.media_mode() == fetched_media_mode &&
+        equal_nocase(ExpandBuildConstants("#CACHESOURCES#", script), "FALSE"))
+        RemoveCachedSources(CachedDataFolder(vars, text_is_true(GetVar(vars, var::all_users)), revision));
     if (done.cache_removed)
         return;
-    std::string revision = GetVar(vars, var::revision_code);
     std::string folder = MaintenanceDataFolder(vars, revision, base_name);
     CacheCompression compression =
         text_is_true(GetVar(vars, var::compress_installer_cache)) ? CacheCompression::on : CacheCompression::off;

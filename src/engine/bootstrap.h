@@ -25,6 +25,7 @@ struct BootstrapSetup {
     StartupFacts& startup; // its title becomes the installed one
     std::string base_name;
     bool administrator = false;
+    std::string database_path; // the engine's copy of the package; a patch lies beside it as B + ".msp"
 };
 
 struct BootstrapLoad {
@@ -35,6 +36,7 @@ struct BootstrapLoad {
     std::optional<std::vector<std::string>> instance_list;
     std::vector<std::string> installed_shortcuts;
     std::string saved_language; // the ".lan" of the cache, empty when none
+    bool installed_sizes = false; // the loaded selection is what the installed product occupies
 };
 
 BootstrapLoad Bootstrap(BootstrapSetup& setup);
@@ -45,14 +47,15 @@ void ApplyBootstrapLoad(TScriptExecutor& executor, const BootstrapLoad& load);
 std::string MaintenanceDataFolder(const TVariableManager& vars, const std::string& revision_code,
                                   const std::string& base_name);
 
-// At the end of the run: the cache folder marked again and the maintenance
+// At the end of the run: fetched sources deleted from the cache when the
+// build keeps none (CACHESOURCES "FALSE"), the cache folder marked again and the maintenance
 // data written (in full when the run made the cache, else updated), unless
 // the run removed the cache or nothing is saved.
 struct SaveAfterRun {
     bool cache_written = false;
     bool cache_removed = false;
 };
-void SaveDataAfterRun(TScriptExecutor& executor, TVariableManager& vars, const std::string& base_name,
-                      SaveAfterRun done);
+void SaveDataAfterRun(const TScriptImage& script, TScriptExecutor& executor, TVariableManager& vars,
+                      const std::string& base_name, SaveAfterRun done);
 
 } // namespace quillon

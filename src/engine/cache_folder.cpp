@@ -1,6 +1,8 @@
 #include "engine/cache_folder.h"
 
 #include "base/paths.h"
+#include "base/strings.h"
+#include "cache/cache_texts.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -91,6 +93,28 @@ bool CopyIntoCache(const std::string& source, const std::string& folder)
         return true;
     SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+void RemoveCachedSources(const std::string& folder)
+{
+    std::wstring wide = win32::to_wide(without_backslash(folder));
+    WIN32_FIND_DATAW data{};
+    win32::UniqueFind find(FindFirstFileW((wide + L"\\*").c_str(), &data));
+    if (!find)
+        return;
+    std::vector<std::wstring> subfolders;
+    do {
+        std::string name = win32::to_ansi(data.cFileName);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != ".." &&
+            !equal_nocase(name, cache_text::offline_folder) && !equal_nocase(name, cache_text::advertised_marker))
+            subfolders.push_back(wide + L"\\" + data.cFileName);
+    } while (FindNextFileW(find.get(), &data));
+    for (const std::wstring& path : subfolders) {
+        std::vector<std::wstring> stayed;
+        delete_contents(path, stayed);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(path.c_str());
+    }
 }
 
 bool RemoveCacheFolder(const std::string& folder)

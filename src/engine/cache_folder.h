@@ -20,6 +20,11 @@ void MarkCacheFolder(const std::string& folder, CacheCompression compression);
 // caller's to ignore: the cache is a copy, file by file.
 bool CopyIntoCache(const std::string& source, const std::string& folder);
 
+// A cache that keeps no sources: every subfolder deleted but the setup's own
+// media ("OFFLINE") and the advertised marker, which is no source but the
+// engine's record that the product is only advertised.
+void RemoveCachedSources(const std::string& folder);
+
 // Deletes the folder with its contents. When something in it cannot go (the
 // cached engine runs from it), the folder is renamed to the first free "~n"
 // beside it and what is left is deleted at the next restart. Returns false

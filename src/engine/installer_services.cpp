@@ -30,7 +30,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view advertised_marker = "__ad";
 // Media fetched into the engine cache, which then carries a marker file named by the product code.
 constexpr int fetched_media_mode = 2;
 
@@ -195,7 +194,7 @@ void WindowsInstallerServices::wait_for_end()
 void WindowsInstallerServices::changes_applied(TScriptExecutor& executor, const msi::InstallerRequest& request)
 {
     std::string folder = engine_cache_folder();
-    std::wstring marker = win32::to_wide(folder + std::string(advertised_marker));
+    std::wstring marker = win32::to_wide(folder + std::string(cache_text::advertised_marker));
     // An advertised product is completed by the next installation with its features added.
     if (request.operation == msi::InstallerOperation::advertise) {
         PrepareCacheFolder(folder, cache_compression());

@@ -136,7 +136,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
     seed_pre_initialization(vars, context.startup, machine, "");
 
     context.trace.line("    <BootStrap>");
-    BootstrapSetup bootstrap{script, vars, context.startup, context.base_name, machine.all_users};
+    BootstrapSetup bootstrap{
+        script, vars, context.startup, context.base_name, machine.all_users, context.startup.database_path};
     BootstrapLoad loaded = Bootstrap(bootstrap);
     context.trace.line("    </BootStrap>");
 
@@ -193,7 +194,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         result.exit_code = executor.exit_code();
         result.outcome = executor.outcome();
         const WindowsInstallerServices& installer = host.installer();
-        SaveDataAfterRun(executor, vars, context.base_name, {installer.cache_written(), installer.cache_removed()});
+        SaveDataAfterRun(script, executor, vars, context.base_name,
+                         {installer.cache_written(), installer.cache_removed()});
     }
 
     context.trace.line("    </kyrt>");

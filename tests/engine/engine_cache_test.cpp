@@ -171,6 +171,11 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     newer.build_constants.clear();
     fs::path plain_exe = make_setup(L"cache-upgrade-plain", newer, {});
     EXPECT_EQ(run_program({plain_exe, L"/s"}).exit_code, 53u);
+    // A patch setup of the newer build takes the installed product's data
+    // from the cache its uninstall entry names.
+    fs::path patch_exe = make_setup(L"cache-patch", newer, {});
+    std::ofstream(patch_exe.parent_path() / L"setup.msp", std::ios::binary) << "patch";
+    EXPECT_EQ(run_program({patch_exe, L"/s"}).exit_code, 60u);
 
     // Apps & features removes the product with the entry's command line.
     RunOutcome removed = run_program(run_of(*uninstall));

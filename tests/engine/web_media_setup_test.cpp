@@ -253,6 +253,35 @@ TEST_F(WebMediaSetup, TheSetupsOwnMediaAreCopiedOrMovedIntoTheCache)
     }
 }
 
+// A build that keeps no sources ("#CACHESOURCES#" FALSE): at the end of the
+// run the cache holds the setup's own media and the advertised marker, and
+// the merge modules are gone.
+TEST_F(WebMediaSetup, ACacheWithoutSourcesKeepsOnlyTheSetupsOwnMedia)
+{
+    fs::path cache = fresh_scratch_dir(L"offline-no-sources-cache");
+    fs::path flags = fresh_scratch_dir(L"offline-no-sources-flags");
+    std::ofstream(flags / "Offline.flag") << "present";
+    CompiledScript script = script_of({plugin(1, "OFFLINE\\", flags / "Offline.flag")});
+    script.media_mode = 2;
+    script.plugin_commands = {plugin_command};
+    script.build_constants = {{"CACHESOURCES", "false"}};
+    fs::path exe = make_setup(L"offline-no-sources", script, {});
+    fs::path source = exe.parent_path() / "data" / "offline";
+    fs::create_directories(source / "plug");
+    fs::create_directories(exe.parent_path() / "data" / "mergemod" / "modules");
+    fs::copy_file(test_plugin_file(), source / "plug" / "qtestplug.dll");
+    std::ofstream(exe.parent_path() / "data" / "mergemod" / "modules" / "merge.msm") << "module";
+    fs::path data = cache / revision;
+    fs::create_directories(data / "__ad");
+
+    RunOutcome outcome = run_program({exe, L"/s OVERRIDECACHE=" + cache.wstring(), std::chrono::seconds(120)});
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_TRUE(fs::exists(flags / "Offline.flag.started"));
+    EXPECT_TRUE(fs::exists(data / "offline" / "plug" / "qtestplug.dll"));
+    EXPECT_FALSE(fs::exists(data / "modules"));
+    EXPECT_TRUE(fs::exists(data / "__ad"));
+}
+
 // A member name that the ANSI code page cannot spell: the media files list
 // holds it in the script's code page (1251), and the distribution finds it
 // with the wide names read in that code page.
