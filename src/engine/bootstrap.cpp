@@ -122,9 +122,9 @@ private:
 void load_installed_data(const BootstrapSetup& setup, const std::string& title, Loader& loader, BootstrapLoad& load)
 {
     std::string key = std::string(cache_text::uninstall_key) + title;
-    std::optional<std::string> command = RegistryText(RegistryRoot::user, key, "UninstallString");
+    std::optional<std::string> command = RegistryText(RegistryRoot::current_user, key, "UninstallString");
     if (!command)
-        command = RegistryText(RegistryRoot::machine, key, "UninstallString");
+        command = RegistryText(RegistryRoot::local_machine, key, "UninstallString");
     if (!command)
         return;
     std::string name = file_name_part(without_backslash(folder_part(EnginePathFromUninstallString(*command))));
