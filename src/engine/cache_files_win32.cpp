@@ -42,7 +42,8 @@ Result<std::optional<std::string>> WindowsCacheFiles::read(const std::string& pa
 
 Result<void> WindowsCacheFiles::write(const std::string& path, std::string_view bytes)
 {
-    return win32::write_whole_file(path, std::as_bytes(std::span(bytes.data(), bytes.size())));
+    // The saved variables may hold secrets; a machine-wide cache lies in a folder every user can read.
+    return win32::write_private_file(path, std::as_bytes(std::span(bytes.data(), bytes.size())));
 }
 
 Result<void> WindowsCacheFiles::replace(const std::string& from, const std::string& to)

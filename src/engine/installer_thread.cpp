@@ -438,7 +438,7 @@ private:
                                    [](const std::string& value) { return path_exists(value); }};
         std::string text = msi::ComposeHandOver(msi::HandOverEntries(inputs));
         m_quiet = text_is_true(GetVar(vars, var::silent)) || GetVar(vars, var::silent) == "TRUE";
-        (void)win32::write_whole_file(path, std::as_bytes(std::span(text.data(), text.size())));
+        (void)win32::write_private_file(path, std::as_bytes(std::span(text.data(), text.size())));
     }
 
     std::vector<std::string> log_header() const

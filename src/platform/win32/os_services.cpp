@@ -7,7 +7,10 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <algorithm>
+#include <vector>
 
 namespace quillon::win32 {
 
@@ -111,7 +114,10 @@ std::string create_temp_file(const std::string& folder, const std::string& prefi
     return to_ansi(buffer);
 }
 
-Result<void> write_whole_file(const std::string& path, std::span<const std::byte> bytes)
+namespace {
+
+Result<void> write_file_through_temporary(const std::string& path, std::span<const std::byte> bytes,
+                                          SECURITY_ATTRIBUTES* security)
 {
     std::wstring wide_path = win32::to_wide(path);
     std::wstring folder = wide_path.substr(0, wide_path.find_last_of(L"\\/") + 1);
@@ -121,10 +127,14 @@ Result<void> write_whole_file(const std::string& path, std::span<const std::byte
     if (GetTempFileNameW(folder.c_str(), L"qvo", 0, temporary) == 0)
         return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
     ScopeExit remove_temporary([&] { DeleteFileW(temporary); });
+    // GetTempFileName made the file with the folder's permissions; it is made
+    // again below with the caller's.
+    if (security != nullptr)
+        DeleteFileW(temporary);
 
     {
         win32::UniqueFile file(
-            CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            CreateFileW(temporary, GENERIC_WRITE, 0, security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
         std::size_t done = 0;
@@ -142,6 +152,47 @@ Result<void> write_whole_file(const std::string& path, std::span<const std::byte
         return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
     remove_temporary.dismiss();
     return {};
+}
+
+// Full access for the system, the administrators and the user who writes the
+// file; nothing inherited from the folder.
+std::optional<std::wstring> private_descriptor()
+{
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return std::nullopt;
+    UniqueHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(raw, TokenUser, nullptr, 0, &size);
+    std::vector<std::byte> buffer(size);
+    if (size == 0 || !GetTokenInformation(raw, TokenUser, buffer.data(), size, &size))
+        return std::nullopt;
+    wchar_t* sid = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid))
+        return std::nullopt;
+    std::wstring text = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + std::wstring(sid) + L")";
+    LocalFree(sid);
+    return text;
+}
+
+} // namespace
+
+Result<void> write_whole_file(const std::string& path, std::span<const std::byte> bytes)
+{
+    return write_file_through_temporary(path, bytes, nullptr);
+}
+
+Result<void> write_private_file(const std::string& path, std::span<const std::byte> bytes)
+{
+    std::optional<std::wstring> text = private_descriptor();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!text ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(text->c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return make_error(ErrorCode::win32, "Unable to write " + path, GetLastError());
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    Result<void> written = write_file_through_temporary(path, bytes, &security);
+    LocalFree(descriptor);
+    return written;
 }
 
 } // namespace quillon::win32

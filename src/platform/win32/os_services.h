@@ -51,5 +51,8 @@ std::string create_temp_file(const std::string& folder, const std::string& prefi
 // folder, then renamed over the path, so that a write cut short by a full
 // disk or a crash never stands under the final name.
 Result<void> write_whole_file(const std::string& path, std::span<const std::byte> bytes);
+// The same for a file that holds a user's choices or secrets: readable only by
+// the system, the administrators and the user who writes it.
+Result<void> write_private_file(const std::string& path, std::span<const std::byte> bytes);
 
 } // namespace quillon::win32
