@@ -290,6 +290,10 @@ public:
             if (code)
                 return io_error("Cannot copy the media folder " + source.string(), code);
         }
+        // An empty file named by the product code marks the setup's media: a
+        // maintenance run that needs them accepts a folder that holds it.
+        if (!std::ofstream(data / compiled_script.product_code, std::ios::binary))
+            return io_error("Cannot write the media marker in " + data.string(), code);
         produced.emplace_back(texts::data_folder_name);
 
         TRY(install(staging, output, produced));

@@ -411,5 +411,51 @@ TEST(ExampleWizard, SilentRunWalksEveryPageForward)
     EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, L"Software\\Quillon Samples\\Basic", L"InstallDir"));
 }
 
+// The example installed, then maintained as Apps & features does it: the
+// cached engine started with the uninstall entry's ModifyPath repairs a
+// deleted program file (the saved destination comes back from the engine
+// cache), and with its UninstallString removes the product.
+TEST(ExampleMaintenance, TheCachedEngineRepairsAndRemoves)
+{
+    const std::wstring target = L"C:\\Quillon Test\\Repaired";
+    const std::wstring entry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillon Basic Example";
+    fs::path setup = build_example(L"maintenance", target);
+    ASSERT_FALSE(setup.empty());
+    ExampleRemoval removal(setup, target);
+    fs::remove_all(target);
+    RunOutcome installed =
+        run_program({setup, L"/s TARGETDIR=\"" + target + L"\" LICENSEACCEPTED=TRUE SHOWREADME=FALSE", page_timeout});
+    ASSERT_EQ(installed.exit_code, 100u) << "check " << installed.exit_code << " of the script failed";
+    expect_installed_payload(target);
+
+    std::optional<std::wstring> modify = registry_string(HKEY_LOCAL_MACHINE, entry, L"ModifyPath");
+    std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, entry, L"UninstallString");
+    ASSERT_TRUE(modify && uninstall);
+    ASSERT_EQ(modify->front(), L'"');
+    fs::path cached_engine = modify->substr(1, modify->find(L'"', 1) - 1);
+    ASSERT_TRUE(fs::exists(cached_engine)) << to_utf8(*modify);
+
+    // Repair: no TARGETDIR on the command line; the maintenance data give it.
+    // The program files' sources are the setup's media, which the cache does
+    // not hold: a silent run names them (a run with a user asks for them).
+    fs::remove(fs::path(target) / L"readme.txt");
+    RunOutcome repaired = run_program(
+        {cached_engine,
+         L"/s LICENSEACCEPTED=TRUE SHOWREADME=FALSE \"DATADIR=" + (setup.parent_path() / L"data").wstring() + L"\\\"",
+         page_timeout});
+    EXPECT_EQ(repaired.exit_code, 100u) << "check " << repaired.exit_code << " of the script failed";
+    expect_installed_payload(target);
+
+    // Removal with the entry's own command line.
+    std::size_t close = uninstall->find(L'"', 1);
+    ASSERT_NE(close, std::wstring::npos);
+    RunOutcome removed =
+        run_program({fs::path(uninstall->substr(1, close - 1)), uninstall->substr(close + 2), page_timeout});
+    EXPECT_EQ(removed.exit_code, 0u);
+    EXPECT_FALSE(fs::exists(fs::path(target) / L"help" / L"guide.txt"));
+    EXPECT_FALSE(registry_string(HKEY_LOCAL_MACHINE, entry, L"ModifyPath"));
+    EXPECT_FALSE(fs::exists(cached_engine));
+}
+
 } // namespace
 } // namespace quillon::test
