@@ -457,5 +457,61 @@ TEST(ExampleMaintenance, TheCachedEngineRepairsAndRemoves)
     EXPECT_FALSE(fs::exists(cached_engine));
 }
 
+// Modify as Apps & features starts it: the cached engine, with a component
+// chosen that the first installation left out, installs that component's
+// files beside the others; the removal takes both away.
+TEST(ExampleMaintenance, ModifyAddsAComponentsFiles)
+{
+    const std::wstring target = L"C:\\Quillon Test\\Modified\\";
+    const std::wstring entry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Modify Test";
+    fs::path dir = fresh_scratch_dir(L"maintenance-modify");
+    fs::create_directories(dir / L"main");
+    fs::create_directories(dir / L"extra");
+    std::ofstream(dir / L"main" / L"app.txt", std::ios::binary) << "the program";
+    std::ofstream(dir / L"extra" / L"extra.txt", std::ios::binary) << "the extra part";
+    std::ofstream(dir / L"modify.qvp", std::ios::binary)
+        << "[setup]\ntitle = Modify Test\nproduct-code = {5B5B5B5B-1111-2222-3333-444444444446}\n"
+           "media-folder = main\nmedia-folder = extra\n\n[script]\n"
+           "Define Component\n| Extra\n| FALSE\n| The extra part\n"
+           "If\n| ADDEXTRA\n| 5\n|\n| FALSE\n    Set Component State\n    | Extra\n    | TRUE\nEnd\n"
+           "Set Variable\n| INSTALLING\n| TRUE\n"
+           "If\n| REMOVE\n| 0\n| TRUE\n| FALSE\n    Set Variable\n    | INSTALLING\n    | FALSE\nEnd\n"
+           "Install Files\n@media-folder = main\\\n| *\n|\n| $TARGETDIR$\n"
+           "Get Component State\n| Extra\n| EXTRASTATE\n"
+           "If\n| EXTRASTATE\n| 0\n| TRUE\n| FALSE\n"
+           "    Install Files\n    @media-folder = extra\\\n    | *\n    |\n    | $TARGETDIR$extra\nEnd\n"
+           "Apply Changes\n|\n| RESULT\n| $INSTALLING$\n| $REMOVE$\n"
+           "If\n| RESULT\n| 0\n| COMPLETE\n| TRUE\n    Terminate with Exit Code\n    | 1603\nEnd\n";
+    qvoc::BuildOptions options;
+    options.project = dir / L"modify.qvp";
+    options.output_folder = dir / L"out";
+    options.engine = dist_file(L"engine.exe");
+    Result<qvoc::BuildReport> report = qvoc::build_setup(options);
+    ASSERT_TRUE(report) << report.error().message;
+    fs::remove_all(target);
+    std::wstring data = L" \"DATADIR=" + (dir / L"out" / L"data").wstring() + L"\\\"";
+
+    ASSERT_EQ(run_program({report->setup, L"/s \"TARGETDIR=" + target + L"\"", page_timeout}).exit_code, 0u);
+    EXPECT_TRUE(fs::exists(fs::path(target) / L"app.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(target) / L"extra" / L"extra.txt"));
+    std::optional<std::wstring> modify = registry_string(HKEY_LOCAL_MACHINE, entry, L"ModifyPath");
+    std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, entry, L"UninstallString");
+    ASSERT_TRUE(modify && uninstall);
+    fs::path cached_engine = modify->substr(1, modify->find(L'"', 1) - 1);
+
+    RunOutcome modified = run_program({cached_engine, L"/s ADDEXTRA=1" + data, page_timeout});
+    EXPECT_EQ(modified.exit_code, 0u);
+    EXPECT_TRUE(fs::exists(fs::path(target) / L"app.txt"));
+    EXPECT_EQ(read_file_bytes(fs::path(target) / L"extra" / L"extra.txt"), "the extra part");
+
+    std::size_t close = uninstall->find(L'"', 1);
+    RunOutcome removed =
+        run_program({fs::path(uninstall->substr(1, close - 1)), uninstall->substr(close + 2) + data, page_timeout});
+    EXPECT_EQ(removed.exit_code, 0u);
+    EXPECT_FALSE(fs::exists(fs::path(target) / L"app.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(target) / L"extra" / L"extra.txt"));
+    EXPECT_FALSE(registry_string(HKEY_LOCAL_MACHINE, entry, L"ModifyPath"));
+}
+
 } // namespace
 } // namespace quillon::test
