@@ -157,4 +157,20 @@ std::string strip_reference(std::string_view text)
     return std::string(text);
 }
 
+std::vector<std::string> split_lines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
 } // namespace quillon

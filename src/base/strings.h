@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -35,6 +36,10 @@ std::optional<std::int64_t> parse_leading_int64(std::string_view text) noexcept;
 
 // Replaces every occurrence of from (exact) by to, scanning left to right without overlap.
 std::string replace_all(std::string_view text, std::string_view from, std::string_view to);
+
+// The lines of a text ended by CR LF (a bare LF is accepted too); a last line
+// without its line break counts, an empty text has none.
+std::vector<std::string> split_lines(std::string_view text);
 
 // "$NAME$" without its dollar signs (the text both begins and ends with "$"); anything else unchanged.
 std::string strip_reference(std::string_view text);

@@ -1,5 +1,6 @@
 #include "cache/cache_lines.h"
 
+#include "base/strings.h"
 #include "vars/texts.h"
 
 namespace quillon {
@@ -33,18 +34,7 @@ std::string FormatCacheLines(const std::vector<std::string>& entries)
 
 std::vector<std::string> ParseCacheLines(std::string_view text)
 {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
+    return split_lines(text);
 }
 
 std::vector<std::string> ParseInstanceList(std::string_view text)

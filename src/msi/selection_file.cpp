@@ -1,5 +1,6 @@
 #include "msi/selection_file.h"
 
+#include "base/strings.h"
 #include "vars/reserved_names.h"
 #include "vars/texts.h"
 
@@ -44,24 +45,6 @@ void write_list(std::string& out, const std::vector<std::string>& list)
     for (const std::string& entry : list)
         write_line(out, entry);
     write_line(out, component_text::section_end);
-}
-
-// Lines ended by CR LF (a bare LF is accepted too); a last line without its
-// line break counts.
-std::vector<std::string> split_lines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
 }
 
 struct FileCloser {
