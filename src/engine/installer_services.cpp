@@ -4,6 +4,7 @@
 #include "cache/cache_texts.h"
 #include "cache/maintenance_data.h"
 #include "engine/cache_install.h"
+#include "engine/cache_registry.h"
 #include "engine/engine_cache.h"
 #include "engine/embedded_programs.h"
 #include "engine/languages.h"
@@ -59,23 +60,8 @@ WindowsInstallerServices::~WindowsInstallerServices()
 
 std::optional<std::string> WindowsInstallerServices::uninstall_string(bool all_users, const std::string& title)
 {
-    std::wstring path = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + win32::to_wide(title);
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &raw) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    win32::UniqueHkey key(raw);
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(raw, L"UninstallString", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(raw, L"UninstallString", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    value.resize(wcsnlen(value.c_str(), value.size()));
-    return win32::to_ansi(value);
+    return RegistryText(all_users ? RegistryRoot::local_machine : RegistryRoot::current_user,
+                        std::string(cache_text::uninstall_key) + title, "UninstallString");
 }
 
 std::optional<std::string> WindowsInstallerServices::ask_for_media(const std::string& prompt)

@@ -1,7 +1,9 @@
 #include "engine/installer_thread.h"
 
+#include "base/paths.h"
 #include "base/scope_exit.h"
 #include "base/strings.h"
+#include "media/media_files.h"
 #include "msi/handover_file.h"
 #include "msi/installer_api.h"
 #include "msi/installer_messages.h"
@@ -39,24 +41,9 @@ void publish(TVariableManager& vars, const std::string& text, std::int64_t posit
     msi::PublishInstallerProgress(vars, text, 0, 100, position);
 }
 
-std::string with_backslash(std::string folder)
-{
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
-    return folder;
-}
-
 bool path_exists(const std::string& path)
 {
     return GetFileAttributesW(win32::to_wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void create_folders(const std::string& folder)
-{
-    std::wstring wide = win32::to_wide(folder);
-    for (std::size_t at = wide.find(L'\\', 3); at != std::wstring::npos; at = wide.find(L'\\', at + 1))
-        CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
-    CreateDirectoryW(wide.c_str(), nullptr);
 }
 
 // Windows Installer keeps packages it was given for a run here; a value left
@@ -413,7 +400,7 @@ private:
         m_data_folder = request.data_folder;
         m_media_folder = request.media_folder;
         if (!request.patch() && !m_data_folder.empty() && !path_exists(m_data_folder))
-            create_folders(m_data_folder);
+            media::CreateFolders(m_data_folder, false);
         if (request.patch() && !m_media_folder.empty() && path_exists(m_media_folder)) {
             std::optional<std::string> short_media = short_folder(m_media_folder);
             m_quote_folders |= !short_media || short_media->find(' ') != std::string::npos;

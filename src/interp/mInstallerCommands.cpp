@@ -1,5 +1,8 @@
 #include "interp/mInstallerCommands.h"
 
+#include "base/paths.h"
+#include "base/strings.h"
+#include "cache/cache_registration.h"
 #include "interp/command_call.h"
 #include "interp/mMediaCommands.h"
 #include "msi/installer_run.h"
@@ -30,32 +33,6 @@ Result<void> is_msi_setup_installed(CommandCall& call)
     return {};
 }
 
-std::string with_backslash(std::string folder)
-{
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
-    return folder;
-}
-
-std::string strip_dollars(const std::string& name)
-{
-    if (name.size() >= 2 && name.front() == '$' && name.back() == '$')
-        return name.substr(1, name.size() - 2);
-    return name;
-}
-
-// The folder of the cached engine that the uninstall entry runs: the path
-// after its first double quote, up to the next one, without the file name.
-std::string folder_of_uninstall_string(std::string text)
-{
-    if (std::size_t quote = text.find('"'); quote != std::string::npos)
-        text.erase(quote, 1);
-    if (std::size_t quote = text.find('"'); quote != std::string::npos)
-        text.erase(quote);
-    std::size_t slash = text.rfind('\\');
-    return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
-}
-
 // Where the installed product's media are. Nothing when the user (or a silent
 // run) could not supply media that the command needs; the result is stored then.
 std::optional<std::string> locate_media(CommandCall& call, bool patch, bool install, const std::string& result_name)
@@ -67,7 +44,7 @@ std::optional<std::string> locate_media(CommandCall& call, bool patch, bool inst
     std::string media;
     if (auto uninstall =
             installer.uninstall_string(text_is_true(GetVar(vars, var::all_users)), GetVar(vars, var::title)))
-        media = folder_of_uninstall_string(*uninstall);
+        media = folder_part(EnginePathFromUninstallString(*uninstall)); // the cached engine's folder
     if (std::string given = installer.media_override(); !given.empty())
         media = with_backslash(given);
 
@@ -97,7 +74,7 @@ std::optional<std::string> locate_media(CommandCall& call, bool patch, bool inst
         }
     }
     call.store(var::last_error, ui.engine_text(EngineText::sources_required));
-    call.store(strip_dollars(result_name), "CANCEL");
+    call.store(strip_reference(result_name), "CANCEL");
     return std::nullopt;
 }
 
