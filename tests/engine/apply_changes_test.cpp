@@ -12,7 +12,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view product_code = "{22222222-2222-3333-4444-555555555555}";
+// Its own product (code and title), so that the other installing tests, which
+// may run at the same time, never meet its installation or uninstall entries.
+constexpr std::string_view product_code = "{2A2A2A2A-2222-3333-4444-555555555555}";
+
+CompiledScript apply_script_of(std::vector<CompiledCommand> commands)
+{
+    CompiledScript script = script_of(std::move(commands));
+    script.product_code = std::string(product_code);
+    script.product_title = "Apply Test";
+    return script;
+}
 
 // Applies the changes and ends with 21 COMPLETE, 22 REBOOT, 23 ERROR (25
 // when LASTERROR is empty), 24 CANCEL.
@@ -42,7 +52,7 @@ CompiledScript apply_script(const std::string& page = "")
         command("End", 17),
         command("Terminate with Exit Code", 18, {"23"}),
     };
-    CompiledScript script = script_of(commands);
+    CompiledScript script = apply_script_of(commands);
     return script;
 }
 
@@ -68,7 +78,7 @@ TEST(ApplyChanges, InstallsAndRemovesTheProductWithTheRecordedProperties)
     // The log carries the header of the run with the recorded properties: the
     // command that ran switched on, the one in the branch not taken off.
     std::string text = read_utf16_file(log).value_or("");
-    EXPECT_NE(text.find("=== Run Test"), std::string::npos) << text;
+    EXPECT_NE(text.find("=== Apply Test"), std::string::npos) << text;
     EXPECT_NE(text.find(": Applying Changes @"), std::string::npos);
     std::size_t properties = text.find("*** Properties ***\r\n");
     ASSERT_NE(properties, std::string::npos) << text;
@@ -109,7 +119,7 @@ TEST(ApplyChanges, TheProgressPageShowsTheRunAndEndsWithIt)
     StartedProgram program = start_program({exe, L"INSTALL=TRUE REMOVE=FALSE"});
     HWND shown = wait_for_page(L"Progress.dfm", std::chrono::seconds(30));
     ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(window_text(shown).rfind(L"Installing Run Test", 0), 0u) << to_utf8(window_text(shown));
+    EXPECT_EQ(window_text(shown).rfind(L"Installing Apply Test", 0), 0u) << to_utf8(window_text(shown));
     save_window_bitmap(shown, exe.parent_path() / L"progress.bmp");
     RunOutcome outcome = program.wait(std::chrono::seconds(60));
     EXPECT_FALSE(outcome.timed_out);
@@ -177,7 +187,7 @@ TEST(MsiExecPlugin, InstallsAndRemovesAnotherPackage)
 {
     const std::string other = "{6F5E4D3C-2B1A-4098-8776-655443322110}";
     auto script_for = [&](const std::string& parameter) {
-        CompiledScript script = script_of({
+        CompiledScript script = apply_script_of({
             command("Set Variable", 6, {"MSIRESULT", "none"}),
             command("(Un)Install MSI Setup", 1, {parameter, "mMSIExec.dll"}),
             command("If", 2, {"MSIRESULT", "0", "0", "FALSE"}),
@@ -208,7 +218,7 @@ TEST(MsiExecPlugin, InstallsAndRemovesAnotherPackage)
 // its three frameworks and goes on; the package has no assemblies to remove.
 TEST(DotNetCommands, GoOnWhenNoFrameworkIsThere)
 {
-    CompiledScript script = script_of({
+    CompiledScript script = apply_script_of({
         command("Generate Native Images", 1, {"C:\\App\\a.dll|"}),
         command("Run .NET Installer Class", 2, {"C:\\App\\a.dll", "TRUE"}),
         command("Register Assembly", 3, {"N, Version=1.0.0.0, PublicKeyToken=T|"}),

@@ -15,14 +15,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view product_code = "{22222222-2222-3333-4444-555555555555}";
+// Its own product (code and title), so that the other installing tests, which
+// may run at the same time, never meet its cache or uninstall entries.
+constexpr std::string_view product_code = "{2C2C2C2C-2222-3333-4444-555555555555}";
 // The script's revision code is the package code of its package: an installed
 // product with it is this build, maintained rather than upgraded.
 constexpr std::string_view revision_code = "{6F5E4D3C-BA09-4A8E-9C7D-C6B7A8D9E0F1}";
-const std::wstring uninstall_key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Run Test";
+const std::wstring uninstall_key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Cache Test";
 const std::wstring product_entry =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{22222222-2222-3333-4444-555555555555}";
-const std::wstring ident_key = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{22222222-2222-3333-4444-555555555555}";
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{2C2C2C2C-2222-3333-4444-555555555555}";
+const std::wstring ident_key = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{2C2C2C2C-2222-3333-4444-555555555555}";
+
+CompiledScript cache_script_of(std::vector<CompiledCommand> commands)
+{
+    CompiledScript script = script_of(std::move(commands));
+    script.product_code = std::string(product_code);
+    script.product_title = "Cache Test";
+    return script;
+}
 
 // A first installation saves NOTES (with a line break); a maintenance run
 // checks it came back (30 when not), ends with 44 when it was started from
@@ -31,7 +41,7 @@ const std::wstring ident_key = L"SOFTWARE\\Corvanta\\Quillon\\Ident.Cache\\{2222
 // run, 23 when the installer failed.
 CompiledScript cache_script()
 {
-    CompiledScript script = script_of({
+    CompiledScript script = cache_script_of({
         command("If", 1, {"MAINTENANCE", "0", "TRUE", "FALSE"}),
         command("If", 2, {"NOTES", "0", "one$NEWLINE$two", "TRUE"}),
         command("Terminate with Exit Code", 3, {"30"}),
@@ -111,7 +121,7 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_FALSE(fs::exists(cache / L"setup.lan")); // no language was chosen
     EXPECT_EQ(fs::file_size(cache / L"setup.exe"), fs::file_size(exe));
     std::string instance = read_file_bytes(cache / L"instance.dat").value_or("");
-    EXPECT_EQ(instance, std::string(product_code) + "\r\n" + std::string(revision_code) + "\r\nRun Test\r\n");
+    EXPECT_EQ(instance, std::string(product_code) + "\r\n" + std::string(revision_code) + "\r\nCache Test\r\n");
     std::string data = read_file_bytes(cache / L"setup.dat").value_or("");
     EXPECT_NE(data.find("\r\nNOTES\r\none$NEWLINE$two\r\n"), std::string::npos) << data;
 
@@ -122,13 +132,13 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_EQ(*uninstall, L"\"" + engine + L"\" REMOVE=TRUE MODIFY=FALSE");
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"ModifyPath"), L"\"" + engine + L"\"");
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayIcon"), engine);
-    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayName"), L"Run Test");
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayName"), L"Cache Test");
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"DisplayVersion"), L"1.0.0.0");
     EXPECT_EQ(registry_dword(HKEY_LOCAL_MACHINE, uninstall_key, L"VersionMajor"), 1u);
     EXPECT_EQ(registry_dword(HKEY_LOCAL_MACHINE, uninstall_key, L"VersionMinor"), 0u);
     std::optional<std::wstring> location = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"InstallLocation");
     ASSERT_TRUE(location);
-    EXPECT_NE(location->find(L"\\Run Test"), std::wstring::npos) << to_utf8(*location);
+    EXPECT_NE(location->find(L"\\Cache Test"), std::wstring::npos) << to_utf8(*location);
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, ident_key, L""), cache.wstring() + L"\\");
     // Windows Installer's own entry, in the view of the 32-bit package, starts the cached engine too.
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, product_entry, L"UninstallString", KEY_WOW64_32KEY),
@@ -146,7 +156,7 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_FALSE(fs::exists(cache / L"setup.dat.new"));
 
     // A newer build over it: an upgrade that takes the old choices over.
-    CompiledScript newer = script_of({
+    CompiledScript newer = cache_script_of({
         command("If", 1, {"NEEDSUPGRADE", "0", "TRUE", "TRUE"}),
         command("Terminate with Exit Code", 2, {"50"}),
         command("End", 3),
@@ -231,7 +241,7 @@ TEST(EngineCache, CacheOverrideFromTheCommandLine)
     std::string default_cache = win32::to_ansi(common_app_data().wstring()) + "\\" + revision + "\\";
     // 70: OVERRIDECACHE is not the expected one; 71: ENGINECACHE is not; 72: all as expected.
     auto script = [&](const std::string& expected_override, const std::string& expected_cache) {
-        return script_of({
+        return cache_script_of({
             command("If", 1, {"OVERRIDECACHE", "0", expected_override, "TRUE"}),
             command("Terminate with Exit Code", 2, {"70"}),
             command("End", 3),
