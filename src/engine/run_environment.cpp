@@ -35,9 +35,8 @@ Result<void> WindowsRunEnvironment::refresh_switches()
     }
     m_switches.silent = text_is_true(GetVar(m_vars, var::silent));
     m_vars.set_silent(m_switches.silent);
-    // FIXME: an OVERRIDECACHE the script sets should also run the bootstrap
-    // again (the command line's is taken over before the first command).
-    m_override.apply(m_vars);
+    if (m_override.apply(m_vars) && m_rebootstrap)
+        m_rebootstrap();
     m_cache.refresh(m_vars);
     // Reading the clock and formatting are dear next to a simple command: the
     // clock is read when the tick count moved, the texts formatted when the second changed.

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quillon {
@@ -36,6 +37,13 @@ public:
     bool language_set() const override;
     Result<std::string> translate(const std::string& text, std::string_view key, std::size_t ordinal) override;
 
+    // The cache root last taken over (the command line's before the first
+    // command, the script's before the command after it set one).
+    CacheOverride& cache_override() { return m_override; }
+    // Runs when a new root was taken over between commands: the bootstrap
+    // again, so that the data below the new root come into the run.
+    void on_cache_override(std::function<void()> rebootstrap) { m_rebootstrap = std::move(rebootstrap); }
+
 private:
     TVariableManager& m_vars;
     StartupTrace& m_trace;
@@ -43,6 +51,7 @@ private:
     EngineLanguage& m_language;
     TDialogRuntime& m_dialogs;
     CacheOverride m_override;
+    std::function<void()> m_rebootstrap;
     CacheVariables m_cache;
     std::string m_log_file;
     // DATE and TIME as last formatted, and the second they were formatted for.

@@ -172,13 +172,16 @@ ScriptRunResult RunScript(ScriptRunContext& context)
                 DefineVar(vars, name, value, origin::inject_override_command_line);
         }
         // A cache root given on the command line holds the data the bootstrap loads.
-        CacheOverride cache_override;
-        if (cache_override.apply(vars))
-            loaded = Bootstrap(bootstrap);
         EngineHost& host = context.host;
+        WindowsRunEnvironment& run = host.run_environment();
+        if (run.cache_override().apply(vars))
+            loaded = Bootstrap(bootstrap);
         HandlerTable handlers = StandardHandlers();
         TScriptExecutor executor(script, vars, host.roles(), handlers, context.process, BuildLabelTable(script));
         ApplyBootstrapLoad(executor, loaded);
+        // So does one the script names later.
+        run.on_cache_override([&] { ApplyBootstrapLoad(executor, Bootstrap(bootstrap)); });
+        ScopeExit forget_executor([&run] { run.on_cache_override({}); });
         // Every installation command starts switched off in the package; the
         // ones that run switch themselves on.
         msi::InstallRecord& record = executor.install_record();

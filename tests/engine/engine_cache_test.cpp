@@ -220,6 +220,13 @@ TEST(EngineCache, MaintenanceFindsItsDataBelowTheCommandLineRoot)
     // Without the key only the command line's root leads to the data.
     registry_delete_tree(HKEY_LOCAL_MACHINE, ident_key);
     EXPECT_EQ(run_program({exe, L"/s" + override_argument}).exit_code, 44u) << "30: NOTES not found below the root";
+    // A root the script names is taken over before its next command, and the
+    // data below it come into the run as from the command line's.
+    CompiledScript naming_root = cache_script();
+    naming_root.commands.insert(naming_root.commands.begin(),
+                                command("Set Variable", 30, {"OVERRIDECACHE", win32::to_ansi(root)}));
+    fs::path naming_exe = make_setup(L"cache-override-script", naming_root, {});
+    EXPECT_EQ(run_program({naming_exe, L"/s"}).exit_code, 44u) << "30: NOTES not found below the script's root";
 
     std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"UninstallString");
     ASSERT_TRUE(uninstall);
