@@ -30,8 +30,6 @@ namespace quillon {
 
 namespace {
 
-constexpr int fetched_media_mode = 2;
-
 std::string program_files_folder()
 {
     wchar_t folder[MAX_PATH] = L"";
@@ -136,6 +134,7 @@ void load_installed_data(const BootstrapSetup& setup, const std::string& title, 
     loader.shortcuts(base + std::string(cache_text::shortcuts_extension));
     loader.instance_list(base + std::string(cache_text::instance_list_extension));
     load.installed_sizes = true;
+    load.installed_cache_name = name;
 }
 
 } // namespace
@@ -253,7 +252,8 @@ void SaveDataAfterRun(const TScriptImage& script, TScriptExecutor& executor, TVa
         RemoveCachedSources(CachedDataFolder(vars, text_is_true(GetVar(vars, var::all_users)), revision));
     if (done.cache_removed)
         return;
-    std::string folder = MaintenanceDataFolder(vars, revision, base_name);
+    std::string folder =
+        MaintenanceDataFolder(vars, done.cache_folder_name.empty() ? revision : done.cache_folder_name, base_name);
     CacheCompression compression =
         text_is_true(GetVar(vars, var::compress_installer_cache)) ? CacheCompression::on : CacheCompression::off;
     MarkCacheFolder(folder, compression);

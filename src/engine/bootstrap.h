@@ -37,6 +37,9 @@ struct BootstrapLoad {
     std::vector<std::string> installed_shortcuts;
     std::string saved_language; // the ".lan" of the cache, empty when none
     bool installed_sizes = false; // the loaded selection is what the installed product occupies
+    // A patch run's: the name of the installed product's cache folder (its
+    // uninstall entry's), empty when there is none.
+    std::string installed_cache_name;
 };
 
 BootstrapLoad Bootstrap(BootstrapSetup& setup);
@@ -54,6 +57,9 @@ std::string MaintenanceDataFolder(const TVariableManager& vars, const std::strin
 struct SaveAfterRun {
     bool cache_written = false;
     bool cache_removed = false;
+    // The cache folder's name below the root when it is not the revision code
+    // (media kept by the installed product: the installed product's folder).
+    std::string cache_folder_name;
 };
 void SaveDataAfterRun(const TScriptImage& script, TScriptExecutor& executor, TVariableManager& vars,
                       const std::string& base_name, SaveAfterRun done);

@@ -7,6 +7,7 @@
 #include "engine/cache_registry.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "script/ScriptImage.h"
 #include "vars/mEval.h"
 #include "vars/reserved_names.h"
 #include "vars/texts.h"
@@ -19,9 +20,6 @@
 namespace quillon {
 
 namespace {
-
-// Media kept by the installed product: the cache folder is the uninstall entry's.
-constexpr int installed_media_mode = 3;
 
 // The root an earlier installation recorded: the recorded folder's parent,
 // when the recorded folder is named by this build's revision code.

@@ -49,6 +49,14 @@ public:
     // The run's executor: the pages' feature controls show its components and
     // their refresh follows its workers. Detached when it ends.
     void attach_executor(TScriptExecutor* executor) { m_page_run.attach(executor); }
+    // The end of the script run, before its data are saved: the pages are
+    // released and the tray icon goes, also when the process then ends at once
+    // (a removed setup medium) and no destructor runs.
+    void end_of_run()
+    {
+        m_shell.tray_remove_icon();
+        m_dialogs.FreeDialogs();
+    }
 
 private:
     // The run as the pages see it.

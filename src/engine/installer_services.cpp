@@ -31,9 +31,6 @@ namespace quillon {
 
 namespace {
 
-// Media fetched into the engine cache, which then carries a marker file named by the product code.
-constexpr int fetched_media_mode = 2;
-
 bool variable_true(const TVariableManager& vars, std::string_view name)
 {
     return text_is_true(GetVar(vars, name));
@@ -209,6 +206,7 @@ CacheCompression WindowsInstallerServices::cache_compression() const
 
 std::string WindowsInstallerServices::product_marker() const
 {
+    // Media fetched into the engine cache: the cache carries a marker file named by the product code.
     return m_script.media_mode() == fetched_media_mode ? GetVar(m_vars, var::product_code) : std::string();
 }
 

@@ -24,7 +24,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::int32_t fetching_media_mode = 2;
 constexpr std::string_view cache_sources_constant = "CACHESOURCES";
 
 bool variable_true(const TVariableManager& vars, std::string_view name)
@@ -71,7 +70,7 @@ public:
 
     std::string data_folder() override
     {
-        if (m_script.media_mode() != fetching_media_mode)
+        if (m_script.media_mode() != fetched_media_mode)
             return with_backslash(GetVar(m_vars, var::data_dir));
         return CachedDataFolder(m_vars, variable_true(m_vars, var::all_users), m_script.revision_code());
     }
@@ -147,7 +146,7 @@ public:
         job.data_folder = data_folder;
         std::optional<std::string> cache_sources = script.BuildConstant(cache_sources_constant);
         job.keep_sources =
-            cache_sources && ansi_upper(*cache_sources) == "TRUE" && script.media_mode() == fetching_media_mode;
+            cache_sources && ansi_upper(*cache_sources) == "TRUE" && script.media_mode() == fetched_media_mode;
         job.compress = m_place.compress();
         job.copy_web_block = GetVar(vars, var::copy_web_block);
         job.package_path = long_form(with_backslash(GetVar(vars, var::sfx_path)) + GetVar(vars, var::sfx_file));
@@ -287,7 +286,7 @@ Result<void> WindowsMediaServices::fetch_media(TScriptExecutor& executor, const 
         media::FetchMedia(folder, m_script.revision_code(), m_state, texts, {place, workers, questions});
     // The commands find their media below DATADIR: it names the folder the fetch
     // used (it moves with ALLUSERS and with a cache override).
-    if (m_script.media_mode() == fetching_media_mode && !m_state.fetched_data_folder.empty())
+    if (m_script.media_mode() == fetched_media_mode && !m_state.fetched_data_folder.empty())
         SetVar(m_vars, var::data_dir, m_state.fetched_data_folder, origin::bootstrap);
     return fetched;
 }

@@ -180,7 +180,10 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         TScriptExecutor executor(script, vars, host.roles(), handlers, context.process, BuildLabelTable(script));
         ApplyBootstrapLoad(executor, loaded);
         // So does one the script names later.
-        run.on_cache_override([&] { ApplyBootstrapLoad(executor, Bootstrap(bootstrap)); });
+        run.on_cache_override([&] {
+            loaded = Bootstrap(bootstrap);
+            ApplyBootstrapLoad(executor, loaded);
+        });
         ScopeExit forget_executor([&run] { run.on_cache_override({}); });
         // Every installation command starts switched off in the package; the
         // ones that run switch themselves on.
@@ -196,9 +199,13 @@ ScriptRunResult RunScript(ScriptRunContext& context)
         result.runtime_error = !executor.Run();
         result.exit_code = executor.exit_code();
         result.outcome = executor.outcome();
+        host.end_of_run();
         const WindowsInstallerServices& installer = host.installer();
+        // Media kept by the installed product: a patch run's data stay in the
+        // installed product's cache folder. Without one, the build's own.
+        std::string cache_folder = script.media_mode() == installed_media_mode ? loaded.installed_cache_name : "";
         SaveDataAfterRun(script, executor, vars, context.base_name,
-                         {installer.cache_written(), installer.cache_removed()});
+                         {installer.cache_written(), installer.cache_removed(), cache_folder});
     }
 
     context.trace.line("    </kyrt>");

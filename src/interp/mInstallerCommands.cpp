@@ -20,8 +20,6 @@ namespace {
 constexpr std::string_view installed_origin = "MsiQueryProductState";
 constexpr std::string_view media_subfolder = "data\\";
 constexpr std::string_view offline_folder = "OFFLINE\\";
-constexpr std::int32_t fetching_media_mode = 2;
-constexpr std::int32_t installed_media_mode = 3;
 
 // Parameters: 1 product code (path form), 2 result variable as written.
 Result<void> is_msi_setup_installed(CommandCall& call)
@@ -55,7 +53,7 @@ std::optional<std::string> locate_media(CommandCall& call, bool patch, bool inst
         media = data;
     bool missing =
         mode == installed_media_mode ? !system.file_exists(media + marker) : !system.file_exists(data + marker);
-    bool ask = missing && (text_is_true(GetVar(vars, var::maintenance)) || patch) && mode != fetching_media_mode &&
+    bool ask = missing && (text_is_true(GetVar(vars, var::maintenance)) || patch) && mode != fetched_media_mode &&
                (patch || install);
     if (!ask)
         return media;

@@ -9,8 +9,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::int32_t fetching_media_mode = 2;
-
 // Parameters: 1 block name as written, 2 its locations (expanded, one per line).
 Result<void> web_media_block(CommandCall& call)
 {
@@ -34,7 +32,7 @@ bool FetchCommandMedia(TScriptExecutor& executor, std::size_t index)
 bool FetchMediaFolder(TScriptExecutor& executor, const std::string& folder)
 {
     TVariableManager& vars = executor.vars();
-    if (executor.script().media_mode() != fetching_media_mode || folder.empty() ||
+    if (executor.script().media_mode() != fetched_media_mode || folder.empty() ||
         text_is_true(GetVar(vars, var::aborted_on_error)))
         return true;
     Result<void> fetched = executor.media().fetch_media(executor, folder);

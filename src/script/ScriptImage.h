@@ -16,6 +16,11 @@
 
 namespace quillon {
 
+// The media modes the engine treats apart: media fetched into the engine
+// cache (web media), and media kept by the installed product.
+inline constexpr std::int32_t fetched_media_mode = 2;
+inline constexpr std::int32_t installed_media_mode = 3;
+
 class TScriptImage;
 
 // Parses the script text (everything behind the stub). The data must hold all

@@ -186,6 +186,18 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     fs::path patch_exe = make_setup(L"cache-patch", newer, {});
     std::ofstream(patch_exe.parent_path() / L"setup.msp", std::ios::binary) << "patch";
     EXPECT_EQ(run_program({patch_exe, L"/s"}).exit_code, 60u);
+    // With media kept by the installed product, what a patch run saves goes
+    // into the installed product's cache folder, not one of its own build.
+    CompiledScript kept = cache_script_of({
+        command("Set Variable", 1, {"PATCHED$KYRT$KYRT$TRUE", "yes"}),
+        command("Terminate with Exit Code", 2, {"61"}),
+    });
+    kept.revision_code = newer.revision_code;
+    kept.media_mode = 3;
+    fs::path kept_exe = make_setup(L"cache-patch-kept", kept, {});
+    std::ofstream(kept_exe.parent_path() / L"setup.msp", std::ios::binary) << "patch";
+    EXPECT_EQ(run_program({kept_exe, L"/s"}).exit_code, 61u);
+    EXPECT_NE(read_file_bytes(cache / L"setup.dat").value_or("").find("\r\nPATCHED\r\nyes\r\n"), std::string::npos);
 
     // Apps & features removes the product with the entry's command line.
     RunOutcome removed = run_program(run_of(*uninstall));
