@@ -16,6 +16,7 @@
 #include "platform/win32/os_services.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/wow64_view_win32.h"
 #include "script/compile_pass.h"
 #include "vars/expand.h"
 #include "vars/mEval.h"
@@ -30,8 +31,13 @@ namespace quillon {
 
 namespace {
 
+// The Program Files folder a script sees before it chooses a platform mode:
+// the 32-bit one, as for the package's 32-bit components.
 std::string program_files_folder()
 {
+    std::string folder32 = win32::files_folder(FilesFolder::program_files, PlatformView::wow64_32);
+    if (!folder32.empty())
+        return folder32;
     wchar_t folder[MAX_PATH] = L"";
     DWORD length = GetEnvironmentVariableW(L"ProgramFiles", folder, MAX_PATH);
     return length > 0 && length < MAX_PATH ? win32::to_ansi(folder) : std::string("C:\\Program Files");

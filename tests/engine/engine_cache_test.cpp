@@ -138,7 +138,11 @@ TEST(EngineCache, InstallCachesTheEngineAndTheCachedEngineRemovesEverything)
     EXPECT_EQ(registry_dword(HKEY_LOCAL_MACHINE, uninstall_key, L"VersionMinor"), 0u);
     std::optional<std::wstring> location = registry_string(HKEY_LOCAL_MACHINE, uninstall_key, L"InstallLocation");
     ASSERT_TRUE(location);
-    EXPECT_NE(location->find(L"\\Cache Test"), std::wstring::npos) << to_utf8(*location);
+    // A first installation's default destination is below the Program Files folder of 32-bit programs.
+    std::optional<std::wstring> program_files =
+        registry_string(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir (x86)");
+    ASSERT_TRUE(program_files);
+    EXPECT_EQ(location->rfind(*program_files + L"\\Cache Test", 0), 0u) << to_utf8(*location);
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, ident_key, L""), cache.wstring() + L"\\");
     // Windows Installer's own entry, in the view of the 32-bit package, starts the cached engine too.
     EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, product_entry, L"UninstallString", KEY_WOW64_32KEY),
