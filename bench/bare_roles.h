@@ -25,6 +25,8 @@ public:
     std::int32_t run_tool(const std::string&, const std::string&, const std::string&) override { return -1; }
     PackageAssemblies package_assemblies() override { return {}; }
     Result<std::string> write_gac_helper(bool) override { return std::string(); }
+    bool patch_beside_package() override { return false; }
+    void transform_instance(TScriptExecutor&) override {}
 
     // The machine answers nothing.
     class BareMachine : public SystemInformation {

@@ -171,6 +171,10 @@ BootstrapLoad Bootstrap(BootstrapSetup& setup)
     if (instance_text)
         if (std::optional<InstanceData> installed = ParseInstanceData(*instance_text))
             identity = std::move(*installed);
+    if (setup.new_instance) {
+        identity.product_code = setup.new_instance->first;
+        identity.revision_code = setup.new_instance->second;
+    }
     setup.startup.product_title = identity.title;
     const std::string& revision = identity.revision_code;
     DefineVar(vars, var::product_code, identity.product_code, origin::bootstrap);

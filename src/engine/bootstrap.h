@@ -26,6 +26,8 @@ struct BootstrapSetup {
     std::string base_name;
     bool administrator = false;
     std::string database_path; // the engine's copy of the package; a patch lies beside it as B + ".msp"
+    // A transformed instance's product and revision codes, in place of the script's.
+    std::optional<std::pair<std::string, std::string>> new_instance;
 };
 
 struct BootstrapLoad {

@@ -45,6 +45,7 @@ public:
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     const WindowsInstallerServices& installer() const { return m_installer; }
+    WindowsInstallerServices& installer() { return m_installer; }
     WindowsRunEnvironment& run_environment() { return m_run; }
     // The run's executor: the pages' feature controls show its components and
     // their refresh follows its workers. Detached when it ends.

@@ -101,6 +101,10 @@ msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& ex
     request.caption = StandardCaption(m_vars);
     request.engine_cache_folder = engine_cache_folder();
     request.parent_window = reinterpret_cast<std::uintptr_t>(current_window(m_vars));
+    request.instance_transform = m_instance_transform;
+    request.renew_component_ids = m_instance_transform && !m_components_renewed && !request.patch();
+    if (request.renew_component_ids)
+        m_components_renewed = true;
     std::string page = request.progress_dialog;
     // The shortcuts of the installation being changed come off the taskbar and
     // the Start menu first; the run's own go on after a successful run.
@@ -204,10 +208,29 @@ CacheCompression WindowsInstallerServices::cache_compression() const
     return variable_true(m_vars, var::compress_installer_cache) ? CacheCompression::on : CacheCompression::off;
 }
 
+bool WindowsInstallerServices::patch_beside_package()
+{
+    return GetFileAttributesW(win32::to_wide(without_extension(m_location.database_path) + ".msp").c_str()) !=
+           INVALID_FILE_ATTRIBUTES;
+}
+
+void WindowsInstallerServices::transform_instance(TScriptExecutor&)
+{
+    std::string product_code = NewGuid();
+    std::string revision_code = NewGuid();
+    if (product_code.empty() || revision_code.empty())
+        return;
+    m_instance_transform = true;
+    m_components_renewed = false;
+    if (m_new_instance)
+        m_new_instance(product_code, revision_code);
+}
+
 std::string WindowsInstallerServices::product_marker() const
 {
-    // Media fetched into the engine cache: the cache carries a marker file named by the product code.
-    return m_script.media_mode() == fetched_media_mode ? GetVar(m_vars, var::product_code) : std::string();
+    // Media fetched into the engine cache: the cache carries a marker file
+    // named by the product code of the media (also for another instance).
+    return m_script.media_mode() == fetched_media_mode ? m_script.product_code() : std::string();
 }
 
 CacheInstallation WindowsInstallerServices::cache_installation(TScriptExecutor& executor, const std::string& folder)
@@ -221,8 +244,11 @@ CacheInstallation WindowsInstallerServices::cache_installation(TScriptExecutor& 
     cache.cache_folder = folder;
     cache.compression = cache_compression();
     cache.product_marker = product_marker();
-    // The package as it came, not the engine's edited copy: the cached engine edits its own.
-    cache.copied_files = {m_location.exe_file, engine_folder + base_name + ".msi", engine_folder + base_name + ".res",
+    // The package as it came, not the engine's edited copy: the cached engine
+    // edits its own. A new instance's package is the edited copy, which
+    // carries the instance's product code and component identities.
+    std::string package = m_instance_transform ? m_location.database_path : engine_folder + base_name + ".msi";
+    cache.copied_files = {m_location.exe_file, package, engine_folder + base_name + ".res",
                           engine_folder + std::string(cache_text::archive_library),
                           engine_folder + std::string(cache_text::splash_bitmap)};
     cache.base_name = base_name;

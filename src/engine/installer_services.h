@@ -17,6 +17,7 @@
 #include "vars/VariableManager.h"
 
 #include <memory>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -44,6 +45,12 @@ public:
     std::int32_t run_tool(const std::string& program, const std::string& arguments, const std::string& folder) override;
     PackageAssemblies package_assemblies() override;
     Result<std::string> write_gac_helper(bool runtime4) override;
+    bool patch_beside_package() override;
+    void transform_instance(TScriptExecutor& executor) override;
+
+    // What runs the bootstrap again under a new instance's product and revision codes.
+    using NewInstance = std::function<void(const std::string& product_code, const std::string& revision_code)>;
+    void on_new_instance(NewInstance rebootstrap) { m_new_instance = std::move(rebootstrap); }
 
     // What "Apply Changes" did to the engine cache in this run: the end of the
     // run writes the maintenance data in full after a new cache, and none into a removed one.
@@ -74,6 +81,11 @@ private:
     std::thread m_thread;
     bool m_cache_written = false;
     bool m_cache_removed = false;
+    NewInstance m_new_instance;
+    // A transformed instance, and whether its package's component identities
+    // were renewed (once in the process).
+    bool m_instance_transform = false;
+    bool m_components_renewed = false;
 };
 
 } // namespace quillon

@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <chrono>
 #include <optional>
@@ -88,6 +90,25 @@ void run_statement(const msi::MsiHandle& database, const std::string& sql)
         (void)msi::CloseView(*view);
 }
 
+// A transformed instance's components get identities of their own, so that
+// Windows Installer counts them apart from the other instance's.
+void renew_component_ids(const msi::MsiHandle& database)
+{
+    Result<msi::MsiHandle> view = msi::OpenView(database, std::string(msi::component_ids_query));
+    if (!view || !msi::Execute(*view))
+        return;
+    while (true) {
+        Result<std::optional<msi::MsiHandle>> record = msi::Fetch(*view);
+        if (!record || !*record)
+            break;
+        std::string id = NewGuid();
+        if (!id.empty() && msi::SetRecordString(**record, 1, id))
+            (void)msi::UpdateRecord(*view, **record);
+    }
+    (void)msi::CloseView(*view);
+    (void)msi::Commit(database);
+}
+
 // The run's texts and the property queue go into the package; statements that
 // fail are left out and the package stays as it was for them.
 void apply_package_edits(const msi::InstallerRequest& request)
@@ -95,10 +116,19 @@ void apply_package_edits(const msi::InstallerRequest& request)
     Result<msi::MsiHandle> database = msi::OpenDatabase(request.package_path, true);
     if (!database)
         return;
+    if (request.renew_component_ids)
+        renew_component_ids(*database);
     for (const std::string& sql : msi::ShortcutTextStatements(request.shortcut_texts))
         run_statement(*database, sql);
     for (const std::string& sql : msi::FileTypeTextStatements(request.file_type_texts))
         run_statement(*database, sql);
+    if (request.instance_transform && !request.queue.empty()) {
+        // The package of another instance: its own package and product codes.
+        if (Result<msi::MsiHandle> summary = msi::SummaryInformation(*database, 1))
+            if (msi::SetSummaryString(*summary, msi::summary_revision_number, request.revision_code))
+                (void)msi::PersistSummary(*summary);
+        run_statement(*database, msi::ProductCodeStatement(request.product_code));
+    }
     for (const std::string& sql : msi::PropertyQueueStatements(request.queue))
         run_statement(*database, sql);
     (void)msi::Commit(*database);
@@ -509,6 +539,15 @@ private:
 };
 
 } // namespace
+
+std::string NewGuid()
+{
+    GUID guid{};
+    wchar_t text[40] = L"";
+    if (CoCreateGuid(&guid) != S_OK || StringFromGUID2(guid, text, 40) == 0)
+        return std::string();
+    return win32::to_ansi(text);
+}
 
 std::thread StartInstallerThread(InstallerThreadSetup setup)
 {

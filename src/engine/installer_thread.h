@@ -37,6 +37,9 @@ struct InstallerThreadSetup {
     std::function<void()> wake;
 };
 
+// A new GUID as Windows Installer writes them: upper case, with braces.
+std::string NewGuid();
+
 // Starts the run; the thread is joined by the returned object's owner.
 std::thread StartInstallerThread(InstallerThreadSetup setup);
 

@@ -137,7 +137,8 @@ ScriptRunResult RunScript(ScriptRunContext& context)
 
     context.trace.line("    <BootStrap>");
     BootstrapSetup bootstrap{
-        script, vars, context.startup, context.base_name, machine.all_users, context.startup.database_path};
+        script,      vars, context.startup, context.base_name, machine.all_users, context.startup.database_path,
+        std::nullopt};
     BootstrapLoad loaded = Bootstrap(bootstrap);
     context.trace.line("    </BootStrap>");
 
@@ -184,7 +185,16 @@ ScriptRunResult RunScript(ScriptRunContext& context)
             loaded = Bootstrap(bootstrap);
             ApplyBootstrapLoad(executor, loaded);
         });
-        ScopeExit forget_executor([&run] { run.on_cache_override({}); });
+        // And so does a new instance of the product.
+        host.installer().on_new_instance([&](const std::string& product_code, const std::string& revision_code) {
+            bootstrap.new_instance = {product_code, revision_code};
+            loaded = Bootstrap(bootstrap);
+            ApplyBootstrapLoad(executor, loaded);
+        });
+        ScopeExit forget_executor([&run, &host] {
+            run.on_cache_override({});
+            host.installer().on_new_instance({});
+        });
         // Every installation command starts switched off in the package; the
         // ones that run switch themselves on.
         msi::InstallRecord& record = executor.install_record();

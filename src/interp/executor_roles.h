@@ -190,6 +190,11 @@ public:
     virtual msi::InstallerResult run_installer(TScriptExecutor& executor, msi::InstallerRequest request) = 0;
     // After a successful install, advertise or remove run: the engine cache.
     virtual void changes_applied(TScriptExecutor& executor, const msi::InstallerRequest& request) = 0;
+    // "Transform Instance": whether a patch (".msp") lies beside the package;
+    // and the new instance: new product and revision codes, the package's
+    // component identities renewed at its next run, the bootstrap again.
+    virtual bool patch_beside_package() = 0;
+    virtual void transform_instance(TScriptExecutor& executor) = 0;
 
     // The .NET Framework's tools. The Windows folder with a trailing "\".
     virtual std::string windows_folder() = 0;

@@ -87,8 +87,10 @@ msi::InstallerRequest base_request(CommandCall& call, msi::InstallerOperation op
     request.installed_shortcuts = record.installed_shortcuts();
     request.application_ids = record.application_ids();
     request.target_folder = NormalizePath(vars, GetVar(vars, var::target_dir));
-    request.product_code = executor.script().product_code();
-    request.revision_code = executor.script().revision_code();
+    // The run's identity: a cached engine's is the one it was installed
+    // under, a transformed instance's its new one.
+    request.product_code = GetVar(vars, var::product_code);
+    request.revision_code = GetVar(vars, var::revision_code);
     request.data_folder = GetVar(vars, var::data_dir);
     request.media_folder = std::move(media);
     request.temp_folder = GetVar(vars, var::temp_dir);
@@ -163,6 +165,19 @@ Result<void> apply_patch(CommandCall& call)
     return {};
 }
 
+// A setup started from its package while the product is installed becomes
+// another instance of it: new product and revision codes, new component
+// identities in the package, and the bootstrap again under them. Not for a
+// patch, which applies to the installed instance.
+Result<void> transform_instance(CommandCall& call)
+{
+    TScriptExecutor& executor = call.executor();
+    InstallerServices& installer = executor.installer();
+    if (text_is_true(GetVar(executor.vars(), var::new_instance)) && !installer.patch_beside_package())
+        installer.transform_instance(executor);
+    return {};
+}
+
 } // namespace
 
 void RegisterInstallerCommands(HandlerTable& table)
@@ -170,6 +185,7 @@ void RegisterInstallerCommands(HandlerTable& table)
     table.add("Is MSI Setup Installed", is_msi_setup_installed);
     table.add("Apply Changes", apply_changes);
     table.add("Apply Patch", apply_patch);
+    table.add("Transform Instance", transform_instance);
 }
 
 } // namespace quillon

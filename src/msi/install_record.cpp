@@ -81,6 +81,11 @@ std::vector<std::string> PropertyQueueStatements(const InstallRecord::Pairs& que
     return statements;
 }
 
+std::string ProductCodeStatement(std::string_view product_code)
+{
+    return "UPDATE `Property` SET `Value`='" + std::string(product_code) + "' WHERE `Property`='ProductCode'";
+}
+
 std::vector<std::string> ShortcutTextStatements(const std::vector<ShortcutText>& texts)
 {
     std::vector<std::string> statements;

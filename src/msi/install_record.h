@@ -85,6 +85,10 @@ private:
 // each pair an INSERT (which fails for a property the package has) and an
 // UPDATE. "$NEWLINE$" becomes a line break again and every "'" "$QUOTE$".
 std::vector<std::string> PropertyQueueStatements(const InstallRecord::Pairs& queue);
+// A transformed instance's package answers to the new product code.
+std::string ProductCodeStatement(std::string_view product_code);
+// The component identities a transformed instance's package renews.
+inline constexpr std::string_view component_ids_query = "SELECT `ComponentId` FROM `Component`";
 
 // The statements that put the run's language into the Shortcut and ProgId
 // tables; values go into the text as they are.

@@ -47,6 +47,10 @@ struct InstallerRequest {
     std::uintptr_t parent_window = 0;
     // The page that shows the run's progress; empty for none.
     std::string progress_dialog;
+    // A transformed instance: the package takes the new product and revision
+    // codes; its component identities are renewed once in the process.
+    bool instance_transform = false;
+    bool renew_component_ids = false;
 
     bool patch() const { return operation == InstallerOperation::patch; }
     // The advertise flag implies the install flag.

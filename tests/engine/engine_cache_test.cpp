@@ -282,5 +282,96 @@ TEST(EngineCache, CacheOverrideFromTheCommandLine)
     EXPECT_EQ(run_program({cleared, L"/s OVERRIDECACHE=Q:\\no drive\\cache"}).exit_code, 72u);
 }
 
+// "Transform Instance": a setup started from its package while the product
+// is installed installs another instance of it, under new product and revision
+// codes, with a package of its own in its engine cache; each instance is
+// removed on its own.
+TEST(EngineCache, ATransformedInstanceIsInstalledBesideTheFirstAndRemovedOnItsOwn)
+{
+    const std::string first_code = "{2D2D2D2D-2222-3333-4444-555555555555}";
+    const std::string first_revision = "{2D2D2D2D-0000-4000-8000-000000000001}";
+    const std::wstring instance_key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Instance Test";
+    registry_delete_tree(HKEY_LOCAL_MACHINE, instance_key);
+    // 62: the bootstrap under the new codes did not make it a first installation.
+    // TRANSFORM=TRUE on the command line of a silent run keeps its value.
+    CompiledScript script = cache_script_of({
+        command("Set Variable", 12, {"TRANSFORM", "FALSE"}),
+        command("If", 1, {"TRANSFORM", "0", "TRUE", "FALSE"}),
+        command("Transform Instance", 2),
+        command("If", 3, {"MAINTENANCE", "0", "FALSE", "TRUE"}),
+        command("Terminate with Exit Code", 4, {"62"}),
+        command("End", 5),
+        command("End", 6),
+        command("Apply Changes", 7, {"", "RESULT", "$INSTALL$", "$REMOVE$"}),
+        command("If", 8, {"RESULT", "0", "COMPLETE", "FALSE"}),
+        command("Terminate with Exit Code", 9, {"21"}),
+        command("End", 10),
+        command("Terminate with Exit Code", 11, {"23"}),
+    });
+    script.product_code = first_code;
+    script.revision_code = first_revision;
+    script.product_title = "Instance Test";
+    fs::path exe = make_setup(L"instance-install", script, {});
+    // One component, whose identity the new instance's package renews.
+    const std::string original_component = "{2D2D2D2D-1111-4000-8000-000000000001}";
+    qvoc::PackageRows rows;
+    rows.components.push_back({"Marker", original_component, "TARGETDIR", "256", "", ""});
+    rows.feature_components.push_back({"Product", "Marker"});
+    std::string package = compiled_package(L"instance-package", first_code, first_revision, rows);
+    fs::remove(exe.parent_path() / L"setup.msi");
+    fs::copy_file(fs::path(win32::to_wide(package)), exe.parent_path() / L"setup.msi");
+
+    ASSERT_EQ(run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE"}).exit_code, 21u);
+    ASSERT_EQ(msi::QueryProductState(first_code).value_or(-1), msi::product_installed);
+    ASSERT_EQ(run_program({exe, L"/s INSTALL=TRUE REMOVE=FALSE TRANSFORM=TRUE"}).exit_code, 21u);
+
+    // The uninstall entry of the title now leads to the new instance's cache.
+    std::optional<std::wstring> uninstall = registry_string(HKEY_LOCAL_MACHINE, instance_key, L"UninstallString");
+    ASSERT_TRUE(uninstall);
+    ProgramRun removal = run_of(*uninstall);
+    fs::path cache = removal.program.parent_path();
+    std::string instance = read_file_bytes(cache / L"instance.dat").value_or("");
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = instance.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(instance.substr(start, end - start));
+    ASSERT_EQ(lines.size(), 3u) << instance;
+    const std::string& second_code = lines[0];
+    EXPECT_NE(second_code, first_code);
+    EXPECT_NE(lines[1], first_revision);
+    EXPECT_EQ(cache.filename().wstring(), win32::to_wide(lines[1]));
+    EXPECT_EQ(lines[2], "Instance Test");
+    EXPECT_EQ(msi::QueryProductState(second_code).value_or(-1), msi::product_installed);
+    EXPECT_EQ(msi::QueryProductState(first_code).value_or(-1), msi::product_installed);
+    {
+        // The cached package is the new instance's: its product code, package
+        // code and component identity.
+        Result<msi::MsiHandle> database = msi::OpenDatabase(win32::to_ansi((cache / L"setup.msi").wstring()), false);
+        ASSERT_TRUE(database);
+        auto single = [&](const std::string& sql) {
+            Result<msi::MsiHandle> view = msi::OpenView(*database, sql);
+            EXPECT_TRUE(view && msi::Execute(*view));
+            if (!view)
+                return std::string();
+            Result<std::optional<msi::MsiHandle>> record = msi::Fetch(*view);
+            return record && *record ? msi::RecordString(**record, 1).value_or("") : std::string();
+        };
+        EXPECT_EQ(single("SELECT `Value` FROM `Property` WHERE `Property`='ProductCode'"), second_code);
+        std::string component = single("SELECT `ComponentId` FROM `Component` WHERE `Component`='Marker'");
+        EXPECT_NE(component, original_component);
+        EXPECT_EQ(component.size(), original_component.size()) << component;
+        Result<msi::MsiHandle> summary = msi::SummaryInformation(*database, 0);
+        ASSERT_TRUE(summary);
+        EXPECT_EQ(msi::SummaryString(*summary, msi::summary_revision_number).value_or(""), lines[1]);
+    }
+
+    // Each instance goes on its own: the new one by its cached engine, the
+    // first by its setup.
+    EXPECT_EQ(run_program(removal).exit_code, 21u);
+    EXPECT_NE(msi::QueryProductState(second_code).value_or(-1), msi::product_installed);
+    EXPECT_EQ(msi::QueryProductState(first_code).value_or(-1), msi::product_installed);
+    EXPECT_EQ(run_program({exe, L"/s INSTALL=FALSE REMOVE=TRUE"}).exit_code, 21u);
+    EXPECT_NE(msi::QueryProductState(first_code).value_or(-1), msi::product_installed);
+}
+
 } // namespace
 } // namespace quillon::test

@@ -181,6 +181,43 @@ TEST(ApplyChanges, ResultsOperationsAndTheEngineCache)
     }
 }
 
+// The run's identity goes to Windows Installer: a cached engine's (or a new
+// instance's) product and revision codes, not the script's own.
+TEST(ApplyChanges, TheRequestCarriesTheRunsProductAndRevisionCodes)
+{
+    ScriptRun run({{"Apply Changes", {"", "Result", "TRUE", "FALSE"}}},
+                  {{"PRODUCTCODE", "{AAAAAAAA-0000-4000-8000-000000000001}"},
+                   {"REVISIONCODE", "{AAAAAAAA-0000-4000-8000-000000000002}"}});
+    run.host.installer_result = {1, ""};
+    ASSERT_TRUE(run.run());
+    ASSERT_EQ(run.host.installer_runs.size(), 1u);
+    EXPECT_EQ(run.host.installer_runs[0].product_code, "{AAAAAAAA-0000-4000-8000-000000000001}");
+    EXPECT_EQ(run.host.installer_runs[0].revision_code, "{AAAAAAAA-0000-4000-8000-000000000002}");
+}
+
+// Only a setup started from its package while the product is installed
+// becomes a new instance, and never for a patch.
+TEST(TransformInstance, OnlyANewInstanceWithoutAPatchIsTransformed)
+{
+    struct Case {
+        std::string new_instance;
+        bool patch;
+        int transforms;
+    } cases[] = {
+        {"TRUE", false, 1},
+        {"true", false, 1},
+        {"FALSE", false, 0},
+        {"TRUE", true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.new_instance + (c.patch ? " with a patch" : ""));
+        ScriptRun run({{"Transform Instance", {}}}, {{"NEWINSTANCE", c.new_instance}});
+        run.host.patch_present = c.patch;
+        ASSERT_TRUE(run.run());
+        EXPECT_EQ(run.host.instance_transforms, c.transforms);
+    }
+}
+
 TEST(ApplyChanges, AMaintenanceRunAsksForMissingMediaUntilAFolderHoldsTheMarker)
 {
     const std::string marker = "{22222222-2222-3333-4444-555555555555}";

@@ -90,6 +90,10 @@ public:
             return make_error(ErrorCode::not_found, "The resource MGACY is missing");
         return std::string(runtime4 ? "C:\\qvo1\\mgacy.exe" : "C:\\qvo1\\mgac.exe");
     }
+    bool patch_beside_package() override { return patch_present; }
+    void transform_instance(TScriptExecutor&) override { ++instance_transforms; }
+    bool patch_present = false;
+    int instance_transforms = 0;
     std::vector<std::string> tool_runs;
     std::map<std::string, std::int32_t> tool_exit_codes; // program -> exit code; others cannot start
     PackageAssemblies assemblies;

@@ -12,9 +12,10 @@
 
 namespace quillon::test {
 
-// A fresh scratch folder's "product.msi" for the product and package codes; its path.
+// A fresh scratch folder's "product.msi" for the product and package codes,
+// with the given rows (and then the hand-over action); its path.
 inline std::string compiled_package(const std::wstring& folder_name, const std::string& product_code,
-                                    const std::string& package_code)
+                                    const std::string& package_code, const qvoc::PackageRows& rows = {})
 {
     std::filesystem::path folder = fresh_scratch_dir(folder_name);
     std::filesystem::create_directories(folder / L"work");
@@ -25,6 +26,9 @@ inline std::string compiled_package(const std::wstring& folder_name, const std::
     info.manufacturer = "Quillon Tests";
     info.package_code = package_code;
     info.platform = "x64";
+    info.rows = rows;
+    if (!rows.empty())
+        info.handover_library = dist_file(L"quillon_handover.dll");
     Result<void> made = qvoc::create_msi_package(folder / L"product.msi", info, folder / L"work");
     EXPECT_TRUE(made) << made.error().describe();
     return win32::to_ansi((folder / L"product.msi").wstring());
