@@ -59,10 +59,16 @@ Rows install_sequence(const PackageRows& rows)
                      {"UnpublishFeatures", "", "1800"}};
     sequence.insert(sequence.end(), standard.begin(), standard.end());
     if (!rows.empty()) {
-        Rows carry_out = {{"RemoveRegistryValues", "", "2600"}, {"RemoveShortcuts", "", "3200"},
-                          {"RemoveFiles", "", "3500"},          {"RemoveFolders", "", "3600"},
-                          {"CreateFolders", "", "3700"},        {"InstallFiles", "", "4000"},
-                          {"CreateShortcuts", "", "4500"},      {"WriteRegistryValues", "", "4700"}};
+        Rows carry_out = {{"RemoveRegistryValues", "", "2600"},
+                          {"RemoveShortcuts", "", "3200"},
+                          {"RemoveFiles", "", "3500"},
+                          {"RemoveFolders", "", "3600"},
+                          {"CreateFolders", "", "3700"},
+                          {"InstallFiles", "", "4000"},
+                          {"CreateShortcuts", "", "4500"},
+                          {"WriteRegistryValues", "", "4700"},
+                          {"RemoveEnvironmentStrings", "", "3300"},
+                          {"WriteEnvironmentStrings", "", "5200"}};
         sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
     }
     Rows registration = {{"RegisterUser", "", "6000"},
@@ -126,6 +132,9 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
                           "\tIconIndex\tShowCmd\t"
                           "WkDir",
                           "s72\ts72\tl128\ts72\ts72\tS255\tL255\tI2\tS72\tI2\tI2\tS72", "Shortcut", rows.shortcuts});
+    if (!rows.environment.empty())
+        tables.push_back({"Environment", "Environment\tName\tValue\tComponent_", "s72\tl255\tL255\ts72", "Environment",
+                          rows.environment});
     tables.push_back({"Binary",
                       "Name\tData",
                       "s72\tv0",

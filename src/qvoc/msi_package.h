@@ -39,6 +39,7 @@ struct PackageRows {
     std::vector<std::vector<std::string>> create_folders;
     std::vector<std::vector<std::string>> registry;
     std::vector<std::vector<std::string>> shortcuts;
+    std::vector<std::vector<std::string>> environment;
     std::size_t last_file_sequence = 0;
 
     bool empty() const { return components.empty(); }

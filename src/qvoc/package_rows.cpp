@@ -85,6 +85,8 @@ public:
                 TRY(write_registry(command, index));
             else if (command.name == texts::create_shortcut)
                 TRY(create_shortcut(command, index));
+            else if (command.name == texts::set_environment)
+                TRY(set_environment(command, index));
         }
         return std::move(m_rows);
     }
@@ -211,6 +213,49 @@ private:
         std::vector<std::string> taken;
         m_rows.shortcuts.push_back({"K" + h, folder, installer_file_name(name, taken), component, "[P" + h + "_2]",
                                     arguments, parameter(command, 4), "", "", "", "", working_folder});
+        return {};
+    }
+
+    // Parameters: 1 the variable's name; 2 the value, recorded; 3 how:
+    // "set" (or empty) replaces the value, "append" and "prepend" add it to a
+    // list separated by ";", "remove" deletes the variable; 4 "TRUE" for the
+    // machine's environment, else the user's. Removing the product takes a
+    // set variable, or the added part, away again.
+    Result<void> set_environment(const CompiledCommand& command, std::size_t index)
+    {
+        std::string h = TRY(header(command, index));
+        std::string name = parameter(command, 1);
+        if (name.empty() || name.find_first_of("=[]{}") != std::string::npos || !is_storable_name(name))
+            return std::unexpected(fail("Set Environment: the variable name \"" + name +
+                                        "\" must be plain ASCII without = [ ] { } \\ / : * ? \" < > |"));
+        std::string how = ascii_lower(parameter(command, 3));
+        std::string value = "[P" + h + "_1]";
+        std::string prefix;
+        if (how.empty() || how == "set") {
+            prefix = "=-";
+        } else if (how == "append") {
+            prefix = "=-";
+            value = "[~];" + value;
+        } else if (how == "prepend") {
+            prefix = "=-";
+            value = value + ";[~]";
+        } else if (how == "remove") {
+            prefix = "!";
+            value.clear();
+        } else {
+            return std::unexpected(fail("Set Environment: parameter 3 is \"" + parameter(command, 3) +
+                                        "\"; give set (or nothing), append, prepend or remove"));
+        }
+        std::string system = parameter(command, 4);
+        if (equal_ascii_nocase(system, "TRUE") || system == "-1")
+            prefix += "*";
+        else if (!system.empty() && !equal_ascii_nocase(system, "FALSE") && system != "0")
+            return std::unexpected(
+                fail("Set Environment: parameter 4 is \"" + system +
+                     "\"; give TRUE for the machine's environment, FALSE (or nothing) for the user's"));
+        std::string component = "C" + h;
+        m_rows.environment.push_back({"E" + h, prefix + name, value, component});
+        add_component(component, "environment:" + h, "TARGETDIR", 0, "A" + h, "");
         return {};
     }
 

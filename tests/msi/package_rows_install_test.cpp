@@ -53,7 +53,8 @@ protected:
                         "Write Registry\n@header = 0000A003\n| 1\n|\n| Software\\Quillon Tests\\PackageRows\n"
                         "| Folder\n| $TARGETDIR$\n"
                         "Create Shortcut\n@header = 0000A004\n| $TARGETDIR$\\app\\app.txt\n| Open App\n"
-                        "| $TARGETDIR$\\menu\n| The program\n|\n| $TARGETDIR$\\app\n");
+                        "| $TARGETDIR$\\menu\n| The program\n|\n| $TARGETDIR$\\app\n"
+                        "Set Environment\n@header = 0000A005\n| QUILLON_ROWS_HOME\n| $TARGETDIR$\n");
         qvoc::BuildOptions options;
         options.project = m_folder / L"project" / L"rows.qvp";
         options.output_folder = m_folder / L"out";
@@ -101,6 +102,8 @@ protected:
         if (with_registry) {
             entries.push_back({"A0000A003", "TRUE"});
             entries.push_back({"P0000A003_3", target});
+            entries.push_back({"A0000A005", "TRUE"});
+            entries.push_back({"P0000A005_1", target});
         }
         write_bytes(m_temp / win32::to_wide(msi::HandOverFileName(product_code)), msi::ComposeHandOver(entries));
     }
@@ -127,6 +130,7 @@ protected:
         EXPECT_FALSE(fs::exists(m_target / L"logs"));
         EXPECT_FALSE(fs::exists(m_target / L"menu" / L"Open App.lnk"));
         EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, registry_key, L"Folder"));
+        EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, L"Environment", L"QUILLON_ROWS_HOME"));
     }
 
     fs::path m_folder;
@@ -145,6 +149,7 @@ TEST_F(PackageRowsInstall, RecordedCommandsInstallAndAreRemovedThroughTheHandOve
     EXPECT_TRUE(fs::is_directory(m_target / L"logs"));
     EXPECT_EQ(registry_string(HKEY_CURRENT_USER, registry_key, L"Folder"), m_target.wstring());
     EXPECT_TRUE(fs::is_regular_file(m_target / L"menu" / L"Open App.lnk"));
+    EXPECT_EQ(registry_string(HKEY_CURRENT_USER, L"Environment", L"QUILLON_ROWS_HOME"), m_target.wstring());
 
     hand_over(true);
     ASSERT_EQ(run("REMOVE=ALL"), 0u);
@@ -158,6 +163,7 @@ TEST_F(PackageRowsInstall, ACommandThatWasNotRecordedLeavesItsRowsOff)
     EXPECT_EQ(read_file_bytes(m_target / L"app" / L"app.txt"), "the program");
     EXPECT_TRUE(fs::is_directory(m_target / L"logs"));
     EXPECT_FALSE(registry_key_exists(HKEY_CURRENT_USER, registry_key));
+    EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, L"Environment", L"QUILLON_ROWS_HOME"));
 
     hand_over(false);
     ASSERT_EQ(run("REMOVE=ALL"), 0u);

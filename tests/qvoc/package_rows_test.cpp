@@ -77,6 +77,42 @@ TEST(PackageRows, WriteRegistryRowsTakeTheAuthoredTextsOrTheRecordedProperty)
     }
 }
 
+TEST(PackageRows, SetEnvironmentRowsSetAddOrRemoveTheRecordedValue)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 4 as text lines
+        std::string name, value;     // "h" stands for the header; empty name: an error
+    };
+    const Case cases[] = {
+        {"| TOOLS_HOME\n| $TARGETDIR$\n", "=-TOOLS_HOME", "[Ph_1]"},
+        {"| PATH\n| $TARGETDIR$bin\n| append\n| TRUE\n", "=-*PATH", "[~];[Ph_1]"},
+        {"| PATH\n| $TARGETDIR$bin\n| Prepend\n| FALSE\n", "=-PATH", "[Ph_1];[~]"},
+        {"| OLD_HOME\n|\n| remove\n", "!OLD_HOME", ""},
+        {"| A=B\n| x\n", "", ""},
+        {"| PATH\n| x\n| merge\n", "", ""},
+        {"| PATH\n| x\n| set\n| maybe\n", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Set Environment\n" + std::string(c.parameters), folder);
+        if (c.name.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Set Environment"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        std::string value = c.value;
+        if (std::size_t at = value.find("Ph_"); at != std::string::npos)
+            value.replace(at + 1, 1, h);
+        ASSERT_EQ(built.rows->environment.size(), 1u);
+        EXPECT_EQ(built.rows->environment[0], (Row{"E" + h, c.name, value, "C" + h}));
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
 TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
 {
     fs::path folder = scratch_folder();
