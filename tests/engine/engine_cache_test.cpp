@@ -38,7 +38,8 @@ CompiledScript cache_script_of(std::vector<CompiledCommand> commands)
 // checks it came back (30 when not), ends with 44 when it was started from
 // the setup rather than the cache (saving SEEN), and applies the changes the command line
 // asks for. Ends with 21 after a first installation, 41 after a maintenance
-// run, 23 when the installer failed.
+// run, 23 when the installer failed; 31 or 32 when a first installation
+// finds NEEDSUPGRADE or NEWINSTANCE other than "FALSE".
 CompiledScript cache_script()
 {
     CompiledScript script = cache_script_of({
@@ -51,6 +52,12 @@ CompiledScript cache_script()
         command("Terminate with Exit Code", 17, {"44"}),
         command("End", 18),
         command("Else", 5),
+        command("If", 20, {"NEEDSUPGRADE", "0", "FALSE", "TRUE"}),
+        command("Terminate with Exit Code", 21, {"31"}),
+        command("End", 22),
+        command("If", 23, {"NEWINSTANCE", "0", "FALSE", "TRUE"}),
+        command("Terminate with Exit Code", 24, {"32"}),
+        command("End", 25),
         command("Set Variable", 6, {"NOTES$KYRT$KYRT$TRUE", "one$NEWLINE$two"}),
         command("End", 7),
         command("Apply Changes", 8, {"", "RESULT", "$INSTALL$", "$REMOVE$"}),
