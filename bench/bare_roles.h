@@ -13,7 +13,7 @@ class BareRoles : public RunEnvironment,
                   public MediaServices,
                   public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes}; }
 
     std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
     std::string media_override() const override { return {}; }
@@ -66,6 +66,23 @@ public:
         std::vector<std::string> environment_block() override { return {}; }
     };
     BareMachine machine;
+
+    // No processes, windows or services; nothing registers.
+    class BareProcesses : public ProcessServices {
+        std::vector<std::string> process_names() override { return {}; }
+        std::vector<TopWindow> top_level_windows() override { return {}; }
+        void close_window(std::uintptr_t) override {}
+        std::optional<std::uint32_t> service_state(const std::string&, const std::string&) override
+        {
+            return std::nullopt;
+        }
+        std::string current_folder() override { return {}; }
+        bool set_current_folder(const std::string&) override { return false; }
+        bool register_type_library(const std::string&, RegisterAction) override { return false; }
+        bool start_server_program(const std::string&, const std::string&) override { return false; }
+        bool call_server_library(const std::string&, RegisterAction) override { return false; }
+    };
+    BareProcesses processes;
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/process_services.h"
 #include "interp/system_information.h"
 #include "interp/worker_types.h"
 #include "msi/installer_run.h"
@@ -221,6 +222,8 @@ struct ExecutorRoles {
     InstallerServices& installer;
     // The machine's facts for the system information commands (system_information.h).
     SystemInformation& machine;
+    // Processes, windows, services and COM registration (process_services.h).
+    ProcessServices& processes;
 };
 
 } // namespace quillon

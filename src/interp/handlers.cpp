@@ -6,6 +6,7 @@
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
 #include "interp/mMessageCommands.h"
+#include "interp/mProcessCommands.h"
 #include "interp/mSystemCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
@@ -57,6 +58,7 @@ HandlerTable StandardHandlers()
     RegisterRecordedCommands(table);
     RegisterDotNetCommands(table);
     RegisterSystemCommands(table);
+    RegisterProcessCommands(table);
     return table;
 }
 

@@ -57,6 +57,10 @@ inline void free_library(HMODULE h) noexcept
 {
     FreeLibrary(h);
 }
+inline void close_service_handle(SC_HANDLE h) noexcept
+{
+    CloseServiceHandle(h);
+}
 } // namespace detail
 
 using UniqueHandle = UniqueResource<HANDLE, detail::close_handle>;
@@ -105,5 +109,6 @@ using UniqueFile = UniqueInvalidable<FileCloser>;
 using UniqueFind = UniqueInvalidable<FindCloser>;
 using UniqueHkey = UniqueResource<HKEY, detail::close_key>;
 using UniqueHmodule = UniqueResource<HMODULE, detail::free_library>;
+using UniqueScHandle = UniqueResource<SC_HANDLE, detail::close_service_handle>;
 
 } // namespace quillon::win32
