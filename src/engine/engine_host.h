@@ -7,9 +7,11 @@
 
 #include "dialogs/uDlgAPI.h"
 #include "engine/engine_language.h"
+#include "engine/file_system_win32.h"
 #include "engine/installer_services.h"
 #include "engine/media_services.h"
 #include "engine/messages.h"
+#include "engine/registry_store_win32.h"
 #include "engine/run_environment.h"
 #include "engine/startup_trace.h"
 #include "engine/system_information_win32.h"
@@ -41,7 +43,10 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine}; }
+    ExecutorRoles roles()
+    {
+        return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine, m_files, m_registry};
+    }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     const WindowsInstallerServices& installer() const { return m_installer; }
@@ -86,6 +91,8 @@ private:
     WindowsWorkerServices m_workers;
     WindowsMediaServices m_media;
     WindowsSystemInformation m_machine;
+    WindowsFileSystem m_files;
+    WindowsRegistryStore m_registry;
 };
 
 } // namespace quillon

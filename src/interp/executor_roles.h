@@ -6,6 +6,8 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/file_system_access.h"
+#include "interp/registry_store.h"
 #include "interp/system_information.h"
 #include "interp/worker_types.h"
 #include "msi/installer_run.h"
@@ -216,6 +218,9 @@ struct ExecutorRoles {
     InstallerServices& installer;
     // The machine's facts for the system information commands (system_information.h).
     SystemInformation& machine;
+    // The file system and the registry of the file, registry and INI commands.
+    FileSystemAccess& files;
+    RegistryStore& registry;
 };
 
 } // namespace quillon

@@ -2,9 +2,11 @@
 #include "interp/mComponents.h"
 #include "interp/mDialogCommands.h"
 #include "interp/mDotNetCommands.h"
+#include "interp/mFileCommands.h"
 #include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
+#include "interp/mRegistryCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mSystemCommands.h"
 #include "interp/mTerminate.h"
@@ -57,6 +59,8 @@ HandlerTable StandardHandlers()
     RegisterRecordedCommands(table);
     RegisterDotNetCommands(table);
     RegisterSystemCommands(table);
+    RegisterFileCommands(table);
+    RegisterRegistryCommands(table);
     return table;
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/strings.h"
 #include "interp/executor_roles.h"
+#include "interp/fake_files.h"
 #include "interp/fake_machine.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
@@ -45,9 +46,11 @@ class RecordingHost : public RunEnvironment,
                       public MediaServices,
                       public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, files, registry}; }
 
     FakeMachine machine;
+    FakeFiles files;
+    FakeRegistry registry;
 
     // Windows Installer: the requests run, answered with installer_result;
     // the media dialog answers from media_answers (cancel when they run out).
