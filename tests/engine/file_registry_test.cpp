@@ -2,7 +2,9 @@
 // versions, disk space and the folder walk (with its progress, and cancelled)
 // on the real disk, and the registry commands on Wine's registry in both
 // platform modes. The script hands its variables to the test plug-in, which saves them.
+#include "base/strings.h"
 #include "engine/setup_folder.h"
+#include "platform/win32/unique_handle.h"
 #include "vars/comma_text.h"
 
 #include <gtest/gtest.h>
@@ -48,13 +50,14 @@ Variables run_setup(const std::wstring& name, std::vector<CompiledCommand> comma
     Variables vars;
     std::vector<std::string> items = parse_comma_text(text.value_or(""));
     for (std::size_t i = 0; i + 1 < items.size(); i += 2)
-        vars[items[i]] = items[i + 1];
+        vars[ansi_upper(items[i])] = items[i + 1];
     return vars;
 }
 
+// Variable names compare without regard to case.
 std::string var(const Variables& vars, const std::string& name)
 {
-    auto found = vars.find(name);
+    auto found = vars.find(ansi_upper(name));
     return found == vars.end() ? std::string("<missing>") : found->second;
 }
 
@@ -134,7 +137,18 @@ TEST(FileCommands, WorkOnTheRealDisk)
         command("Find All Files", ++n, {root + "\\T\\*.txt", "TRUE", "TRUE", "CANCELLED"}),
         command("Set Variable", ++n, {"ABORT", "FALSE"}),
     };
-    Variables vars = run_setup(L"file-commands", commands);
+    commands.push_back(command("Write to Text File", ++n, {root + "\\locked.txt", "lost?", "FALSE"}));
+    // A file another program holds open without sharing can be neither read nor
+    // replaced: it keeps its content, and the command reports nothing.
+    write_text(dir / L"locked.txt", "in use\r\n");
+    Variables vars;
+    {
+        win32::UniqueFile locked(CreateFileW((dir / L"locked.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(locked);
+        vars = run_setup(L"file-commands", commands);
+    }
+    EXPECT_EQ(read_file_bytes(dir / L"locked.txt"), "in use\r\n");
 
     std::string deep = root + "\\T\\S\\Deep Folder";
     const std::pair<std::string, std::string> cases[] = {
