@@ -13,7 +13,7 @@ class BareRoles : public RunEnvironment,
                   public MediaServices,
                   public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry}; }
 
     std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
     std::string media_override() const override { return {}; }
@@ -83,6 +83,37 @@ public:
         bool call_server_library(const std::string&, RegisterAction) override { return false; }
     };
     BareProcesses processes;
+    // No files and no registry.
+    class BareFiles : public FileSystemAccess {
+    public:
+        bool file_exists(const std::string&) override { return false; }
+        bool folder_exists(const std::string&) override { return false; }
+        std::optional<DiskSpace> disk_space(const std::string&) override { return std::nullopt; }
+        std::optional<std::string> read_file(const std::string&) override { return std::nullopt; }
+        bool replace_file(const std::string&, std::string_view) override { return false; }
+        FolderFinder folder_finder() const override
+        {
+            return [](const std::string&) { return std::vector<FolderEntry>(); };
+        }
+        void delete_file(const std::string&) override {}
+        void remove_folder(const std::string&) override {}
+        std::string profile_string(const std::string&, const std::string&, const std::string&, std::size_t) override
+        {
+            return {};
+        }
+    };
+    BareFiles files;
+    class BareRegistry : public RegistryStore {
+    public:
+        RegistryRead read_value(RegistryHive, const std::string&, const std::string&, PlatformView) override
+        {
+            return {};
+        }
+        void delete_tree(RegistryHive, const std::string&, PlatformView) override {}
+        void delete_leaf_key(RegistryHive, const std::string&, const std::string&) override {}
+        void delete_value(RegistryHive, const std::string&, const std::string&, PlatformView) override {}
+    };
+    BareRegistry registry;
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

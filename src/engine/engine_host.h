@@ -7,10 +7,12 @@
 
 #include "dialogs/uDlgAPI.h"
 #include "engine/engine_language.h"
+#include "engine/file_system_win32.h"
 #include "engine/installer_services.h"
 #include "engine/media_services.h"
 #include "engine/messages.h"
 #include "engine/process_services_win32.h"
+#include "engine/registry_store_win32.h"
 #include "engine/run_environment.h"
 #include "engine/startup_trace.h"
 #include "engine/system_information_win32.h"
@@ -42,7 +44,10 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine, m_processes}; }
+    ExecutorRoles roles()
+    {
+        return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine, m_processes, m_files, m_registry};
+    }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     const WindowsInstallerServices& installer() const { return m_installer; }
@@ -98,6 +103,8 @@ private:
     WindowsMediaServices m_media;
     WindowsSystemInformation m_machine;
     WindowsProcessServices m_processes;
+    WindowsFileSystem m_files;
+    WindowsRegistryStore m_registry;
 };
 
 } // namespace quillon

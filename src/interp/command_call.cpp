@@ -64,9 +64,10 @@ Result<std::string> CommandCall::translate(std::size_t k, const std::string& val
 Result<std::string> CommandCall::text(std::size_t k) const
 {
     using enum ParamForm;
-    ParamForm how = TRY(
-        form(k, {text, translated, translated_by_variable, written, expression, path, translated_path, installer_value},
-             "a text"));
+    ParamForm how = TRY(form(k,
+                             {text, translated, translated_by_variable, written, expression, path, translated_path,
+                              installer_value, version},
+                             "a text"));
     std::string value = TRY(raw(k));
     switch (how) {
     case translated:

@@ -6,7 +6,9 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/file_system_access.h"
 #include "interp/process_services.h"
+#include "interp/registry_store.h"
 #include "interp/system_information.h"
 #include "interp/worker_types.h"
 #include "msi/installer_run.h"
@@ -224,6 +226,9 @@ struct ExecutorRoles {
     SystemInformation& machine;
     // Processes, windows, services and COM registration (process_services.h).
     ProcessServices& processes;
+    // The file system and the registry of the file, registry and INI commands.
+    FileSystemAccess& files;
+    RegistryStore& registry;
 };
 
 } // namespace quillon

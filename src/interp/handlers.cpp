@@ -2,9 +2,11 @@
 #include "interp/mComponents.h"
 #include "interp/mDialogCommands.h"
 #include "interp/mDotNetCommands.h"
+#include "interp/mFileCommands.h"
 #include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
+#include "interp/mRegistryCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mProcessCommands.h"
 #include "interp/mSystemCommands.h"
@@ -59,6 +61,8 @@ HandlerTable StandardHandlers()
     RegisterDotNetCommands(table);
     RegisterSystemCommands(table);
     RegisterProcessCommands(table);
+    RegisterFileCommands(table);
+    RegisterRegistryCommands(table);
     return table;
 }
 

@@ -8,6 +8,7 @@
 #include "interp/command_call.h"
 #include "interp/executor_roles.h"
 #include "interp/mscriptexecthread.h"
+#include "interp/text_files.h"
 #include "interp/worker_types.h"
 #include "msi/components.h"
 #include "msi/install_record.h"
@@ -96,6 +97,10 @@ public:
     InstallerServices& installer() { return m_roles.installer; }
     SystemInformation& machine() { return m_roles.machine; }
     ProcessServices& processes() { return m_roles.processes; }
+    FileSystemAccess& files() { return m_roles.files; }
+    RegistryStore& registry() { return m_roles.registry; }
+    // The file "Read from Text File" reads, open for the run.
+    OpenTextFile& text_file() { return m_text_file; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence
@@ -177,6 +182,7 @@ private:
     WorkerControl m_workers;
     TComponentModel m_components;
     msi::InstallRecord m_record;
+    OpenTextFile m_text_file;
 };
 
 } // namespace quillon

@@ -4,6 +4,7 @@
 
 #include "base/strings.h"
 #include "interp/executor_roles.h"
+#include "interp/fake_files.h"
 #include "interp/fake_machine.h"
 #include "interp/fake_processes.h"
 #include "interp/mscriptexec.h"
@@ -46,10 +47,12 @@ class RecordingHost : public RunEnvironment,
                       public MediaServices,
                       public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry}; }
 
     FakeMachine machine;
     FakeProcesses processes;
+    FakeFiles files;
+    FakeRegistry registry;
 
     // Windows Installer: the requests run, answered with installer_result;
     // the media dialog answers from media_answers (cancel when they run out).
