@@ -13,7 +13,7 @@ class BareRoles : public RunEnvironment,
                   public MediaServices,
                   public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, programs}; }
 
     std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
     std::string media_override() const override { return {}; }
@@ -64,6 +64,19 @@ public:
         std::vector<std::string> environment_block() override { return {}; }
     };
     BareMachine machine;
+
+    // No program starts: a run command's result is -1.
+    class BarePrograms : public ProgramStarter {
+    public:
+        std::shared_ptr<ProcessSystem> process_system() override { return nullptr; }
+        std::string current_folder() override { return {}; }
+        bool set_current_folder(const std::string&) override { return false; }
+        std::function<void(const std::function<void()>&)> thread_frame() override
+        {
+            return [](const std::function<void()>& start) { start(); };
+        }
+    };
+    BarePrograms programs;
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

@@ -10,6 +10,7 @@
 #include "engine/installer_services.h"
 #include "engine/media_services.h"
 #include "engine/messages.h"
+#include "engine/program_start_win32.h"
 #include "engine/run_environment.h"
 #include "engine/startup_trace.h"
 #include "engine/system_information_win32.h"
@@ -41,7 +42,7 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine}; }
+    ExecutorRoles roles() { return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine, m_programs}; }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
     const WindowsInstallerServices& installer() const { return m_installer; }
@@ -86,6 +87,7 @@ private:
     WindowsWorkerServices m_workers;
     WindowsMediaServices m_media;
     WindowsSystemInformation m_machine;
+    WindowsProgramStarter m_programs;
 };
 
 } // namespace quillon

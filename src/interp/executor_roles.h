@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "interp/program_start.h"
 #include "interp/system_information.h"
 #include "interp/worker_types.h"
 #include "msi/installer_run.h"
@@ -216,6 +217,8 @@ struct ExecutorRoles {
     InstallerServices& installer;
     // The machine's facts for the system information commands (system_information.h).
     SystemInformation& machine;
+    // Starting programs ("Run Program", "Run Program As"; program_start.h).
+    ProgramStarter& programs;
 };
 
 } // namespace quillon

@@ -5,6 +5,7 @@
 #include "interp/mInstallerCommands.h"
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
+#include "interp/mRunCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mSystemCommands.h"
 #include "interp/mTerminate.h"
@@ -57,6 +58,7 @@ HandlerTable StandardHandlers()
     RegisterRecordedCommands(table);
     RegisterDotNetCommands(table);
     RegisterSystemCommands(table);
+    RegisterRunCommands(table);
     return table;
 }
 

@@ -95,6 +95,7 @@ public:
     MediaServices& media() { return m_roles.media; }
     InstallerServices& installer() { return m_roles.installer; }
     SystemInformation& machine() { return m_roles.machine; }
+    ProgramStarter& programs() { return m_roles.programs; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence

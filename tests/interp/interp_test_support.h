@@ -5,6 +5,7 @@
 #include "base/strings.h"
 #include "interp/executor_roles.h"
 #include "interp/fake_machine.h"
+#include "interp/fake_processes.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/compile_pass.h"
@@ -45,9 +46,10 @@ class RecordingHost : public RunEnvironment,
                       public MediaServices,
                       public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine}; }
+    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, programs}; }
 
     FakeMachine machine;
+    FakeProgramStarter programs;
 
     // Windows Installer: the requests run, answered with installer_result;
     // the media dialog answers from media_answers (cancel when they run out).
