@@ -2,9 +2,10 @@
 // real processes (program_child.exe beside the setup): exit codes, 259 for a
 // program that runs on, -1 and -11 for one that cannot start, the window
 // mode, working folder and environment the program sees, the unelevated
-// marker; and a wizard page that stays responsive while a program runs, with
-// Cancel clicked during the run: a program that ends in time gives its code,
-// one that runs on is given up by the kill timer and keeps running.
+// marker; a light-mode script run as a setup where it lies; and a wizard page that stays responsive while a program
+// runs, with Cancel clicked during the run: a program that ends in time gives its code, one that runs on is given up by
+// the kill timer and keeps running.
+#include "engine/setup_folder.h"
 #include "harness/harness.h"
 #include "qvoc/build.h"
 
@@ -29,9 +30,9 @@ struct Check {
 };
 
 // The engine's 8-bit text of a scratch path (they are ASCII).
-std::string ansi(const fs::path& path)
+std::string ansi(fs::path path)
 {
-    return to_utf8(path.wstring());
+    return to_utf8(path.make_preferred().wstring());
 }
 
 std::string run_program(const fs::path& program, const std::string& arguments, bool wait, const std::string& result)
@@ -127,14 +128,19 @@ TEST(RunProgram, RealProgramsGiveTheirCodes)
         run_program_as(child, ansi(dir / L"work"), "report \"" + ansi(dir / L"as.txt") + "\" 3", 2, "", "RC_AS",
                        "QV_TEST=from the script") +
         run_program_as(child, "", "report \"" + ansi(dir / L"uac.txt") + "\" 4", 3, "$KYRT_UAC$", "RC_UAC", "") +
-        run_program_as(dir / L"missing.exe", "", "", 0, "", "RC_AS_MISSING", "");
+        run_program_as(dir / L"missing.exe", "", "", 0, "", "RC_AS_MISSING", "") +
+        // A user that cannot log on (under Wine no user can: see docs/wine.md).
+        "Run Program As\n| " + ansi(child) +
+        "\n|\n| exit 0\n| 0\n| quillon-nobody\n| wrong\n|\n"
+        "| RC_OTHER_USER\n| TRUE\n|\n";
     fs::path setup = build_setup(dir, script,
                                  {{"RC_EXIT", "42"},
                                   {"RC_RUNNING", "259"},
                                   {"RC_MISSING", "-1"},
                                   {"RC_AS", "3"},
                                   {"RC_UAC", "4"},
-                                  {"RC_AS_MISSING", "-11"}},
+                                  {"RC_AS_MISSING", "-11"},
+                                  {"RC_OTHER_USER", "-11"}},
                                  false);
     ASSERT_FALSE(setup.empty());
     RunOutcome outcome = quillon::test::run_program({setup, L"/s", page_timeout});
@@ -160,6 +166,34 @@ TEST(RunProgram, RealProgramsGiveTheirCodes)
     EXPECT_EQ(uac["use_show"], "1");
     EXPECT_EQ(uac["QV_TEST"], "<none>") << "no environment text: the engine's own";
     EXPECT_EQ(uac["user"], user_name());
+}
+
+TEST(RunLightModeSetup, TheScriptRunsAsASetupWhereItLiesAndIsPutBack)
+{
+    // The light-mode script: what a setup carries after the engine's program, with its companions beside it.
+    fs::path inner =
+        make_setup(L"run_light_inner", script_of({command("Terminate with Exit Code", 1, {"33"})}), {}, L"light");
+    fs::path light = inner.parent_path();
+    fs::remove(light / L"qvo.lib");
+    std::string script = read_file_bytes(inner).value_or("");
+    std::uintmax_t stub = fs::file_size(dist_file(L"engine.exe"));
+    ASSERT_GT(script.size(), stub);
+    script.erase(0, stub);
+    std::ofstream(inner, std::ios::binary | std::ios::trunc) << script;
+
+    fs::path dir = fresh_scratch_dir(L"run_light_outer");
+    fs::path setup =
+        build_setup(dir,
+                    "Run Light Mode Setup\n| " + ansi(inner) + "\n| RC_LIGHT\n| /s\n| TRUE\n" +
+                        "Run Light Mode Setup\n| " + ansi(light / L"none.exe") + "\n| RC_NONE\n|\n| TRUE\n",
+                    {{"RC_LIGHT", "33"}, {"RC_NONE", "-1"}}, false);
+    ASSERT_FALSE(setup.empty());
+    RunOutcome outcome = quillon::test::run_program({setup, L"/s", page_timeout});
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.exit_code, all_checks_held) << "check " << outcome.exit_code << " of the script failed";
+    EXPECT_EQ(read_file_bytes(inner), script) << "the script file is back under its name";
+    for (const wchar_t* left : {L"light.exe.nox", L"light.exe.to", L"qvo.lib", L"none.exe"})
+        EXPECT_FALSE(fs::exists(light / left)) << to_utf8(left);
 }
 
 // The confirmation box of Cancel (or the engine's "Setup cancelled"): a standard dialog box.
@@ -205,6 +239,12 @@ TEST(RunProgramWizard, CancelWhileAProgramRuns)
     ASSERT_TRUE(wait_for_file(in_time.wstring() + L".started", page_timeout));
     HWND page = wait_for_page(L"Progress.dfm", page_timeout);
     ASSERT_NE(page, nullptr);
+    // The page as it shows the run, when QUILLON_SHOTS names a folder.
+    if (wchar_t shots[MAX_PATH] = L""; GetEnvironmentVariableW(L"QUILLON_SHOTS", shots, MAX_PATH) != 0) {
+        RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        pump_until([] { return false; }, 1500ms);
+        save_window_bitmap(page, fs::path(shots) / L"run_program_page.bmp");
+    }
     click(find_control(page, L"btnCancel"));
     answer_box(IDYES); // the page answered while the program ran
     std::ofstream(in_time) << "";
