@@ -75,6 +75,12 @@ public:
         {
             return [](const std::function<void()>& start) { start(); };
         }
+        bool write_light_mode_setup(const std::string&, const std::string&) override { return false; }
+        std::string engine_folder() override { return {}; }
+        bool file_exists(const std::string&) override { return false; }
+        bool move_file(const std::string&, const std::string&) override { return false; }
+        bool copy_file(const std::string&, const std::string&) override { return false; }
+        bool delete_file(const std::string&) override { return false; }
     };
     BarePrograms programs;
 
