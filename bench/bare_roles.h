@@ -13,7 +13,10 @@ class BareRoles : public RunEnvironment,
                   public MediaServices,
                   public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry}; }
+    ExecutorRoles roles()
+    {
+        return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry, programs};
+    }
 
     std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
     std::string media_override() const override { return {}; }
@@ -114,6 +117,24 @@ public:
         void delete_value(RegistryHive, const std::string&, const std::string&, PlatformView) override {}
     };
     BareRegistry registry;
+    // No program starts: a run command's result is -1.
+    class BarePrograms : public ProgramStarter {
+    public:
+        std::shared_ptr<ProcessSystem> process_system() override { return nullptr; }
+        std::string current_folder() override { return {}; }
+        bool set_current_folder(const std::string&) override { return false; }
+        std::function<void(const std::function<void()>&)> thread_frame() override
+        {
+            return [](const std::function<void()>& start) { start(); };
+        }
+        bool write_light_mode_setup(const std::string&, const std::string&) override { return false; }
+        std::string engine_folder() override { return {}; }
+        bool file_exists(const std::string&) override { return false; }
+        bool move_file(const std::string&, const std::string&) override { return false; }
+        bool copy_file(const std::string&, const std::string&) override { return false; }
+        bool delete_file(const std::string&) override { return false; }
+    };
+    BarePrograms programs;
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

@@ -13,6 +13,7 @@
 #include "engine/messages.h"
 #include "engine/process_services_win32.h"
 #include "engine/registry_store_win32.h"
+#include "engine/program_start_win32.h"
 #include "engine/run_environment.h"
 #include "engine/startup_trace.h"
 #include "engine/system_information_win32.h"
@@ -46,7 +47,8 @@ public:
 
     ExecutorRoles roles()
     {
-        return {m_run, m_ui, m_system, m_workers, m_media, m_installer, m_machine, m_processes, m_files, m_registry};
+        return {m_run,     m_ui,        m_system, m_workers,  m_media,   m_installer,
+                m_machine, m_processes, m_files,  m_registry, m_programs};
     }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
@@ -105,6 +107,7 @@ private:
     WindowsProcessServices m_processes;
     WindowsFileSystem m_files;
     WindowsRegistryStore m_registry;
+    WindowsProgramStarter m_programs;
 };
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "interp/file_system_access.h"
 #include "interp/process_services.h"
+#include "interp/program_start.h"
 #include "interp/registry_store.h"
 #include "interp/system_information.h"
 #include "interp/worker_types.h"
@@ -229,6 +230,8 @@ struct ExecutorRoles {
     // The file system and the registry of the file, registry and INI commands.
     FileSystemAccess& files;
     RegistryStore& registry;
+    // Starting programs ("Run Program", "Run Program As"; program_start.h).
+    ProgramStarter& programs;
 };
 
 } // namespace quillon

@@ -7,6 +7,7 @@
 #include "interp/mMediaCommands.h"
 #include "interp/mRecordedCommands.h"
 #include "interp/mRegistryCommands.h"
+#include "interp/mRunCommands.h"
 #include "interp/mMessageCommands.h"
 #include "interp/mProcessCommands.h"
 #include "interp/mSystemCommands.h"
@@ -63,6 +64,7 @@ HandlerTable StandardHandlers()
     RegisterProcessCommands(table);
     RegisterFileCommands(table);
     RegisterRegistryCommands(table);
+    RegisterRunCommands(table);
     return table;
 }
 

@@ -101,6 +101,7 @@ public:
     RegistryStore& registry() { return m_roles.registry; }
     // The file "Read from Text File" reads, open for the run.
     OpenTextFile& text_file() { return m_text_file; }
+    ProgramStarter& programs() { return m_roles.programs; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence

@@ -116,6 +116,8 @@ public:
 
     // Polled between units of work; the worker stops when it is set.
     bool stop_requested() const { return m_stop->load(std::memory_order_acquire); }
+    // Whether the main thread has given the worker up: nothing it delivers counts any more.
+    bool given_up() const { return !m_gate->open(); }
     // ReportProgress through the gate.
     void report_progress(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t position);
     // Wakes the main thread's wait (the WM_NULL of the media workers).

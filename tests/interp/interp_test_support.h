@@ -7,6 +7,7 @@
 #include "interp/fake_files.h"
 #include "interp/fake_machine.h"
 #include "interp/fake_processes.h"
+#include "interp/fake_program_start.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/compile_pass.h"
@@ -47,12 +48,16 @@ class RecordingHost : public RunEnvironment,
                       public MediaServices,
                       public InstallerServices {
 public:
-    ExecutorRoles roles() { return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry}; }
+    ExecutorRoles roles()
+    {
+        return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry, programs};
+    }
 
     FakeMachine machine;
     FakeProcesses processes;
     FakeFiles files;
     FakeRegistry registry;
+    FakeProgramStarter programs;
 
     // Windows Installer: the requests run, answered with installer_result;
     // the media dialog answers from media_answers (cancel when they run out).
