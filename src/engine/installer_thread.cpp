@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -90,22 +91,32 @@ void run_statement(const msi::MsiHandle& database, const std::string& sql)
         (void)msi::CloseView(*view);
 }
 
-// A transformed instance's components get identities of their own, so that
-// Windows Installer counts them apart from the other instance's.
-void renew_component_ids(const msi::MsiHandle& database)
+// Rewrites every row the query selects: change(record) edits its field 1 and
+// answers whether the row is to be written back.
+void update_rows(const msi::MsiHandle& database, const std::string& query,
+                 const std::function<bool(const msi::MsiHandle& record)>& change)
 {
-    Result<msi::MsiHandle> view = msi::OpenView(database, std::string(msi::component_ids_query));
+    Result<msi::MsiHandle> view = msi::OpenView(database, query);
     if (!view || !msi::Execute(*view))
         return;
     while (true) {
         Result<std::optional<msi::MsiHandle>> record = msi::Fetch(*view);
         if (!record || !*record)
             break;
-        std::string id = NewGuid();
-        if (!id.empty() && msi::SetRecordString(**record, 1, id))
+        if (change(**record))
             (void)msi::UpdateRecord(*view, **record);
     }
     (void)msi::CloseView(*view);
+}
+
+// A transformed instance's components get identities of their own, so that
+// Windows Installer counts them apart from the other instance's.
+void renew_component_ids(const msi::MsiHandle& database)
+{
+    update_rows(database, std::string(msi::component_ids_query), [](const msi::MsiHandle& record) {
+        std::string id = NewGuid();
+        return !id.empty() && msi::SetRecordString(record, 1, id).has_value();
+    });
     (void)msi::Commit(database);
 }
 
@@ -136,20 +147,12 @@ void apply_package_edits(const msi::InstallerRequest& request)
 
 void set_component_platform(const msi::MsiHandle& database, bool bits64)
 {
-    Result<msi::MsiHandle> view = msi::OpenView(database, "SELECT `Attributes` FROM `Component`");
-    if (!view || !msi::Execute(*view))
-        return;
-    while (true) {
-        Result<std::optional<msi::MsiHandle>> record = msi::Fetch(*view);
-        if (!record || !*record)
-            break;
-        int attributes = msi::RecordInteger(**record, 1);
+    update_rows(database, "SELECT `Attributes` FROM `Component`", [bits64](const msi::MsiHandle& record) {
+        int attributes = msi::RecordInteger(record, 1);
         attributes =
             bits64 ? attributes | msi::component_64bit_attribute : attributes & ~msi::component_64bit_attribute;
-        if (msi::SetRecordInteger(**record, 1, attributes))
-            (void)msi::UpdateRecord(*view, **record);
-    }
-    (void)msi::CloseView(*view);
+        return msi::SetRecordInteger(record, 1, attributes).has_value();
+    });
 }
 
 // The package's platform follows the engine's 64-bit mode; its sources are

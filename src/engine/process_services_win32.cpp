@@ -5,6 +5,9 @@
 #include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/message_pump.h"
+#include "platform/win32/wow64_view_win32.h"
+#include "interp/process_rules.h"
 
 #include <windows.h>
 
@@ -169,14 +172,59 @@ bool WindowsProcessServices::start_server_program(const std::string& path, const
     return true;
 }
 
+namespace {
+
+// How long the 32-bit registration program may take before the answer is FALSE.
+constexpr DWORD registrar_time_out_ms = 120000;
+
+// A 32-bit server library, which scripts written for a 32-bit engine register
+// as a matter of course, cannot be loaded by this 64-bit process: the 32-bit
+// regsvr32 of the 32-bit system folder registers it instead, silently, named
+// by its full path.
+bool register_through_32bit_registrar(const std::string& path, RegisterAction action)
+{
+    std::string folder = win32::system_folders().system_32;
+    if (folder.empty())
+        return false;
+    std::string registrar = with_backslash(folder) + "regsvr32.exe";
+    std::wstring program = win32::to_wide(registrar);
+    std::wstring line = win32::to_wide(registrar_command_line(registrar, path, action));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &started))
+        return false;
+    win32::UniqueHandle process(started.hProcess);
+    win32::UniqueHandle thread(started.hThread);
+    // The pages keep answering while it runs.
+    ULONGLONG deadline = GetTickCount64() + registrar_time_out_ms;
+    HANDLE waited = process.get();
+    while (true) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            return false;
+        DWORD woken = MsgWaitForMultipleObjects(1, &waited, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
+            break;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return false;
+        win32::pump_pending_messages();
+    }
+    DWORD code = 1;
+    return GetExitCodeProcess(process.get(), &code) && code == 0;
+}
+
+} // namespace
+
 bool WindowsProcessServices::call_server_library(const std::string& path, RegisterAction action)
 {
     OleScope ole;
     if (!ole.usable())
         return false;
-    // FIXME: a 64-bit engine cannot load a 32-bit server library; such a
-    // library answers FALSE instead of being registered by the 32-bit side.
     Result<win32::UniqueHmodule> module = win32::load_library_by_full_path(win32::to_wide(path));
+    if (!module && module.error().system_code == ERROR_BAD_EXE_FORMAT)
+        return register_through_32bit_registrar(path, action);
     if (!module)
         return false;
     using Entry = HRESULT(STDAPICALLTYPE*)();

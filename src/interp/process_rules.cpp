@@ -104,6 +104,14 @@ std::string server_command_line(std::string_view path, RegisterAction action)
     return line;
 }
 
+std::string registrar_command_line(std::string_view registrar, std::string_view path, RegisterAction action)
+{
+    std::string line = "\"" + std::string(registrar) + "\" /s ";
+    if (action == RegisterAction::unregister_server)
+        line += "/u ";
+    return line + "\"" + std::string(path) + "\"";
+}
+
 bool register_library(ProcessServices& processes, const std::string& path, RegisterAction action)
 {
     if (!is_full_path(path))

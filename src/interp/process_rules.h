@@ -49,6 +49,11 @@ LibraryKind library_kind(std::string_view path);
 // " /regserver" or " /unregserver".
 std::string server_command_line(std::string_view path, RegisterAction action);
 
+// The command line of the 32-bit registration program (regsvr32 of the 32-bit
+// system folder), for a server library that a 64-bit process cannot load:
+// the program quoted, silent, "/u" to unregister, the library quoted.
+std::string registrar_command_line(std::string_view registrar, std::string_view path, RegisterAction action);
+
 // "Register Library": the current folder changed to the library's folder for
 // the length of the registration and always put back; a file given without a
 // full path is refused, so that nothing is searched for by name.

@@ -149,6 +149,16 @@ TEST(RegisterLibrary, ChoosesTheWayByTheExtensionInAnyCase)
     }
 }
 
+// A 32-bit server library goes to the 32-bit registration program, quoted and silent.
+TEST(RegisterLibrary, The32BitRegistrarIsNamedAndQuoted)
+{
+    const std::string registrar = "C:\\Windows\\SysWOW64\\regsvr32.exe";
+    EXPECT_EQ(registrar_command_line(registrar, "C:\\My App\\old.dll", RegisterAction::register_server),
+              "\"C:\\Windows\\SysWOW64\\regsvr32.exe\" /s \"C:\\My App\\old.dll\"");
+    EXPECT_EQ(registrar_command_line(registrar, "C:\\App\\old.ocx", RegisterAction::unregister_server),
+              "\"C:\\Windows\\SysWOW64\\regsvr32.exe\" /s /u \"C:\\App\\old.ocx\"");
+}
+
 TEST(RegisterLibrary, AnswersFalseWhenRegistrationFailsAndStillRestoresTheFolder)
 {
     ScriptRun run({{"Register Library", {"C:\\App\\server.dll", "TRUE", "Done"}}});
