@@ -108,6 +108,15 @@ protected:
     {
         fs::path project_folder = m_folder / L"project";
         fs::copy(test_data(L"..") / L".." / L"examples" / L"basic", project_folder, fs::copy_options::recursive);
+        // A product of its own: the example installs through Windows Installer,
+        // and the wizard tests install the example's own product meanwhile.
+        fs::path project_file = project_folder / L"basic.qvp";
+        std::string project = read_file_bytes(project_file).value_or("");
+        std::size_t code = project.find("{29BBD25B-E9D0-4A3B-9109-24194F12BFFD}");
+        EXPECT_NE(code, std::string::npos);
+        if (code != std::string::npos)
+            project.replace(code, 38, "{29BBD25B-E9D0-4A3B-9109-24194F12BF00}");
+        std::ofstream(project_file, std::ios::binary | std::ios::trunc) << project;
         qvoc::BuildOptions options;
         options.project = project_folder / L"basic.qvp";
         options.output_folder = m_folder / L"out";
@@ -237,6 +246,11 @@ TEST_F(PlantedLibrary, ASilentSetupLoadsNoneOfThem)
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_TRUE(fs::exists(target / L"readme.txt")) << "the setup did not install its files";
+    EXPECT_EQ(loaded(), std::set<std::string>{}) << "loaded: " << listed(loaded());
+    // The product goes again, and its removal loads none of them either.
+    RunOutcome removed = run_program({setup, L"/s REMOVE=TRUE TARGETDIR=\"" + target.wstring() + L"\"", 120s});
+    EXPECT_EQ(removed.exit_code, 0u);
+    EXPECT_FALSE(fs::exists(target / L"readme.txt"));
     EXPECT_EQ(loaded(), std::set<std::string>{}) << "loaded: " << listed(loaded());
 }
 
