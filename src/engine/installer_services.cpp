@@ -9,6 +9,7 @@
 #include "engine/embedded_programs.h"
 #include "engine/languages.h"
 #include "engine/media_services.h"
+#include "engine/program_start_win32.h"
 #include "engine/shortcut_pins.h"
 #include "engine/wizard_shell.h"
 #include "interp/mscriptexec.h"
@@ -294,37 +295,10 @@ std::string WindowsInstallerServices::windows_folder()
 std::int32_t WindowsInstallerServices::run_tool(const std::string& program, const std::string& arguments,
                                                 const std::string& folder)
 {
-    std::wstring file = win32::to_wide(program);
-    std::wstring parameters = win32::to_wide(arguments);
-    std::wstring directory = win32::to_wide(folder);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
-    info.nShow = SW_HIDE;
-    info.lpVerb = L"open";
-    if (!ShellExecuteExW(&info)) {
-        info.lpVerb = nullptr; // the file's default verb
-        if (!ShellExecuteExW(&info))
-            return -1;
-    }
-    if (info.hProcess == nullptr)
-        return 0; // handed to a program that was running already
-    win32::UniqueHandle process(info.hProcess);
-    // The pages stay responsive while the tool runs.
-    while (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    DWORD code = 0;
-    if (!GetExitCodeProcess(info.hProcess, &code))
-        return -1;
-    return static_cast<std::int32_t>(code);
+    // The program start of "Run Program", on this thread: the pages stay
+    // responsive while the tool runs, hidden, and it is waited for.
+    std::shared_ptr<ProcessSystem> system = WindowsProgramStarter().process_system();
+    return ShellStart(*system, {program, arguments, folder, true, false}, {});
 }
 
 PackageAssemblies WindowsInstallerServices::package_assemblies()
