@@ -53,4 +53,22 @@ std::string HandOverFileName(std::string_view product_code)
     return std::string(product_code);
 }
 
+std::optional<HandOverEntry> FolderEntryOf(const HandOverEntry& entry)
+{
+    const std::string& name = entry.name;
+    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); };
+    if (name.size() < 11 || name[0] != 'P' || name[9] != '_')
+        return std::nullopt;
+    for (std::size_t i = 1; i < 9; ++i)
+        if (!hex(name[i]))
+            return std::nullopt;
+    for (std::size_t i = 10; i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return std::nullopt;
+    std::size_t slash = entry.value.find_last_of('\\');
+    if (slash == std::string::npos || slash == 0)
+        return std::nullopt;
+    return HandOverEntry{name + "D", entry.value.substr(0, slash + 1)};
+}
+
 } // namespace quillon::msi

@@ -6,6 +6,7 @@
 // and sets each entry as a property.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,12 @@ std::string ComposeHandOver(const std::vector<HandOverEntry>& entries);
 // entry without its separator at the end of the text still counts, an entry
 // with an empty name is skipped.
 std::vector<HandOverEntry> ParseHandOver(std::string_view text);
+
+// A recorded command's value ("P" + its eight-digit header + "_" + n) that
+// is a path also gives its folder, as the property of that name + "D" with a
+// trailing backslash: the installer's INI rows name their file's folder by a
+// property. Nothing for other entries or a value without a folder.
+std::optional<HandOverEntry> FolderEntryOf(const HandOverEntry& entry);
 
 // The file's name in the temp folder: the product code with its braces.
 std::string HandOverFileName(std::string_view product_code);

@@ -16,6 +16,7 @@
 #include <msiquery.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace {
@@ -91,9 +92,13 @@ UINT read_handover(MSIHANDLE session)
     }
     // The file holds every script variable too; one that Windows Installer
     // will not take as a property must not fail the installation.
-    for (const quillon::msi::HandOverEntry& entry : quillon::msi::ParseHandOver(text))
+    for (const quillon::msi::HandOverEntry& entry : quillon::msi::ParseHandOver(text)) {
         if (MsiSetPropertyA(session, entry.name.c_str(), entry.value.c_str()) == ERROR_INVALID_HANDLE)
             return ERROR_INSTALL_FAILURE;
+        if (std::optional<quillon::msi::HandOverEntry> folder = quillon::msi::FolderEntryOf(entry))
+            if (MsiSetPropertyA(session, folder->name.c_str(), folder->value.c_str()) == ERROR_INVALID_HANDLE)
+                return ERROR_INSTALL_FAILURE;
+    }
     return ERROR_SUCCESS;
 }
 

@@ -68,7 +68,9 @@ Rows install_sequence(const PackageRows& rows)
                           {"CreateShortcuts", "", "4500"},
                           {"WriteRegistryValues", "", "4700"},
                           {"RemoveEnvironmentStrings", "", "3300"},
-                          {"WriteEnvironmentStrings", "", "5200"}};
+                          {"WriteEnvironmentStrings", "", "5200"},
+                          {"RemoveIniValues", "", "3100"},
+                          {"WriteIniValues", "", "5100"}};
         sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
     }
     Rows registration = {{"RegisterUser", "", "6000"},
@@ -132,6 +134,9 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
                           "\tIconIndex\tShowCmd\t"
                           "WkDir",
                           "s72\ts72\tl128\ts72\ts72\tS255\tL255\tI2\tS72\tI2\tI2\tS72", "Shortcut", rows.shortcuts});
+    if (!rows.ini_files.empty())
+        tables.push_back({"IniFile", "IniFile\tFileName\tDirProperty\tSection\tKey\tValue\tAction\tComponent_",
+                          "s72\tl255\tS72\tl96\tl128\tl255\ti2\ts72", "IniFile", rows.ini_files});
     if (!rows.environment.empty())
         tables.push_back({"Environment", "Environment\tName\tValue\tComponent_", "s72\tl255\tL255\ts72", "Environment",
                           rows.environment});

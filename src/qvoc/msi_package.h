@@ -40,6 +40,7 @@ struct PackageRows {
     std::vector<std::vector<std::string>> registry;
     std::vector<std::vector<std::string>> shortcuts;
     std::vector<std::vector<std::string>> environment;
+    std::vector<std::vector<std::string>> ini_files;
     std::size_t last_file_sequence = 0;
 
     bool empty() const { return components.empty(); }

@@ -87,6 +87,8 @@ public:
                 TRY(create_shortcut(command, index));
             else if (command.name == texts::set_environment)
                 TRY(set_environment(command, index));
+            else if (command.name == texts::edit_ini_file)
+                TRY(edit_ini_file(command, index));
         }
         return std::move(m_rows);
     }
@@ -256,6 +258,45 @@ private:
         std::string component = "C" + h;
         m_rows.environment.push_back({"E" + h, prefix + name, value, component});
         add_component(component, "environment:" + h, "TARGETDIR", 0, "A" + h, "");
+        return {};
+    }
+
+    // Parameters: 1 the file's full path (recorded; its name, the part after
+    // the last "\", is taken as written); 2 how: "set" (or empty) adds the
+    // entry or replaces its value, "create" adds it only where it is missing,
+    // "tag" adds the value to a comma-separated list; 3 not read; 4 the
+    // section, 5 the key, 6 the value (all recorded). The hand-over action
+    // gives the file's folder as the property "P<h>_1D". Removing the product
+    // takes the entry away again.
+    Result<void> edit_ini_file(const CompiledCommand& command, std::size_t index)
+    {
+        std::string h = TRY(header(command, index));
+        std::string file = parameter(command, 1);
+        std::size_t slash = file.find_last_of("\\/");
+        std::string name = slash == std::string::npos ? std::string() : file.substr(slash + 1);
+        if (name.empty() || name.find('$') != std::string::npos || !is_storable_name(name))
+            return std::unexpected(fail("Edit INI File: \"" + file +
+                                        "\" must be a full path whose file name is written out (plain ASCII, "
+                                        "no $ reference)"));
+        std::string how = ascii_lower(parameter(command, 2));
+        std::string action;
+        if (how.empty() || how == "set")
+            action = "0";
+        else if (how == "create")
+            action = "1";
+        else if (how == "tag")
+            action = "3";
+        else
+            return std::unexpected(fail("Edit INI File: parameter 2 is \"" + parameter(command, 2) +
+                                        "\"; give set (or nothing), create or tag"));
+        if (parameter(command, 4).empty() || parameter(command, 5).empty())
+            return std::unexpected(fail("Edit INI File: the section (parameter 4) and the key (parameter 5) "
+                                        "must not be empty"));
+        std::string component = "C" + h;
+        std::vector<std::string> taken;
+        m_rows.ini_files.push_back({"I" + h, installer_file_name(name, taken), "P" + h + "_1D", "[P" + h + "_2]",
+                                    "[P" + h + "_3]", "[P" + h + "_4]", action, component});
+        add_component(component, "ini:" + h, "TARGETDIR", 0, "A" + h, "");
         return {};
     }
 

@@ -68,6 +68,7 @@ inline constexpr std::string_view create_folder = "Create Folder";
 inline constexpr std::string_view write_registry = "Write Registry";
 inline constexpr std::string_view create_shortcut = "Create Shortcut";
 inline constexpr std::string_view set_environment = "Set Environment";
+inline constexpr std::string_view edit_ini_file = "Edit INI File";
 
 // File names of a built setup.
 inline constexpr std::string_view engine_stub_name = "engine.exe";

@@ -38,3 +38,38 @@ TEST(HandOverFile, ReadsLineFeedsAndACutEnd)
 
 } // namespace
 } // namespace quillon::msi
+
+namespace quillon::test {
+namespace {
+
+// Only a recorded command's value that holds a folder gives the folder property.
+TEST(HandOverFile, ARecordedPathGivesItsFolder)
+{
+    struct Case {
+        msi::HandOverEntry entry;
+        std::optional<msi::HandOverEntry> folder;
+    };
+    const Case cases[] = {
+        {{"P0A1B2C3D_1", "C:\\App\\settings.ini"}, msi::HandOverEntry{"P0A1B2C3D_1D", "C:\\App\\"}},
+        {{"Pdeadbeef_12", "C:\\App\\"}, msi::HandOverEntry{"Pdeadbeef_12D", "C:\\App\\"}},
+        {{"P0A1B2C3D_1", "settings.ini"}, std::nullopt},
+        {{"P0A1B2C3D_1", "\\share"}, std::nullopt},
+        {{"A0A1B2C3D", "TRUE"}, std::nullopt},
+        {{"P0A1B2C3D_", "C:\\App\\x"}, std::nullopt},
+        {{"P0A1B2C3G_1", "C:\\App\\x"}, std::nullopt},
+        {{"PATH_1", "C:\\App\\x"}, std::nullopt},
+        {{"P0A1B2C3D_1X", "C:\\App\\x"}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry.name + "=" + c.entry.value);
+        std::optional<msi::HandOverEntry> folder = msi::FolderEntryOf(c.entry);
+        ASSERT_EQ(folder.has_value(), c.folder.has_value());
+        if (folder) {
+            EXPECT_EQ(folder->name, c.folder->name);
+            EXPECT_EQ(folder->value, c.folder->value);
+        }
+    }
+}
+
+} // namespace
+} // namespace quillon::test

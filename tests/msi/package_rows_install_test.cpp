@@ -54,7 +54,9 @@ protected:
                         "| Folder\n| $TARGETDIR$\n"
                         "Create Shortcut\n@header = 0000A004\n| $TARGETDIR$\\app\\app.txt\n| Open App\n"
                         "| $TARGETDIR$\\menu\n| The program\n|\n| $TARGETDIR$\\app\n"
-                        "Set Environment\n@header = 0000A005\n| QUILLON_ROWS_HOME\n| $TARGETDIR$\n");
+                        "Set Environment\n@header = 0000A005\n| QUILLON_ROWS_HOME\n| $TARGETDIR$\n"
+                        "Edit INI File\n@header = 0000A006\n| $TARGETDIR$\\app\\app.ini\n|\n|\n| Main\n| Folder\n"
+                        "| $TARGETDIR$\n");
         qvoc::BuildOptions options;
         options.project = m_folder / L"project" / L"rows.qvp";
         options.output_folder = m_folder / L"out";
@@ -104,6 +106,11 @@ protected:
             entries.push_back({"P0000A003_3", target});
             entries.push_back({"A0000A005", "TRUE"});
             entries.push_back({"P0000A005_1", target});
+            entries.push_back({"A0000A006", "TRUE"});
+            entries.push_back({"P0000A006_1", target + "\\app\\app.ini"});
+            entries.push_back({"P0000A006_2", "Main"});
+            entries.push_back({"P0000A006_3", "Folder"});
+            entries.push_back({"P0000A006_4", target});
         }
         write_bytes(m_temp / win32::to_wide(msi::HandOverFileName(product_code)), msi::ComposeHandOver(entries));
     }
@@ -131,6 +138,9 @@ protected:
         EXPECT_FALSE(fs::exists(m_target / L"menu" / L"Open App.lnk"));
         EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, registry_key, L"Folder"));
         EXPECT_FALSE(registry_string(HKEY_CURRENT_USER, L"Environment", L"QUILLON_ROWS_HOME"));
+        wchar_t value[MAX_PATH] = L"";
+        GetPrivateProfileStringW(L"Main", L"Folder", L"", value, MAX_PATH, (m_target / L"app" / L"app.ini").c_str());
+        EXPECT_EQ(std::wstring(value), L"");
     }
 
     fs::path m_folder;
@@ -150,6 +160,10 @@ TEST_F(PackageRowsInstall, RecordedCommandsInstallAndAreRemovedThroughTheHandOve
     EXPECT_EQ(registry_string(HKEY_CURRENT_USER, registry_key, L"Folder"), m_target.wstring());
     EXPECT_TRUE(fs::is_regular_file(m_target / L"menu" / L"Open App.lnk"));
     EXPECT_EQ(registry_string(HKEY_CURRENT_USER, L"Environment", L"QUILLON_ROWS_HOME"), m_target.wstring());
+    // The INI entry, in the file the recorded path names (its folder from the hand-over action).
+    wchar_t value[MAX_PATH] = L"";
+    GetPrivateProfileStringW(L"Main", L"Folder", L"", value, MAX_PATH, (m_target / L"app" / L"app.ini").c_str());
+    EXPECT_EQ(std::wstring(value), m_target.wstring());
 
     hand_over(true);
     ASSERT_EQ(run("REMOVE=ALL"), 0u);

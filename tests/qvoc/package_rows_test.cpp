@@ -113,6 +113,40 @@ TEST(PackageRows, SetEnvironmentRowsSetAddOrRemoveTheRecordedValue)
     }
 }
 
+TEST(PackageRows, EditIniFileRowsNameTheFileAndReadTheRecordedValues)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 6 as text lines
+        std::string file, action;    // empty file: an error
+    };
+    const Case cases[] = {
+        {"| $TARGETDIR$\\app.ini\n|\n|\n| Main\n| Folder\n| $TARGETDIR$\n", "app.ini", "0"},
+        {"| C:\\Data\\Tool Settings.ini\n| create\n|\n| Main\n| Key\n| v\n", "TOOLSE~1.INI|Tool Settings.ini", "1"},
+        {"| $TARGETDIR$\\app.ini\n| TAG\n|\n| Main\n| List\n| one\n", "app.ini", "3"},
+        {"| $TARGETDIR$\\$NAME$.ini\n|\n|\n| Main\n| Key\n| v\n", "", ""},
+        {"| app.ini\n|\n|\n| Main\n| Key\n| v\n", "", ""},
+        {"| $TARGETDIR$\\app.ini\n| merge\n|\n| Main\n| Key\n| v\n", "", ""},
+        {"| $TARGETDIR$\\app.ini\n|\n|\n|\n| Key\n| v\n", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Edit INI File\n" + std::string(c.parameters), folder);
+        if (c.file.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Edit INI File"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        ASSERT_EQ(built.rows->ini_files.size(), 1u);
+        EXPECT_EQ(built.rows->ini_files[0], (Row{"I" + h, c.file, "P" + h + "_1D", "[P" + h + "_2]", "[P" + h + "_3]",
+                                                 "[P" + h + "_4]", c.action, "C" + h}));
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
 TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
 {
     fs::path folder = scratch_folder();
