@@ -94,8 +94,7 @@ std::string WindowsInstallerServices::engine_cache_folder() const
 
 msi::InstallerResult WindowsInstallerServices::run_installer(TScriptExecutor& executor, msi::InstallerRequest request)
 {
-    request.package_path =
-        request.patch() ? without_extension(m_location.database_path) + ".msp" : m_location.database_path;
+    request.package_path = request.patch() ? patch_package() : m_location.database_path;
     if (!m_location.temp_folder.empty())
         request.temp_folder = m_location.temp_folder;
     request.log_file = GetVar(m_vars, var::logged);
@@ -209,10 +208,14 @@ CacheCompression WindowsInstallerServices::cache_compression() const
     return variable_true(m_vars, var::compress_installer_cache) ? CacheCompression::on : CacheCompression::off;
 }
 
+std::string WindowsInstallerServices::patch_package() const
+{
+    return without_extension(m_location.database_path) + ".msp";
+}
+
 bool WindowsInstallerServices::patch_beside_package()
 {
-    return GetFileAttributesW(win32::to_wide(without_extension(m_location.database_path) + ".msp").c_str()) !=
-           INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(win32::to_wide(patch_package()).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void WindowsInstallerServices::transform_instance(TScriptExecutor&)

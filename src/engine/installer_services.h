@@ -67,6 +67,8 @@ private:
     std::string engine_cache_folder() const;
     CacheCompression cache_compression() const;
     std::string product_marker() const;
+    // A patch of the package: the ".msp" of its name beside it.
+    std::string patch_package() const;
     CacheInstallation cache_installation(TScriptExecutor& executor, const std::string& folder);
 
     const TScriptImage& m_script;

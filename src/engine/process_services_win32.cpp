@@ -1,19 +1,22 @@
 #include "engine/process_services_win32.h"
 
 #include "base/paths.h"
+#include "engine/program_start_win32.h"
+#include "interp/process_rules.h"
 #include "platform/win32/com.h"
+#include "platform/win32/os_services.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/message_pump.h"
 #include "platform/win32/wow64_view_win32.h"
-#include "interp/process_rules.h"
 
 #include <windows.h>
 
 #include <ole2.h>
 #include <oleauto.h>
 #include <tlhelp32.h>
+
+#include <chrono>
 
 namespace quillon {
 
@@ -124,20 +127,12 @@ std::optional<std::uint32_t> WindowsProcessServices::service_state(const std::st
 
 std::string WindowsProcessServices::current_folder()
 {
-    DWORD size = GetCurrentDirectoryW(0, nullptr);
-    if (size == 0)
-        return {};
-    std::wstring folder(size, L'\0');
-    DWORD length = GetCurrentDirectoryW(size, folder.data());
-    if (length == 0 || length >= size)
-        return {};
-    folder.resize(length);
-    return win32::to_ansi(folder);
+    return win32::current_folder();
 }
 
 bool WindowsProcessServices::set_current_folder(const std::string& folder)
 {
-    return !folder.empty() && SetCurrentDirectoryW(win32::to_wide(folder).c_str()) != FALSE;
+    return win32::set_current_folder(folder);
 }
 
 bool WindowsProcessServices::register_type_library(const std::string& path, RegisterAction action)
@@ -175,44 +170,28 @@ bool WindowsProcessServices::start_server_program(const std::string& path, const
 namespace {
 
 // How long the 32-bit registration program may take before the answer is FALSE.
-constexpr DWORD registrar_time_out_ms = 120000;
+constexpr std::chrono::milliseconds registrar_time_out{120000};
+// The window mode that starts it hidden.
+constexpr std::int32_t hidden_window = 1;
 
 // A 32-bit server library, which scripts written for a 32-bit engine register
 // as a matter of course, cannot be loaded by this 64-bit process: the 32-bit
 // regsvr32 of the 32-bit system folder registers it instead, silently, named
-// by its full path.
+// by its full path, through the program start of "Run Program As" (the pages
+// keep answering while it runs).
 bool register_through_32bit_registrar(const std::string& path, RegisterAction action)
 {
     std::string folder = win32::system_folders().system_32;
     if (folder.empty())
         return false;
     std::string registrar = with_backslash(folder) + "regsvr32.exe";
-    std::wstring program = win32::to_wide(registrar);
-    std::wstring line = win32::to_wide(registrar_command_line(registrar, path, action));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &started))
-        return false;
-    win32::UniqueHandle process(started.hProcess);
-    win32::UniqueHandle thread(started.hThread);
-    // The pages keep answering while it runs.
-    ULONGLONG deadline = GetTickCount64() + registrar_time_out_ms;
-    HANDLE waited = process.get();
-    while (true) {
-        ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
-            return false;
-        DWORD woken = MsgWaitForMultipleObjects(1, &waited, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0)
-            break;
-        if (woken != WAIT_OBJECT_0 + 1)
-            return false;
-        win32::pump_pending_messages();
-    }
-    DWORD code = 1;
-    return GetExitCodeProcess(process.get(), &code) && code == 0;
+    ProcessStartRequest request;
+    request.command_line = registrar_command_line(registrar, path, action);
+    request.window_mode = hidden_window;
+    request.wait = true;
+    auto deadline = std::chrono::steady_clock::now() + registrar_time_out;
+    std::shared_ptr<ProcessSystem> system = WindowsProgramStarter().process_system();
+    return StartProcess(*system, request, [deadline] { return std::chrono::steady_clock::now() < deadline; }) == 0;
 }
 
 } // namespace

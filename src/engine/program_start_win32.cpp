@@ -2,6 +2,7 @@
 
 #include "platform/win32/com.h"
 #include "platform/win32/message_pump.h"
+#include "platform/win32/os_services.h"
 #include "platform/win32/module_image.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
@@ -257,16 +258,12 @@ std::shared_ptr<ProcessSystem> WindowsProgramStarter::process_system()
 
 std::string WindowsProgramStarter::current_folder()
 {
-    DWORD size = GetCurrentDirectoryW(0, nullptr);
-    std::wstring folder(size, L'\0');
-    DWORD length = GetCurrentDirectoryW(size, folder.data());
-    folder.resize(length < size ? length : 0);
-    return win32::to_ansi(folder);
+    return win32::current_folder();
 }
 
 bool WindowsProgramStarter::set_current_folder(const std::string& folder)
 {
-    return SetCurrentDirectoryW(win32::to_wide(folder).c_str()) != FALSE;
+    return win32::set_current_folder(folder);
 }
 
 std::function<void(const std::function<void()>&)> WindowsProgramStarter::thread_frame()

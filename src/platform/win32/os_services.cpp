@@ -106,6 +106,24 @@ std::optional<std::string> found_file_name(const std::string& path)
     return to_ansi(data.cFileName);
 }
 
+std::string current_folder()
+{
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0)
+        return {};
+    std::wstring folder(size, L'\0');
+    DWORD length = GetCurrentDirectoryW(size, folder.data());
+    if (length == 0 || length >= size)
+        return {};
+    folder.resize(length);
+    return to_ansi(folder);
+}
+
+bool set_current_folder(const std::string& folder)
+{
+    return !folder.empty() && SetCurrentDirectoryW(to_wide(folder).c_str()) != FALSE;
+}
+
 std::string create_temp_file(const std::string& folder, const std::string& prefix)
 {
     wchar_t buffer[MAX_PATH];

@@ -40,6 +40,11 @@ void restart_windows();
 void write_run_once_entry(bool all_users, const std::string& name, const std::string& command);
 void delete_run_once_entry(bool all_users, const std::string& name);
 
+// The process's current folder (empty when it cannot be read), and changing it
+// (false for an empty folder or when it cannot be changed).
+std::string current_folder();
+bool set_current_folder(const std::string& folder);
+
 // The short (8.3) form of an existing path.
 std::optional<std::string> short_path_name(const std::string& path);
 // The name the file system reports for the last part of a path; nothing when it is not found.
