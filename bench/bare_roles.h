@@ -15,7 +15,7 @@ class BareRoles : public RunEnvironment,
 public:
     ExecutorRoles roles()
     {
-        return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry, programs};
+        return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry, programs, web};
     }
 
     std::optional<std::string> uninstall_string(bool, const std::string&) override { return std::nullopt; }
@@ -135,6 +135,12 @@ public:
         bool delete_file(const std::string&) override { return false; }
     };
     BarePrograms programs;
+    // No web server: every question gets the empty answer.
+    class BareWebServer : public WebServer {
+    public:
+        std::string anonymous_user(const WebServerTarget&) override { return {}; }
+    };
+    BareWebServer web;
 
     Result<void> set_web_media_block(const std::string&, const std::string&) override { return {}; }
     Result<void> fetch_media(TScriptExecutor&, const std::string&) override { return {}; }

@@ -19,6 +19,7 @@
 #include "engine/system_information_win32.h"
 #include "engine/system_services.h"
 #include "engine/user_interface.h"
+#include "engine/web_server_win32.h"
 #include "engine/wizard_shell.h"
 #include "engine/worker_services.h"
 #include "interp/executor_roles.h"
@@ -47,8 +48,8 @@ public:
 
     ExecutorRoles roles()
     {
-        return {m_run,     m_ui,        m_system, m_workers,  m_media,   m_installer,
-                m_machine, m_processes, m_files,  m_registry, m_programs};
+        return {m_run,     m_ui,        m_system, m_workers,  m_media,    m_installer,
+                m_machine, m_processes, m_files,  m_registry, m_programs, m_web};
     }
     TDialogRuntime& dialogs() { return m_dialogs; }
     WizardShell& shell() { return m_shell; }
@@ -108,6 +109,7 @@ private:
     WindowsFileSystem m_files;
     WindowsRegistryStore m_registry;
     WindowsProgramStarter m_programs;
+    WindowsWebServer m_web;
 };
 
 } // namespace quillon

@@ -11,6 +11,7 @@
 #include "interp/program_start.h"
 #include "interp/registry_store.h"
 #include "interp/system_information.h"
+#include "interp/web_server.h"
 #include "interp/worker_types.h"
 #include "msi/installer_run.h"
 
@@ -232,6 +233,8 @@ struct ExecutorRoles {
     RegistryStore& registry;
     // Starting programs ("Run Program", "Run Program As"; program_start.h).
     ProgramStarter& programs;
+    // The local web server (web_server.h).
+    WebServer& web;
 };
 
 } // namespace quillon

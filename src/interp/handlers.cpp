@@ -13,6 +13,7 @@
 #include "interp/mSystemCommands.h"
 #include "interp/mTerminate.h"
 #include "interp/mVarCommands.h"
+#include "interp/mWebServerCommands.h"
 #include "interp/mscriptexec.h"
 
 namespace quillon {
@@ -65,6 +66,7 @@ HandlerTable StandardHandlers()
     RegisterFileCommands(table);
     RegisterRegistryCommands(table);
     RegisterRunCommands(table);
+    RegisterWebServerCommands(table);
     return table;
 }
 

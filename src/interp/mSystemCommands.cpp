@@ -2,6 +2,7 @@
 
 #include "interp/command_call.h"
 #include "interp/system_settings.h"
+#include "interp/web_server.h"
 
 namespace quillon {
 
@@ -14,8 +15,9 @@ Result<void> get_system_settings(CommandCall& call)
     call.ensure_variable(result);
     std::int32_t index = TRY(call.number(2));
     RegistryViewScope view(call.executor());
-    std::string answer =
-        TRY(system_setting(index, call.executor().machine(), view_for_mode(call.executor().platform_mode())));
+    TScriptExecutor& executor = call.executor();
+    std::string answer = system_setting(index, executor.machine(), view_for_mode(executor.platform_mode()),
+                                        [&] { return executor.web().anonymous_user(web_server_target(executor)); });
     call.store(result, answer);
     return {};
 }

@@ -102,6 +102,7 @@ public:
     // The file "Read from Text File" reads, open for the run.
     OpenTextFile& text_file() { return m_text_file; }
     ProgramStarter& programs() { return m_roles.programs; }
+    WebServer& web() { return m_roles.web; }
     ProcessState& process() { return m_process; }
 
     // Ends the script after the current command; the end-of-run sequence

@@ -2,6 +2,7 @@
 
 #include "base/paths.h"
 #include "base/strings.h"
+#include "interp/web_server.h"
 #include "vars/texts.h"
 
 #include <algorithm>
@@ -33,7 +34,6 @@ constexpr std::string_view nt_current_version = "SOFTWARE\\Microsoft\\Windows NT
 constexpr std::string_view windows_current_version = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr std::string_view setup_key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 constexpr std::string_view explorer_key = "SOFTWARE\\Microsoft\\Internet Explorer";
-constexpr std::string_view web_server_key = "SOFTWARE\\Microsoft\\InetStp";
 constexpr std::string_view shell_folders_key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr std::string_view virtual_roots_key = "SYSTEM\\CurrentControlSet\\Services\\W3SVC\\Parameters\\Virtual Roots";
 
@@ -110,13 +110,8 @@ bool explorer_at_least(SystemInformation& machine, std::array<std::uint32_t, 4> 
 
 bool web_server_at_least(SystemInformation& machine, std::uint32_t major, std::uint32_t minor)
 {
-    auto have_major =
-        machine.registry_number(RegistryRoot::local_machine, web_server_key, "MajorVersion", RegistryAccess::plain);
-    auto have_minor =
-        machine.registry_number(RegistryRoot::local_machine, web_server_key, "MinorVersion", RegistryAccess::plain);
-    if (!have_major || !have_minor)
-        return false;
-    return std::uint64_t{*have_major} * 10 + *have_minor >= std::uint64_t{major} * 10 + minor;
+    std::optional<std::uint64_t> level = web_server_level(machine);
+    return level && *level >= std::uint64_t{major} * 10 + minor;
 }
 
 std::string group_name(SystemInformation& machine)
@@ -219,7 +214,8 @@ bool runs_in_virtual_pc(const HypervisorFacts& hypervisor)
     return hypervisor.present && hypervisor.vendor == "Microsoft Hv" && !hypervisor.creates_partitions;
 }
 
-Result<std::string> system_setting(std::int32_t index, SystemInformation& machine, PlatformView file_view)
+std::string system_setting(std::int32_t index, SystemInformation& machine, PlatformView file_view,
+                           const std::function<std::string()>& web_anonymous_user)
 {
     if (index < 0 || index > last_system_setting)
         return std::string();
@@ -274,10 +270,7 @@ Result<std::string> system_setting(std::int32_t index, SystemInformation& machin
     case 56: return std::string(yes_no(web_server_at_least(machine, 4, 0)));
     case 57: return std::string(yes_no(web_server_at_least(machine, 3, 0)));
     case 58: return std::string(yes_no(web_server_at_least(machine, 2, 0)));
-    case 59:
-        // FIXME: the web server's anonymous account comes with the web server commands.
-        return make_error(ErrorCode::unsupported,
-                          "Get System Settings 59 (the web server's anonymous user) is not supported by this engine");
+    case 59: return web_anonymous_user();
     case 60: return machine.user_name();
     case 61: return machine.computer_name();
     case 62: return version.nt_platform ? machine.user_domain() : std::string();

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -42,9 +43,11 @@ bool runs_in_virtual_pc(const HypervisorFacts& hypervisor);
 
 // "Get System Settings": the answer for an index. Files in the system folder
 // (winver.exe, shdocvw.dll) are read in file_view, where the redirector would
-// find them; registry values through the role's registry view flag. An index
-// the engine cannot answer yet is an error naming it.
-Result<std::string> system_setting(std::int32_t index, SystemInformation& machine, PlatformView file_view);
+// find them; registry values through the role's registry view flag. The web
+// server's anonymous account (59) is asked of the web server only when the
+// index names it.
+std::string system_setting(std::int32_t index, SystemInformation& machine, PlatformView file_view,
+                           const std::function<std::string()>& web_anonymous_user);
 
 // "Get OS or SP Level": the level name, or the service pack level in decimal.
 std::string os_or_sp_level(SystemInformation& machine, bool os_level);

@@ -37,6 +37,7 @@ inline constexpr std::string_view engine_cache = "ENGINECACHE";
 inline constexpr std::string_view exe_dir = "EXEDIR";
 inline constexpr std::string_view exe_file = "EXEFILE";
 inline constexpr std::string_view language = "LANGUAGE";
+inline constexpr std::string_view iis_host = "IISHOST";
 inline constexpr std::string_view last_error = "LASTERROR";
 inline constexpr std::string_view logged = "LOGGED";
 inline constexpr std::string_view maintenance = "MAINTENANCE";

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <map>
 
 namespace quillon::test {
@@ -36,6 +37,19 @@ std::string windows_path(UINT (*function)(LPWSTR, UINT))
     wchar_t buffer[MAX_PATH];
     UINT length = function(buffer, MAX_PATH);
     return to_utf8(std::wstring(buffer, length)) + "\\";
+}
+
+// The variables the test plug-in saved: name, value.
+std::map<std::string, std::string> saved_variables(const fs::path& file)
+{
+    std::map<std::string, std::string> vars;
+    std::optional<std::string> text = read_file_bytes(file);
+    if (!text)
+        return vars;
+    std::vector<std::string> items = parse_comma_text(*text);
+    for (std::size_t i = 0; i + 1 < items.size(); i += 2)
+        vars[items[i]] = items[i + 1];
+    return vars;
 }
 
 // The commands asked in one mode; each result variable carries the mode's prefix.
@@ -81,12 +95,8 @@ TEST(SystemInformation, AnswersFromTheMachineInBothPlatformModes)
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, wow64_node_owner_key.c_str(), L"RegisteredOwner");
     ASSERT_EQ(outcome.exit_code, 0u);
 
-    std::optional<std::string> text = read_file_bytes(saved);
-    ASSERT_TRUE(text) << "the plug-in saved no variables";
-    std::map<std::string, std::string> vars;
-    std::vector<std::string> items = parse_comma_text(*text);
-    for (std::size_t i = 0; i + 1 < items.size(); i += 2)
-        vars[items[i]] = items[i + 1];
+    std::map<std::string, std::string> vars = saved_variables(saved);
+    ASSERT_FALSE(vars.empty()) << "the plug-in saved no variables";
     auto var = [&vars](const std::string& name) {
         auto found = vars.find(name);
         return found == vars.end() ? std::string("<missing>") : found->second;
@@ -153,6 +163,79 @@ TEST(SystemInformation, AnswersFromTheMachineInBothPlatformModes)
         EXPECT_TRUE(answer == "TRUE" || answer == "FALSE") << answer;
     }
     EXPECT_EQ(var("WS74"), var("WS70") == "FALSE" && var("WS71") == "FALSE" ? "TRUE" : "FALSE");
+}
+
+// Writes or deletes a number of the web server's version key in the 32-bit view.
+void set_web_server_version(std::optional<DWORD> major)
+{
+    const wchar_t* key = L"SOFTWARE\\Microsoft\\InetStp";
+    if (!major) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
+        return;
+    }
+    HKEY opened = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &opened, nullptr),
+        ERROR_SUCCESS);
+    DWORD minor = 0;
+    RegSetValueExW(opened, L"MajorVersion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*major), sizeof(DWORD));
+    RegSetValueExW(opened, L"MinorVersion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&minor), sizeof(DWORD));
+    RegCloseKey(opened);
+}
+
+// Setting 59 and "IIS Anonymous User" of a real setup. Wine has no web server:
+// without one the question goes to the administration objects of old servers,
+// which are not registered, and the answer is empty; with IIS 10 registered the
+// engine writes its IIS 7 library into the support folder and the library reads
+// the server's configuration file (put into the prefix by the test).
+TEST(SystemInformation, TheWebServersAnonymousAccount)
+{
+    fs::path config_folder = fs::path(windows_path(GetSystemDirectoryW)) / L"inetsrv" / L"config";
+    fs::path config = config_folder / L"applicationHost.config";
+    ASSERT_FALSE(fs::exists(config)) << "a configuration file of someone else's is in the way";
+    std::optional<std::string> plugin = read_file_bytes(test_plugin_file());
+    ASSERT_TRUE(plugin);
+    auto ask = [&](const wchar_t* name) {
+        int ordinal = 0;
+        fs::path dir = fresh_scratch_dir(name);
+        fs::path saved = dir / L"variables.txt";
+        CompiledScript script = script_of({
+            command("Get System Settings", ++ordinal, {"S59", "59"}),
+            command("IIS Anonymous User", ++ordinal, {"ANON"}),
+            command("Save Variables", ++ordinal, {"save:" + to_utf8(saved.wstring()), "qtestplug.dll"}),
+        });
+        script.plugin_commands = {"Save Variables"};
+        fs::path exe = make_setup(name, script, {{L"qtestplug.dll", *plugin}});
+        RunOutcome outcome = run_program({exe, L"/s"});
+        EXPECT_EQ(outcome.exit_code, 0u);
+        return saved_variables(saved);
+    };
+
+    set_web_server_version(std::nullopt);
+    std::map<std::string, std::string> without = ask(L"web-server-none");
+    EXPECT_EQ(without["S59"], "");
+    EXPECT_EQ(without["ANON"], "");
+
+    bool made_folder = !fs::exists(config_folder);
+    fs::create_directories(config_folder);
+    std::ofstream(config, std::ios::binary) << R"(<?xml version="1.0" encoding="UTF-8"?>
+<configuration>
+    <system.applicationHost><sites /></system.applicationHost>
+    <system.webServer><security><authentication>
+        <anonymousAuthentication enabled="true" userName="QuillonVisitor" />
+    </authentication></security></system.webServer>
+</configuration>
+)";
+    set_web_server_version(10);
+    std::map<std::string, std::string> with = ask(L"web-server-iis10");
+    set_web_server_version(std::nullopt);
+    fs::remove(config);
+    if (made_folder) {
+        fs::remove(config_folder);
+        fs::remove(config_folder.parent_path());
+    }
+    EXPECT_EQ(with["S59"], "QuillonVisitor");
+    EXPECT_EQ(with["ANON"], "QuillonVisitor");
 }
 
 // The engine declares the Windows versions it knows, so that GetVersionEx

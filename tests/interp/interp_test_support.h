@@ -8,6 +8,7 @@
 #include "interp/fake_machine.h"
 #include "interp/fake_processes.h"
 #include "interp/fake_program_start.h"
+#include "interp/fake_web_server.h"
 #include "interp/mscriptexec.h"
 #include "script/ScriptImage.h"
 #include "script/compile_pass.h"
@@ -50,7 +51,7 @@ class RecordingHost : public RunEnvironment,
 public:
     ExecutorRoles roles()
     {
-        return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry, programs};
+        return {*this, *this, *this, *this, *this, *this, machine, processes, files, registry, programs, web};
     }
 
     FakeMachine machine;
@@ -58,6 +59,7 @@ public:
     FakeFiles files;
     FakeRegistry registry;
     FakeProgramStarter programs;
+    FakeWebServer web;
 
     // Windows Installer: the requests run, answered with installer_result;
     // the media dialog answers from media_answers (cancel when they run out).

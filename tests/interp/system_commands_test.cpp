@@ -2,6 +2,7 @@
 // the settings table, the level names, the folder table, the environment, and
 // how the platform mode chooses the registry view and the system folder.
 #include "interp/system_settings.h"
+#include "interp/web_server.h"
 #include "interp_test_support.h"
 
 #include <functional>
@@ -179,9 +180,9 @@ TEST(GetSystemSettings, RegistryValuesFollowThePlatformMode)
     }
 }
 
-TEST(GetSystemSettings, AnIndexThatIsNotANumberOrNotBuiltIsARuntimeError)
+TEST(GetSystemSettings, AnIndexThatIsNotANumberIsARuntimeError)
 {
-    for (std::string index : {"abc", "59"}) {
+    for (std::string index : {"abc", "5x"}) {
         SCOPED_TRACE(index);
         ScriptRun run(SettingRun{index}.commands());
         EXPECT_FALSE(run.run());
@@ -193,6 +194,66 @@ TEST(GetSystemSettings, AnIndexThatIsNotANumberOrNotBuiltIsARuntimeError)
         // A failure puts the registry view back too.
         EXPECT_EQ(run.host.machine.current_view, PlatformView::wow64_32);
     }
+}
+
+// Setting 59 and "IIS Anonymous User" ask the web server: IIS 7.0 and later
+// through the library, anything older (or no server) through ADSI, on the host
+// IISHOST names, the library written into SUPPORTDIR.
+TEST(WebServerAnonymousUser, GoesToTheBackEndTheServerVersionChooses)
+{
+    struct Case {
+        std::optional<std::uint32_t> major, minor;
+        WebServerBackEnd expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, WebServerBackEnd::adsi},
+        {7, std::nullopt, WebServerBackEnd::adsi}, // a level needs both values
+        {6, 0, WebServerBackEnd::adsi},
+        {6, 9, WebServerBackEnd::adsi}, // 69 is the last level ADSI serves
+        {7, 0, WebServerBackEnd::iis7_library},
+        {10, 0, WebServerBackEnd::iis7_library},
+    };
+    for (const Case& c : cases) {
+        for (const std::vector<Cmd>& commands : {std::vector<Cmd>{{"Get System Settings", {"Answer", "59"}}},
+                                                 std::vector<Cmd>{{"IIS Anonymous User", {"Answer"}}}}) {
+            SCOPED_TRACE(commands[0].name + " " + (c.major ? std::to_string(*c.major) : "-") + "." +
+                         (c.minor ? std::to_string(*c.minor) : "-"));
+            std::vector<Cmd> script = {{"Set Variable", {"IISHOST", "webhost"}},
+                                       {"Set Variable", {"SUPPORTDIR", "C:\\Temp\\qvo1"}}};
+            script.insert(script.end(), commands.begin(), commands.end());
+            ScriptRun run(script);
+            if (c.major)
+                run.host.machine
+                    .numbers[{RegistryRoot::local_machine, web_server_key, "MajorVersion", PlatformView::wow64_32}] =
+                    *c.major;
+            if (c.minor)
+                run.host.machine
+                    .numbers[{RegistryRoot::local_machine, web_server_key, "MinorVersion", PlatformView::wow64_32}] =
+                    *c.minor;
+            run.host.web.anonymous_account = "IUSR";
+            ASSERT_TRUE(run.run());
+            EXPECT_EQ(run.var("Answer"), "IUSR");
+            ASSERT_EQ(run.host.web.asked.size(), 1u);
+            EXPECT_EQ(run.host.web.asked[0].back_end, c.expected);
+            EXPECT_EQ(run.host.web.asked[0].host, "webhost");
+            EXPECT_EQ(run.host.web.asked[0].support_folder, "C:\\Temp\\qvo1");
+        }
+    }
+}
+
+TEST(WebServerAnonymousUser, OtherSettingsAndAnEmptyResultNameAskNothing)
+{
+    ScriptRun run({{"Get System Settings", {"Answer", "60"}}, {"IIS Anonymous User", {""}}});
+    run.host.web.anonymous_account = "IUSR";
+    ASSERT_TRUE(run.run());
+    EXPECT_TRUE(run.host.web.asked.empty());
+}
+
+TEST(WebServerAnonymousUser, TheFirstFreeSiteIndexStopsAtTheLastOne)
+{
+    EXPECT_EQ(first_free_site_index([](std::int32_t n) { return n <= 3; }), 4);
+    EXPECT_EQ(first_free_site_index([](std::int32_t) { return false; }), 1);
+    EXPECT_EQ(first_free_site_index([](std::int32_t) { return true; }), -1);
 }
 
 TEST(GetOsOrSpLevel, NamesTheVersionOrTheServicePack)
