@@ -322,13 +322,20 @@ TEST(PluginCommand, ProgressOfTheLibraryReachesTheVariables)
     // The store is replaced by what the library returns, which was built before
     // its progress call: look at the progress while the worker runs.
     std::string seen;
+    std::atomic<bool> looked = false;
     run.host.on_wait_step = [&] {
-        if (run.var("KYRT_thProgress") == "77")
+        if (run.var("KYRT_thProgress") == "77") {
             seen = run.var("KYRT_thProgressText");
+            looked = true;
+        }
     };
-    run.host.plugin = [inner = run.host.plugin](const PluginInvocation& call) {
+    // The library stays in its call until the loop has looked (however loaded
+    // the machine), bounded so that a progress that never arrives cannot hang.
+    run.host.plugin = [inner = run.host.plugin, &looked](const PluginInvocation& call) {
         call.progress(77, "halfway");
-        std::this_thread::sleep_for(20ms);
+        auto until = std::chrono::steady_clock::now() + 10s;
+        while (!looked && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
         return inner(call);
     };
     EXPECT_TRUE(run.run());
