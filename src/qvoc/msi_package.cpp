@@ -19,6 +19,10 @@ std::vector<std::pair<std::string, std::string>> package_properties(const MsiPac
         {"ProductVersion", info.product_version},   {"Manufacturer", info.manufacturer},
         {"ProductLanguage", info.product_language},
     };
+    std::string hidden;
+    for (const std::string& name : info.rows.hidden_properties)
+        hidden += (hidden.empty() ? "" : ";") + name;
+    rows.emplace_back("MsiHiddenProperties", hidden);
     // An empty text is a null in Windows Installer, and the Value column
     // takes no nulls: a property without a value is left out.
     std::erase_if(rows, [](const auto& row) { return row.second.empty(); });
@@ -70,7 +74,12 @@ Rows install_sequence(const PackageRows& rows)
                           {"RemoveEnvironmentStrings", "", "3300"},
                           {"WriteEnvironmentStrings", "", "5200"},
                           {"RemoveIniValues", "", "3100"},
-                          {"WriteIniValues", "", "5100"}};
+                          {"WriteIniValues", "", "5100"},
+                          {"MoveFiles", "", "3800"},
+                          {"StopServices", "", "1900"},
+                          {"DeleteServices", "", "2000"},
+                          {"InstallServices", "", "5800"},
+                          {"StartServices", "", "5900"}};
         sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
     }
     Rows registration = {{"RegisterUser", "", "6000"},
@@ -140,6 +149,21 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
     if (!rows.environment.empty())
         tables.push_back({"Environment", "Environment\tName\tValue\tComponent_", "s72\tl255\tL255\ts72", "Environment",
                           rows.environment});
+    if (!rows.move_files.empty())
+        tables.push_back({"MoveFile", "FileKey\tComponent_\tSourceName\tDestName\tSourceFolder\tDestFolder\tOptions",
+                          "s72\ts72\tL255\tL255\tS72\ts72\ti2", "FileKey", rows.move_files});
+    if (!rows.remove_files.empty())
+        tables.push_back({"RemoveFile", "FileKey\tComponent_\tFileName\tDirProperty\tInstallMode",
+                          "s72\ts72\tL255\ts72\ti2", "FileKey", rows.remove_files});
+    if (!rows.service_installs.empty())
+        tables.push_back({"ServiceInstall",
+                          "ServiceInstall\tName\tDisplayName\tServiceType\tStartType\tErrorControl\tLoadOrderGroup\t"
+                          "Dependencies\tStartName\tPassword\tArguments\tComponent_\tDescription",
+                          "s72\ts255\tL255\ti4\ti4\ti4\tS255\tS255\tS255\tS255\tS255\ts72\tL255", "ServiceInstall",
+                          rows.service_installs});
+    if (!rows.service_controls.empty())
+        tables.push_back({"ServiceControl", "ServiceControl\tName\tEvent\tArguments\tWait\tComponent_",
+                          "s72\tl255\ti2\tS255\tI2\ts72", "ServiceControl", rows.service_controls});
     tables.push_back({"Binary",
                       "Name\tData",
                       "s72\tv0",

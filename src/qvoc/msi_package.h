@@ -41,6 +41,12 @@ struct PackageRows {
     std::vector<std::vector<std::string>> shortcuts;
     std::vector<std::vector<std::string>> environment;
     std::vector<std::vector<std::string>> ini_files;
+    std::vector<std::vector<std::string>> move_files;
+    std::vector<std::vector<std::string>> remove_files;
+    std::vector<std::vector<std::string>> service_installs;
+    std::vector<std::vector<std::string>> service_controls;
+    // Properties whose values the installer's log must not show (passwords).
+    std::vector<std::string> hidden_properties;
     std::size_t last_file_sequence = 0;
 
     bool empty() const { return components.empty(); }

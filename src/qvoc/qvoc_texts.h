@@ -69,6 +69,10 @@ inline constexpr std::string_view write_registry = "Write Registry";
 inline constexpr std::string_view create_shortcut = "Create Shortcut";
 inline constexpr std::string_view set_environment = "Set Environment";
 inline constexpr std::string_view edit_ini_file = "Edit INI File";
+inline constexpr std::string_view copy_move_local_files = "Copy/Move Local Files";
+inline constexpr std::string_view delete_files = "Delete Files";
+inline constexpr std::string_view install_service = "Install Service";
+inline constexpr std::string_view control_service = "Control Service";
 
 // File names of a built setup.
 inline constexpr std::string_view engine_stub_name = "engine.exe";

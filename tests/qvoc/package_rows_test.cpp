@@ -1,7 +1,9 @@
+#include "base/strings.h"
 #include "qvoc/build.h"
 #include "qvoc/compile.h"
 #include "qvoc/package_rows.h"
 #include "qvoc_test_support.h"
+#include "script/test_pe.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,191 @@ TEST(PackageRows, EditIniFileRowsNameTheFileAndReadTheRecordedValues)
     }
 }
 
+// "@" in an expected field stands for the command's media header.
+Row with_header(const Row& row, const std::string& h)
+{
+    Row filled;
+    for (const std::string& field : row)
+        filled.push_back(replace_all(field, "@", h));
+    return filled;
+}
+
+TEST(PackageRows, CopyMoveLocalFilesRowsCopyOrMoveFromTheRecordedSource)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 4 as text lines
+        Row move;                    // MoveFile row; empty: an error
+        Row removal;                 // RemoveFile row of a copy, empty when there is none
+    };
+    const Case cases[] = {
+        {"| C:\\Data\\settings.txt\n|\n| $TARGETDIR$\\conf\n|\n",
+         {"M@", "C@", "", "", "P@_1", "P@_2", "0"},
+         {"X@", "C@", "settings.txt", "P@_2", "2"}},
+        // A pattern is looked for in the recorded path's folder; moved files stay.
+        {"| $SOURCE$\\*.log\n|\n| $TARGETDIR$\\logs\n| TRUE\n", {"M@", "C@", "*.log", "", "P@_1D", "P@_2", "1"}, {}},
+        {"| $SOURCE$\\$NAME$.txt\n| new name.txt\n| $DEST$\n| FALSE\n",
+         {"M@", "C@", "", "NEWNAM~1.TXT|new name.txt", "P@_1", "P@_2", "0"},
+         {"X@", "C@", "NEWNAM~1.TXT|new name.txt", "P@_2", "2"}},
+        // A copy whose name only the run knows cannot be named for the removal.
+        {"| $SOURCE$\\$NAME$.txt\n|\n| $DEST$\n|\n", {"M@", "C@", "", "", "P@_1", "P@_2", "0"}, {}},
+        {"| settings.txt\n|\n| C:\\x\n", {}, {}},
+        {"| C:\\a.txt\n|\n|\n", {}, {}},
+        {"| C:\\a.txt\n| a:b\n| C:\\x\n", {}, {}},
+        {"| C:\\a.txt\n| $NEW$\n| C:\\x\n", {}, {}},
+        {"| C:\\a.txt\n|\n| C:\\x\n| maybe\n", {}, {}},
+        {"| C:\\*.txt\n| all.txt\n| C:\\x\n", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Copy/Move Local Files\n" + std::string(c.parameters), folder);
+        if (c.move.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Copy/Move Local Files"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        ASSERT_EQ(built.rows->move_files.size(), 1u);
+        EXPECT_EQ(built.rows->move_files[0], with_header(c.move, h));
+        if (c.removal.empty())
+            EXPECT_TRUE(built.rows->remove_files.empty());
+        else
+            EXPECT_EQ(built.rows->remove_files, std::vector<Row>{with_header(c.removal, h)});
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
+TEST(PackageRows, DeleteFilesRowsRemoveTheRecordedFilesWhenInstalledOrRemoved)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 4 as text lines
+        std::string name, mode;      // empty name: an error
+    };
+    const Case cases[] = {
+        {"| $TARGETDIR$\\old.log\n|\n| TRUE\n|\n", "old.log", "1"},
+        {"| C:\\T\\*.tmp\n|\n| FALSE\n| true\n", "*.tmp", "2"},
+        {"| C:\\T\\cache?.dat\n|\n| -1\n| TRUE\n", "cache?.dat", "3"},
+        {"| C:\\T\\old cache*.dat\n|\n|\n| TRUE\n", "OLDCAC~1.DAT|old cache*.dat", "2"},
+        {"| C:\\T\\old.log\n|\n| FALSE\n| FALSE\n", "", ""},
+        {"| $TARGETDIR$\\$NAME$\n|\n| TRUE\n", "", ""},
+        {"| C:\\T\\\n|\n| TRUE\n", "", ""},
+        {"| C:\\T\\old.log\n|\n| yes\n", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Delete Files\n" + std::string(c.parameters), folder);
+        if (c.name.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Delete Files"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        EXPECT_EQ(built.rows->remove_files, std::vector<Row>{with_header({"X@", "C@", c.name, "P@_1D", c.mode}, h)});
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
+TEST(PackageRows, InstallServiceRowsInstallTheProgramAndTheServiceWithIt)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "svc" / "qservice.exe", "MZ service");
+    // 1 program, 2 target, 3 start type, 4 name, 5 display name, 6 description, 7 process, 8 error control,
+    // 9 group, 10 dependencies, 11 start, 12 wait, 13 account, 14 password, 15 arguments.
+    Built full = rows_of("Install Service\n@media-folder = payload\\\n| svc\\qservice.exe\n| $TARGETDIR$\\svc\n"
+                         "| auto\n| QuillonSvc\n| Quillon Service\n| Does things\n| shared\n| critical\n| Group\n"
+                         "| RpcSs~Tcpip\n| TRUE\n| FALSE\n| .\\svcuser\n| $PASSWORD$\n| -run\n",
+                         folder);
+    ASSERT_TRUE(full.rows) << full.rows.error().message;
+    const std::string& h = full.headers[0];
+    const qvoc::PackageRows& rows = *full.rows;
+    EXPECT_EQ(rows.service_installs,
+              std::vector<Row>{with_header({"V@", "[P@_2]", "[P@_3]", "32", "2", "32771", "[P@_4]",
+                                            "RpcSs[~]Tcpip[~][~]", "[P@_6]", "[P@_7]", "[P@_8]", "C@", "[P@_9]"},
+                                           h)});
+    // Stopped before the program is replaced, started, stopped and deleted with the product.
+    EXPECT_EQ(rows.service_controls, std::vector<Row>{with_header({"W@", "[P@_2]", "163", "", "0", "C@"}, h)});
+    EXPECT_EQ(rows.hidden_properties, std::vector<std::string>{"P" + h + "_7"});
+    // The program comes from the media folder into the recorded target, and is the component's key path.
+    ASSERT_EQ(rows.files.size(), 1u);
+    EXPECT_EQ(rows.files[0][0], "F" + h + "_1");
+    EXPECT_EQ(rows.files[0][2], "qservice.exe");
+    EXPECT_EQ(rows.files[0][3], "10");
+    ASSERT_EQ(rows.components.size(), 1u);
+    EXPECT_EQ(rows.components[0][0], "C" + h);
+    EXPECT_EQ(rows.components[0][2], "P" + h + "_1");
+    EXPECT_EQ(rows.components[0][4], "A" + h);
+    EXPECT_EQ(rows.components[0][5], "F" + h + "_1");
+    ASSERT_EQ(rows.directories.size(), 3u);
+    EXPECT_EQ(rows.directories[1][2], ".:svc");
+    EXPECT_EQ(rows.directories[2], (Row{"P" + h + "_1", rows.directories[1][0], "."}));
+
+    // Left out: a demand start, no start now, the service manager's defaults (nulls) for the rest.
+    Built plain = rows_of("Install Service\n@media-folder = payload\\\n| svc/qservice.exe\n| $TARGETDIR$\n|\n"
+                          "| QuillonSvc\n",
+                          folder);
+    ASSERT_TRUE(plain.rows) << plain.rows.error().message;
+    const std::string& p = plain.headers[0];
+    EXPECT_EQ(plain.rows->service_installs,
+              std::vector<Row>{with_header({"V@", "[P@_2]", "", "16", "3", "32769", "", "", "", "", "", "C@", ""}, p)});
+    EXPECT_EQ(plain.rows->service_controls, std::vector<Row>{with_header({"W@", "[P@_2]", "162", "", "1", "C@"}, p)});
+    EXPECT_TRUE(plain.rows->hidden_properties.empty());
+
+    const std::string_view errors[] = {
+        "| svc\\missing.exe\n| $TARGETDIR$\n|\n| S\n",
+        "|\n| $TARGETDIR$\n|\n| S\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n|\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n| boot\n| S\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n| kernel\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n|\n| severe\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n|\n|\n|\n| $DEPENDS$\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n|\n|\n|\n|\n| soon\n",
+    };
+    for (std::string_view parameters : errors) {
+        SCOPED_TRACE(parameters);
+        Built built = rows_of("Install Service\n@media-folder = payload\\\n" + std::string(parameters), folder);
+        ASSERT_FALSE(built.rows);
+        EXPECT_NE(built.rows.error().message.find("Install Service"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, ControlServiceRowsNameTheEventsWhenInstalledAndRemoved)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 5 as text lines
+        Row control;                 // empty: an error
+    };
+    const Case cases[] = {
+        {"| $SERVICE$\n|\n| start\n| stop, delete\n", {"W@", "[P@_1]", "161", "", "1", "C@"}},
+        {"| Spooler\n| -verbose\n| STOP start\n|\n| false\n", {"W@", "[P@_1]", "3", "[P@_2]", "0", "C@"}},
+        {"| Spooler\n|\n| delete\n| start\n", {"W@", "[P@_1]", "24", "", "1", "C@"}},
+        {"| Spooler\n|\n|\n|\n", {}},
+        {"| Spooler\n|\n| restart\n", {}},
+        {"|\n|\n| start\n", {}},
+        {"| Spooler\n|\n| start\n|\n| later\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Control Service\n" + std::string(c.parameters), folder);
+        if (c.control.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Control Service"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        EXPECT_EQ(built.rows->service_controls, std::vector<Row>{with_header(c.control, h)});
+        EXPECT_TRUE(built.rows->service_installs.empty());
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
 TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
 {
     fs::path folder = scratch_folder();
@@ -231,6 +418,28 @@ TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
     EXPECT_EQ((*empty)[2], "empty");
 }
 
+TEST(PackageRows, ProgramsWithAVersionResourceCarryTheirVersion)
+{
+    fs::path folder = scratch_folder();
+    std::vector<std::byte> program = build_versioned_pe(pe32_plus_magic, 0x00020001, 0x00000007);
+    write_file(folder / "payload" / "app.exe",
+               std::string(reinterpret_cast<const char*>(program.data()), program.size()));
+    write_file(folder / "payload" / "plain.dll", "MZ but no headers");
+    write_file(folder / "payload" / "readme.txt", "text");
+    write_file(folder / "payload" / "svc.exe",
+               std::string(reinterpret_cast<const char*>(program.data()), program.size()));
+    Built built = rows_of("Install Files\n@media-folder = payload\\\n|\n|\n| $TARGETDIR$\n"
+                          "Install Service\n@media-folder = payload\\\n| svc.exe\n| $TARGETDIR$\n|\n| S\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    std::vector<std::pair<std::string, std::string>> versions;
+    for (const Row& file : built.rows->files)
+        versions.emplace_back(file[2], file[4]);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"app.exe", "2.1.0.7"}, {"plain.dll", ""}, {"readme.txt", ""}, {"svc.exe", "2.1.0.7"}, {"svc.exe", "2.1.0.7"}};
+    EXPECT_EQ(versions, expected);
+}
+
 TEST(PackageRows, ShortNamesAreMadeOnlyWhereNeeded)
 {
     struct Case {
@@ -293,7 +502,17 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
                                                              "| Software\\Rows\n| Folder\n| $TARGETDIR$\n"
                                                              "Create Shortcut\n@header = 0000DDDD\n| $TARGETDIR$\\"
                                                              "app.exe\n| Run App\n| $MENU$\n| Starts it\n|\n"
-                                                             "| $TARGETDIR$\n");
+                                                             "| $TARGETDIR$\n"
+                                                             "Copy/Move Local Files\n@header = 0000EEEE\n"
+                                                             "| $OLD$\\settings.ini\n|\n| $TARGETDIR$\n|\n"
+                                                             "Delete Files\n@header = 0000FFFF\n"
+                                                             "| $TARGETDIR$\\*.tmp\n|\n| TRUE\n| TRUE\n"
+                                                             "Install Service\n@media-folder = payload\\\n"
+                                                             "@header = 00001111\n| app.exe\n| $TARGETDIR$\\svc\n"
+                                                             "| auto\n| AppService\n|\n|\n|\n|\n|\n|\n| TRUE\n"
+                                                             "|\n| .\\user\n| $PASSWORD$\n"
+                                                             "Control Service\n@header = 00002222\n| Spooler\n|\n"
+                                                             "| stop\n| start\n");
     qvoc::BuildOptions options;
     options.project = folder / "project" / "p.qvp";
     options.output_folder = folder / "out";
@@ -313,7 +532,7 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"Directory", "P0000BBBB_1\tTARGETDIR\t.\r\n"},
         {"File", "F0000AAAA_1\tC0000AAAA_1\tapp.exe\t10\t\t\t8192\t1\r\n"},
         {"File", "F0000AAAA_3\tC0000AAAA_3\tguide.txt\t5\t\t\t8192\t2\r\n"},
-        {"Media", "1\t2\t\t\t\t\r\n"},
+        {"Media", "1\t3\t\t\t\t\r\n"},
         {"CreateFolder", "P0000BBBB_1\tC0000BBBB\r\n"},
         {"Registry", "R0000CCCC\t1\tSoftware\\Rows\tFolder\t[P0000CCCC_3]\tC0000CCCC\r\n"},
         {"FeatureComponents", "Product\tC0000CCCC\r\n"},
@@ -328,6 +547,19 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"InstallExecuteSequence", "WriteRegistryValues\t\t4700\r\n"},
         {"InstallExecuteSequence", "CreateFolders\t\t3700\r\n"},
         {"InstallExecuteSequence", "RemoveFiles\t\t3500\r\n"},
+        {"MoveFile", "M0000EEEE\tC0000EEEE\t\t\tP0000EEEE_1\tP0000EEEE_2\t0\r\n"},
+        {"RemoveFile", "X0000EEEE\tC0000EEEE\tsettings.ini\tP0000EEEE_2\t2\r\n"},
+        {"RemoveFile", "X0000FFFF\tC0000FFFF\t*.tmp\tP0000FFFF_1D\t3\r\n"},
+        {"ServiceInstall", "V00001111\t[P00001111_2]\t\t16\t2\t32769\t\t\t[P00001111_6]\t[P00001111_7]\t\t"
+                           "C00001111\t\r\n"},
+        {"ServiceControl", "W00001111\t[P00001111_2]\t163\t\t1\tC00001111\r\n"},
+        {"ServiceControl", "W00002222\t[P00002222_1]\t18\t\t1\tC00002222\r\n"},
+        {"Property", "MsiHiddenProperties\tP00001111_7\r\n"},
+        {"InstallExecuteSequence", "MoveFiles\t\t3800\r\n"},
+        {"InstallExecuteSequence", "StopServices\t\t1900\r\n"},
+        {"InstallExecuteSequence", "DeleteServices\t\t2000\r\n"},
+        {"InstallExecuteSequence", "InstallServices\t\t5800\r\n"},
+        {"InstallExecuteSequence", "StartServices\t\t5900\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);
