@@ -79,7 +79,11 @@ Rows install_sequence(const PackageRows& rows)
                           {"StopServices", "", "1900"},
                           {"DeleteServices", "", "2000"},
                           {"InstallServices", "", "5800"},
-                          {"StartServices", "", "5900"}};
+                          {"StartServices", "", "5900"},
+                          {"UnregisterExtensionInfo", "", "2800"},
+                          {"UnregisterProgIdInfo", "", "2900"},
+                          {"RegisterExtensionInfo", "", "4800"},
+                          {"RegisterProgIdInfo", "", "4850"}};
         sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
     }
     Rows registration = {{"RegisterUser", "", "6000"},
@@ -98,13 +102,12 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
     Rows directories = {{"TARGETDIR", "", "SourceDir"}};
     directories.insert(directories.end(), rows.directories.begin(), rows.directories.end());
     std::string feature(texts::product_feature);
+    Rows features = {{feature, "", feature, "", "1", "1", "TARGETDIR", "0"}};
+    features.insert(features.end(), rows.features.begin(), rows.features.end());
     std::vector<PackageTable> tables = {
         {"Directory", "Directory\tDirectory_Parent\tDefaultDir", "s72\tS72\tl255", "Directory", directories},
-        {"Feature",
-         "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes",
-         "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2",
-         "Feature",
-         {{feature, "", feature, "", "1", "1", "TARGETDIR", "0"}}},
+        {"Feature", "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes",
+         "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2", "Feature", features},
         sequence_table("InstallExecuteSequence", install_sequence(rows)),
         sequence_table("AdvtExecuteSequence", {{"CostInitialize", "", "800"},
                                                {"CostFinalize", "", "1000"},
@@ -143,6 +146,18 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
                           "\tIconIndex\tShowCmd\t"
                           "WkDir",
                           "s72\ts72\tl128\ts72\ts72\tS255\tL255\tI2\tS72\tI2\tI2\tS72", "Shortcut", rows.shortcuts});
+    if (!rows.conditions.empty())
+        tables.push_back(
+            {"Condition", "Feature_\tLevel\tCondition", "s38\ti2\tS255", "Feature_\tLevel", rows.conditions});
+    if (!rows.prog_ids.empty())
+        tables.push_back({"ProgId", "ProgId\tProgId_Parent\tClass_\tDescription\tIcon_\tIconIndex",
+                          "s255\tS255\tS38\tL255\tS72\tI2", "ProgId", rows.prog_ids});
+    if (!rows.extensions.empty())
+        tables.push_back({"Extension", "Extension\tComponent_\tProgId_\tMIME_\tFeature_", "s255\ts72\tS255\tS64\ts38",
+                          "Extension\tComponent_", rows.extensions});
+    if (!rows.verbs.empty())
+        tables.push_back({"Verb", "Extension_\tVerb\tSequence\tCommand\tArgument", "s255\ts32\tI2\tL255\tL255",
+                          "Extension_\tVerb", rows.verbs});
     if (!rows.ini_files.empty())
         tables.push_back({"IniFile", "IniFile\tFileName\tDirProperty\tSection\tKey\tValue\tAction\tComponent_",
                           "s72\tl255\tS72\tl96\tl128\tl255\ti2\ts72", "IniFile", rows.ini_files});

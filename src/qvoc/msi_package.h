@@ -39,6 +39,13 @@ struct PackageRows {
     std::vector<std::vector<std::string>> create_folders;
     std::vector<std::vector<std::string>> registry;
     std::vector<std::vector<std::string>> shortcuts;
+    // Features below the one every installation selects, and the Condition
+    // rows that switch them off.
+    std::vector<std::vector<std::string>> features;
+    std::vector<std::vector<std::string>> conditions;
+    std::vector<std::vector<std::string>> prog_ids;
+    std::vector<std::vector<std::string>> extensions;
+    std::vector<std::vector<std::string>> verbs;
     std::vector<std::vector<std::string>> environment;
     std::vector<std::vector<std::string>> ini_files;
     std::vector<std::vector<std::string>> move_files;

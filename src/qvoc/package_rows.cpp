@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <optional>
 #include <span>
 
@@ -98,6 +99,19 @@ std::optional<bool> boolean_parameter(std::string_view text, bool empty_means)
     return std::nullopt;
 }
 
+// A file's path as the script writes it: the target folder parameter, a
+// backslash and the path below it, in lower case with single backslashes.
+std::string installed_path(std::string_view folder, std::string_view below)
+{
+    std::string joined = below.empty() ? std::string(folder) : std::string(folder) + "\\" + std::string(below);
+    std::string path = ascii_lower(replace_all(joined, "/", "\\"));
+    std::string single;
+    for (char c : path)
+        if (c != '\\' || single.empty() || single.back() != '\\')
+            single.push_back(c);
+    return single;
+}
+
 // A pattern of files for the RemoveFile table: as written when it is a
 // short name already, else with a short form of its own in front; both keep
 // the wildcards.
@@ -129,12 +143,17 @@ public:
 
     Result<PackageRows> build()
     {
+        // Advertised shortcuts come last: they name a file that another
+        // command installs, wherever it stands in the script.
+        std::vector<std::size_t> advertised;
         for (std::size_t index = 0; index < m_script.commands.size(); ++index) {
             const CompiledCommand& command = m_script.commands[index];
             if (command.disabled || command.media_header.empty())
                 continue;
             m_line = index < m_project.commands.size() ? m_project.commands[index].line : 0;
-            if (command.name == texts::install_files)
+            if (command.name == texts::advertised_shortcut || command.name == texts::advertised_file_type)
+                advertised.push_back(index);
+            else if (command.name == texts::install_files)
                 TRY(install_files(command, index));
             else if (command.name == texts::create_folder)
                 TRY(create_folder(command, index));
@@ -154,6 +173,16 @@ public:
                 TRY(install_service(command, index));
             else if (command.name == texts::control_service)
                 TRY(control_service(command, index));
+            else if (command.name == texts::create_file_type)
+                TRY(create_file_type(command, index));
+        }
+        for (std::size_t index : advertised) {
+            m_line = index < m_project.commands.size() ? m_project.commands[index].line : 0;
+            const CompiledCommand& command = m_script.commands[index];
+            if (command.name == texts::advertised_shortcut)
+                TRY(advertised_shortcut(command, index));
+            else
+                TRY(advertised_file_type(command, index));
         }
         return std::move(m_rows);
     }
@@ -563,6 +592,7 @@ private:
         std::string component = "C" + h;
         add_component(component, "service:" + h, target, 0, "A" + h, file);
         TRY(add_file(file, component, source, source.filename().string()));
+        m_installed[installed_path(parameter(command, 2), source.filename().string())] = component;
 
         m_rows.service_installs.push_back(
             {"V" + h, "[P" + h + "_2]", recorded_or_null(command, 5, h, 3), service_type, *start,
@@ -638,6 +668,136 @@ private:
         std::string component = command_component(h, "service-control");
         m_rows.service_controls.push_back({"W" + h, "[P" + h + "_1]", std::to_string(events),
                                            recorded_or_null(command, 2, h, 2), wait ? "1" : "0", component});
+        return {};
+    }
+
+    // Parameters, all recorded: 1 the file type's name (its ProgId); 2 the
+    // extension, with its dot; 3 the description; 4 the program that opens
+    // the files; 5 the icon (a file, optionally "," and an index). Registry
+    // values below HKEY_CLASSES_ROOT (the user's classes in a per-user
+    // installation), taken away with the product.
+    Result<void> create_file_type(const CompiledCommand& command, std::size_t index)
+    {
+        std::string h = TRY(header(command, index));
+        std::string prog_id = parameter(command, 1);
+        std::string extension = parameter(command, 2);
+        if (prog_id.empty() || prog_id.find_first_of("\\[]{}") != std::string::npos)
+            return std::unexpected(fail("Create File Type: the file type's name \"" + prog_id +
+                                        "\" must not be empty nor hold \\ [ ] { }"));
+        if (extension.size() < 2 || (extension.find('$') == std::string::npos && extension.front() != '.') ||
+            extension.find_first_of("\\[]{}") != std::string::npos)
+            return std::unexpected(fail("Create File Type: the extension \"" + extension +
+                                        "\" must be written with its dot (.txt), without \\ [ ] { }"));
+        if (parameter(command, 4).empty())
+            return std::unexpected(fail("Create File Type: the program that opens the files (parameter 4) is "
+                                        "empty"));
+        std::string component = command_component(h, "file-type");
+        std::string classes = "0"; // HKEY_CLASSES_ROOT
+        int number = 0;
+        auto value = [&](std::string key, std::string data) {
+            std::string row = "R" + h + "_" + std::to_string(++number);
+            m_rows.registry.push_back({row, classes, std::move(key), "", std::move(data), component});
+        };
+        std::string type = "[P" + h + "_1]";
+        value("[P" + h + "_2]", type);
+        if (!parameter(command, 3).empty())
+            value(type, "[P" + h + "_3]");
+        // The program quoted, so that a folder with a blank cannot name
+        // another program.
+        value(type + "\\shell\\open\\command", "\"[P" + h + "_4]\" \"%1\"");
+        if (!parameter(command, 5).empty())
+            value(type + "\\DefaultIcon", "[P" + h + "_5]");
+        return {};
+    }
+
+    // The component of a file that a command installs, by its path as the
+    // script writes it.
+    Result<std::string> installed_component(std::string_view command_name, const std::string& path) const
+    {
+        auto found = m_installed.find(installed_path(path, {}));
+        if (found == m_installed.end() || path.empty())
+            return std::unexpected(fail(std::string(command_name) + ": \"" + path +
+                                        "\" is no file that an Install Files or Install Service command installs "
+                                        "(write it as that command's target folder, \\ and the file's path)"));
+        return found->second;
+    }
+
+    // An advertised command's own feature below the product's: hidden,
+    // holding the target's component, and switched off unless the engine
+    // recorded the command.
+    std::string advertised_feature(const std::string& h, const std::string& target_component)
+    {
+        std::string feature = "T" + h;
+        m_rows.features.push_back({feature, std::string(texts::product_feature), feature, "", "0", "1", "", "0"});
+        m_rows.conditions.push_back({feature, "0", "NOT A" + h});
+        m_rows.feature_components.push_back({feature, target_component});
+        return feature;
+    }
+
+    // Parameters: 1 the file type's name, its ProgId (the engine gives it
+    // and 3 their translations); 2 the extension with its dot; 3 the
+    // description; 4 the program that opens the files, a file that a command
+    // installs, written as for "Advertised Shortcut". Nothing is recorded
+    // but the command itself: the texts are the authored ones.
+    Result<void> advertised_file_type(const CompiledCommand& command, std::size_t index)
+    {
+        constexpr std::string_view name = "Advertised File Type";
+        std::string h = TRY(header(command, index));
+        std::string prog_id = parameter(command, 1);
+        std::string extension = parameter(command, 2);
+        if (prog_id.empty() || prog_id.find_first_of("\\[]{}$") != std::string::npos || prog_id.size() > 255)
+            return std::unexpected(fail("Advertised File Type: the file type's name \"" + prog_id +
+                                        "\" must be written out, without \\ [ ] { }"));
+        if (extension.size() < 2 || extension.front() != '.' || !is_storable_name(extension.substr(1)) ||
+            extension.find_first_of("$[]{} .", 1) != std::string::npos)
+            return std::unexpected(fail("Advertised File Type: the extension \"" + extension +
+                                        "\" must be written out with its dot (.txt)"));
+        std::string target = TRY(installed_component(name, parameter(command, 4)));
+        std::string bare = extension.substr(1);
+        for (const std::vector<std::string>& row : m_rows.prog_ids)
+            if (equal_ascii_nocase(row[0], prog_id))
+                return std::unexpected(
+                    fail("Advertised File Type: the file type \"" + prog_id + "\" is registered twice"));
+        for (const std::vector<std::string>& row : m_rows.extensions)
+            if (equal_ascii_nocase(row[0], bare))
+                return std::unexpected(
+                    fail("Advertised File Type: the extension \"" + extension + "\" is registered twice"));
+        std::string feature = advertised_feature(h, target);
+        m_rows.prog_ids.push_back({prog_id, "", "", parameter(command, 3), "", ""});
+        m_rows.extensions.push_back({bare, target, prog_id, "", feature});
+        m_rows.verbs.push_back({bare, "open", "", "", "\"%1\""});
+        return {};
+    }
+
+    // Parameters as "Create Shortcut"; parameter 1 is a file that an
+    // "Install Files" or "Install Service" command installs, written as that
+    // command's target folder parameter, "\" and the file's path below it.
+    // The shortcut starts the product's feature (Windows Installer repairs
+    // the file first when it is missing); a feature of the shortcut's own,
+    // switched off unless the engine recorded the command, carries it.
+    Result<void> advertised_shortcut(const CompiledCommand& command, std::size_t index)
+    {
+        std::string h = TRY(header(command, index));
+        std::string name = parameter(command, 2);
+        if (!is_storable_name(name))
+            return std::unexpected(fail("Advertised Shortcut: the name \"" + name +
+                                        "\" cannot be a shortcut's file name (plain ASCII, no \\ / : * ? \" < > |)"));
+        std::string target = TRY(installed_component("Advertised Shortcut", parameter(command, 1)));
+        std::string folder = "P" + h + "_1";
+        std::string component = "C" + h;
+        m_rows.directories.push_back({folder, "TARGETDIR", "."});
+        add_component(component, "shortcut:" + h, folder, 0, "A" + h, "");
+        m_rows.create_folders.push_back({folder, component});
+        std::string working_folder;
+        if (!parameter(command, 6).empty()) {
+            working_folder = "P" + h + "_4";
+            m_rows.directories.push_back({working_folder, "TARGETDIR", "."});
+        }
+        std::string feature = advertised_feature(h, target);
+        std::string arguments = parameter(command, 5).empty() ? "" : "[P" + h + "_3]";
+        std::vector<std::string> taken;
+        m_rows.shortcuts.push_back({"K" + h, folder, installer_file_name(name, taken), target, feature, arguments,
+                                    parameter(command, 4), "", "", "", "", working_folder});
         return {};
     }
 
@@ -775,6 +935,7 @@ private:
             std::string component = "C" + h + "_" + number;
             add_component(component, "file:" + h + ":" + ascii_lower(relative + name), directory, 0, "A" + h, file);
             TRY(add_file(file, component, source / name, installer_file_name(name, taken)));
+            m_installed[installed_path(m_target_text, relative + name)] = component;
         }
         if (entries.files.empty()) {
             // An empty folder is created by a component of its own.
@@ -812,6 +973,7 @@ private:
                                         "\"; give TRUE (or nothing) to install the subfolders too, FALSE to leave "
                                         "them out"));
 
+        m_target_text = parameter(command, 3);
         std::vector<std::string> parts = TRY(relative_parts(parameter(command, 1), texts::install_files));
         fs::path source = media->folder;
         for (const std::string& part : parts)
@@ -838,6 +1000,11 @@ private:
     GuidBytes m_product;
     std::size_t m_line = 0;
     std::size_t m_item = 0; // numbers the keys of one command's files, folders and components
+    // The files the commands install, by the path they get as the script
+    // writes it (the target folder's parameter, "\", the path below it), in
+    // lower case: the component whose key path each is.
+    std::map<std::string, std::string> m_installed;
+    std::string m_target_text; // the target folder parameter of the "Install Files" being read
     PackageRows m_rows;
 };
 

@@ -21,6 +21,8 @@
 //   with a ServiceInstall row for it and a ServiceControl row that stops and
 //   deletes the service with the product (and starts it, when asked).
 // - "Control Service": a ServiceControl row for the recorded service.
+// - "Create File Type": registry values below HKEY_CLASSES_ROOT for the
+//   recorded extension, type, description, program and icon.
 //
 // Disabled commands and commands without a media header get no rows.
 #pragma once

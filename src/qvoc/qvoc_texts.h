@@ -73,6 +73,9 @@ inline constexpr std::string_view copy_move_local_files = "Copy/Move Local Files
 inline constexpr std::string_view delete_files = "Delete Files";
 inline constexpr std::string_view install_service = "Install Service";
 inline constexpr std::string_view control_service = "Control Service";
+inline constexpr std::string_view create_file_type = "Create File Type";
+inline constexpr std::string_view advertised_shortcut = "Advertised Shortcut";
+inline constexpr std::string_view advertised_file_type = "Advertised File Type";
 
 // File names of a built setup.
 inline constexpr std::string_view engine_stub_name = "engine.exe";

@@ -334,6 +334,131 @@ TEST(PackageRows, ControlServiceRowsNameTheEventsWhenInstalledAndRemoved)
     }
 }
 
+TEST(PackageRows, CreateFileTypeRowsRegisterTheRecordedTypeBelowTheClasses)
+{
+    fs::path folder = scratch_folder();
+    Built full = rows_of("Create File Type\n| Quillon.Document\n| .qvd\n| Quillon document\n| $TARGETDIR$\\app.exe\n"
+                         "| $TARGETDIR$\\app.exe,1\n",
+                         folder);
+    ASSERT_TRUE(full.rows) << full.rows.error().message;
+    const std::string& h = full.headers[0];
+    const std::vector<Row> expected = {
+        with_header({"R@_1", "0", "[P@_2]", "", "[P@_1]", "C@"}, h),
+        with_header({"R@_2", "0", "[P@_1]", "", "[P@_3]", "C@"}, h),
+        with_header({"R@_3", "0", "[P@_1]\\shell\\open\\command", "", "\"[P@_4]\" \"%1\"", "C@"}, h),
+        with_header({"R@_4", "0", "[P@_1]\\DefaultIcon", "", "[P@_5]", "C@"}, h),
+    };
+    EXPECT_EQ(full.rows->registry, expected);
+    ASSERT_EQ(full.rows->components.size(), 1u);
+    EXPECT_EQ(full.rows->components[0][4], "A" + h);
+
+    // Without a description and an icon, only the extension and the command.
+    Built plain = rows_of("Create File Type\n| $TYPE$\n| $EXTENSION$\n|\n| C:\\Tools\\view.exe\n", folder);
+    ASSERT_TRUE(plain.rows) << plain.rows.error().message;
+    ASSERT_EQ(plain.rows->registry.size(), 2u);
+    EXPECT_EQ(plain.rows->registry[1][2], "[P" + plain.headers[0] + "_1]\\shell\\open\\command");
+
+    const std::string_view errors[] = {
+        "|\n| .qvd\n|\n| C:\\view.exe\n",
+        "| Quillon.Document\n| qvd\n|\n| C:\\view.exe\n",
+        "| Quillon.Document\n| .qvd\n|\n|\n",
+        "| Quillon[1]\n| .qvd\n|\n| C:\\view.exe\n",
+    };
+    for (std::string_view parameters : errors) {
+        SCOPED_TRACE(parameters);
+        Built built = rows_of("Create File Type\n" + std::string(parameters), folder);
+        ASSERT_FALSE(built.rows);
+        EXPECT_NE(built.rows.error().message.find("Create File Type"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, AdvertisedShortcutsStartTheFeatureOfTheInstalledFile)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "bin" / "app.exe", "MZ program");
+    write_file(folder / "payload" / "bin" / "tool.exe", "MZ tool");
+    write_file(folder / "payload" / "svc" / "service.exe", "MZ service");
+    // The shortcuts may come before the commands that install their targets.
+    Built built = rows_of("Advertised Shortcut\n| $TARGETDIR$\\Bin\\app.exe\n| Run App\n| $MENU$\n| Starts it\n"
+                          "| -go\n| $TARGETDIR$\n"
+                          "Install Files\n@media-folder = payload\\\n| bin\n|\n| $TARGETDIR$\\bin\\\n"
+                          "Install Service\n@media-folder = payload\\\n| svc\\service.exe\n| $TARGETDIR$\\svc\n|\n"
+                          "| S\n"
+                          "Advertised Shortcut\n| $TARGETDIR$\\svc\\service.exe\n| Service\n| $MENU$\n|\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    const qvoc::PackageRows& rows = *built.rows;
+    auto component_of = [&](const std::string& file_name) {
+        for (const Row& file : rows.files)
+            if (file[2] == file_name)
+                return file[1];
+        return std::string();
+    };
+    const std::string& first = built.headers[0];
+    const std::string& last = built.headers[3];
+    ASSERT_EQ(rows.shortcuts.size(), 2u);
+    EXPECT_EQ(rows.shortcuts[0], with_header({"K@", "P@_1", "RUNAPP~1|Run App", component_of("app.exe"), "T@", "[P@_3]",
+                                              "Starts it", "", "", "", "", "P@_4"},
+                                             first));
+    EXPECT_EQ(rows.shortcuts[1][3], component_of("service.exe"));
+    EXPECT_EQ(rows.shortcuts[1][4], "T" + last);
+    // A feature of its own, switched off unless the command was recorded, holds the target.
+    EXPECT_EQ(rows.features[0], with_header({"T@", "Product", "T@", "", "0", "1", "", "0"}, first));
+    EXPECT_EQ(rows.conditions,
+              (std::vector<Row>{{"T" + first, "0", "NOT A" + first}, {"T" + last, "0", "NOT A" + last}}));
+    EXPECT_NE(std::find(rows.feature_components.begin(), rows.feature_components.end(),
+                        Row{"T" + first, component_of("app.exe")}),
+              rows.feature_components.end());
+    // Its folder comes and goes with the recorded command.
+    EXPECT_NE(std::find(rows.create_folders.begin(), rows.create_folders.end(), Row{"P" + first + "_1", "C" + first}),
+              rows.create_folders.end());
+
+    for (std::string_view target : {"$TARGETDIR$\\bin\\missing.exe", "C:\\Windows\\notepad.exe", ""}) {
+        SCOPED_TRACE(target);
+        Built missing = rows_of("Install Files\n@media-folder = payload\\\n| bin\n|\n| $TARGETDIR$\n"
+                                "Advertised Shortcut\n| " +
+                                    std::string(target) + "\n| Run\n| $MENU$\n|\n",
+                                folder);
+        ASSERT_FALSE(missing.rows);
+        EXPECT_NE(missing.rows.error().message.find("Advertised Shortcut"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, AdvertisedFileTypesRegisterTheInstalledProgramThroughTheirFeature)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "view.exe", "MZ viewer");
+    const std::string install = "Install Files\n@media-folder = payload\\\n|\n|\n| $TARGETDIR$\n";
+    Built built = rows_of(install + "Advertised File Type\n| Quillon.Picture\n| .qvp\n| Quillon picture\n"
+                                    "| $TARGETDIR$\\view.exe\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    const qvoc::PackageRows& rows = *built.rows;
+    const std::string& h = built.headers[1];
+    const std::string& viewer = rows.files[0][1];
+    EXPECT_EQ(rows.prog_ids, (std::vector<Row>{{"Quillon.Picture", "", "", "Quillon picture", "", ""}}));
+    EXPECT_EQ(rows.extensions, (std::vector<Row>{{"qvp", viewer, "Quillon.Picture", "", "T" + h}}));
+    EXPECT_EQ(rows.verbs, (std::vector<Row>{{"qvp", "open", "", "", "\"%1\""}}));
+    EXPECT_EQ(rows.conditions, (std::vector<Row>{{"T" + h, "0", "NOT A" + h}}));
+    EXPECT_NE(std::find(rows.feature_components.begin(), rows.feature_components.end(), Row{"T" + h, viewer}),
+              rows.feature_components.end());
+
+    const std::string_view errors[] = {
+        "Advertised File Type\n| Quillon.Picture\n| qvp\n|\n| $TARGETDIR$\\view.exe\n",
+        "Advertised File Type\n| Quillon.Picture\n| .q v\n|\n| $TARGETDIR$\\view.exe\n",
+        "Advertised File Type\n| $TYPE$\n| .qvp\n|\n| $TARGETDIR$\\view.exe\n",
+        "Advertised File Type\n| Quillon.Picture\n| .qvp\n|\n| $TARGETDIR$\\edit.exe\n",
+        "Advertised File Type\n| A.One\n| .qvp\n|\n| $TARGETDIR$\\view.exe\n"
+        "Advertised File Type\n| A.Two\n| .QVP\n|\n| $TARGETDIR$\\view.exe\n",
+    };
+    for (std::string_view commands : errors) {
+        SCOPED_TRACE(commands);
+        Built failed = rows_of(install + std::string(commands), folder);
+        ASSERT_FALSE(failed.rows);
+        EXPECT_NE(failed.rows.error().message.find("Advertised File Type"), std::string::npos);
+    }
+}
+
 TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
 {
     fs::path folder = scratch_folder();
@@ -512,7 +637,12 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
                                                              "| auto\n| AppService\n|\n|\n|\n|\n|\n|\n| TRUE\n"
                                                              "|\n| .\\user\n| $PASSWORD$\n"
                                                              "Control Service\n@header = 00002222\n| Spooler\n|\n"
-                                                             "| stop\n| start\n");
+                                                             "| stop\n| start\n"
+                                                             "Advertised Shortcut\n@header = 00003333\n"
+                                                             "| $TARGETDIR$\\app.exe\n| App\n| $MENU$\n|\n"
+                                                             "Advertised File Type\n@header = 00004444\n"
+                                                             "| Rows.Doc\n| .rwd\n| Rows document\n"
+                                                             "| $TARGETDIR$\\app.exe\n");
     qvoc::BuildOptions options;
     options.project = folder / "project" / "p.qvp";
     options.output_folder = folder / "out";
@@ -560,6 +690,14 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"InstallExecuteSequence", "DeleteServices\t\t2000\r\n"},
         {"InstallExecuteSequence", "InstallServices\t\t5800\r\n"},
         {"InstallExecuteSequence", "StartServices\t\t5900\r\n"},
+        {"Feature", "T00003333\tProduct\tT00003333\t\t0\t1\t\t0\r\n"},
+        {"Condition", "T00003333\t0\tNOT A00003333\r\n"},
+        {"ProgId", "Rows.Doc\t\t\tRows document\t\t\r\n"},
+        {"Extension", "rwd\tC0000AAAA_1\tRows.Doc\t\tT00004444\r\n"},
+        {"Verb", "rwd\topen\t\t\t\"%1\"\r\n"},
+        {"InstallExecuteSequence", "RegisterExtensionInfo\t\t4800\r\n"},
+        {"FeatureComponents", "T00003333\tC0000AAAA_1\r\n"},
+        {"Shortcut", "K00003333\tP00003333_1\tApp\tC0000AAAA_1\tT00003333\t\t\t\t\t\t\t\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);
