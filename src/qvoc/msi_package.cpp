@@ -83,7 +83,9 @@ Rows install_sequence(const PackageRows& rows)
                           {"UnregisterExtensionInfo", "", "2800"},
                           {"UnregisterProgIdInfo", "", "2900"},
                           {"RegisterExtensionInfo", "", "4800"},
-                          {"RegisterProgIdInfo", "", "4850"}};
+                          {"RegisterProgIdInfo", "", "4850"},
+                          {"RemoveODBC", "", "2400"},
+                          {"InstallODBC", "", "5400"}};
         sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
     }
     Rows registration = {{"RegisterUser", "", "6000"},
@@ -158,6 +160,12 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
     if (!rows.verbs.empty())
         tables.push_back({"Verb", "Extension_\tVerb\tSequence\tCommand\tArgument", "s255\ts32\tI2\tL255\tL255",
                           "Extension_\tVerb", rows.verbs});
+    if (!rows.odbc_drivers.empty())
+        tables.push_back({"ODBCDriver", "Driver\tComponent_\tDescription\tFile_\tFile_Setup",
+                          "s72\ts72\ts255\ts72\tS72", "Driver", rows.odbc_drivers});
+    if (!rows.odbc_data_sources.empty())
+        tables.push_back({"ODBCDataSource", "DataSource\tComponent_\tDescription\tDriverDescription\tRegistration",
+                          "s72\ts72\ts255\ts255\ti2", "DataSource", rows.odbc_data_sources});
     if (!rows.ini_files.empty())
         tables.push_back({"IniFile", "IniFile\tFileName\tDirProperty\tSection\tKey\tValue\tAction\tComponent_",
                           "s72\tl255\tS72\tl96\tl128\tl255\ti2\ts72", "IniFile", rows.ini_files});

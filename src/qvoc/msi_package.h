@@ -46,6 +46,8 @@ struct PackageRows {
     std::vector<std::vector<std::string>> prog_ids;
     std::vector<std::vector<std::string>> extensions;
     std::vector<std::vector<std::string>> verbs;
+    std::vector<std::vector<std::string>> odbc_drivers;
+    std::vector<std::vector<std::string>> odbc_data_sources;
     std::vector<std::vector<std::string>> environment;
     std::vector<std::vector<std::string>> ini_files;
     std::vector<std::vector<std::string>> move_files;

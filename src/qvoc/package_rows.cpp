@@ -175,6 +175,10 @@ public:
                 TRY(control_service(command, index));
             else if (command.name == texts::create_file_type)
                 TRY(create_file_type(command, index));
+            else if (command.name == texts::install_odbc_driver)
+                TRY(install_odbc_driver(command, index));
+            else if (command.name == texts::create_odbc_dsn)
+                TRY(create_odbc_dsn(command, index));
         }
         for (std::size_t index : advertised) {
             m_line = index < m_project.commands.size() ? m_project.commands[index].line : 0;
@@ -798,6 +802,91 @@ private:
         std::vector<std::string> taken;
         m_rows.shortcuts.push_back({"K" + h, folder, installer_file_name(name, taken), target, feature, arguments,
                                     parameter(command, 4), "", "", "", "", working_folder});
+        return {};
+    }
+
+    // A file of the command's media folder, given by parameter number,
+    // installed into the folder "P<h>_1" as the file numbered n of the
+    // component: its parts below the media folder and its path there.
+    struct MediaFile {
+        std::vector<std::string> parts;
+        fs::path source;
+    };
+
+    Result<MediaFile> media_file(std::string_view command_name, const CompiledCommand& command,
+                                 std::size_t number) const
+    {
+        const MediaFolderSource* media = media_source(command);
+        if (!media)
+            return std::unexpected(fail(std::string(command_name) +
+                                        " needs @media-folder naming one of the media-folder folders of [setup] (\"" +
+                                        command.media_folder + "\" is none)"));
+        MediaFile file{TRY(relative_parts(parameter(command, number), command_name)), media->folder};
+        for (const std::string& part : file.parts)
+            file.source /= part;
+        std::error_code code;
+        if (file.parts.empty() || !fs::is_regular_file(file.source, code))
+            return std::unexpected(fail(std::string(command_name) + ": \"" + parameter(command, number) +
+                                        "\" is not a file in the media folder " + media->folder.string()));
+        return file;
+    }
+
+    // Parameters: 1 the driver library, relative to the command's media
+    // folder; 2 the driver's name (its description in the ODBC
+    // administrator); 3 its setup library beside it, empty when the driver
+    // is its own; 4 the folder both are installed to (recorded).
+    Result<void> install_odbc_driver(const CompiledCommand& command, std::size_t index)
+    {
+        constexpr std::string_view name = "Install ODBC Driver";
+        std::string h = TRY(header(command, index));
+        MediaFile driver = TRY(media_file(name, command, 1));
+        std::optional<MediaFile> setup;
+        if (!parameter(command, 3).empty())
+            setup = TRY(media_file(name, command, 3));
+        std::string description = parameter(command, 2);
+        if (description.empty() || description.find_first_of("[]{}=") != std::string::npos)
+            return std::unexpected(fail("Install ODBC Driver: the driver's name \"" + description +
+                                        "\" must not be empty nor hold [ ] { } ="));
+        std::vector<std::string> folder = driver.parts;
+        folder.pop_back();
+        if (setup && (setup->parts.size() != driver.parts.size() ||
+                      !std::equal(folder.begin(), folder.end(), setup->parts.begin(),
+                                  [](const auto& a, const auto& b) { return equal_ascii_nocase(a, b); })))
+            return std::unexpected(fail("Install ODBC Driver: the setup library must lie beside the driver"));
+        const MediaFolderSource& media = *media_source(command);
+        std::string target = TRY(source_chain(h, media, folder));
+        std::string component = "C" + h;
+        std::string driver_file = "F" + h + "_1";
+        std::vector<std::string> taken;
+        add_component(component, "odbc-driver:" + h, target, 0, "A" + h, driver_file);
+        TRY(add_file(driver_file, component, driver.source, installer_file_name(driver.parts.back(), taken)));
+        std::string setup_file;
+        if (setup && !equal_ascii_nocase(setup->parts.back(), driver.parts.back())) {
+            setup_file = "F" + h + "_2";
+            TRY(add_file(setup_file, component, setup->source, installer_file_name(setup->parts.back(), taken)));
+        } else if (setup) {
+            setup_file = driver_file;
+        }
+        m_rows.odbc_drivers.push_back({"O" + h, component, description, driver_file, setup_file});
+        return {};
+    }
+
+    // Parameters: 1 the data source's name; 2 the name of the driver it
+    // uses; 3 TRUE for a data source of the machine, FALSE (or empty) for
+    // the user's. Nothing but the command is recorded.
+    Result<void> create_odbc_dsn(const CompiledCommand& command, std::size_t index)
+    {
+        constexpr std::string_view name = "Create ODBC DSN";
+        std::string h = TRY(header(command, index));
+        std::string source = parameter(command, 1);
+        std::string driver = parameter(command, 2);
+        if (source.empty() || driver.empty() || source.find_first_of("[]{}=;$") != std::string::npos ||
+            driver.find_first_of("[]{}=$") != std::string::npos)
+            return std::unexpected(fail("Create ODBC DSN: the data source's name and its driver's (parameters 1 "
+                                        "and 2) must be written out, without [ ] { } = ; $"));
+        bool machine = TRY(flag(name, command, 3, false));
+        std::string component = command_component(h, "odbc-source");
+        m_rows.odbc_data_sources.push_back({"N" + h, component, source, driver, machine ? "0" : "1"});
         return {};
     }
 

@@ -76,6 +76,8 @@ inline constexpr std::string_view control_service = "Control Service";
 inline constexpr std::string_view create_file_type = "Create File Type";
 inline constexpr std::string_view advertised_shortcut = "Advertised Shortcut";
 inline constexpr std::string_view advertised_file_type = "Advertised File Type";
+inline constexpr std::string_view install_odbc_driver = "Install ODBC Driver";
+inline constexpr std::string_view create_odbc_dsn = "Create ODBC DSN";
 
 // File names of a built setup.
 inline constexpr std::string_view engine_stub_name = "engine.exe";

@@ -1,10 +1,8 @@
 // A package the setup compiler writes for a project with installed files, a
 // created folder, a registry value, a shortcut, an environment variable, an
-// INI entry, copied, moved and deleted files, a service, file types and an advertised shortcut, run through the
-// engine's msi.dll calls
-// the way "Apply Changes" runs it: the package's own hand-over action reads
-// the recorded properties from the hand-over file and switches the rows on,
-// in the install run and in the removal run.
+// INI entry, copied, moved and deleted files, a service, file types, an advertised shortcut and an ODBC driver, run
+// through the engine's msi.dll calls the way "Apply Changes" runs it: the package's own hand-over action reads the
+// recorded properties from the hand-over file and switches the rows on, in the install run and in the removal run.
 #include "harness/harness.h"
 #include "msi/handover_file.h"
 #include "msi/installer_api.h"
@@ -24,6 +22,7 @@ namespace fs = std::filesystem;
 const std::string product_code = "{6C1D2E3F-4A5B-4C6D-9E7F-8A9B0C1D2E3F}";
 const std::wstring registry_key = L"Software\\Quillon Tests\\PackageRows";
 const wchar_t service_name[] = L"QuillonRowsService";
+const std::wstring odbc_driver_key = L"Software\\ODBC\\ODBCINST.INI\\Quillon Rows Driver";
 
 using namespace std::chrono_literals;
 
@@ -82,6 +81,8 @@ protected:
         write_bytes(m_folder / L"project" / L"payload" / L"sub" / L"Guide Book.txt", "the guide");
         fs::create_directories(m_folder / L"project" / L"service");
         fs::copy_file(QUILLON_TEST_SERVICE, m_folder / L"project" / L"service" / L"qservice.exe");
+        // A stand-in driver: ODBC's installer only registers its path.
+        fs::copy_file(QUILLON_TEST_SERVICE, m_folder / L"project" / L"service" / L"qvdriver.dll");
         // Files of the machine that the package copies, moves and deletes.
         m_outside = m_folder / L"outside";
         write_bytes(m_outside / L"settings.txt", "the settings");
@@ -116,7 +117,9 @@ protected:
                         "Advertised Shortcut\n@header = 0000A00E\n| $TARGETDIR$\\app\\app.txt\n"
                         "| Open App Advertised\n| $TARGETDIR$\\menu2\n|\n"
                         "Advertised File Type\n@header = 0000A00F\n| Quillon.RowsAdvertised\n| .qvadv\n"
-                        "| Quillon advertised document\n| $TARGETDIR$\\app\\app.txt\n");
+                        "| Quillon advertised document\n| $TARGETDIR$\\app\\app.txt\n"
+                        "Install ODBC Driver\n@media-folder = service\\\n@header = 0000A010\n| qvdriver.dll\n"
+                        "| Quillon Rows Driver\n|\n| $TARGETDIR$\\odbc\n");
         qvoc::BuildOptions options;
         options.project = m_folder / L"project" / L"rows.qvp";
         options.output_folder = m_folder / L"out";
@@ -150,6 +153,7 @@ protected:
         registry_delete_tree(HKEY_CLASSES_ROOT, L"Quillon.RowsDocument");
         registry_delete_tree(HKEY_CLASSES_ROOT, L".qvadv");
         registry_delete_tree(HKEY_CLASSES_ROOT, L"Quillon.RowsAdvertised");
+        registry_delete_tree(HKEY_LOCAL_MACHINE, odbc_driver_key);
         delete_service();
     }
 
@@ -209,6 +213,8 @@ protected:
                                               {"P0000A00E_3", ""},
                                               {"P0000A00E_4", ""},
                                               {"A0000A00F", "TRUE"},
+                                              {"A0000A010", "TRUE"},
+                                              {"P0000A010_1", target + "\\odbc"},
                                           });
         }
         write_bytes(m_temp / win32::to_wide(msi::HandOverFileName(product_code)), msi::ComposeHandOver(entries));
@@ -247,6 +253,7 @@ protected:
         EXPECT_TRUE(pump_until([] { return service_state() == 0; }, 30s)) << service_state();
         EXPECT_FALSE(registry_string(HKEY_CLASSES_ROOT, L".qvrows", L""));
         EXPECT_FALSE(registry_string(HKEY_CLASSES_ROOT, L".qvadv", L""));
+        EXPECT_FALSE(registry_key_exists(HKEY_LOCAL_MACHINE, odbc_driver_key));
         EXPECT_FALSE(registry_string(HKEY_CLASSES_ROOT, L"Quillon.RowsDocument\\shell\\open\\command", L""));
     }
 
@@ -291,6 +298,9 @@ TEST_F(PackageRowsInstall, RecordedCommandsInstallAndAreRemovedThroughTheHandOve
     // The advertised shortcut, through its own feature.
     EXPECT_TRUE(fs::is_regular_file(m_target / L"menu2" / L"Open App Advertised.lnk"));
     EXPECT_EQ(registry_string(HKEY_CLASSES_ROOT, L".qvadv", L""), L"Quillon.RowsAdvertised");
+    // The ODBC driver, registered where it was installed.
+    EXPECT_EQ(registry_string(HKEY_LOCAL_MACHINE, odbc_driver_key, L"Driver"),
+              (m_target / L"odbc" / L"qvdriver.dll").wstring());
     // A file the program made: deleted when the product is removed.
     write_bytes(m_target / L"app" / L"cache.dat", "cached");
 

@@ -459,6 +459,56 @@ TEST(PackageRows, AdvertisedFileTypesRegisterTheInstalledProgramThroughTheirFeat
     }
 }
 
+TEST(PackageRows, OdbcRowsInstallTheDriverWithItsFilesAndTheDataSource)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "odbc" / "qvdriver.dll", "MZ driver");
+    write_file(folder / "payload" / "odbc" / "qvsetup.dll", "MZ setup");
+    write_file(folder / "payload" / "other" / "elsewhere.dll", "MZ");
+    Built built = rows_of("Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n| Quillon Driver\n"
+                          "| odbc\\qvsetup.dll\n| $TARGETDIR$\\odbc\n"
+                          "Create ODBC DSN\n| Quillon Data\n| Quillon Driver\n| TRUE\n"
+                          "Create ODBC DSN\n| My Data\n| Quillon Driver\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    const qvoc::PackageRows& rows = *built.rows;
+    const std::string& h = built.headers[0];
+    EXPECT_EQ(rows.odbc_drivers, std::vector<Row>{with_header({"O@", "C@", "Quillon Driver", "F@_1", "F@_2"}, h)});
+    ASSERT_EQ(rows.files.size(), 2u);
+    EXPECT_EQ(rows.files[0][2], "qvdriver.dll");
+    EXPECT_EQ(rows.files[1][2], "qvsetup.dll");
+    EXPECT_EQ(rows.components[0][5], "F" + h + "_1") << "the driver is the key path";
+    EXPECT_EQ(rows.components[0][2], "P" + h + "_1");
+    EXPECT_EQ(rows.odbc_data_sources,
+              (std::vector<Row>{with_header({"N@", "C@", "Quillon Data", "Quillon Driver", "0"}, built.headers[1]),
+                                with_header({"N@", "C@", "My Data", "Quillon Driver", "1"}, built.headers[2])}));
+
+    // A driver that is its own setup names itself.
+    Built own = rows_of("Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n| D\n"
+                        "| odbc\\qvdriver.dll\n| $TARGETDIR$\n",
+                        folder);
+    ASSERT_TRUE(own.rows) << own.rows.error().message;
+    EXPECT_EQ(own.rows->odbc_drivers[0][4], own.rows->odbc_drivers[0][3]);
+    EXPECT_EQ(own.rows->files.size(), 1u);
+
+    const std::string_view errors[] = {
+        "Install ODBC Driver\n@media-folder = payload\\\n| odbc\\missing.dll\n| D\n|\n| $TARGETDIR$\n",
+        "Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n|\n|\n| $TARGETDIR$\n",
+        "Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n| D\n| other\\elsewhere.dll\n"
+        "| $TARGETDIR$\n",
+        "Install ODBC Driver\n| odbc\\qvdriver.dll\n| D\n|\n| $TARGETDIR$\n",
+        "Create ODBC DSN\n| $NAME$\n| D\n",
+        "Create ODBC DSN\n| Data\n|\n",
+        "Create ODBC DSN\n| Data\n| D\n| machine\n",
+    };
+    for (std::string_view commands : errors) {
+        SCOPED_TRACE(commands);
+        Built failed = rows_of(std::string(commands), folder);
+        ASSERT_FALSE(failed.rows);
+        EXPECT_NE(failed.rows.error().message.find("ODBC"), std::string::npos);
+    }
+}
+
 TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
 {
     fs::path folder = scratch_folder();
