@@ -692,7 +692,12 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
                                                              "| $TARGETDIR$\\app.exe\n| App\n| $MENU$\n|\n"
                                                              "Advertised File Type\n@header = 00004444\n"
                                                              "| Rows.Doc\n| .rwd\n| Rows document\n"
-                                                             "| $TARGETDIR$\\app.exe\n");
+                                                             "| $TARGETDIR$\\app.exe\n"
+                                                             "Install ODBC Driver\n@media-folder = payload\\\n"
+                                                             "@header = 00005555\n| app.exe\n| Rows Driver\n|\n"
+                                                             "| $TARGETDIR$\\odbc\n"
+                                                             "Create ODBC DSN\n@header = 00006666\n| Rows Data\n"
+                                                             "| Rows Driver\n| TRUE\n");
     qvoc::BuildOptions options;
     options.project = folder / "project" / "p.qvp";
     options.output_folder = folder / "out";
@@ -712,7 +717,7 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"Directory", "P0000BBBB_1\tTARGETDIR\t.\r\n"},
         {"File", "F0000AAAA_1\tC0000AAAA_1\tapp.exe\t10\t\t\t8192\t1\r\n"},
         {"File", "F0000AAAA_3\tC0000AAAA_3\tguide.txt\t5\t\t\t8192\t2\r\n"},
-        {"Media", "1\t3\t\t\t\t\r\n"},
+        {"Media", "1\t4\t\t\t\t\r\n"},
         {"CreateFolder", "P0000BBBB_1\tC0000BBBB\r\n"},
         {"Registry", "R0000CCCC\t1\tSoftware\\Rows\tFolder\t[P0000CCCC_3]\tC0000CCCC\r\n"},
         {"FeatureComponents", "Product\tC0000CCCC\r\n"},
@@ -745,6 +750,9 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"ProgId", "Rows.Doc\t\t\tRows document\t\t\r\n"},
         {"Extension", "rwd\tC0000AAAA_1\tRows.Doc\t\tT00004444\r\n"},
         {"Verb", "rwd\topen\t\t\t\"%1\"\r\n"},
+        {"ODBCDriver", "O00005555\tC00005555\tRows Driver\tF00005555_1\t\r\n"},
+        {"ODBCDataSource", "N00006666\tC00006666\tRows Data\tRows Driver\t0\r\n"},
+        {"InstallExecuteSequence", "InstallODBC\t\t5400\r\n"},
         {"InstallExecuteSequence", "RegisterExtensionInfo\t\t4800\r\n"},
         {"FeatureComponents", "T00003333\tC0000AAAA_1\r\n"},
         {"Shortcut", "K00003333\tP00003333_1\tApp\tC0000AAAA_1\tT00003333\t\t\t\t\t\t\t\r\n"},
