@@ -86,8 +86,8 @@ bool has_wildcards(std::string_view name)
 }
 
 // A Boolean parameter as the engine reads it: "TRUE" in any case or "-1";
-// "FALSE", "0" and the empty text are false. Anything else is a mistake of
-// the author, nothing.
+// "FALSE", "0" are false, the empty text is empty_means. Anything else is
+// the author's mistake: nothing.
 std::optional<bool> boolean_parameter(std::string_view text, bool empty_means)
 {
     if (text.empty())
@@ -117,11 +117,10 @@ std::string installed_path(std::string_view folder, std::string_view below)
 // the wildcards.
 std::string wildcard_file_name(std::string_view name)
 {
-    if (!has_wildcards(name))
-        return [&] {
-            std::vector<std::string> taken;
-            return installer_file_name(name, taken);
-        }();
+    if (!has_wildcards(name)) {
+        std::vector<std::string> taken;
+        return installer_file_name(name, taken);
+    }
     if (is_short_name(name, Wildcards::allowed))
         return std::string(name);
     std::size_t dot = name.rfind('.');
