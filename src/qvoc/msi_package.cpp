@@ -19,6 +19,10 @@ std::vector<std::pair<std::string, std::string>> package_properties(const MsiPac
         {"ProductVersion", info.product_version},   {"Manufacturer", info.manufacturer},
         {"ProductLanguage", info.product_language},
     };
+    std::string hidden;
+    for (const std::string& name : info.rows.hidden_properties)
+        hidden += (hidden.empty() ? "" : ";") + name;
+    rows.emplace_back("MsiHiddenProperties", hidden);
     // An empty text is a null in Windows Installer, and the Value column
     // takes no nulls: a property without a value is left out.
     std::erase_if(rows, [](const auto& row) { return row.second.empty(); });
@@ -70,7 +74,18 @@ Rows install_sequence(const PackageRows& rows)
                           {"RemoveEnvironmentStrings", "", "3300"},
                           {"WriteEnvironmentStrings", "", "5200"},
                           {"RemoveIniValues", "", "3100"},
-                          {"WriteIniValues", "", "5100"}};
+                          {"WriteIniValues", "", "5100"},
+                          {"MoveFiles", "", "3800"},
+                          {"StopServices", "", "1900"},
+                          {"DeleteServices", "", "2000"},
+                          {"InstallServices", "", "5800"},
+                          {"StartServices", "", "5900"},
+                          {"UnregisterExtensionInfo", "", "2800"},
+                          {"UnregisterProgIdInfo", "", "2900"},
+                          {"RegisterExtensionInfo", "", "4800"},
+                          {"RegisterProgIdInfo", "", "4850"},
+                          {"RemoveODBC", "", "2400"},
+                          {"InstallODBC", "", "5400"}};
         sequence.insert(sequence.end(), carry_out.begin(), carry_out.end());
     }
     Rows registration = {{"RegisterUser", "", "6000"},
@@ -89,13 +104,12 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
     Rows directories = {{"TARGETDIR", "", "SourceDir"}};
     directories.insert(directories.end(), rows.directories.begin(), rows.directories.end());
     std::string feature(texts::product_feature);
+    Rows features = {{feature, "", feature, "", "1", "1", "TARGETDIR", "0"}};
+    features.insert(features.end(), rows.features.begin(), rows.features.end());
     std::vector<PackageTable> tables = {
         {"Directory", "Directory\tDirectory_Parent\tDefaultDir", "s72\tS72\tl255", "Directory", directories},
-        {"Feature",
-         "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes",
-         "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2",
-         "Feature",
-         {{feature, "", feature, "", "1", "1", "TARGETDIR", "0"}}},
+        {"Feature", "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes",
+         "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2", "Feature", features},
         sequence_table("InstallExecuteSequence", install_sequence(rows)),
         sequence_table("AdvtExecuteSequence", {{"CostInitialize", "", "800"},
                                                {"CostFinalize", "", "1000"},
@@ -134,12 +148,45 @@ std::vector<PackageTable> package_tables(const PackageRows& rows)
                           "\tIconIndex\tShowCmd\t"
                           "WkDir",
                           "s72\ts72\tl128\ts72\ts72\tS255\tL255\tI2\tS72\tI2\tI2\tS72", "Shortcut", rows.shortcuts});
+    if (!rows.conditions.empty())
+        tables.push_back(
+            {"Condition", "Feature_\tLevel\tCondition", "s38\ti2\tS255", "Feature_\tLevel", rows.conditions});
+    if (!rows.prog_ids.empty())
+        tables.push_back({"ProgId", "ProgId\tProgId_Parent\tClass_\tDescription\tIcon_\tIconIndex",
+                          "s255\tS255\tS38\tL255\tS72\tI2", "ProgId", rows.prog_ids});
+    if (!rows.extensions.empty())
+        tables.push_back({"Extension", "Extension\tComponent_\tProgId_\tMIME_\tFeature_", "s255\ts72\tS255\tS64\ts38",
+                          "Extension\tComponent_", rows.extensions});
+    if (!rows.verbs.empty())
+        tables.push_back({"Verb", "Extension_\tVerb\tSequence\tCommand\tArgument", "s255\ts32\tI2\tL255\tL255",
+                          "Extension_\tVerb", rows.verbs});
+    if (!rows.odbc_drivers.empty())
+        tables.push_back({"ODBCDriver", "Driver\tComponent_\tDescription\tFile_\tFile_Setup",
+                          "s72\ts72\ts255\ts72\tS72", "Driver", rows.odbc_drivers});
+    if (!rows.odbc_data_sources.empty())
+        tables.push_back({"ODBCDataSource", "DataSource\tComponent_\tDescription\tDriverDescription\tRegistration",
+                          "s72\ts72\ts255\ts255\ti2", "DataSource", rows.odbc_data_sources});
     if (!rows.ini_files.empty())
         tables.push_back({"IniFile", "IniFile\tFileName\tDirProperty\tSection\tKey\tValue\tAction\tComponent_",
                           "s72\tl255\tS72\tl96\tl128\tl255\ti2\ts72", "IniFile", rows.ini_files});
     if (!rows.environment.empty())
         tables.push_back({"Environment", "Environment\tName\tValue\tComponent_", "s72\tl255\tL255\ts72", "Environment",
                           rows.environment});
+    if (!rows.move_files.empty())
+        tables.push_back({"MoveFile", "FileKey\tComponent_\tSourceName\tDestName\tSourceFolder\tDestFolder\tOptions",
+                          "s72\ts72\tL255\tL255\tS72\ts72\ti2", "FileKey", rows.move_files});
+    if (!rows.remove_files.empty())
+        tables.push_back({"RemoveFile", "FileKey\tComponent_\tFileName\tDirProperty\tInstallMode",
+                          "s72\ts72\tL255\ts72\ti2", "FileKey", rows.remove_files});
+    if (!rows.service_installs.empty())
+        tables.push_back({"ServiceInstall",
+                          "ServiceInstall\tName\tDisplayName\tServiceType\tStartType\tErrorControl\tLoadOrderGroup\t"
+                          "Dependencies\tStartName\tPassword\tArguments\tComponent_\tDescription",
+                          "s72\ts255\tL255\ti4\ti4\ti4\tS255\tS255\tS255\tS255\tS255\ts72\tL255", "ServiceInstall",
+                          rows.service_installs});
+    if (!rows.service_controls.empty())
+        tables.push_back({"ServiceControl", "ServiceControl\tName\tEvent\tArguments\tWait\tComponent_",
+                          "s72\tl255\ti2\tS255\tI2\ts72", "ServiceControl", rows.service_controls});
     tables.push_back({"Binary",
                       "Name\tData",
                       "s72\tv0",

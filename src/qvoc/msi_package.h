@@ -39,8 +39,23 @@ struct PackageRows {
     std::vector<std::vector<std::string>> create_folders;
     std::vector<std::vector<std::string>> registry;
     std::vector<std::vector<std::string>> shortcuts;
+    // Features below the one every installation selects, and the Condition
+    // rows that switch them off.
+    std::vector<std::vector<std::string>> features;
+    std::vector<std::vector<std::string>> conditions;
+    std::vector<std::vector<std::string>> prog_ids;
+    std::vector<std::vector<std::string>> extensions;
+    std::vector<std::vector<std::string>> verbs;
+    std::vector<std::vector<std::string>> odbc_drivers;
+    std::vector<std::vector<std::string>> odbc_data_sources;
     std::vector<std::vector<std::string>> environment;
     std::vector<std::vector<std::string>> ini_files;
+    std::vector<std::vector<std::string>> move_files;
+    std::vector<std::vector<std::string>> remove_files;
+    std::vector<std::vector<std::string>> service_installs;
+    std::vector<std::vector<std::string>> service_controls;
+    // Properties whose values the installer's log must not show (passwords).
+    std::vector<std::string> hidden_properties;
     std::size_t last_file_sequence = 0;
 
     bool empty() const { return components.empty(); }

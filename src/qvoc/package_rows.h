@@ -12,6 +12,17 @@
 //   authored texts, or "[P<h>_n]" where the engine records the value.
 // - "Create Shortcut": a shortcut in the folder keyed "P<h>_1" to the
 //   recorded target, arguments and working folder.
+// - "Set Environment", "Edit INI File": an Environment or IniFile row.
+// - "Copy/Move Local Files": a MoveFile row from the recorded source to the
+//   recorded folder (and a RemoveFile row that takes a copy away again).
+// - "Delete Files": a RemoveFile row for the recorded files, when the
+//   product is installed, removed or both.
+// - "Install Service": the program as "Install Files" installs one file,
+//   with a ServiceInstall row for it and a ServiceControl row that stops and
+//   deletes the service with the product (and starts it, when asked).
+// - "Control Service": a ServiceControl row for the recorded service.
+// - "Create File Type": registry values below HKEY_CLASSES_ROOT for the
+//   recorded extension, type, description, program and icon.
 //
 // Disabled commands and commands without a media header get no rows.
 #pragma once

@@ -69,6 +69,15 @@ inline constexpr std::string_view write_registry = "Write Registry";
 inline constexpr std::string_view create_shortcut = "Create Shortcut";
 inline constexpr std::string_view set_environment = "Set Environment";
 inline constexpr std::string_view edit_ini_file = "Edit INI File";
+inline constexpr std::string_view copy_move_local_files = "Copy/Move Local Files";
+inline constexpr std::string_view delete_files = "Delete Files";
+inline constexpr std::string_view install_service = "Install Service";
+inline constexpr std::string_view control_service = "Control Service";
+inline constexpr std::string_view create_file_type = "Create File Type";
+inline constexpr std::string_view advertised_shortcut = "Advertised Shortcut";
+inline constexpr std::string_view advertised_file_type = "Advertised File Type";
+inline constexpr std::string_view install_odbc_driver = "Install ODBC Driver";
+inline constexpr std::string_view create_odbc_dsn = "Create ODBC DSN";
 
 // File names of a built setup.
 inline constexpr std::string_view engine_stub_name = "engine.exe";

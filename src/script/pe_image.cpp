@@ -37,6 +37,24 @@ constexpr std::uint64_t delay_descriptor_size = 32;
 constexpr std::uint64_t delay_attributes_field = 0;
 constexpr std::uint64_t delay_name_field = 4;
 constexpr std::uint32_t delay_load_rva_based = 1;
+constexpr std::uint32_t resource_directory = 2;
+// A resource directory: 16 bytes of header, whose last two fields count its
+// named and numbered entries, then 8-byte entries (name or number, offset).
+constexpr std::uint64_t resource_named_count_offset = 12;
+constexpr std::uint64_t resource_header_size = 16;
+constexpr std::uint64_t resource_entry_size = 8;
+constexpr std::uint32_t resource_subdirectory = 0x80000000;
+constexpr std::uint32_t rt_version = 16;
+// VS_VERSIONINFO: three 16-bit fields, the key L"VS_VERSION_INFO" with its
+// terminator, padding to 32 bits, then VS_FIXEDFILEINFO.
+constexpr std::uint64_t version_value_length_offset = 2;
+constexpr std::uint64_t version_fixed_info_offset = 40;
+constexpr std::uint32_t fixed_info_signature = 0xFEEF04BD;
+constexpr std::uint64_t fixed_info_size = 52;
+constexpr std::uint64_t file_version_ms_offset = 8;
+constexpr std::uint64_t file_version_ls_offset = 12;
+// Deeper trees than type, name and language are not resource trees.
+constexpr int resource_levels = 3;
 // Longer than any file name Windows accepts; a longer one is damage, not a name.
 constexpr std::size_t max_name_length = 1024;
 
@@ -165,7 +183,73 @@ Result<void> read_names(std::span<const std::byte> file, const ByteCursor& reade
     }
 }
 
+// The offset (from the resource section's start) of the first entry of a
+// resource directory, or of the entry numbered id when one is asked for.
+std::optional<std::uint32_t> resource_entry(const ByteCursor& reader, std::uint64_t root, std::uint64_t directory,
+                                            std::optional<std::uint32_t> id)
+{
+    auto named = reader.u16_at(root + directory + resource_named_count_offset);
+    auto numbered = reader.u16_at(root + directory + resource_named_count_offset + 2);
+    if (!named || !numbered)
+        return std::nullopt;
+    std::uint64_t count = std::uint64_t{*named} + *numbered;
+    for (std::uint64_t index = 0; index < count; ++index) {
+        std::uint64_t entry = root + directory + resource_header_size + index * resource_entry_size;
+        auto name = reader.u32_at(entry);
+        auto offset = reader.u32_at(entry + 4);
+        if (!name || !offset)
+            return std::nullopt;
+        if (!id || (index >= *named && *name == *id))
+            return *offset;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<std::string> pe_file_version(std::span<const std::byte> file)
+{
+    ByteCursor reader(file);
+    Result<Headers> headers = read_headers(reader, file.size());
+    if (!headers)
+        return std::nullopt;
+    Result<Directory> resources = read_directory(reader, *headers, resource_directory);
+    if (!resources || resources->rva == 0)
+        return std::nullopt;
+    Result<std::uint64_t> root = file_offset(reader, *headers, resources->rva);
+    if (!root)
+        return std::nullopt;
+    // Type RT_VERSION, then its first name, then its first language.
+    std::uint32_t offset = 0;
+    for (int level = 0; level < resource_levels; ++level) {
+        if (level > 0 && (offset & resource_subdirectory) == 0)
+            return std::nullopt;
+        std::optional<std::uint32_t> next = resource_entry(reader, *root, offset & ~resource_subdirectory,
+                                                           level == 0 ? std::optional(rt_version) : std::nullopt);
+        if (!next)
+            return std::nullopt;
+        offset = *next;
+    }
+    if (offset & resource_subdirectory)
+        return std::nullopt;
+    auto data_rva = reader.u32_at(*root + offset);
+    auto data_size = reader.u32_at(*root + offset + 4);
+    if (!data_rva || !data_size || *data_size < version_fixed_info_offset + fixed_info_size)
+        return std::nullopt;
+    Result<std::uint64_t> data = file_offset(reader, *headers, *data_rva);
+    if (!data)
+        return std::nullopt;
+    auto value_length = reader.u16_at(*data + version_value_length_offset);
+    std::uint64_t fixed = *data + version_fixed_info_offset;
+    auto signature = reader.u32_at(fixed);
+    auto most = reader.u32_at(fixed + file_version_ms_offset);
+    auto least = reader.u32_at(fixed + file_version_ls_offset);
+    if (!value_length || *value_length < fixed_info_size || !signature || *signature != fixed_info_signature || !most ||
+        !least)
+        return std::nullopt;
+    return std::to_string(*most >> 16) + "." + std::to_string(*most & 0xFFFF) + "." + std::to_string(*least >> 16) +
+           "." + std::to_string(*least & 0xFFFF);
+}
 
 Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image)
 {

@@ -1,10 +1,13 @@
-// Where data appended to a PE file begins: behind the raw data of its last section.
+// What the setup tools read from a PE file: where data appended to it begins
+// (behind the raw data of its last section), the libraries it imports, and
+// its file version.
 #pragma once
 
 #include "base/error.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,5 +27,11 @@ Result<std::uint64_t> pe_stub_size(std::span<const std::byte> image);
 // that runs past the file, or an address that no section's raw data holds, is
 // ErrorCode::corrupt. An image without either directory imports nothing.
 Result<std::vector<std::string>> pe_imported_libraries(std::span<const std::byte> file);
+
+// The file version of a PE file's version resource (the first language of
+// its RT_VERSION resource), as "a.b.c.d". Nothing for a file that is no PE
+// image, has no version resource, or whose resource tree cannot be followed:
+// such a file is installed as one without a version.
+std::optional<std::string> pe_file_version(std::span<const std::byte> file);
 
 } // namespace quillon

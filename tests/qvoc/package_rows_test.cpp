@@ -1,7 +1,9 @@
+#include "base/strings.h"
 #include "qvoc/build.h"
 #include "qvoc/compile.h"
 #include "qvoc/package_rows.h"
 #include "qvoc_test_support.h"
+#include "script/test_pe.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,366 @@ TEST(PackageRows, EditIniFileRowsNameTheFileAndReadTheRecordedValues)
     }
 }
 
+// "@" in an expected field stands for the command's media header.
+Row with_header(const Row& row, const std::string& h)
+{
+    Row filled;
+    for (const std::string& field : row)
+        filled.push_back(replace_all(field, "@", h));
+    return filled;
+}
+
+TEST(PackageRows, CopyMoveLocalFilesRowsCopyOrMoveFromTheRecordedSource)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 4 as text lines
+        Row move;                    // MoveFile row; empty: an error
+        Row removal;                 // RemoveFile row of a copy, empty when there is none
+    };
+    const Case cases[] = {
+        {"| C:\\Data\\settings.txt\n|\n| $TARGETDIR$\\conf\n|\n",
+         {"M@", "C@", "", "", "P@_1", "P@_2", "0"},
+         {"X@", "C@", "settings.txt", "P@_2", "2"}},
+        // A pattern is looked for in the recorded path's folder; moved files stay.
+        {"| $SOURCE$\\*.log\n|\n| $TARGETDIR$\\logs\n| TRUE\n", {"M@", "C@", "*.log", "", "P@_1D", "P@_2", "1"}, {}},
+        {"| $SOURCE$\\$NAME$.txt\n| new name.txt\n| $DEST$\n| FALSE\n",
+         {"M@", "C@", "", "NEWNAM~1.TXT|new name.txt", "P@_1", "P@_2", "0"},
+         {"X@", "C@", "NEWNAM~1.TXT|new name.txt", "P@_2", "2"}},
+        // A copy whose name only the run knows cannot be named for the removal.
+        {"| $SOURCE$\\$NAME$.txt\n|\n| $DEST$\n|\n", {"M@", "C@", "", "", "P@_1", "P@_2", "0"}, {}},
+        {"| settings.txt\n|\n| C:\\x\n", {}, {}},
+        {"| C:\\a.txt\n|\n|\n", {}, {}},
+        {"| C:\\a.txt\n| a:b\n| C:\\x\n", {}, {}},
+        {"| C:\\a.txt\n| $NEW$\n| C:\\x\n", {}, {}},
+        {"| C:\\a.txt\n|\n| C:\\x\n| maybe\n", {}, {}},
+        {"| C:\\*.txt\n| all.txt\n| C:\\x\n", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Copy/Move Local Files\n" + std::string(c.parameters), folder);
+        if (c.move.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Copy/Move Local Files"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        ASSERT_EQ(built.rows->move_files.size(), 1u);
+        EXPECT_EQ(built.rows->move_files[0], with_header(c.move, h));
+        if (c.removal.empty())
+            EXPECT_TRUE(built.rows->remove_files.empty());
+        else
+            EXPECT_EQ(built.rows->remove_files, std::vector<Row>{with_header(c.removal, h)});
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
+TEST(PackageRows, DeleteFilesRowsRemoveTheRecordedFilesWhenInstalledOrRemoved)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 4 as text lines
+        std::string name, mode;      // empty name: an error
+    };
+    const Case cases[] = {
+        {"| $TARGETDIR$\\old.log\n|\n| TRUE\n|\n", "old.log", "1"},
+        {"| C:\\T\\*.tmp\n|\n| FALSE\n| true\n", "*.tmp", "2"},
+        {"| C:\\T\\cache?.dat\n|\n| -1\n| TRUE\n", "cache?.dat", "3"},
+        {"| C:\\T\\old cache*.dat\n|\n|\n| TRUE\n", "OLDCAC~1.DAT|old cache*.dat", "2"},
+        {"| C:\\T\\old.log\n|\n| FALSE\n| FALSE\n", "", ""},
+        {"| $TARGETDIR$\\$NAME$\n|\n| TRUE\n", "", ""},
+        {"| C:\\T\\\n|\n| TRUE\n", "", ""},
+        {"| C:\\T\\old.log\n|\n| yes\n", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Delete Files\n" + std::string(c.parameters), folder);
+        if (c.name.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Delete Files"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        EXPECT_EQ(built.rows->remove_files, std::vector<Row>{with_header({"X@", "C@", c.name, "P@_1D", c.mode}, h)});
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
+TEST(PackageRows, InstallServiceRowsInstallTheProgramAndTheServiceWithIt)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "svc" / "qservice.exe", "MZ service");
+    // 1 program, 2 target, 3 start type, 4 name, 5 display name, 6 description, 7 process, 8 error control,
+    // 9 group, 10 dependencies, 11 start, 12 wait, 13 account, 14 password, 15 arguments.
+    Built full = rows_of("Install Service\n@media-folder = payload\\\n| svc\\qservice.exe\n| $TARGETDIR$\\svc\n"
+                         "| auto\n| QuillonSvc\n| Quillon Service\n| Does things\n| shared\n| critical\n| Group\n"
+                         "| RpcSs~Tcpip\n| TRUE\n| FALSE\n| .\\svcuser\n| $PASSWORD$\n| -run\n",
+                         folder);
+    ASSERT_TRUE(full.rows) << full.rows.error().message;
+    const std::string& h = full.headers[0];
+    const qvoc::PackageRows& rows = *full.rows;
+    EXPECT_EQ(rows.service_installs,
+              std::vector<Row>{with_header({"V@", "[P@_2]", "[P@_3]", "32", "2", "32771", "[P@_4]",
+                                            "RpcSs[~]Tcpip[~][~]", "[P@_6]", "[P@_7]", "[P@_8]", "C@", "[P@_9]"},
+                                           h)});
+    // Stopped before the program is replaced, started, stopped and deleted with the product.
+    EXPECT_EQ(rows.service_controls, std::vector<Row>{with_header({"W@", "[P@_2]", "163", "", "0", "C@"}, h)});
+    EXPECT_EQ(rows.hidden_properties, std::vector<std::string>{"P" + h + "_7"});
+    // The program comes from the media folder into the recorded target, and is the component's key path.
+    ASSERT_EQ(rows.files.size(), 1u);
+    EXPECT_EQ(rows.files[0][0], "F" + h + "_1");
+    EXPECT_EQ(rows.files[0][2], "qservice.exe");
+    EXPECT_EQ(rows.files[0][3], "10");
+    ASSERT_EQ(rows.components.size(), 1u);
+    EXPECT_EQ(rows.components[0][0], "C" + h);
+    EXPECT_EQ(rows.components[0][2], "P" + h + "_1");
+    EXPECT_EQ(rows.components[0][4], "A" + h);
+    EXPECT_EQ(rows.components[0][5], "F" + h + "_1");
+    ASSERT_EQ(rows.directories.size(), 3u);
+    EXPECT_EQ(rows.directories[1][2], ".:svc");
+    EXPECT_EQ(rows.directories[2], (Row{"P" + h + "_1", rows.directories[1][0], "."}));
+
+    // Left out: a demand start, no start now, the service manager's defaults (nulls) for the rest.
+    Built plain = rows_of("Install Service\n@media-folder = payload\\\n| svc/qservice.exe\n| $TARGETDIR$\n|\n"
+                          "| QuillonSvc\n",
+                          folder);
+    ASSERT_TRUE(plain.rows) << plain.rows.error().message;
+    const std::string& p = plain.headers[0];
+    EXPECT_EQ(plain.rows->service_installs,
+              std::vector<Row>{with_header({"V@", "[P@_2]", "", "16", "3", "32769", "", "", "", "", "", "C@", ""}, p)});
+    EXPECT_EQ(plain.rows->service_controls, std::vector<Row>{with_header({"W@", "[P@_2]", "162", "", "1", "C@"}, p)});
+    EXPECT_TRUE(plain.rows->hidden_properties.empty());
+
+    const std::string_view errors[] = {
+        "| svc\\missing.exe\n| $TARGETDIR$\n|\n| S\n",
+        "|\n| $TARGETDIR$\n|\n| S\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n|\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n| boot\n| S\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n| kernel\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n|\n| severe\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n|\n|\n|\n| $DEPENDS$\n",
+        "| svc\\qservice.exe\n| $TARGETDIR$\n|\n| S\n|\n|\n|\n|\n|\n|\n| soon\n",
+    };
+    for (std::string_view parameters : errors) {
+        SCOPED_TRACE(parameters);
+        Built built = rows_of("Install Service\n@media-folder = payload\\\n" + std::string(parameters), folder);
+        ASSERT_FALSE(built.rows);
+        EXPECT_NE(built.rows.error().message.find("Install Service"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, ControlServiceRowsNameTheEventsWhenInstalledAndRemoved)
+{
+    fs::path folder = scratch_folder();
+    struct Case {
+        std::string_view parameters; // 1 to 5 as text lines
+        Row control;                 // empty: an error
+    };
+    const Case cases[] = {
+        {"| $SERVICE$\n|\n| start\n| stop, delete\n", {"W@", "[P@_1]", "161", "", "1", "C@"}},
+        {"| Spooler\n| -verbose\n| STOP start\n|\n| false\n", {"W@", "[P@_1]", "3", "[P@_2]", "0", "C@"}},
+        {"| Spooler\n|\n| delete\n| start\n", {"W@", "[P@_1]", "24", "", "1", "C@"}},
+        {"| Spooler\n|\n|\n|\n", {}},
+        {"| Spooler\n|\n| restart\n", {}},
+        {"|\n|\n| start\n", {}},
+        {"| Spooler\n|\n| start\n|\n| later\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        Built built = rows_of("Control Service\n" + std::string(c.parameters), folder);
+        if (c.control.empty()) {
+            ASSERT_FALSE(built.rows);
+            EXPECT_NE(built.rows.error().message.find("Control Service"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(built.rows) << built.rows.error().message;
+        const std::string& h = built.headers[0];
+        EXPECT_EQ(built.rows->service_controls, std::vector<Row>{with_header(c.control, h)});
+        EXPECT_TRUE(built.rows->service_installs.empty());
+        ASSERT_EQ(built.rows->components.size(), 1u);
+        EXPECT_EQ(built.rows->components[0][4], "A" + h);
+    }
+}
+
+TEST(PackageRows, CreateFileTypeRowsRegisterTheRecordedTypeBelowTheClasses)
+{
+    fs::path folder = scratch_folder();
+    Built full = rows_of("Create File Type\n| Quillon.Document\n| .qvd\n| Quillon document\n| $TARGETDIR$\\app.exe\n"
+                         "| $TARGETDIR$\\app.exe,1\n",
+                         folder);
+    ASSERT_TRUE(full.rows) << full.rows.error().message;
+    const std::string& h = full.headers[0];
+    const std::vector<Row> expected = {
+        with_header({"R@_1", "0", "[P@_2]", "", "[P@_1]", "C@"}, h),
+        with_header({"R@_2", "0", "[P@_1]", "", "[P@_3]", "C@"}, h),
+        with_header({"R@_3", "0", "[P@_1]\\shell\\open\\command", "", "\"[P@_4]\" \"%1\"", "C@"}, h),
+        with_header({"R@_4", "0", "[P@_1]\\DefaultIcon", "", "[P@_5]", "C@"}, h),
+    };
+    EXPECT_EQ(full.rows->registry, expected);
+    ASSERT_EQ(full.rows->components.size(), 1u);
+    EXPECT_EQ(full.rows->components[0][4], "A" + h);
+
+    // Without a description and an icon, only the extension and the command.
+    Built plain = rows_of("Create File Type\n| $TYPE$\n| $EXTENSION$\n|\n| C:\\Tools\\view.exe\n", folder);
+    ASSERT_TRUE(plain.rows) << plain.rows.error().message;
+    ASSERT_EQ(plain.rows->registry.size(), 2u);
+    EXPECT_EQ(plain.rows->registry[1][2], "[P" + plain.headers[0] + "_1]\\shell\\open\\command");
+
+    const std::string_view errors[] = {
+        "|\n| .qvd\n|\n| C:\\view.exe\n",
+        "| Quillon.Document\n| qvd\n|\n| C:\\view.exe\n",
+        "| Quillon.Document\n| .qvd\n|\n|\n",
+        "| Quillon[1]\n| .qvd\n|\n| C:\\view.exe\n",
+    };
+    for (std::string_view parameters : errors) {
+        SCOPED_TRACE(parameters);
+        Built built = rows_of("Create File Type\n" + std::string(parameters), folder);
+        ASSERT_FALSE(built.rows);
+        EXPECT_NE(built.rows.error().message.find("Create File Type"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, AdvertisedShortcutsStartTheFeatureOfTheInstalledFile)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "bin" / "app.exe", "MZ program");
+    write_file(folder / "payload" / "bin" / "tool.exe", "MZ tool");
+    write_file(folder / "payload" / "svc" / "service.exe", "MZ service");
+    // The shortcuts may come before the commands that install their targets.
+    Built built = rows_of("Advertised Shortcut\n| $TARGETDIR$\\Bin\\app.exe\n| Run App\n| $MENU$\n| Starts it\n"
+                          "| -go\n| $TARGETDIR$\n"
+                          "Install Files\n@media-folder = payload\\\n| bin\n|\n| $TARGETDIR$\\bin\\\n"
+                          "Install Service\n@media-folder = payload\\\n| svc\\service.exe\n| $TARGETDIR$\\svc\n|\n"
+                          "| S\n"
+                          "Advertised Shortcut\n| $TARGETDIR$\\svc\\service.exe\n| Service\n| $MENU$\n|\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    const qvoc::PackageRows& rows = *built.rows;
+    auto component_of = [&](const std::string& file_name) {
+        for (const Row& file : rows.files)
+            if (file[2] == file_name)
+                return file[1];
+        return std::string();
+    };
+    const std::string& first = built.headers[0];
+    const std::string& last = built.headers[3];
+    ASSERT_EQ(rows.shortcuts.size(), 2u);
+    EXPECT_EQ(rows.shortcuts[0], with_header({"K@", "P@_1", "RUNAPP~1|Run App", component_of("app.exe"), "T@", "[P@_3]",
+                                              "Starts it", "", "", "", "", "P@_4"},
+                                             first));
+    EXPECT_EQ(rows.shortcuts[1][3], component_of("service.exe"));
+    EXPECT_EQ(rows.shortcuts[1][4], "T" + last);
+    // A feature of its own, switched off unless the command was recorded, holds the target.
+    EXPECT_EQ(rows.features[0], with_header({"T@", "Product", "T@", "", "0", "1", "", "0"}, first));
+    EXPECT_EQ(rows.conditions,
+              (std::vector<Row>{{"T" + first, "0", "NOT A" + first}, {"T" + last, "0", "NOT A" + last}}));
+    EXPECT_NE(std::find(rows.feature_components.begin(), rows.feature_components.end(),
+                        Row{"T" + first, component_of("app.exe")}),
+              rows.feature_components.end());
+    // Its folder comes and goes with the recorded command.
+    EXPECT_NE(std::find(rows.create_folders.begin(), rows.create_folders.end(), Row{"P" + first + "_1", "C" + first}),
+              rows.create_folders.end());
+
+    for (std::string_view target : {"$TARGETDIR$\\bin\\missing.exe", "C:\\Windows\\notepad.exe", ""}) {
+        SCOPED_TRACE(target);
+        Built missing = rows_of("Install Files\n@media-folder = payload\\\n| bin\n|\n| $TARGETDIR$\n"
+                                "Advertised Shortcut\n| " +
+                                    std::string(target) + "\n| Run\n| $MENU$\n|\n",
+                                folder);
+        ASSERT_FALSE(missing.rows);
+        EXPECT_NE(missing.rows.error().message.find("Advertised Shortcut"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, AdvertisedFileTypesRegisterTheInstalledProgramThroughTheirFeature)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "view.exe", "MZ viewer");
+    const std::string install = "Install Files\n@media-folder = payload\\\n|\n|\n| $TARGETDIR$\n";
+    Built built = rows_of(install + "Advertised File Type\n| Quillon.Picture\n| .qvp\n| Quillon picture\n"
+                                    "| $TARGETDIR$\\view.exe\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    const qvoc::PackageRows& rows = *built.rows;
+    const std::string& h = built.headers[1];
+    const std::string& viewer = rows.files[0][1];
+    EXPECT_EQ(rows.prog_ids, (std::vector<Row>{{"Quillon.Picture", "", "", "Quillon picture", "", ""}}));
+    EXPECT_EQ(rows.extensions, (std::vector<Row>{{"qvp", viewer, "Quillon.Picture", "", "T" + h}}));
+    EXPECT_EQ(rows.verbs, (std::vector<Row>{{"qvp", "open", "", "", "\"%1\""}}));
+    EXPECT_EQ(rows.conditions, (std::vector<Row>{{"T" + h, "0", "NOT A" + h}}));
+    EXPECT_NE(std::find(rows.feature_components.begin(), rows.feature_components.end(), Row{"T" + h, viewer}),
+              rows.feature_components.end());
+
+    const std::string_view errors[] = {
+        "Advertised File Type\n| Quillon.Picture\n| qvp\n|\n| $TARGETDIR$\\view.exe\n",
+        "Advertised File Type\n| Quillon.Picture\n| .q v\n|\n| $TARGETDIR$\\view.exe\n",
+        "Advertised File Type\n| $TYPE$\n| .qvp\n|\n| $TARGETDIR$\\view.exe\n",
+        "Advertised File Type\n| Quillon.Picture\n| .qvp\n|\n| $TARGETDIR$\\edit.exe\n",
+        "Advertised File Type\n| A.One\n| .qvp\n|\n| $TARGETDIR$\\view.exe\n"
+        "Advertised File Type\n| A.Two\n| .QVP\n|\n| $TARGETDIR$\\view.exe\n",
+    };
+    for (std::string_view commands : errors) {
+        SCOPED_TRACE(commands);
+        Built failed = rows_of(install + std::string(commands), folder);
+        ASSERT_FALSE(failed.rows);
+        EXPECT_NE(failed.rows.error().message.find("Advertised File Type"), std::string::npos);
+    }
+}
+
+TEST(PackageRows, OdbcRowsInstallTheDriverWithItsFilesAndTheDataSource)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "odbc" / "qvdriver.dll", "MZ driver");
+    write_file(folder / "payload" / "odbc" / "qvsetup.dll", "MZ setup");
+    write_file(folder / "payload" / "other" / "elsewhere.dll", "MZ");
+    Built built = rows_of("Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n| Quillon Driver\n"
+                          "| odbc\\qvsetup.dll\n| $TARGETDIR$\\odbc\n"
+                          "Create ODBC DSN\n| Quillon Data\n| Quillon Driver\n| TRUE\n"
+                          "Create ODBC DSN\n| My Data\n| Quillon Driver\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    const qvoc::PackageRows& rows = *built.rows;
+    const std::string& h = built.headers[0];
+    EXPECT_EQ(rows.odbc_drivers, std::vector<Row>{with_header({"O@", "C@", "Quillon Driver", "F@_1", "F@_2"}, h)});
+    ASSERT_EQ(rows.files.size(), 2u);
+    EXPECT_EQ(rows.files[0][2], "qvdriver.dll");
+    EXPECT_EQ(rows.files[1][2], "qvsetup.dll");
+    EXPECT_EQ(rows.components[0][5], "F" + h + "_1") << "the driver is the key path";
+    EXPECT_EQ(rows.components[0][2], "P" + h + "_1");
+    EXPECT_EQ(rows.odbc_data_sources,
+              (std::vector<Row>{with_header({"N@", "C@", "Quillon Data", "Quillon Driver", "0"}, built.headers[1]),
+                                with_header({"N@", "C@", "My Data", "Quillon Driver", "1"}, built.headers[2])}));
+
+    // A driver that is its own setup names itself.
+    Built own = rows_of("Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n| D\n"
+                        "| odbc\\qvdriver.dll\n| $TARGETDIR$\n",
+                        folder);
+    ASSERT_TRUE(own.rows) << own.rows.error().message;
+    EXPECT_EQ(own.rows->odbc_drivers[0][4], own.rows->odbc_drivers[0][3]);
+    EXPECT_EQ(own.rows->files.size(), 1u);
+
+    const std::string_view errors[] = {
+        "Install ODBC Driver\n@media-folder = payload\\\n| odbc\\missing.dll\n| D\n|\n| $TARGETDIR$\n",
+        "Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n|\n|\n| $TARGETDIR$\n",
+        "Install ODBC Driver\n@media-folder = payload\\\n| odbc\\qvdriver.dll\n| D\n| other\\elsewhere.dll\n"
+        "| $TARGETDIR$\n",
+        "Install ODBC Driver\n| odbc\\qvdriver.dll\n| D\n|\n| $TARGETDIR$\n",
+        "Create ODBC DSN\n| $NAME$\n| D\n",
+        "Create ODBC DSN\n| Data\n|\n",
+        "Create ODBC DSN\n| Data\n| D\n| machine\n",
+    };
+    for (std::string_view commands : errors) {
+        SCOPED_TRACE(commands);
+        Built failed = rows_of(std::string(commands), folder);
+        ASSERT_FALSE(failed.rows);
+        EXPECT_NE(failed.rows.error().message.find("ODBC"), std::string::npos);
+    }
+}
+
 TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
 {
     fs::path folder = scratch_folder();
@@ -231,6 +593,28 @@ TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
     EXPECT_EQ((*empty)[2], "empty");
 }
 
+TEST(PackageRows, ProgramsWithAVersionResourceCarryTheirVersion)
+{
+    fs::path folder = scratch_folder();
+    std::vector<std::byte> program = build_versioned_pe(pe32_plus_magic, 0x00020001, 0x00000007);
+    write_file(folder / "payload" / "app.exe",
+               std::string(reinterpret_cast<const char*>(program.data()), program.size()));
+    write_file(folder / "payload" / "plain.dll", "MZ but no headers");
+    write_file(folder / "payload" / "readme.txt", "text");
+    write_file(folder / "payload" / "svc.exe",
+               std::string(reinterpret_cast<const char*>(program.data()), program.size()));
+    Built built = rows_of("Install Files\n@media-folder = payload\\\n|\n|\n| $TARGETDIR$\n"
+                          "Install Service\n@media-folder = payload\\\n| svc.exe\n| $TARGETDIR$\n|\n| S\n",
+                          folder);
+    ASSERT_TRUE(built.rows) << built.rows.error().message;
+    std::vector<std::pair<std::string, std::string>> versions;
+    for (const Row& file : built.rows->files)
+        versions.emplace_back(file[2], file[4]);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"app.exe", "2.1.0.7"}, {"plain.dll", ""}, {"readme.txt", ""}, {"svc.exe", "2.1.0.7"}, {"svc.exe", "2.1.0.7"}};
+    EXPECT_EQ(versions, expected);
+}
+
 TEST(PackageRows, ShortNamesAreMadeOnlyWhereNeeded)
 {
     struct Case {
@@ -293,7 +677,27 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
                                                              "| Software\\Rows\n| Folder\n| $TARGETDIR$\n"
                                                              "Create Shortcut\n@header = 0000DDDD\n| $TARGETDIR$\\"
                                                              "app.exe\n| Run App\n| $MENU$\n| Starts it\n|\n"
-                                                             "| $TARGETDIR$\n");
+                                                             "| $TARGETDIR$\n"
+                                                             "Copy/Move Local Files\n@header = 0000EEEE\n"
+                                                             "| $OLD$\\settings.ini\n|\n| $TARGETDIR$\n|\n"
+                                                             "Delete Files\n@header = 0000FFFF\n"
+                                                             "| $TARGETDIR$\\*.tmp\n|\n| TRUE\n| TRUE\n"
+                                                             "Install Service\n@media-folder = payload\\\n"
+                                                             "@header = 00001111\n| app.exe\n| $TARGETDIR$\\svc\n"
+                                                             "| auto\n| AppService\n|\n|\n|\n|\n|\n|\n| TRUE\n"
+                                                             "|\n| .\\user\n| $PASSWORD$\n"
+                                                             "Control Service\n@header = 00002222\n| Spooler\n|\n"
+                                                             "| stop\n| start\n"
+                                                             "Advertised Shortcut\n@header = 00003333\n"
+                                                             "| $TARGETDIR$\\app.exe\n| App\n| $MENU$\n|\n"
+                                                             "Advertised File Type\n@header = 00004444\n"
+                                                             "| Rows.Doc\n| .rwd\n| Rows document\n"
+                                                             "| $TARGETDIR$\\app.exe\n"
+                                                             "Install ODBC Driver\n@media-folder = payload\\\n"
+                                                             "@header = 00005555\n| app.exe\n| Rows Driver\n|\n"
+                                                             "| $TARGETDIR$\\odbc\n"
+                                                             "Create ODBC DSN\n@header = 00006666\n| Rows Data\n"
+                                                             "| Rows Driver\n| TRUE\n");
     qvoc::BuildOptions options;
     options.project = folder / "project" / "p.qvp";
     options.output_folder = folder / "out";
@@ -313,7 +717,7 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"Directory", "P0000BBBB_1\tTARGETDIR\t.\r\n"},
         {"File", "F0000AAAA_1\tC0000AAAA_1\tapp.exe\t10\t\t\t8192\t1\r\n"},
         {"File", "F0000AAAA_3\tC0000AAAA_3\tguide.txt\t5\t\t\t8192\t2\r\n"},
-        {"Media", "1\t2\t\t\t\t\r\n"},
+        {"Media", "1\t4\t\t\t\t\r\n"},
         {"CreateFolder", "P0000BBBB_1\tC0000BBBB\r\n"},
         {"Registry", "R0000CCCC\t1\tSoftware\\Rows\tFolder\t[P0000CCCC_3]\tC0000CCCC\r\n"},
         {"FeatureComponents", "Product\tC0000CCCC\r\n"},
@@ -328,6 +732,30 @@ TEST(PackageRows, TheBuiltPackageHoldsTheRowsAndTheHandOverLibrary)
         {"InstallExecuteSequence", "WriteRegistryValues\t\t4700\r\n"},
         {"InstallExecuteSequence", "CreateFolders\t\t3700\r\n"},
         {"InstallExecuteSequence", "RemoveFiles\t\t3500\r\n"},
+        {"MoveFile", "M0000EEEE\tC0000EEEE\t\t\tP0000EEEE_1\tP0000EEEE_2\t0\r\n"},
+        {"RemoveFile", "X0000EEEE\tC0000EEEE\tsettings.ini\tP0000EEEE_2\t2\r\n"},
+        {"RemoveFile", "X0000FFFF\tC0000FFFF\t*.tmp\tP0000FFFF_1D\t3\r\n"},
+        {"ServiceInstall", "V00001111\t[P00001111_2]\t\t16\t2\t32769\t\t\t[P00001111_6]\t[P00001111_7]\t\t"
+                           "C00001111\t\r\n"},
+        {"ServiceControl", "W00001111\t[P00001111_2]\t163\t\t1\tC00001111\r\n"},
+        {"ServiceControl", "W00002222\t[P00002222_1]\t18\t\t1\tC00002222\r\n"},
+        {"Property", "MsiHiddenProperties\tP00001111_7\r\n"},
+        {"InstallExecuteSequence", "MoveFiles\t\t3800\r\n"},
+        {"InstallExecuteSequence", "StopServices\t\t1900\r\n"},
+        {"InstallExecuteSequence", "DeleteServices\t\t2000\r\n"},
+        {"InstallExecuteSequence", "InstallServices\t\t5800\r\n"},
+        {"InstallExecuteSequence", "StartServices\t\t5900\r\n"},
+        {"Feature", "T00003333\tProduct\tT00003333\t\t0\t1\t\t0\r\n"},
+        {"Condition", "T00003333\t0\tNOT A00003333\r\n"},
+        {"ProgId", "Rows.Doc\t\t\tRows document\t\t\r\n"},
+        {"Extension", "rwd\tC0000AAAA_1\tRows.Doc\t\tT00004444\r\n"},
+        {"Verb", "rwd\topen\t\t\t\"%1\"\r\n"},
+        {"ODBCDriver", "O00005555\tC00005555\tRows Driver\tF00005555_1\t\r\n"},
+        {"ODBCDataSource", "N00006666\tC00006666\tRows Data\tRows Driver\t0\r\n"},
+        {"InstallExecuteSequence", "InstallODBC\t\t5400\r\n"},
+        {"InstallExecuteSequence", "RegisterExtensionInfo\t\t4800\r\n"},
+        {"FeatureComponents", "T00003333\tC0000AAAA_1\r\n"},
+        {"Shortcut", "K00003333\tP00003333_1\tApp\tC0000AAAA_1\tT00003333\t\t\t\t\t\t\t\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);

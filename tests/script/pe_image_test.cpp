@@ -292,5 +292,59 @@ TEST(PeImportedLibraries, OldFormDelayLoadsAreUnsupportedNotMisread)
     EXPECT_EQ(names.error().code, ErrorCode::unsupported);
 }
 
+TEST(PeFileVersion, IsTheFixedFileVersionOfTheVersionResourceForBothImageKinds)
+{
+    for (std::uint16_t magic : {pe32_plus_magic, pe32_magic}) {
+        SCOPED_TRACE(magic);
+        EXPECT_EQ(pe_file_version(build_versioned_pe(magic, 0x00010002, 0x00030004)), "1.2.3.4");
+        EXPECT_EQ(pe_file_version(build_versioned_pe(magic, 0xFFFF0000, 0x0000FFFF)), "65535.0.0.65535");
+    }
+}
+
+TEST(PeFileVersion, FilesWithoutAReadableVersionHaveNone)
+{
+    const std::vector<std::byte> good = build_versioned_pe(pe32_plus_magic, 0x00010002, 0x00030004);
+    struct Case {
+        std::string name;
+        std::vector<std::byte> bytes;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"no version type", build_versioned_pe(pe32_plus_magic, 0x00010002, 0x00030004, 17)});
+    cases.push_back({"a text file", std::vector<std::byte>(64, std::byte{'x'})});
+    cases.push_back({"no PE headers", std::vector<std::byte>{std::byte{'M'}, std::byte{'Z'}}});
+    Case no_directory{"no resource directory", good};
+    put_u32(no_directory.bytes, test_pe_offset + 4 + 20 + 108 + 4 + 8 * 2, 0);
+    cases.push_back(no_directory);
+    Case signature{"a damaged signature", good};
+    put_u32(signature.bytes, versioned_block + 40, 0xFEEF04BC);
+    cases.push_back(signature);
+    Case short_value{"a value too short for the fixed information", good};
+    put_u16(short_value.bytes, versioned_block + 2, 4);
+    cases.push_back(short_value);
+    Case outside{"a data entry outside every section", good};
+    put_u32(outside.bytes, versioned_resource_file + 0x50, 0x9000);
+    cases.push_back(outside);
+    Case loop{"a language entry that is a directory again", good};
+    put_u32(loop.bytes, versioned_resource_file + 0x38 + 20, 0x80000000);
+    cases.push_back(loop);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(pe_file_version(c.bytes), std::nullopt);
+    }
+}
+
+TEST(PeFileVersion, EveryTruncationBeforeTheVersionBlockEndsGivesNone)
+{
+    const std::vector<std::byte> image = build_versioned_pe(pe32_magic, 0x00010002, 0x00030004);
+    for (std::size_t length = 0; length <= image.size(); ++length) {
+        SCOPED_TRACE(length);
+        std::optional<std::string> version = pe_file_version(std::span<const std::byte>(image.data(), length));
+        if (length < versioned_block + 56)
+            EXPECT_EQ(version, std::nullopt);
+        else
+            EXPECT_EQ(version, "1.2.3.4");
+    }
+}
+
 } // namespace
 } // namespace quillon::test

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace quillon::test {
@@ -63,6 +64,71 @@ inline std::vector<std::byte> build_pe_headers(std::uint16_t magic, std::uint16_
         put_u32(image, header + 0x10, sections[index].size_of_raw_data);
         put_u32(image, header + 0x14, sections[index].pointer_to_raw_data);
     }
+    return image;
+}
+
+// An image with one resource section (".a": file 0x400, virtual address
+// 0x2000) whose tree holds an icon-typed resource first (with the version
+// 9.9.9.9, which a reader must not take) and then the RT_VERSION resource
+// with the given file version, each as type, name 1 and language 0x409.
+inline constexpr std::size_t versioned_resource_file = 0x400;
+inline constexpr std::uint32_t versioned_resource_rva = 0x2000;
+inline constexpr std::size_t versioned_block = versioned_resource_file + 0x100; // the real version block
+inline constexpr std::size_t version_block_size = 92;
+
+inline std::vector<std::byte> build_versioned_pe(std::uint16_t magic, std::uint32_t version_ms,
+                                                 std::uint32_t version_ls, std::uint32_t version_type = 16)
+{
+    const bool plus = magic == pe32_plus_magic;
+    const std::uint16_t optional_size = plus ? pe32_plus_optional_header_size : pe32_optional_header_size;
+    const std::uint32_t section_size = 0x300;
+    std::vector<std::byte> image =
+        build_pe_headers(magic, optional_size, {{versioned_resource_file, section_size, versioned_resource_rva}});
+    const std::size_t optional_header = test_pe_offset + 4 + 20;
+    const std::size_t directory_count = optional_header + (plus ? 108 : 92);
+    put_u32(image, directory_count, 16);
+    for (std::size_t i = directory_count + 4; i < optional_header + optional_size; ++i)
+        image[i] = std::byte{0};
+    put_u32(image, directory_count + 4 + 8 * 2, versioned_resource_rva);
+    put_u32(image, directory_count + 4 + 8 * 2 + 4, section_size);
+    image.resize(versioned_resource_file + section_size, std::byte{0});
+
+    const std::size_t base = versioned_resource_file;
+    constexpr std::uint32_t subdirectory = 0x80000000;
+    auto directory = [&](std::size_t at, std::uint32_t id, std::uint32_t target) {
+        put_u16(image, base + at + 14, 1); // one numbered entry
+        put_u32(image, base + at + 16, id);
+        put_u32(image, base + at + 20, target);
+    };
+    // The root: the icon type, then the version type.
+    put_u16(image, base + 14, 2);
+    put_u32(image, base + 16, 3);
+    put_u32(image, base + 20, subdirectory | 0x60);
+    put_u32(image, base + 24, version_type);
+    put_u32(image, base + 28, subdirectory | 0x20);
+    directory(0x20, 1, subdirectory | 0x38);
+    directory(0x38, 0x409, 0x50);
+    directory(0x60, 1, subdirectory | 0x78);
+    directory(0x78, 0x409, 0x90);
+    auto data_entry = [&](std::size_t at, std::size_t block) {
+        put_u32(image, base + at, static_cast<std::uint32_t>(versioned_resource_rva + (block - base)));
+        put_u32(image, base + at + 4, static_cast<std::uint32_t>(version_block_size));
+    };
+    data_entry(0x50, versioned_block);
+    data_entry(0x90, base + 0x200);
+    auto version_block = [&](std::size_t at, std::uint32_t ms, std::uint32_t ls) {
+        put_u16(image, at, static_cast<std::uint16_t>(version_block_size));
+        put_u16(image, at + 2, 52);
+        constexpr std::u16string_view key = u"VS_VERSION_INFO";
+        for (std::size_t i = 0; i < key.size(); ++i)
+            put_u16(image, at + 6 + 2 * i, key[i]);
+        put_u32(image, at + 40, 0xFEEF04BD);
+        put_u32(image, at + 44, 0x00010000);
+        put_u32(image, at + 48, ms);
+        put_u32(image, at + 52, ls);
+    };
+    version_block(versioned_block, version_ms, version_ls);
+    version_block(base + 0x200, 0x00090009, 0x00090009);
     return image;
 }
 
