@@ -1,15 +1,18 @@
 // The fastest the platform lets a program read an HTTP body under Wine, to
 // set the download transport's figures against (./run bench runs it in the
 // same run as curl and our transports):
-//   winhttp_loop_wine.exe URL TARGET [ROUNDS]
+//   winhttp_loop_wine.exe URL TARGET [ROUNDS [ONLY]]
 // Plain WinHTTP read loops with several buffer sizes, with and without
 // WinHttpQueryDataAvailable, with and without writing the body to TARGET;
 // a plain Winsock loop over the same request (the floor below WinHTTP); and
 // the file writes alone; the body in four ranges over four connections at
 // once. Each figure is the best of ROUNDS rounds (3 unless given), printed as
-// "name seconds s [average bytes per read]".
+// "name seconds s cpu user U kernel K[, average bytes per read]" (the
+// processor time of the process, see process_cpu.h); ONLY picks the figures whose
+// name holds it.
 #include <winsock2.h> // before windows.h, which brings the older winsock.h
 
+#include "process_cpu.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -68,27 +71,39 @@ struct Round {
 };
 
 int rounds = 3;
+std::string only; // runs only the figures whose name holds it
+
+bool wanted(const char* name)
+{
+    return only.empty() || std::string(name).find(only) != std::string::npos;
+}
 
 template <typename Run>
 void report(const char* name, Run run)
 {
+    if (!wanted(name))
+        return;
     double best = 1e9;
+    bench::ProcessCpu least{1e9, 1e9};
     Round last;
     for (int round = 0; round < rounds; ++round) {
+        bench::ProcessCpu before = bench::process_cpu();
         auto start = std::chrono::steady_clock::now();
         last = run();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        bench::ProcessCpu after = bench::process_cpu();
         if (!last.ok) {
             std::printf("%s failed\n", name);
             return;
         }
         best = std::min(best, seconds);
+        least.user = std::min(least.user, after.user - before.user);
+        least.kernel = std::min(least.kernel, after.kernel - before.kernel);
     }
+    std::printf("%s %.3f s cpu user %.3f kernel %.3f", name, best, least.user, least.kernel);
     if (last.reads != 0)
-        std::printf("%s %.3f s %llu bytes per read\n", name, best,
-                    static_cast<unsigned long long>(last.bytes / last.reads));
-    else
-        std::printf("%s %.3f s\n", name, best);
+        std::printf(", %llu bytes per read", static_cast<unsigned long long>(last.bytes / last.reads));
+    std::printf("\n");
     std::fflush(stdout);
 }
 
@@ -271,11 +286,13 @@ Round write_only(const std::wstring& target, std::size_t block, std::uint64_t to
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3) {
-        std::fputs("usage: winhttp_loop_wine URL TARGET [ROUNDS]\n", stderr);
+        std::fputs("usage: winhttp_loop_wine URL TARGET [ROUNDS [ONLY]]\n", stderr);
         return 2;
     }
     if (argc > 3)
         rounds = std::max(1, _wtoi(argv[3]));
+    if (argc > 4)
+        only = quillon::win32::to_ansi(argv[4]);
     Location l = parse(win32::to_ansi(argv[1]));
     std::wstring target = argv[2];
     Result<win32::UniqueHmodule> module = win32::load_system_library(L"winhttp.dll");
@@ -310,8 +327,10 @@ int wmain(int argc, wchar_t** argv)
             return file ? winhttp_loop(api, l, size, false, file.get()) : Round{};
         });
     }
-    Round whole = winhttp_loop(api, l, 1 << 20, false, no_file);
-    report("winhttp-4-ranges-in-parallel", [&] { return winhttp_ranges(api, l, whole.bytes, 4); });
+    if (wanted("winhttp-4-ranges-in-parallel")) {
+        Round whole = winhttp_loop(api, l, 1 << 20, false, no_file);
+        report("winhttp-4-ranges-in-parallel", [&] { return winhttp_ranges(api, l, whole.bytes, 4); });
+    }
     for (std::size_t size : {8u << 10, 1u << 20}) {
         std::string name = "winsock-recv-" + std::to_string(size >> 10) + "k";
         report(name.c_str(), [&] { return socket_loop(l, size); });
