@@ -19,11 +19,10 @@ std::unexpected<Error> file_error(const std::string& what, const std::string& pa
     return make_error(ErrorCode::io, what + " " + path, code);
 }
 
-// The body on its way into the target: reads land in one large buffer that
-// goes to the file whenever it is full (a write per read would cost more
-// than the read), and what it holds is written before the download ends in
-// any way, so that a broken or cancelled download keeps all it received.
-// Progress is paced by time (ReportPace).
+// The body on its way into the target: reads land in the buffer that is
+// written to the file whenever it is full, and what it holds is written
+// before the download ends in any way, so that a broken or cancelled download
+// keeps all it received. Progress is paced by time (ReportPace).
 class TargetSink final : public win32::BodySink {
 public:
     TargetSink(const HttpDownload& download, HANDLE file) : m_download(download), m_file(file), m_buffer(buffer_size) {}
@@ -62,7 +61,10 @@ public:
     const std::optional<Error>& write_failure() const { return m_write_failure; }
 
 private:
-    static constexpr std::size_t buffer_size = 1024 * 1024;
+    // A buffer of 1 MB measured slower under Wine than one of 64 KB (a third
+    // more processor time): a small block is written while it is still in
+    // the processor's cache.
+    static constexpr std::size_t buffer_size = 64 * 1024;
 
     bool report()
     {
