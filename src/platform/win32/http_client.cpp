@@ -78,8 +78,8 @@ private:
     HINTERNET m_handle;
 };
 
-// Wine's WinHttpReadData returns only once the whole buffer is filled (Windows'
-// returns what has arrived): a short read keeps progress and a cancel heard on
+// Wine's WinHttpReadData returns only once the whole buffer is filled or the
+// body has ended: reads of at most 64 KB keep progress and a cancel heard on
 // a slow link. The size costs nothing on a fast one; Wine reads the socket in
 // 8 KB pieces whatever is asked (docs/wine.md).
 constexpr std::size_t max_read = 64 * 1024;
