@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace quillon::download {
 namespace {
 
@@ -103,6 +105,43 @@ TEST(DownloadRules, ProgressTextsAndPercentages)
 
     EXPECT_EQ(ProgressText(texts, 1234567, 0, 5), "1,234,567 bytes received");
     EXPECT_EQ(ProgressText(texts, 1234, 5000, 25), "1,234 bytes received, 25% complete");
+}
+
+TEST(DownloadRules, ReportsArePacedButTheFirstAndTheLastGoOut)
+{
+    struct Block {
+        std::uint64_t now_ms, received;
+        bool due, behind; // reported now; a block left unreported behind it
+    };
+    struct Case {
+        std::string_view what;
+        std::uint64_t total;
+        std::vector<Block> blocks;
+    };
+    const Case cases[] = {
+        {"an announced total",
+         1000,
+         {{5000, 100, true, false},
+          {5001, 200, false, true},
+          {5099, 300, false, true},
+          {5100, 400, true, false},
+          {5150, 500, false, true},
+          {5160, 1000, true, false}}}, // the last block, however soon
+        {"no announced total: the end of the body reports what was left",
+         0,
+         {{0, 100, true, false}, {40, 200, false, true}, {200, 300, true, false}, {210, 400, false, true}}},
+        {"a slow link reports every block", 0, {{0, 10, true, false}, {150, 20, true, false}, {400, 30, true, false}}},
+        {"a resumed body that completes the total in its first block", 5000, {{7, 5000, true, false}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReportPace pace;
+        for (const Block& b : c.blocks) {
+            SCOPED_TRACE(b.received);
+            EXPECT_EQ(pace.due(b.now_ms, b.received, c.total), b.due);
+            EXPECT_EQ(pace.finish(), b.behind);
+        }
+    }
 }
 
 TEST(DownloadRules, TimeOutAndCompleteness)

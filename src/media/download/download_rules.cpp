@@ -96,6 +96,18 @@ std::string ProgressText(const ProgressTexts& texts, std::uint64_t received, std
     return text;
 }
 
+bool ReportPace::due(std::uint64_t now_ms, std::uint64_t received, std::uint64_t total)
+{
+    bool complete = total != 0 && received >= total;
+    if (complete || !m_last || now_ms - *m_last >= report_interval_ms) {
+        m_last = now_ms;
+        m_behind = false;
+        return true;
+    }
+    m_behind = true;
+    return false;
+}
+
 int ReceiveTimeout(std::string_view value)
 {
     return parse_int32(value).value_or(default_receive_timeout);

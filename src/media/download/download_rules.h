@@ -69,6 +69,25 @@ int Percentage(std::uint64_t received, std::uint64_t total, int last);
 // "1,234 bytes received", and ", 12% complete" when the total is known.
 std::string ProgressText(const ProgressTexts& texts, std::uint64_t received, std::uint64_t total, int percentage);
 
+// Whether a block that just arrived is reported. A report per block costs
+// more than the block itself on a fast link (the text, the caller's variable
+// writes, a message to the main thread), so while data streams in a report
+// goes out at most every report_interval_ms. The first block is reported,
+// and so is the one that completes the announced total; a body without an
+// announced total ends with finish().
+inline constexpr std::uint64_t report_interval_ms = 100;
+class ReportPace {
+public:
+    // now_ms: a steady clock in milliseconds; total: 0 when none was announced.
+    bool due(std::uint64_t now_ms, std::uint64_t received, std::uint64_t total);
+    // At the end of the body: whether its last block still needs its report.
+    bool finish() const { return m_behind; }
+
+private:
+    std::optional<std::uint64_t> m_last;
+    bool m_behind = false;
+};
+
 // The receive time-out in seconds from KYRT_TIMEOUT: its integer value, 10
 // when it is not an integer.
 inline constexpr int default_receive_timeout = 10;

@@ -21,7 +21,8 @@ struct HttpDownload {
     std::string proxy_password;
     int proxy_port = 0;
     std::uint32_t timeout_ms = default_receive_timeout * 1000;
-    // Answers false to cancel; called after every block.
+    // Answers false to cancel; called as the body arrives (paced by time, see
+    // ReportPace) and for its last block.
     std::function<bool(int percentage, const std::string& text)> progress;
     ProgressTexts texts;
 };

@@ -108,16 +108,20 @@ public:
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG maximum, ULONG status, LPCWSTR text) override
     {
-        std::string extra = text != nullptr ? win32::to_ansi(text) : std::string();
-        if (status == BINDSTATUS_CACHEFILENAMEAVAILABLE)
-            m_cache_file = extra;
         if (maximum != 0)
             m_announced = maximum;
-        m_percentage = Percentage(progress, maximum, m_percentage);
         std::string shown;
         if (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA) {
+            // urlmon may report every few kilobytes: the data reports are paced.
+            if (status == BINDSTATUS_DOWNLOADINGDATA && !m_pace.due(GetTickCount64(), progress, maximum))
+                return S_OK;
+            m_percentage = Percentage(progress, maximum, m_percentage);
             shown = ProgressText(m_download.texts, progress, maximum, m_percentage);
         } else {
+            std::string extra = text != nullptr ? win32::to_ansi(text) : std::string();
+            if (status == BINDSTATUS_CACHEFILENAMEAVAILABLE)
+                m_cache_file = extra;
+            m_percentage = Percentage(progress, maximum, m_percentage);
             shown = StatusText(m_download.texts, static_cast<int>(status));
             shown = shown.empty() ? extra : extra.empty() ? shown : shown + " " + extra;
         }
@@ -143,6 +147,7 @@ private:
     std::string m_cache_file;
     std::optional<std::uint64_t> m_announced;
     int m_percentage = 0;
+    ReportPace m_pace;
     bool m_cancelled = false;
     DWORD m_status = 0;
 };

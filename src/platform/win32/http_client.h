@@ -1,7 +1,7 @@
 // One HTTP(S) GET through WinHTTP: redirects followed, chunked bodies, TLS,
 // an optional proxy with basic authentication, time-outs, a byte range. The
-// caller decides from the answer's head where its body goes, and takes the
-// body in blocks; answering false from either stops the transfer.
+// caller decides from the answer's head where its body goes, and offers the
+// space each read of the body goes into; answering false stops the transfer.
 #pragma once
 
 #include "base/error.h"
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,12 +34,22 @@ struct HttpHead {
 };
 
 using HeadHandler = std::function<bool(const HttpHead& head)>;
-using BodyHandler = std::function<bool(std::string_view block)>;
+
+// Where the body goes. The client reads straight into the space the sink
+// offers, so a block is not copied again on its way to a file.
+class BodySink {
+public:
+    virtual ~BodySink() = default;
+    // Where the next read goes; never empty.
+    virtual std::span<char> space() = 0;
+    // The last read put this many bytes at the start of the space; false stops the transfer.
+    virtual bool filled(std::size_t bytes) = 0;
+};
 
 // The answer's head; ErrorCode::cancelled when a handler stopped the
 // transfer, ErrorCode::win32 when WinHTTP failed (the connection broke, a
 // time-out, a name that does not resolve).
-Result<HttpHead> http_get(const HttpRequest& request, const HeadHandler& on_head, const BodyHandler& on_body);
+Result<HttpHead> http_get(const HttpRequest& request, const HeadHandler& on_head, BodySink& body);
 
 // "bytes 7952-49999/50000": the start and the total (nothing for "*").
 bool parse_content_range(std::string_view value, std::uint64_t& start, std::optional<std::uint64_t>& total);
