@@ -12,6 +12,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 
 namespace quillon::qvoc {
@@ -142,6 +143,14 @@ public:
 
     Result<PackageRows> build()
     {
+        for (const CompiledCommand& command : m_script.commands) {
+            if (command.disabled || command.media_header.empty())
+                continue;
+            if (command.name == texts::advertised_shortcut)
+                m_advertised_targets.insert(installed_path(parameter(command, 1), {}));
+            else if (command.name == texts::advertised_file_type)
+                m_advertised_targets.insert(installed_path(parameter(command, 4), {}));
+        }
         // Advertised shortcuts come last: they name a file that another
         // command installs, wherever it stands in the script.
         std::vector<std::size_t> advertised;
@@ -989,6 +998,16 @@ private:
         return {};
     }
 
+    // Whether the file is a program or a library (an executable image).
+    Result<bool> is_program(const fs::path& source) const
+    {
+        std::ifstream in(source, std::ios::binary);
+        if (!in)
+            return std::unexpected(fail("cannot read " + source.string()));
+        char magic[2] = {};
+        return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
+    }
+
     // The version of a program or library that carries a version resource,
     // so that Windows Installer replaces an installed copy only by a newer
     // one; empty for every other file, which it replaces by date.
@@ -1017,11 +1036,34 @@ private:
         else
             entries.files = only_files;
         std::vector<std::string> taken;
-        for (const std::string& name : entries.files) {
+        // Programs and libraries, and the files an advertised command starts,
+        // are each the key path of a component of their own. The other files
+        // of the folder share one component: Windows Installer then registers
+        // a component per folder instead of per file, which is most of its
+        // work for many small files. Its identity comes from the names it
+        // holds, so a build whose folder holds other files gives it a new one.
+        std::vector<bool> own(entries.files.size());
+        std::string shared_names;
+        for (std::size_t i = 0; i < entries.files.size(); ++i) {
+            const std::string& name = entries.files[i];
+            own[i] = TRY(is_program(source / name)) ||
+                     m_advertised_targets.contains(installed_path(m_target_text, relative + name));
+            if (!own[i])
+                shared_names += "|" + ascii_lower(name);
+        }
+        std::string shared;
+        for (std::size_t i = 0; i < entries.files.size(); ++i) {
+            const std::string& name = entries.files[i];
             std::string number = std::to_string(++m_item);
             std::string file = "F" + h + "_" + number;
-            std::string component = "C" + h + "_" + number;
-            add_component(component, "file:" + h + ":" + ascii_lower(relative + name), directory, 0, "A" + h, file);
+            std::string component = own[i] ? "C" + h + "_" + number : shared;
+            if (own[i])
+                add_component(component, "file:" + h + ":" + ascii_lower(relative + name), directory, 0, "A" + h, file);
+            else if (shared.empty()) {
+                component = shared = "C" + h + "_" + number;
+                add_component(component, "files:" + h + ":" + ascii_lower(relative) + shared_names, directory, 0,
+                              "A" + h, file);
+            }
             TRY(add_file(file, component, source / name, installer_file_name(name, taken)));
             m_installed[installed_path(m_target_text, relative + name)] = component;
         }
@@ -1092,6 +1134,7 @@ private:
     // writes it (the target folder's parameter, "\", the path below it), in
     // lower case: the component whose key path each is.
     std::map<std::string, std::string> m_installed;
+    std::set<std::string> m_advertised_targets; // installed paths an advertised command names
     std::string m_target_text; // the target folder parameter of the "Install Files" being read
     PackageRows m_rows;
 };

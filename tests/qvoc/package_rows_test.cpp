@@ -593,6 +593,70 @@ TEST(PackageRows, InstalledFilesComeFromTheMediaFolderAndGoToTheRecordedTarget)
     EXPECT_EQ((*empty)[2], "empty");
 }
 
+// The other files of a folder share one component; programs, libraries and
+// advertised files are each a component's key path; the shared component's
+// identity follows the names it holds.
+TEST(PackageRows, FilesOfAFolderShareAComponentExceptProgramsAndAdvertisedFiles)
+{
+    fs::path folder = scratch_folder();
+    write_file(folder / "payload" / "a.txt", "a");
+    write_file(folder / "payload" / "app.exe", "MZ program");
+    write_file(folder / "payload" / "b.ini", "b");
+    write_file(folder / "payload" / "c.doc", "c");
+    write_file(folder / "payload" / "sub" / "d.txt", "d");
+    auto build = [&](const std::string& extra) {
+        return rows_of("Install Files\n@media-folder = payload\\\n|\n|\n| $TARGETDIR$\\app\n" + extra, folder);
+    };
+    // The component of each file by name, and each component's key path.
+    auto layout = [](const qvoc::PackageRows& rows) {
+        std::map<std::string, std::string> of_file, key_path, guid;
+        for (const Row& file : rows.files)
+            of_file[file[2]] = file[1];
+        for (const Row& component : rows.components) {
+            key_path[component[0]] = component[5];
+            guid[component[0]] = component[1];
+        }
+        return std::tuple(of_file, key_path, guid);
+    };
+
+    Built plain = build("");
+    ASSERT_TRUE(plain.rows) << plain.rows.error().message;
+    auto [of_file, key_path, guid] = layout(*plain.rows);
+    EXPECT_EQ(of_file["a.txt"], of_file["b.ini"]);
+    EXPECT_EQ(of_file["a.txt"], of_file["c.doc"]);
+    EXPECT_NE(of_file["a.txt"], of_file["app.exe"]);
+    EXPECT_NE(of_file["a.txt"], of_file["d.txt"]) << "a folder of its own";
+    EXPECT_EQ(plain.rows->components.size(), 3u);
+    // Each component's key path is one of its own files, the program itself.
+    for (const Row& file : plain.rows->files) {
+        if (file[2] == "app.exe" || file[2] == "a.txt" || file[2] == "d.txt") {
+            EXPECT_EQ(key_path[file[1]], file[0]) << file[2];
+        }
+    }
+
+    // An advertised document gets a component of its own.
+    Built advertised = build("Advertised Shortcut\n| $TARGETDIR$\\app\\b.ini\n| Settings\n| $MENU$\n|\n");
+    ASSERT_TRUE(advertised.rows) << advertised.rows.error().message;
+    auto [adv_file, adv_key, adv_guid] = layout(*advertised.rows);
+    EXPECT_NE(adv_file["b.ini"], adv_file["a.txt"]);
+    EXPECT_EQ(adv_file["a.txt"], adv_file["c.doc"]);
+    for (const Row& file : advertised.rows->files) {
+        if (file[2] == "b.ini") {
+            EXPECT_EQ(adv_key[file[1]], file[0]);
+        }
+    }
+    EXPECT_NE(adv_guid[adv_file["a.txt"]], guid[of_file["a.txt"]]) << "it holds other files now";
+
+    // Another file in the folder: the shared component is a new one; the program's stays.
+    write_file(folder / "payload" / "e.txt", "e");
+    Built grown = build("");
+    ASSERT_TRUE(grown.rows);
+    auto [grown_file, grown_key, grown_guid] = layout(*grown.rows);
+    EXPECT_NE(grown_guid[grown_file["a.txt"]], guid[of_file["a.txt"]]);
+    EXPECT_EQ(grown_guid[grown_file["app.exe"]], guid[of_file["app.exe"]]);
+    EXPECT_EQ(grown_guid[grown_file["d.txt"]], guid[of_file["d.txt"]]);
+}
+
 TEST(PackageRows, ProgramsWithAVersionResourceCarryTheirVersion)
 {
     fs::path folder = scratch_folder();
