@@ -16,6 +16,15 @@
 
 namespace quillon::sevenzip {
 
+// Waits in short slices: the Windows build's threads library can lose a
+// wake-up, which must cost a moment, never a hang.
+template <typename Ready>
+void wait_in_slices(std::condition_variable& changed, std::unique_lock<std::mutex>& lock, Ready ready)
+{
+    while (!ready())
+        changed.wait_for(lock, std::chrono::milliseconds(5));
+}
+
 class FolderPipe {
 public:
     enum class Kind { data, end_of_file, failure };
@@ -31,7 +40,7 @@ public:
     bool push(Event event)
     {
         std::unique_lock lock(m_mutex);
-        wait(lock, [&] { return m_stopped || m_events.size() < m_capacity; });
+        wait_in_slices(m_changed, lock, [&] { return m_stopped || m_events.size() < m_capacity; });
         if (m_stopped)
             return false;
         m_events.push_back(std::move(event));
@@ -43,11 +52,42 @@ public:
     Event pop()
     {
         std::unique_lock lock(m_mutex);
-        wait(lock, [&] { return !m_events.empty(); });
+        wait_in_slices(m_changed, lock, [&] { return !m_events.empty(); });
         Event event = std::move(m_events.front());
         m_events.pop_front();
         m_changed.notify_all();
         return event;
+    }
+
+    // A written chunk's buffer goes back to the decoder: a fresh megabyte per
+    // chunk costs page faults and zeroing, under Wine a system call too.
+    void recycle(std::vector<std::byte> bytes)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_spare.size() < m_capacity)
+            m_spare.push_back(std::move(bytes));
+    }
+
+    // A buffer of size bytes, recycled when one is there.
+    std::vector<std::byte> buffer(std::size_t size)
+    {
+        std::vector<std::byte> bytes;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_spare.empty()) {
+                bytes = std::move(m_spare.back());
+                m_spare.pop_back();
+            }
+        }
+        bytes.resize(size);
+        return bytes;
+    }
+
+    // The writer is done with the folder: its spare buffers go back to the system.
+    void drop_spares()
+    {
+        std::lock_guard lock(m_mutex);
+        m_spare.clear();
     }
 
     // The reader gives up: a waiting or later push returns false.
@@ -59,19 +99,52 @@ public:
     }
 
 private:
-    // Waits in short slices: the Windows build's threads library can lose a
-    // wake-up, which must cost a moment, never a hang.
-    template <typename Ready>
-    void wait(std::unique_lock<std::mutex>& lock, Ready ready)
-    {
-        while (!ready())
-            m_changed.wait_for(lock, std::chrono::milliseconds(5));
-    }
-
-    std::mutex m_mutex;
+    std::mutex m_mutex; // guards m_events, m_spare and m_stopped; nothing calls out while holding it
     std::condition_variable m_changed;
     std::deque<Event> m_events;
+    std::vector<std::vector<std::byte>> m_spare;
     const std::size_t m_capacity;
+    bool m_stopped = false;
+};
+
+// Which folders the decoders may start: the one being written and the next
+// few. A decoder that finished a folder early would otherwise go on to the
+// next ones and their pipes would fill too; with the window, decoded data
+// waiting for the writer never exceeds the window's pipes.
+class DecodeWindow {
+public:
+    explicit DecodeWindow(std::size_t width) : m_width(width) {}
+
+    // Waits until folder job may start; false once stopped.
+    bool wait_for(std::size_t job)
+    {
+        std::unique_lock lock(m_mutex);
+        wait_in_slices(m_changed, lock, [&] { return m_stopped || job < m_writing + m_width; });
+        return !m_stopped;
+    }
+
+    // The writer reached folder job.
+    void advance(std::size_t job)
+    {
+        std::lock_guard lock(m_mutex);
+        if (job > m_writing) {
+            m_writing = job;
+            m_changed.notify_all();
+        }
+    }
+
+    void stop()
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex; // guards m_writing and m_stopped; nothing calls out while holding it
+    std::condition_variable m_changed;
+    const std::size_t m_width;
+    std::size_t m_writing = 0;
     bool m_stopped = false;
 };
 
