@@ -408,10 +408,10 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
     unsigned decoders = encrypted ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, most_decoders);
     decoders = static_cast<unsigned>(std::min<std::size_t>(decoders, jobs.size()));
     DecodeWindow window(std::size_t{decoders} + 1);
-    const std::size_t capacity = std::max<std::size_t>(
-        least_chunks_ahead, static_cast<std::size_t>(bytes_ahead / ((std::uint64_t{decoders} + 1) * buffer_size)));
+    const std::size_t capacity = static_cast<std::size_t>(std::max<std::uint64_t>(
+        std::uint64_t{least_chunks_ahead} * buffer_size, bytes_ahead / (std::uint64_t{decoders} + 1)));
     for (FolderJob& job : jobs)
-        job.pipe = std::make_unique<FolderPipe>(capacity);
+        job.pipe = std::make_unique<FolderPipe>(capacity, buffer_size);
     std::atomic<std::size_t> next_job = 0;
     std::atomic<bool> stopping = false;
     std::vector<std::thread> threads;
