@@ -32,7 +32,7 @@ fail() {
 [ -x "$sz_extract" ] || fail "$sz_extract is not built (cmake --build build/bench --target sz_extract)"
 [ -x "$qvoc" ] || fail "$qvoc is not built (./run build)"
 [ -f "$engine" ] || fail "$engine is not built (./run build)"
-for tool in 7zz makensis wine winepath; do
+for tool in 7zz makensis wine winepath /usr/bin/time; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (./run deps)"
 done
 
@@ -160,7 +160,15 @@ echo "== building the Quillon setup (qvoc, compression 5: LZMA2, BCJ for the pro
 start=$(now)
 "$qvoc" build "$work/bench.qvp" -o "$work/quillon" --engine "$engine" >"$work/qvoc.log" 2>&1 ||
     { cat "$work/qvoc.log" >&2; fail "qvoc failed"; }
-echo "qvoc: $(seconds_since "$start") s, payload.7z $(du -sh "$work/quillon/payload.7z" | cut -f1)"
+echo "qvoc: $(seconds_since "$start") s, payload.7z $(du -sh "$work/quillon/payload.7z" | cut -f1) in" \
+    "$(7zz l -slt "$work/quillon/payload.7z" | sed -n 's/^Blocks = //p') solid blocks"
+
+# What qvoc's smaller solid blocks (parallel decoding) cost against one 7-Zip block.
+(cd "$payload" && 7zz a -mx=5 -mmt=1 "$work/7z-mx5.7z" . >/dev/null)
+echo "size: payload.7z $(stat -c %s "$work/quillon/payload.7z") bytes, 7zz a -mx=5 -mmt=1" \
+    "$(stat -c %s "$work/7z-mx5.7z") bytes, ratio $(ratio "$(stat -c %s "$work/quillon/payload.7z")" \
+        "$(stat -c %s "$work/7z-mx5.7z")")"
+rm -f "$work/7z-mx5.7z"
 
 echo "== building the NSIS installer (makensis, solid LZMA)"
 start=$(now)
@@ -181,11 +189,16 @@ check_install() { # name folder
 archive=$work/quillon/payload.7z
 out=$work/out
 echo "== native extraction of qvoc's payload.7z (single-threaded), best of $reps"
-# An untimed round each warms the page cache and checks both extract everything.
-7zz x -mmt=1 -o"$out" "$archive" >/dev/null
+# An untimed round each warms the page cache, checks both extract everything
+# and gives their peak memory (the reader decodes folders in parallel and keeps
+# a bounded amount of decoded data ahead of the writing).
+peak() { # file with GNU time's %M (KiB)
+    awk '{ printf "%.0f MB", $1 / 1024 }' "$1"
+}
+/usr/bin/time -f %M -o "$work/7zz.peak" 7zz x -mmt=1 -o"$out" "$archive" >/dev/null
 check_install 7zz "$out"
 rm -rf "$out"
-"$sz_extract" "$archive" "$out" >/dev/null
+/usr/bin/time -f %M -o "$work/ours.peak" "$sz_extract" "$archive" "$out" >/dev/null
 check_install sz_extract "$out"
 
 best_7zz=999999
@@ -254,6 +267,8 @@ echo "== install benchmark summary: $files files in $folders folders, $mb MB, be
 printf 'native  7zz x -mmt=1 (payload.7z)      %7.3f s\n' "$best_7zz"
 printf 'native  sz_extract (payload.7z)        %7.3f s   ours / 7zz      = %s\n' "$best_ours" \
     "$(ratio "$best_ours" "$best_7zz")"
+printf 'native  peak memory                    7zz %s, sz_extract %s\n' "$(peak "$work/7zz.peak")" \
+    "$(peak "$work/ours.peak")"
 printf 'Wine    NSIS 3 installer /S            %7.3f s   (%s)\n' "$best_nsis" "$(du -sh "$work/nsis-setup.exe" | cut -f1)"
 printf 'Wine    Quillon setup /s               %7.3f s   Quillon / NSIS  = %s\n' "$best_quillon" \
     "$(ratio "$best_quillon" "$best_nsis")"

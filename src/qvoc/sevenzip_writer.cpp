@@ -347,23 +347,38 @@ struct FolderPlan {
     bool x86 = false;
 };
 
-// The non-empty files in folders of about block_size bytes each (a file is
+// The non-empty files in folders of about block_size bytes or less (a file is
 // never split), code apart from the rest when it gets the x86 converter.
+// The folders of each kind share its bytes evenly, each file going to the
+// share its middle falls in: the reader decodes folders in parallel, and a
+// short last folder would leave a decoder idle while the others work.
 std::vector<FolderPlan> folders_of(const std::vector<ArchiveItem>& items, std::uint64_t block_size, bool split_code)
 {
     std::vector<FolderPlan> folders;
     for (bool code : {false, true}) {
-        std::uint64_t filled = 0;
+        auto belongs = [&](const ArchiveItem& item) {
+            return !item.directory && item.size != 0 && (split_code && is_x86_code(item)) == code;
+        };
+        std::uint64_t total = 0;
+        for (const ArchiveItem& item : items)
+            if (belongs(item))
+                total += item.size;
+        if (total == 0)
+            continue;
+        const std::uint64_t count = total / block_size + (total % block_size != 0);
+        const std::uint64_t share = total / count + (total % count != 0);
+        std::uint64_t offset = 0;
+        std::uint64_t current = 0;
         std::size_t first = folders.size();
         for (const ArchiveItem& item : items) {
-            if (item.directory || item.size == 0 || (split_code && is_x86_code(item)) != code)
+            if (!belongs(item))
                 continue;
-            if (folders.size() == first || (filled > 0 && filled + item.size > block_size)) {
+            std::uint64_t index = std::min(count - 1, (offset + item.size / 2) / share);
+            if (folders.size() == first || index != current)
                 folders.push_back(FolderPlan{{}, code});
-                filled = 0;
-            }
+            current = index;
             folders.back().members.push_back(&item);
-            filled += item.size;
+            offset += item.size;
         }
     }
     return folders;

@@ -36,7 +36,10 @@ Result<std::vector<ArchiveItem>> collect_archive_items(const std::filesystem::pa
 
 struct Compression {
     int level = 0; // 0: stored with the Copy method; 1 to 9: compressed, as 7-Zip's -mx
-    std::uint64_t block_size = std::uint64_t{64} << 20; // a new solid folder after about this many bytes
+    // The most bytes of a solid folder, about. The reader decodes folders in
+    // parallel as far as its memory for data ahead of the writer allows (a
+    // few folders of this size); smaller folders compress a little worse.
+    std::uint64_t block_size = std::uint64_t{16} << 20;
     bool x86_code = true; // programs and libraries in folders of their own, through the x86 converter where available
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <vector>
 
 namespace quillon::test {
 namespace {
@@ -74,6 +75,24 @@ protected:
         return at == std::string::npos ? 0 : std::atoi(listing.c_str() + at + 10);
     }
 
+    // How many files each solid block holds, block by block.
+    static std::vector<int> files_per_block(const fs::path& archive)
+    {
+        std::vector<int> counts;
+        std::string listing = listing_of(archive);
+        for (std::size_t at = listing.find("\nBlock = "); at != std::string::npos;
+             at = listing.find("\nBlock = ", at + 1)) {
+            const char* number = listing.c_str() + at + 9;
+            if (*number < '0' || *number > '9')
+                continue; // folders and empty files are in no block
+            auto block = static_cast<std::size_t>(std::atoi(number));
+            if (counts.size() <= block)
+                counts.resize(block + 1);
+            ++counts[block];
+        }
+        return counts;
+    }
+
     // Every file and folder below root, relative, with the file contents.
     static std::map<std::string, std::string> tree(const fs::path& root)
     {
@@ -87,6 +106,47 @@ protected:
 
     fs::path m_folder;
 };
+
+// The reader decodes blocks in parallel: blocks of one kind share its bytes
+// evenly instead of leaving a short last block, each file in the block where
+// its middle falls, and never more blocks than the block size asks for.
+TEST_F(SevenZipWriterTest, SharesTheBytesEvenlyBetweenBlocks)
+{
+    struct Case {
+        std::string_view what;
+        std::vector<std::size_t> sizes;
+        std::uint64_t block_size;
+        std::vector<int> files_per_block;
+    };
+    const Case cases[] = {
+        {"ten files, three blocks", std::vector<std::size_t>(10, 30000), 100000, {3, 4, 3}},
+        {"three files, two blocks", std::vector<std::size_t>(3, 40000), 100000, {1, 2}},
+        {"a file larger than a block", {250000, 10000}, 100000, {1, 1}},
+        {"everything in one block", std::vector<std::size_t>(5, 1000), 100000, {5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path source = m_folder / "even";
+        fs::remove_all(source);
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            std::string data;
+            for (std::size_t k = 0; k < c.sizes[i]; ++k)
+                data.push_back(static_cast<char>((k * 2654435761u + i) >> 13));
+            std::string name = (i < 10 ? "f0" : "f") + std::to_string(i) + ".bin"; // in archive order
+            write_file(source / name, data);
+        }
+        auto items = qvoc::collect_archive_items(source);
+        ASSERT_TRUE(items) << items.error().message;
+        fs::path archive = m_folder / "even.7z";
+        auto written = qvoc::write_7z_archive(archive, *items, {1, c.block_size, false});
+        ASSERT_TRUE(written) << written.error().message;
+        EXPECT_EQ(files_per_block(archive), c.files_per_block);
+        fs::path by_7z = m_folder / "even-by-7z";
+        fs::remove_all(by_7z);
+        ASSERT_EQ(run("7z x -y '-o" + by_7z.string() + "' '" + archive.string() + "'"), 0);
+        EXPECT_EQ(tree(by_7z), tree(source));
+    }
+}
 
 TEST_F(SevenZipWriterTest, SevenZipAndOurReaderExtractTheSameTree)
 {

@@ -265,9 +265,13 @@ private:
     std::mutex m_mutex;
 };
 
-// Decoded chunks waiting for the writer, per folder: enough to keep both sides
-// busy, few enough that memory stays at a few buffers per decoder.
-constexpr std::size_t chunks_ahead = 4;
+// Decoded data waiting for the writer, over all folders. A folder decodes
+// beside an earlier one only while its data may wait for the writer, which is
+// still busy with the earlier folder: a later folder of up to a window's share
+// of this decodes in parallel; more waits. Each decoder also holds its
+// dictionary (at most the folder's size).
+constexpr std::uint64_t bytes_ahead = std::uint64_t{48} << 20;
+constexpr std::size_t least_chunks_ahead = 4;
 constexpr unsigned most_decoders = 4;
 
 } // namespace
@@ -324,7 +328,8 @@ void Archive::decode_folder(FolderJob& job, InputSource& input, std::size_t buff
             std::uint32_t crc = 0;
             std::uint64_t left = file.size;
             while (left > 0) {
-                std::vector<std::byte> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(buffer_size, left)));
+                std::vector<std::byte> chunk =
+                    job.pipe->buffer(static_cast<std::size_t>(std::min<std::uint64_t>(buffer_size, left)));
                 if (auto read = pull(chunk, entry); !read)
                     return fail(read.error());
                 crc = crc32_update(crc, chunk);
@@ -387,7 +392,7 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
             continue;
         auto [it, added] = job_of_folder.emplace(file.folder, jobs.size());
         if (added) {
-            jobs.push_back({file.folder, {}, std::make_unique<FolderPipe>(chunks_ahead)});
+            jobs.push_back({file.folder, {}, nullptr});
             encrypted = encrypted || folder_is_encrypted(state.database.streams.folders[file.folder]);
         }
         jobs[it->second].entries.push_back(index);
@@ -395,15 +400,24 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
 
     // Decoders run ahead of this thread, which writes: independent folders in
     // parallel, one folder's decoding beside the writing of its files. The
-    // password is asked for and keys are derived by one decoder only.
+    // password is asked for and keys are derived by one decoder only. The
+    // folders that hold decoded data are the window's: the one being written
+    // and one more than there are decoders, so that a decoder that finished
+    // early finds the next folder open.
     SharedInput input(*state.input);
     unsigned decoders = encrypted ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, most_decoders);
     decoders = static_cast<unsigned>(std::min<std::size_t>(decoders, jobs.size()));
+    DecodeWindow window(std::size_t{decoders} + 1);
+    const std::size_t capacity = static_cast<std::size_t>(std::max<std::uint64_t>(
+        std::uint64_t{least_chunks_ahead} * buffer_size, bytes_ahead / (std::uint64_t{decoders} + 1)));
+    for (FolderJob& job : jobs)
+        job.pipe = std::make_unique<FolderPipe>(capacity, buffer_size);
     std::atomic<std::size_t> next_job = 0;
     std::atomic<bool> stopping = false;
     std::vector<std::thread> threads;
     auto stop_decoders = [&] {
         stopping = true;
+        window.stop();
         for (FolderJob& job : jobs)
             job.pipe->stop();
         for (std::thread& thread : threads)
@@ -416,11 +430,15 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
     } stop_on_exit{stop_decoders};
     for (unsigned i = 0; i < decoders; ++i) {
         threads.emplace_back([&] {
-            for (std::size_t j = next_job++; j < jobs.size() && !stopping; j = next_job++)
+            for (std::size_t j = next_job++; j < jobs.size() && !stopping; j = next_job++) {
+                if (!window.wait_for(j))
+                    return;
                 decode_folder(jobs[j], input, buffer_size);
+            }
         });
     }
 
+    std::size_t writing = SIZE_MAX; // the folder job whose files this thread writes
     for (std::size_t index : selection) {
         const Entry& entry = state.entries[index];
         const FileItem& file = state.database.files[state.entry_file[index]];
@@ -429,7 +447,14 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
         auto body = [&]() -> Result<void> {
             if (!file.has_stream)
                 return {};
-            FolderPipe& pipe = *jobs[job_of_folder.at(file.folder)].pipe;
+            std::size_t job = job_of_folder.at(file.folder);
+            if (job != writing) {
+                if (writing < jobs.size())
+                    jobs[writing].pipe->drop_spares();
+                writing = job;
+                window.advance(job);
+            }
+            FolderPipe& pipe = *jobs[job].pipe;
             for (;;) {
                 FolderPipe::Event event = pipe.pop();
                 if (event.kind == FolderPipe::Kind::end_of_file)
@@ -438,6 +463,7 @@ Result<void> Archive::read_entries(EntrySink& sink, const ReadOptions& options)
                     return std::unexpected(std::move(event.error));
                 TRY(sink.write(event.bytes));
                 position += event.bytes.size();
+                pipe.recycle(std::move(event.bytes));
                 TRY(keep_going(entry));
             }
         };
