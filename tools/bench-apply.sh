@@ -42,10 +42,8 @@ payload=$work/payload
 "$root/tools/bench-payload.sh" "$payload"
 files=$(find "$payload" -type f | wc -l)
 
-now() { date +%s.%N; }
-seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'; }
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b < a) ? b : a }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# shellcheck source=tools/bench-common.sh
+. "$root/tools/bench-common.sh"
 
 # The same payload two ways: an archive the script extracts, and a media
 # folder whose files the package installs.
@@ -131,14 +129,6 @@ if [ -z "${WINEPREFIX:-}" ]; then
     session_started_here=1
     eval "$("$root/tools/wine-session" env)"
 fi
-
-check_install() { # name folder
-    local got
-    [ -d "$2" ] || fail "$1 installed nothing: $2 does not exist"
-    got=$(find "$2" -type f | wc -l)
-    [ "$got" -eq "$files" ] || fail "$1 installed $got files, not $files"
-    diff -r "$payload" "$2" >/dev/null || fail "$1 installed files that differ from the payload"
-}
 
 target=$work/target
 wtarget=$(winepath -w "$target")

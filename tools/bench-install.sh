@@ -51,10 +51,8 @@ rm -rf "$work"
 mkdir -p "$work"
 payload=$work/payload
 
-now() { date +%s.%N; }
-seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'; }
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b < a) ? b : a }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# shellcheck source=tools/bench-common.sh
+. "$root/tools/bench-common.sh"
 
 # ---- the payload -----------------------------------------------------------
 "$root/tools/bench-payload.sh" "$payload"
@@ -129,15 +127,6 @@ start=$(now)
 (cd "$work" && makensis -V2 bench.nsi) >"$work/makensis.log" 2>&1 ||
     { cat "$work/makensis.log" >&2; fail "makensis failed"; }
 echo "makensis: $(seconds_since "$start") s, nsis-setup.exe $(du -sh "$work/nsis-setup.exe" | cut -f1)"
-
-# Every file of the payload, byte for byte, and nothing else.
-check_install() { # name folder
-    local got
-    [ -d "$2" ] || fail "$1 installed nothing: $2 does not exist"
-    got=$(find "$2" -type f | wc -l)
-    [ "$got" -eq "$files" ] || fail "$1 installed $got files, not $files"
-    diff -r "$payload" "$2" >/dev/null || fail "$1 installed files that differ from the payload"
-}
 
 # ---- native: 7zz and ours on payload.7z ------------------------------------
 archive=$work/quillon/payload.7z
