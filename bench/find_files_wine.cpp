@@ -11,8 +11,7 @@
 #include "engine/startup_trace.h"
 #include "interp/mscriptexec.h"
 #include "platform/win32/wide.h"
-#include "script/ScriptImage.h"
-#include "script/script_writer.h"
+#include "loop_script.h"
 #include "vars/VariableManager.h"
 
 #include <windows.h>
@@ -20,7 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -84,24 +82,13 @@ void plain_walk(const std::wstring& folder, std::vector<std::string>& found, boo
 
 TScriptImage find_script(const std::string& root)
 {
-    CompiledScript script;
-    script.product_code = "{22222222-2222-3333-4444-666666666666}";
-    script.revision_code = "{77777777-7777-8888-9999-BBBBBBBBBBBB}";
-    script.product_title = "Find Bench";
-    script.product_version = "1.0";
-    script.default_language = "English";
-    script.component_sizes = {{"KYRT-PREDEF-COMPONENT", 0}};
     CompiledCommand find;
     find.identifier = "{0E0E0E0E-0000-0000-0000-000000000001}";
     find.project_file = "bench.qvp";
     find.project_line = 1;
     find.name = "Find All Files";
     find.parameters = {root + "\\*.txt", "TRUE", "FALSE", "FOUND"};
-    script.commands.push_back(std::move(find));
-    Result<std::string> text = write_script_image(script);
-    Result<TScriptImage> image =
-        parse_script_image(std::span(reinterpret_cast<const std::byte*>(text->data()), text->size()));
-    return std::move(*image);
+    return bench::bench_script({std::move(find)});
 }
 
 } // namespace

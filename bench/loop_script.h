@@ -1,5 +1,5 @@
-// The script the loop benchmarks run: "Set Variable" commands and "If"/"End"
-// pairs, a quarter of the conditions failing.
+// The scripts the benchmarks run. The loop benchmarks': "Set Variable"
+// commands and "If"/"End" pairs, a quarter of the conditions failing.
 #pragma once
 
 #include "script/ScriptImage.h"
@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace quillon::bench {
 
-inline TScriptImage loop_script(std::size_t count)
+// The image of a script of these commands, under the benchmarks' product.
+inline TScriptImage bench_script(std::vector<CompiledCommand> commands)
 {
     CompiledScript script;
     script.product_code = "{22222222-2222-3333-4444-555555555555}";
@@ -20,6 +22,16 @@ inline TScriptImage loop_script(std::size_t count)
     script.product_version = "1.0";
     script.default_language = "English";
     script.component_sizes = {{"KYRT-PREDEF-COMPONENT", 0}};
+    script.commands = std::move(commands);
+    Result<std::string> text = write_script_image(script);
+    Result<TScriptImage> image =
+        parse_script_image(std::span(reinterpret_cast<const std::byte*>(text->data()), text->size()));
+    return std::move(*image);
+}
+
+inline TScriptImage loop_script(std::size_t count)
+{
+    std::vector<CompiledCommand> commands;
     for (std::size_t i = 0; i < count; ++i) {
         CompiledCommand c;
         char id[64];
@@ -42,12 +54,9 @@ inline TScriptImage loop_script(std::size_t count)
             break;
         default: c.name = "End"; break;
         }
-        script.commands.push_back(std::move(c));
+        commands.push_back(std::move(c));
     }
-    Result<std::string> text = write_script_image(script);
-    Result<TScriptImage> image =
-        parse_script_image(std::span(reinterpret_cast<const std::byte*>(text->data()), text->size()));
-    return std::move(*image);
+    return bench_script(std::move(commands));
 }
 
 } // namespace quillon::bench

@@ -100,6 +100,13 @@ std::optional<bool> boolean_parameter(std::string_view text, bool empty_means)
     return std::nullopt;
 }
 
+// Executable images (programs and libraries) start with "MZ".
+bool starts_as_program(std::istream& in)
+{
+    char magic[2] = {};
+    return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
+}
+
 // A file's path as the script writes it: the target folder parameter, a
 // backslash and the path below it, in lower case with single backslashes.
 std::string installed_path(std::string_view folder, std::string_view below)
@@ -299,15 +306,28 @@ private:
     // 6 always; it names the folder's key when it translates the name.
     Result<void> create_shortcut(const CompiledCommand& command, std::size_t index)
     {
+        return shortcut_rows(command, index, "Create Shortcut", false);
+    }
+
+    // The rows of both shortcut commands: the shortcut's folder, created by a
+    // component of the command's own whose key path it is (it goes with the
+    // shortcut when empty), and the Shortcut row. A plain shortcut names the
+    // recorded target; an advertised one the component of the installed file
+    // and the feature that starts it.
+    Result<void> shortcut_rows(const CompiledCommand& command, std::size_t index, std::string_view command_name,
+                               bool advertised)
+    {
         std::string h = TRY(header(command, index));
         std::string name = parameter(command, 2);
         if (!is_storable_name(name))
-            return std::unexpected(fail("Create Shortcut: the name \"" + name +
+            return std::unexpected(fail(std::string(command_name) + ": the name \"" + name +
                                         "\" cannot be a shortcut's file name (plain ASCII, no \\ / : * ? \" < > |)"));
+        std::string target_component;
+        if (advertised)
+            target_component = TRY(installed_component(command_name, parameter(command, 1)));
         std::string folder = "P" + h + "_1";
         std::string component = "C" + h;
         m_rows.directories.push_back({folder, "TARGETDIR", "."});
-        // The folder is the key path, and goes with the shortcut when empty.
         add_component(component, "shortcut:" + h, folder, 0, "A" + h, "");
         m_rows.create_folders.push_back({folder, component});
         // The working folder is named by a property; a folder row of that
@@ -319,8 +339,14 @@ private:
         }
         std::string arguments = parameter(command, 5).empty() ? "" : "[P" + h + "_3]";
         std::vector<std::string> taken;
-        m_rows.shortcuts.push_back({"K" + h, folder, installer_file_name(name, taken), component, "[P" + h + "_2]",
-                                    arguments, parameter(command, 4), "", "", "", "", working_folder});
+        std::string file_name = installer_file_name(name, taken);
+        if (advertised)
+            m_rows.shortcuts.push_back({"K" + h, folder, file_name, target_component,
+                                        advertised_feature(h, target_component), arguments, parameter(command, 4), "",
+                                        "", "", "", working_folder});
+        else
+            m_rows.shortcuts.push_back({"K" + h, folder, file_name, component, "[P" + h + "_2]", arguments,
+                                        parameter(command, 4), "", "", "", "", working_folder});
         return {};
     }
 
@@ -789,28 +815,7 @@ private:
     // switched off unless the engine recorded the command, carries it.
     Result<void> advertised_shortcut(const CompiledCommand& command, std::size_t index)
     {
-        std::string h = TRY(header(command, index));
-        std::string name = parameter(command, 2);
-        if (!is_storable_name(name))
-            return std::unexpected(fail("Advertised Shortcut: the name \"" + name +
-                                        "\" cannot be a shortcut's file name (plain ASCII, no \\ / : * ? \" < > |)"));
-        std::string target = TRY(installed_component("Advertised Shortcut", parameter(command, 1)));
-        std::string folder = "P" + h + "_1";
-        std::string component = "C" + h;
-        m_rows.directories.push_back({folder, "TARGETDIR", "."});
-        add_component(component, "shortcut:" + h, folder, 0, "A" + h, "");
-        m_rows.create_folders.push_back({folder, component});
-        std::string working_folder;
-        if (!parameter(command, 6).empty()) {
-            working_folder = "P" + h + "_4";
-            m_rows.directories.push_back({working_folder, "TARGETDIR", "."});
-        }
-        std::string feature = advertised_feature(h, target);
-        std::string arguments = parameter(command, 5).empty() ? "" : "[P" + h + "_3]";
-        std::vector<std::string> taken;
-        m_rows.shortcuts.push_back({"K" + h, folder, installer_file_name(name, taken), target, feature, arguments,
-                                    parameter(command, 4), "", "", "", "", working_folder});
-        return {};
+        return shortcut_rows(command, index, "Advertised Shortcut", true);
     }
 
     // A file of the command's media folder, given by parameter number,
@@ -1004,8 +1009,7 @@ private:
         std::ifstream in(source, std::ios::binary);
         if (!in)
             return std::unexpected(fail("cannot read " + source.string()));
-        char magic[2] = {};
-        return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
+        return starts_as_program(in);
     }
 
     // The version of a program or library that carries a version resource,
@@ -1014,8 +1018,7 @@ private:
     Result<std::string> file_version(const fs::path& source) const
     {
         std::ifstream in(source, std::ios::binary);
-        char magic[2] = {};
-        if (!in.read(magic, sizeof magic) || magic[0] != 'M' || magic[1] != 'Z')
+        if (!starts_as_program(in))
             return std::string();
         in.seekg(0);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

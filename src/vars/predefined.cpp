@@ -52,7 +52,7 @@ void seed_initialization(TVariableManager& vars, const StartupFacts& startup, co
     define(var::compress_installer_cache, "TRUE");
     define("KYRT_DISABLE_ROLLBACK", "FALSE");
     define("KYRT_DISABLE_VISTA_RESTART_MANAGER", "FALSE");
-    define("IISHOST", "localhost");
+    define(var::iis_host, "localhost");
     if (!VarExists(vars, var::override_cache))
         define(var::override_cache, "");
     define(var::logo, "");
