@@ -353,8 +353,12 @@ HWND wait_for_page(const std::wstring& form_file, std::chrono::milliseconds time
     for (;;) {
         std::wstring file;
         HWND page = current_page(&file);
-        if (page != nullptr && CompareStringOrdinal(file.c_str(), -1, form_file.c_str(), -1, TRUE) == CSTR_EQUAL) {
-            // Let the page finish its own start before it is driven.
+        if (page != nullptr && IsWindowVisible(page) &&
+            CompareStringOrdinal(file.c_str(), -1, form_file.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            // Let the page finish its own start before it is driven: its thread
+            // answers only once it is back in its message loop, whatever the load.
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(page, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
             return page;
         }
